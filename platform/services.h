@@ -1,0 +1,111 @@
+#pragma once
+// The seams between the program and the outside world. One Services object is made at start-up and handed to
+// every window; tests fill it with fakes (tests/support).
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace qv {
+
+class Database;
+class PrinterAccess;
+class SettingsReaders;
+class WindowOpener;
+struct AppContext;
+
+// The wall clock: keys and default dates are taken from it.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+// Modal message boxes, all titled "提示".
+class Messages {
+public:
+    enum class Icon { None, Information, Warning, Question, Critical };
+    virtual ~Messages() = default;
+    virtual void inform(const QString& text, Icon icon = Icon::None) = 0;
+    virtual bool askYesNo(const QString& text, Icon icon = Icon::Question) = 0;
+    virtual bool askOkCancel(const QString& text, Icon icon = Icon::Question) = 0;
+};
+
+// The common save-as dialog. Returns an empty text when the user cancels.
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& directory,
+                                 const QString& filter) = 0;
+};
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual void clear() = 0;
+    virtual void setText(const QString& text) = 0;
+    virtual QString text() const = 0;
+};
+
+// Shell "open" of a web address or a local page.
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    virtual void open(const QString& address) = 0;
+};
+
+// Where "drive C:" and "drive D:" are on this machine, and the visible-entry test that chooses between them.
+class DriveRoots {
+public:
+    virtual ~DriveRoots() = default;
+    virtual QString driveC() const = 0;
+    // Empty when there is no drive D:.
+    virtual QString driveD() const = 0;
+    // True when the root holds at least one entry that is neither hidden nor a system entry.
+    virtual bool hasVisibleEntries(const QString& root) const = 0;
+};
+
+struct Services {
+    Clock* clock = nullptr;
+    Messages* messages = nullptr;
+    FileDialogs* fileDialogs = nullptr;
+    Clipboard* clipboard = nullptr;
+    UrlOpener* urls = nullptr;
+    DriveRoots* drives = nullptr;
+    PrinterAccess* printers = nullptr;
+    Database* db = nullptr;
+    SettingsReaders* settings = nullptr;
+    WindowOpener* windows = nullptr;
+    AppContext* context = nullptr;
+};
+
+// The process-wide values of start-up.
+struct AppContext {
+    QString dataFolder;      // .../Quorvela数据库
+    QString databasePath;    // dataFolder + "/数据库.dat"
+    QString heldPassword;    // 设置.密码 as read once at start-up
+    QString installationTag; // appended to new archive keys
+};
+
+// Lets a window open another area's window without knowing its class (the main window implements it).
+class WindowOpener {
+public:
+    virtual ~WindowOpener() = default;
+    virtual void openSettings() = 0;
+    virtual void openDrugCatalog() = 0;
+    // category is "个人组套" or "中药方剂"; body is the prescription body to preset (empty: plain open).
+    virtual void openTemplates(const QString& category = {}, const QString& body = {}, bool preset = false) = 0;
+    virtual void openSpecies() = 0;
+    virtual void openDiagnoses() = 0;
+    virtual void openDesk() = 0;
+    virtual void openStatistics() = 0;
+    virtual void openLog() = 0;
+};
+
+// Child-window placement shared by every child of the main window, in the parent's pixels:
+// left = (parent width - own width) / 2 - 150 twips, top = (parent height - own height) / 2 - 450 twips.
+QPoint childWindowPosition(const QSize& parentSize, const QSize& ownSize);
+
+} // namespace qv

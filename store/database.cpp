@@ -1,0 +1,271 @@
+#include "store/database.h"
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+
+namespace qv {
+
+const char* const Database::kKey = "kq7315";
+
+Row::Row(QSharedPointer<const QStringList> columns, QVariantList values)
+    : m_columns(std::move(columns))
+    , m_values(std::move(values))
+{
+}
+
+const QStringList& Row::columns() const
+{
+    static const QStringList none;
+    return m_columns ? *m_columns : none;
+}
+
+QVariant Row::value(const QString& column) const
+{
+    if (!m_columns)
+        return {};
+    const qsizetype i = m_columns->indexOf(column);
+    return i < 0 ? QVariant() : m_values.at(i);
+}
+
+QString Row::text(const QString& column) const
+{
+    const QVariant v = value(column);
+    return v.isNull() ? QString() : v.toString();
+}
+
+bool Row::isNull(const QString& column) const
+{
+    return value(column).isNull();
+}
+
+namespace {
+
+QString lastError(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库未打开");
+}
+
+bool bindAll(sqlite3_stmt* stmt, const QVariantList& params)
+{
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params.at(i);
+        int rc;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(stmt, i + 1);
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong
+                   || v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool) {
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+        } else if (v.typeId() == QMetaType::Double) {
+            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+        } else {
+            const QByteArray utf8 = v.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
+QVariant columnValue(sqlite3_stmt* stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL: return QVariant();
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt, i));
+    default: {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return QVariant(QString::fromUtf8(data, sqlite3_column_bytes(stmt, i)));
+    }
+    }
+}
+
+} // namespace
+
+Database::~Database()
+{
+    close();
+}
+
+bool Database::openWith(const QString& path, int flags, QString* error, const char* vfs)
+{
+    close();
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        close();
+        return false;
+    };
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, vfs);
+    if (rc != SQLITE_OK) {
+        const QString why = db ? lastError(db) : QString::fromUtf8(sqlite3_errstr(rc));
+        if (db)
+            sqlite3_close(db); // never key a handle whose open failed
+        return fail(why);
+    }
+    m_db = db;
+    m_path = path;
+    sqlite3_busy_timeout(m_db, 2000);
+    if (sqlite3_key(m_db, kKey, int(strlen(kKey))) != SQLITE_OK)
+        return fail(lastError(m_db));
+    // A wrong key or a damaged file only shows on the first read of the schema.
+    Result proof = run(QStringLiteral("select count(*) from sqlite_master"));
+    if (!proof)
+        return fail(proof.error);
+    Result cipher = run(QStringLiteral("pragma cipher_version"));
+    if (!cipher || cipher.rows.isEmpty())
+        return fail(QStringLiteral("数据库引擎不支持加密"));
+    return true;
+}
+
+bool Database::open(const QString& path, QString* error, const char* vfs)
+{
+    if (!QFile::exists(path)) {
+        if (error)
+            *error = QStringLiteral("文件不存在");
+        return false;
+    }
+    return openWith(path, SQLITE_OPEN_READWRITE, error, vfs);
+}
+
+bool Database::create(const QString& path, QString* error)
+{
+    return openWith(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error, nullptr);
+}
+
+void Database::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_path.clear();
+}
+
+Result Database::run(const QString& sql, const QVariantList& params)
+{
+    Result result;
+    if (!m_db) {
+        result.error = lastError(nullptr);
+        return result;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+        result.error = lastError(m_db);
+        return result;
+    }
+    if (!bindAll(stmt, params)) {
+        result.error = lastError(m_db);
+        sqlite3_finalize(stmt);
+        return result;
+    }
+    const int columnCount = sqlite3_column_count(stmt);
+    QSharedPointer<QStringList> columns;
+    if (columnCount > 0) {
+        columns.reset(new QStringList);
+        for (int i = 0; i < columnCount; ++i)
+            columns->append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        QVariantList values;
+        values.reserve(columnCount);
+        for (int i = 0; i < columnCount; ++i)
+            values.append(columnValue(stmt, i));
+        result.rows.append(Row(columns, std::move(values)));
+    }
+    if (rc != SQLITE_DONE) {
+        result.error = lastError(m_db);
+        result.rows.clear();
+        sqlite3_finalize(stmt);
+        return result;
+    }
+    sqlite3_finalize(stmt);
+    result.ok = true;
+    result.changes = sqlite3_changes(m_db);
+    return result;
+}
+
+Result Database::script(const QString& sql)
+{
+    Result result;
+    if (!m_db) {
+        result.error = lastError(nullptr);
+        return result;
+    }
+    char* message = nullptr;
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+        result.error = message ? QString::fromUtf8(message) : lastError(m_db);
+        sqlite3_free(message);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+Result Database::transaction(const std::function<Result()>& body)
+{
+    Result begin = run(QStringLiteral("begin immediate"));
+    if (!begin)
+        return begin;
+    Result result = body();
+    if (!result) {
+        run(QStringLiteral("rollback"));
+        return result;
+    }
+    Result commit = run(QStringLiteral("commit"));
+    if (!commit) {
+        run(QStringLiteral("rollback"));
+        return commit;
+    }
+    return result;
+}
+
+Result Database::backupTo(const QString& targetPath)
+{
+    Result result;
+    if (!m_db) {
+        result.error = lastError(nullptr);
+        return result;
+    }
+    Database target;
+    QString error;
+    QFile::remove(targetPath);
+    if (!target.create(targetPath, &error)) {
+        result.error = error;
+        return result;
+    }
+    sqlite3_backup* backup = sqlite3_backup_init(target.m_db, "main", m_db, "main");
+    if (!backup) {
+        result.error = lastError(target.m_db);
+        return result;
+    }
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        result.error = lastError(target.m_db);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+QString containsPattern(const QString& typed)
+{
+    QString escaped;
+    escaped.reserve(typed.size() + 2);
+    escaped += QLatin1Char('%');
+    for (const QChar c : typed) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    escaped += QLatin1Char('%');
+    return escaped;
+}
+
+} // namespace qv

@@ -1,0 +1,84 @@
+#pragma once
+// The one encrypted connection of the run. Every value reaches SQL as a bound parameter; every failure comes
+// back as a text the caller can show.
+
+#include <QList>
+#include <QSharedPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+
+struct sqlite3;
+
+namespace qv {
+
+// One result row, read by column name.
+class Row {
+public:
+    Row() = default;
+    Row(QSharedPointer<const QStringList> columns, QVariantList values);
+
+    QVariant value(const QString& column) const;
+    // The value as text; null gives "".
+    QString text(const QString& column) const;
+    bool isNull(const QString& column) const;
+    const QVariantList& values() const { return m_values; }
+    const QStringList& columns() const;
+
+private:
+    QSharedPointer<const QStringList> m_columns;
+    QVariantList m_values;
+};
+
+struct Result {
+    bool ok = false;
+    QString error;  // why it failed, in words a user can read
+    QList<Row> rows;
+    int changes = 0; // rows written by an insert, update or delete
+
+    explicit operator bool() const { return ok; }
+};
+
+class Database {
+public:
+    // The database password of 数据库.dat.
+    static const char* const kKey;
+
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing file (never creates one) and proves the key by reading the schema.
+    // vfs names an SQLite VFS to use instead of the default one (tests inject failures this way).
+    bool open(const QString& path, QString* error, const char* vfs = nullptr);
+    // Creates a new empty encrypted file (for building the template).
+    bool create(const QString& path, QString* error);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    QString path() const { return m_path; }
+
+    // Runs one statement; parameters bind to ?1, ?2 … in order. Null QVariants bind SQL NULL.
+    Result run(const QString& sql, const QVariantList& params = {});
+    // Runs several statements without parameters (schema scripts).
+    Result script(const QString& sql);
+    // Runs body inside a transaction; rolls back and returns the failure when body fails.
+    Result transaction(const std::function<Result()>& body);
+
+    // A consistent copy of the open database into target (same key), through SQLite's online backup.
+    Result backupTo(const QString& targetPath);
+
+    sqlite3* handle() const { return m_db; }
+
+private:
+    bool openWith(const QString& path, int flags, QString* error, const char* vfs);
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
+
+// A LIKE pattern that finds typed text anywhere in a column, matching % _ and \ literally.
+// Use it with "like ? escape '\'".
+QString containsPattern(const QString& typed);
+
+} // namespace qv
