@@ -89,6 +89,19 @@ struct AppContext {
     QString installationTag; // appended to new archive keys
 };
 
+// What other windows read from the settings window: its text boxes, as typed (a value typed but not saved is
+// what they see until the window is closed). A read while the window is not loaded loads it hidden.
+class SettingsReaders {
+public:
+    virtual ~SettingsReaders() = default;
+    virtual QString practiceName() = 0;     // 单位名称: the prescription title
+    virtual QString veterinarian() = 0;     // 执业兽医
+    virtual QString practisingNumber() = 0; // 注册号
+    virtual QString dispenser() = 0;        // 发药人
+    virtual QString leftMargin() = 0;       // 左边距: millimetres, as typed
+    virtual QString topMargin() = 0;        // 上边距: millimetres, as typed
+};
+
 // Lets a window open another area's window without knowing its class (the main window implements it).
 class WindowOpener {
 public:

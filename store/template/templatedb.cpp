@@ -1,0 +1,34 @@
+#include "store/template/templatedb.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <cstddef>
+
+namespace qv {
+
+extern const unsigned char kTemplateImage[];
+extern const std::size_t kTemplateImageSize;
+
+QByteArray templateImage()
+{
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(kTemplateImage), qsizetype(kTemplateImageSize));
+}
+
+bool writeTemplateDatabase(const QString& path, QString* error)
+{
+    if (QFile::exists(path)) {
+        if (error)
+            *error = QStringLiteral("文件已存在");
+        return false;
+    }
+    QSaveFile file(path);
+    const QByteArray image = templateImage();
+    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace qv

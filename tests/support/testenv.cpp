@@ -1,0 +1,59 @@
+#include "tests/support/testenv.h"
+#include "store/template/templatedb.h"
+
+#include <QDir>
+#include <QTest>
+
+namespace qv::test {
+
+TestEnv::TestEnv()
+{
+    const QString folder = dir.filePath(QStringLiteral("Quorvela数据库"));
+    QDir().mkpath(folder);
+    drives.c = dir.path();
+    context.dataFolder = folder;
+    context.databasePath = folder + QStringLiteral("/数据库.dat");
+    context.heldPassword = QStringLiteral("947");
+    context.installationTag = QStringLiteral("-TEST-000000001");
+    QString error;
+    if (!writeTemplateDatabase(context.databasePath, &error) || !db.open(context.databasePath, &error))
+        qFatal("test database: %s", qPrintable(error));
+    services.clock = &clock;
+    services.messages = &messages;
+    services.fileDialogs = &fileDialogs;
+    services.clipboard = &clipboard;
+    services.urls = &urls;
+    services.drives = &drives;
+    services.db = &db;
+    services.windows = &windows;
+    services.context = &context;
+}
+
+TestEnv::~TestEnv()
+{
+    db.close();
+}
+
+QString TestEnv::dataFolder() const
+{
+    return context.dataFolder;
+}
+
+QList<Row> TestEnv::rows(const QString& sql, const QVariantList& params)
+{
+    Result r = db.run(sql, params);
+    if (!r)
+        qWarning("query failed: %s: %s", qPrintable(sql), qPrintable(r.error));
+    return r.rows;
+}
+
+int TestEnv::count(const QString& table, const QString& where, const QVariantList& params)
+{
+    QString sql = QStringLiteral("select count(*) as n from [%1]").arg(table);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" where ") + where;
+    const QList<Row> r = rows(sql, params);
+    return r.isEmpty() ? -1 : r.first().value(QStringLiteral("n")).toInt();
+}
+
+} // namespace qv::test
