@@ -6,10 +6,12 @@ Run by hand from the repository root, never at build time:
     /usr/bin/python3 tools/make_letter_tables.py
 
 Source: the Unihan readings that Debian's unicode-data package installs. Only characters that GBK writes in
-two bytes are kept (the program only ever looks those up). Each character goes under the initial letters of
-its common Mandarin reading(s) (kMandarin). The historical readings (kHanyuPinyin, kXHC1983) are left out on
+two bytes are kept (the program only ever looks those up). Each character goes under the initial letter of
+its common Mandarin reading (kMandarin). The historical readings (kHanyuPinyin, kXHC1983) are left out on
 purpose: they would put thousands of characters under a rare first letter (石 under d), and since the first
-table wins, every 石 name would then code as d..., which nobody would type.
+table wins, every 石 name would then code as d..., which nobody would type. Where kMandarin gives two
+readings, only the first (the one preferred in the mainland) is taken, for the same reason: the second would
+put 万 under m and 适 under k, ahead of their everyday w and s.
 """
 
 import bz2
@@ -24,12 +26,12 @@ OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pinyin"
 LETTERS = "abcdefghjklmnopqrstwxyz"
 
 # Characters whose tables are fixed by hand; everything else follows kMandarin.
-# The value is the complete set of letters the character stands under (empty: in no table).
+# The value lists every reading the character stands under (none: it is in no table).
 EXCEPTIONS = {
-    "不": "f",   # stands only under its old reading fou, so 消化不良 codes as xhfl
-    "行": "hx",  # hang as well as xing; 王不留行 codes as wflh
-    "薏": "",    # in no table: 薏苡仁 codes as r
-    "苡": "",
+    "不": ["fou"],          # only under its old reading, so 消化不良 codes as xhfl
+    "行": ["hang", "xing"],  # h wins: 王不留行 codes as wflh
+    "薏": [],                # in no table: 薏苡仁 codes as r
+    "苡": [],
 }
 
 
@@ -48,7 +50,7 @@ def toneless(syllable):
 
 
 def read_mandarin(path):
-    """Maps each character to its kMandarin syllables (toneless)."""
+    """Maps each character to its preferred kMandarin syllable, without tone marks."""
     readings = {}
     with bz2.open(path, "rt", encoding="utf-8") as source:
         for line in source:
@@ -58,7 +60,7 @@ def read_mandarin(path):
             if field != "kMandarin":
                 continue
             ch = chr(int(code[2:], 16))
-            readings[ch] = [toneless(s) for s in value.split()]
+            readings[ch] = toneless(value.split()[0])
     return readings
 
 
@@ -66,23 +68,20 @@ def build_tables(readings):
     """letter -> {syllable: [characters]}"""
     tables = {letter: {} for letter in LETTERS}
 
-    def put(letter, syllable, ch):
-        group = tables[letter].setdefault(syllable, [])
-        if ch not in group:
-            group.append(ch)
+    def put(syllable, ch):
+        tables[syllable[0]].setdefault(syllable, []).append(ch)
 
     for ch in sorted(readings):
         if not is_gbk_double_byte(ch) or ch in EXCEPTIONS:
             continue
-        for syllable in readings[ch]:
-            if syllable[0] not in LETTERS:
-                sys.exit("unexpected initial in %r for %s" % (syllable, ch))
-            put(syllable[0], syllable, ch)
+        syllable = readings[ch]
+        if syllable[0] not in LETTERS:
+            sys.exit("unexpected initial in %r for %s" % (syllable, ch))
+        put(syllable, ch)
 
-    for ch, letters in EXCEPTIONS.items():
-        for letter in letters:
-            syllables = [s for s in readings.get(ch, []) if s[0] == letter]
-            put(letter, syllables[0] if syllables else letter, ch)
+    for ch, syllables in EXCEPTIONS.items():
+        for syllable in syllables:
+            put(syllable, ch)
     return tables
 
 
@@ -131,12 +130,9 @@ def write_source(tables, path):
 def main():
     tables = build_tables(read_mandarin(UNIHAN))
     write_source(tables, os.path.normpath(OUTPUT))
-    total = 0
-    for letter in LETTERS:
-        chars = [c for group in tables[letter].values() for c in group]
-        total += len(set(chars))
-        print("%s %5d %5d" % (letter, len(chars), len(set(chars))))
-    print("distinct character-letter pairs: %d" % total)
+    sizes = {letter: sum(len(group) for group in tables[letter].values()) for letter in LETTERS}
+    print(" ".join("%s %d" % item for item in sizes.items()))
+    print("character-letter pairs: %d" % sum(sizes.values()))
 
 
 if __name__ == "__main__":

@@ -37,7 +37,8 @@ void SearchCodeTest::namesCodeAsTheCatalogShows_data()
     QTest::newRow("full-width colon gives nothing") << u"用法：皮下注射 立即"_qs << u"yfpxzs"_qs;
     QTest::newRow("no blank: whole text") << u"10%葡萄糖注射液"_qs << u"10pttzsy"_qs;
     QTest::newRow("catalog drug") << u"阿莫西林胶囊 0.25g×24粒"_qs << u"amxljn"_qs;
-    QTest::newRow("usage line") << u"7剂 每日1剂 水煎400ml"_qs << u"7j"_qs;
+    QTest::newRow("万 as wan") << u"京万红软膏  20g×1支"_qs << u"jwhrg"_qs;
+    QTest::newRow("cut at the first of several blanks") << u"7剂 每日1剂 水煎400ml"_qs << u"7j"_qs;
     QTest::newRow("leading blank") << u" 肺炎"_qs << QString();
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("Latin words") << u"ABC def"_qs << u"abc"_qs;
@@ -72,6 +73,8 @@ void SearchCodeTest::charactersGiveTheirInitial_data()
     QTest::newRow("行: h before x") << QChar(u'行') << u"h"_qs;
     QTest::newRow("薏") << QChar(u'薏') << QString();
     QTest::newRow("石 by its common reading") << QChar(u'石') << u"s"_qs;
+    QTest::newRow("万 by its mainland reading") << QChar(u'万') << u"w"_qs;
+    QTest::newRow("适 by its mainland reading") << QChar(u'适') << u"s"_qs;
     QTest::newRow("traditional form") << QChar(u'藥') << u"y"_qs;
     QTest::newRow("full-width letter") << QChar(u'Ａ') << QString();
     QTest::newRow("full-width digit") << QChar(u'１') << QString();
