@@ -1,0 +1,6 @@
+#pragma once
+#include <QIcon>
+
+namespace qv {
+QIcon appIcon();
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The main window: the multi-document frame whose menu opens every screen; closing it backs up and ends.
+
+#include "platform/services.h"
+
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace qv {
+
+// How to make each child window. An empty factory leaves its menu entry disabled.
+struct WindowFactories {
+    std::function<QWidget*()> settings, drugCatalog, templates, species, diagnoses, desk, statistics, log;
+    // Presets the templates window (made by `templates`) from the desk's "存为组套".
+    std::function<void(QWidget*, const QString& category, const QString& body)> presetTemplates;
+};
+
+class Form1 : public QMainWindow, public WindowOpener {
+    Q_OBJECT
+public:
+    Form1(Services& services, WindowFactories factories, QWidget* parent = nullptr);
+
+    void openSettings() override;
+    void openDrugCatalog() override;
+    void openTemplates(const QString& category = {}, const QString& body = {}, bool preset = false) override;
+    void openSpecies() override;
+    void openDiagnoses() override;
+    void openDesk() override;
+    void openStatistics() override;
+    void openLog() override;
+    void openAbout();
+
+    // The open child window of a kind ("desk", "log" …), or null.
+    QWidget* childWindow(const QString& kind) const;
+    QAction* menuAction(const QString& text) const;
+    // Hides the windows, backs up the database into today's folder and ends the program.
+    void exitWithBackup();
+
+signals:
+    void exitRequested();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* open(const QString& kind, const std::function<QWidget*()>& factory);
+    void placeDesk();
+    void buildMenu();
+    QAction* addEntry(QMenu* menu, const QString& text, bool enabled, const std::function<void()>& action);
+
+    Services& m_services;
+    WindowFactories m_factories;
+    QMdiArea* m_area = nullptr;
+    QMap<QString, QPointer<QWidget>> m_children;
+    bool m_exiting = false;
+};
+
+} // namespace qv

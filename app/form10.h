@@ -1,0 +1,27 @@
+#pragma once
+// The about window: product, version, contacts and the home page.
+
+#include <QWidget>
+
+class QLabel;
+
+namespace qv {
+
+class UrlOpener;
+
+class Form10 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form10(UrlOpener& urls, QWidget* parent = nullptr);
+    void openHomePage();
+
+    QLabel* Label7 = nullptr; // the clickable home-page address
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    UrlOpener& m_urls;
+};
+
+} // namespace qv

@@ -1,0 +1,57 @@
+#include "app/module1.h"
+#include "app/appicon.h"
+#include "app/form1.h"
+#include "app/form9.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "platform/qtservices.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace qv {
+
+int runModule1(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvela"));
+    QApplication::setWindowIcon(appIcon());
+    prepareFonts();
+
+    SystemClock clock;
+    BoxMessages messages;
+    QtFileDialogs fileDialogs;
+    QtClipboard clipboard;
+    DesktopUrlOpener urls;
+    HostDriveRoots drives;
+    AppContext context;
+    Database db;
+    Services services;
+    services.clock = &clock;
+    services.messages = &messages;
+    services.fileDialogs = &fileDialogs;
+    services.clipboard = &clipboard;
+    services.urls = &urls;
+    services.drives = &drives;
+    services.db = &db;
+    services.context = &context;
+
+    const StartupResult started = startUp(drives, context, db);
+    if (!started.ok) {
+        QMessageBox::critical(nullptr, QStringLiteral("提示"), started.error);
+        return 1;
+    }
+
+    ProgramWindows windows(services);
+    Form1 main(services, windows.factories());
+    services.windows = &main;
+    QObject::connect(&main, &Form1::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+
+    Form9 login(context.heldPassword, messages);
+    QObject::connect(&login, &QDialog::accepted, &main, [&main] { main.showMaximized(); });
+    QObject::connect(&login, &QDialog::rejected, &app, &QApplication::quit, Qt::QueuedConnection);
+    login.show();
+    return app.exec();
+}
+
+} // namespace qv

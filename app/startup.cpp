@@ -1,0 +1,106 @@
+#include "app/startup.h"
+#include "store/template/templatedb.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <filesystem>
+
+namespace qv {
+
+QString chooseDriveRoot(const DriveRoots& drives)
+{
+    const QString d = drives.driveD();
+    return (!d.isEmpty() && drives.hasVisibleEntries(d)) ? d : drives.driveC();
+}
+
+QString dataFolderFor(const QString& driveRoot)
+{
+    return QDir::cleanPath(driveRoot + QStringLiteral("/Quorvela数据库"));
+}
+
+QString backupRootFor(const QString& driveRoot)
+{
+    return QDir::cleanPath(driveRoot + QStringLiteral("/Quorvela数据库备份"));
+}
+
+QString backupFolderName(const QDate& day)
+{
+    return QString::number(day.day()) + QStringLiteral("日");
+}
+
+bool makeFolderPath(const QString& path)
+{
+    QDir().mkpath(path);
+    return QFileInfo(path).isDir();
+}
+
+QString installationTag()
+{
+    QByteArray seed = QSysInfo::machineUniqueId();
+    if (seed.isEmpty())
+        seed = QSysInfo::machineHostName().toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(seed, QCryptographicHash::Sha1).toHex();
+    // 15 characters, as the keys of the sample archive row carry.
+    return QStringLiteral("-") + QString::fromLatin1(hash.left(14)).toUpper();
+}
+
+StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& db)
+{
+    StartupResult result;
+    context.dataFolder = dataFolderFor(chooseDriveRoot(drives));
+    context.databasePath = context.dataFolder + QStringLiteral("/数据库.dat");
+    context.installationTag = installationTag();
+    const QString shownPath = QDir::toNativeSeparators(context.databasePath);
+    if (!makeFolderPath(context.dataFolder)) {
+        result.error = QStringLiteral("无法创建数据文件夹：%1").arg(QDir::toNativeSeparators(context.dataFolder));
+        return result;
+    }
+    QString error;
+    if (!QFile::exists(context.databasePath) && !writeTemplateDatabase(context.databasePath, &error)) {
+        result.error = QStringLiteral("无法创建数据库文件：%1\n原因：%2").arg(shownPath, error);
+        return result;
+    }
+    if (!db.open(context.databasePath, &error)) {
+        result.error = QStringLiteral("无法打开数据库文件：%1\n原因：%2\n文件已保持原样，程序将退出。").arg(shownPath, error);
+        return result;
+    }
+    // A readable database without a settings row leaves the held password empty.
+    const Result settings = db.run(QStringLiteral("select * from [设置]"));
+    if (!settings) {
+        result.error = QStringLiteral("无法读取数据库文件：%1\n原因：%2").arg(shownPath, settings.error);
+        db.close();
+        return result;
+    }
+    context.heldPassword = settings.rows.isEmpty() ? QString() : settings.rows.first().text(QStringLiteral("密码"));
+    result.ok = true;
+    return result;
+}
+
+QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db)
+{
+    if (!db.isOpen() || !QFile::exists(db.path()))
+        return {};
+    const QString folder = backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
+    if (!makeFolderPath(folder))
+        return QStringLiteral("无法创建备份文件夹：%1").arg(QDir::toNativeSeparators(folder));
+    const QString target = folder + QStringLiteral("/数据库.dat");
+    const QString partial = target + QStringLiteral(".part");
+    const Result copied = db.backupTo(partial);
+    if (!copied) {
+        QFile::remove(partial);
+        return copied.error;
+    }
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(partial.toStdU16String()),
+                            std::filesystem::path(target.toStdU16String()), ec);
+    if (ec) {
+        QFile::remove(partial);
+        return QString::fromStdString(ec.message());
+    }
+    return {};
+}
+
+} // namespace qv

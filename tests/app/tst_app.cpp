@@ -1,0 +1,310 @@
+// Start-up, login, the main window and the exit backup.
+
+#include "app/form1.h"
+#include "app/form9.h"
+#include "app/startup.h"
+#include "app/webpages.h"
+#include "platform/units.h"
+#include "store/template/templatedb.h"
+#include "tests/support/fakes.h"
+#include "tests/support/typing.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+QByteArray fileHash(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void touch(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+}
+
+} // namespace
+
+class AppTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void driveDWinsOnlyWithAVisibleEntry()
+    {
+        QTemporaryDir c, d;
+        FolderDrives drives;
+        drives.c = c.path();
+        QCOMPARE(chooseDriveRoot(drives), c.path()); // no drive D:
+        drives.d = d.path();
+        QCOMPARE(chooseDriveRoot(drives), c.path()); // empty D:
+        touch(d.filePath(".hidden"));
+        QCOMPARE(chooseDriveRoot(drives), c.path()); // only hidden entries
+        touch(d.filePath("visible.txt"));
+        QCOMPARE(chooseDriveRoot(drives), d.path());
+    }
+
+    void firstStartWritesTheTemplateAndLaterStartsLeaveItAlone()
+    {
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        AppContext context;
+        Database db;
+        StartupResult r = startUp(drives, context, db);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(context.databasePath, c.filePath("Quorvela数据库/数据库.dat"));
+        QCOMPARE(context.heldPassword, QStringLiteral("947"));
+        QCOMPARE(context.installationTag.size(), 15);
+        QCOMPARE(QDir(context.dataFolder).entryList(QDir::Files), QStringList{"数据库.dat"}); // no temp left
+        db.close();
+        const QByteArray before = fileHash(context.databasePath);
+
+        AppContext again;
+        r = startUp(drives, again, db);
+        QVERIFY(r.ok);
+        db.close();
+        QCOMPARE(fileHash(again.databasePath), before);
+        QCOMPARE(again.installationTag, context.installationTag);
+    }
+
+    void startupOnDriveDEvenWithACopyOnC()
+    {
+        QTemporaryDir c, d;
+        touch(d.filePath("file.txt"));
+        FolderDrives drives;
+        drives.c = c.path();
+        drives.d = d.path();
+        QDir(c.path()).mkpath("Quorvela数据库");
+        QVERIFY(writeTemplateDatabase(c.filePath("Quorvela数据库/数据库.dat"), nullptr));
+        AppContext context;
+        Database db;
+        QVERIFY(startUp(drives, context, db).ok);
+        QVERIFY(QFile::exists(d.filePath("Quorvela数据库/数据库.dat")));
+    }
+
+    void missingSettingsRowLeavesAnEmptyPassword()
+    {
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        AppContext context;
+        Database db;
+        QVERIFY(startUp(drives, context, db).ok);
+        QVERIFY(db.run("delete from [设置]").ok);
+        db.close();
+        QVERIFY(startUp(drives, context, db).ok);
+        QCOMPARE(context.heldPassword, QString());
+        QVERIFY(passwordMatches(QStringLiteral("   "), context.heldPassword));
+    }
+
+    void unusableDatabaseIsReportedAndKept()
+    {
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        QDir(c.path()).mkpath("Quorvela数据库");
+        const QString path = c.filePath("Quorvela数据库/数据库.dat");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(5000, 'x'));
+        f.close();
+        AppContext context;
+        Database db;
+        const StartupResult r = startUp(drives, context, db);
+        QVERIFY(!r.ok);
+        QVERIFY(r.error.contains(QDir::toNativeSeparators(path)));
+        QCOMPARE(QFileInfo(path).size(), 5000); // never overwritten with the template
+
+        // A data folder that cannot be made.
+        touch(c.filePath("blocked"));
+        drives.c = c.filePath("blocked");
+        const StartupResult blocked = startUp(drives, context, db);
+        QVERIFY(!blocked.ok);
+        QVERIFY(blocked.error.contains(QStringLiteral("无法创建数据文件夹")));
+    }
+
+    void loginComparesTrimmedAndCaseBlind()
+    {
+        QVERIFY(passwordMatches(QStringLiteral("  AbC "), QStringLiteral("abc")));
+        QVERIFY(passwordMatches(QStringLiteral("abc"), QStringLiteral(" ABC")));
+        QVERIFY(!passwordMatches(QStringLiteral("a bc"), QStringLiteral("abc")));
+        QVERIFY(!passwordMatches(QString(), QStringLiteral("947")));
+
+        ScriptedMessages messages;
+        Form9 exact(QStringLiteral("947"), messages);
+        QVERIFY(!exact.Label1->isHidden());
+        Form9 padded(QStringLiteral(" 947"), messages);
+        QVERIFY(padded.Label1->isHidden()); // the hint test is exact
+        QCOMPARE(padded.Command1->text(), QStringLiteral("确  定"));
+        QCOMPARE(padded.Text1->echoMode(), QLineEdit::Password);
+        QCOMPARE(padded.Text1->maxLength(), 15);
+    }
+
+    void wrongEntryShowsTheMessageOncePerEnter()
+    {
+        ScriptedMessages messages;
+        Form9 login(QStringLiteral("Secret"), messages);
+        login.show();
+        QSignalSpy accepted(&login, &QDialog::accepted);
+        QTest::keyClicks(login.Text1, "wrong");
+        QTest::keyClick(login.Text1, Qt::Key_Return);
+        QTest::keyClick(login.Text1, Qt::Key_Return);
+        QCOMPARE(messages.texts(), (QStringList{"密码错误！", "密码错误！"}));
+        QCOMPARE(login.Text1->text(), QStringLiteral("wrong")); // the entry stays
+        QCOMPARE(accepted.count(), 0);
+        login.Text1->clear();
+        QTest::keyClicks(login.Text1, " SECRET ");
+        QTest::keyClick(login.Text1, Qt::Key_Enter);
+        QCOMPARE(accepted.count(), 1);
+        QCOMPARE(messages.shown().size(), 2);
+    }
+
+    void childWindowsArePlacedByTheSharedRule()
+    {
+        const QSize parent(twips(15390), twips(10290));
+        const QSize own(twips(6000), twips(4000));
+        const QPoint p = childWindowPosition(parent, own);
+        QCOMPARE(p.x(), (parent.width() - own.width()) / 2 - twips(150));
+        QCOMPARE(p.y(), (parent.height() - own.height()) / 2 - twips(450));
+    }
+
+    void menuOpensEachWindowOnce()
+    {
+        FixedClock clock;
+        RecordingUrlOpener urls;
+        Services services;
+        services.clock = &clock;
+        services.urls = &urls;
+        int made = 0;
+        WindowFactories factories;
+        factories.log = [&made]() -> QWidget* {
+            ++made;
+            auto* w = new QWidget;
+            w->resize(400, 300);
+            return w;
+        };
+        Form1 main(services, factories);
+        main.show();
+        QCOMPARE(main.windowTitle(), QStringLiteral("Quorvela V2.0"));
+        QCOMPARE(main.findChild<QMdiArea*>()->background().color(), QColor(144, 163, 178));
+        QVERIFY(main.menuAction("日志报表(B)")->isEnabled());
+        QVERIFY(!main.menuAction("业务统计(T)")->isEnabled()); // no window to open
+        QVERIFY(main.menuAction("个人组套\\中药方剂"));
+        main.menuAction("日志报表(B)")->trigger();
+        main.menuAction("日志报表(B)")->trigger();
+        QCOMPARE(made, 1);
+        QCOMPARE(main.findChild<QMdiArea*>()->subWindowList().size(), 1);
+        // Closed windows are made anew on the next open.
+        main.childWindow("log")->close();
+        QTRY_VERIFY(!main.childWindow("log"));
+        main.openLog();
+        QCOMPARE(made, 2);
+
+        main.menuAction("访问作者主页")->trigger();
+        QCOMPARE(urls.opened, QStringList{"https://quorvela.example.org/"});
+        main.menuAction("操作帮助")->trigger();
+        QVERIFY(urls.opened.last().startsWith("file://"));
+        QVERIFY(QFile::exists(QUrl(urls.opened.last()).toLocalFile()));
+    }
+
+    void deskIsCentredOnEveryResize()
+    {
+        Services services;
+        WindowFactories factories;
+        factories.desk = [] {
+            auto* w = new QWidget;
+            w->setFixedSize(600, 400);
+            return w;
+        };
+        Form1 main(services, factories);
+        main.setWindowState(Qt::WindowNoState);
+        main.show();
+        QWidget* desk = main.childWindow("desk");
+        QVERIFY(desk); // shown with the main window
+        main.resize(1400, 900);
+        QCOMPARE(desk->parentWidget()->pos(), childWindowPosition(main.size(), desk->parentWidget()->size()));
+        desk->parentWidget()->move(3, 3);
+        main.resize(1300, 950);
+        QCOMPARE(desk->parentWidget()->pos(), childWindowPosition(main.size(), desk->parentWidget()->size()));
+        // The frame never shrinks below its minimum size.
+        main.resize(100, 100);
+        QVERIFY(main.width() >= twips(15390) && main.height() >= twips(10290));
+    }
+
+    void scrambledAddressesRoundTrip()
+    {
+        const QString address = QStringLiteral("https://quorvela.example.org/video");
+        QCOMPARE(unscrambleAddress(scrambleAddress(address, 0x5A), 0x5A), address);
+        QCOMPARE(unscrambleAddress(QStringLiteral("50,46"), 0x5A), QStringLiteral("ht"));
+    }
+
+    void exitBacksUpIntoTheFolderOfTheDay()
+    {
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        AppContext context;
+        Database db;
+        QVERIFY(startUp(drives, context, db).ok);
+        QVERIFY(db.run("insert into [档案] ([序号]) values ('first')").ok);
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(18, 0)));
+        Services services;
+        services.clock = &clock;
+        services.drives = &drives;
+        services.db = &db;
+        Form1 main(services, {});
+        QSignalSpy exited(&main, &Form1::exitRequested);
+        main.show();
+        main.close();
+        QCOMPARE(exited.count(), 1);
+        const QString backup = c.filePath("Quorvela数据库备份/5日/数据库.dat");
+        QVERIFY(QFile::exists(backup));
+
+        // A later close the same day replaces the copy with the newer state.
+        QVERIFY(db.run("insert into [档案] ([序号]) values ('second')").ok);
+        QCOMPARE(backUpDatabase(drives, clock.now().date(), db), QString());
+        Database copy;
+        QString error;
+        QVERIFY2(copy.open(backup, &error), qPrintable(error));
+        QCOMPARE(copy.run("select * from [档案] where [序号] in ('first', 'second')").rows.size(), 2);
+        QCOMPARE(QDir(c.filePath("Quorvela数据库备份/5日")).entryList(QDir::Files).size(), 1);
+        QCOMPARE(backupFolderName(QDate(2026, 1, 31)), QStringLiteral("31日"));
+    }
+
+    void backupThatFailsKeepsLastMonthsCopy()
+    {
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        AppContext context;
+        Database db;
+        QVERIFY(startUp(drives, context, db).ok);
+        const QDate day(2026, 12, 7);
+        QVERIFY(backUpDatabase(drives, day, db).isEmpty());
+        const QString backup = c.filePath("Quorvela数据库备份/7日/数据库.dat");
+        const QByteArray before = fileHash(backup);
+        // The temporary copy cannot be made: a folder sits where it would go.
+        QDir().mkpath(backup + ".part/x");
+        QVERIFY(!backUpDatabase(drives, day, db).isEmpty());
+        QCOMPARE(fileHash(backup), before);
+    }
+};
+
+QTEST_MAIN(AppTest)
+#include "tst_app.moc"

@@ -1,0 +1,206 @@
+// The encrypted store and the template database it starts from.
+
+#include "pinyin/searchcode.h"
+#include "store/database.h"
+#include "store/schema.h"
+#include "store/template/templatedb.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qv;
+
+class StoreTest final : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    int m_n = 0;
+
+    QString freshTemplate(Database& db)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("db%1.dat").arg(++m_n));
+        QString error;
+        if (!writeTemplateDatabase(path, &error))
+            qFatal("%s", qPrintable(error));
+        if (!db.open(path, &error))
+            qFatal("%s", qPrintable(error));
+        return path;
+    }
+    int count(Database& db, const QString& sql, const QVariantList& params = {})
+    {
+        const Result r = db.run(sql, params);
+        return r && !r.rows.isEmpty() ? r.rows.first().values().first().toInt() : -1;
+    }
+
+private slots:
+    void templateHoldsTheSeedRows()
+    {
+        Database db;
+        freshTemplate(db);
+        QCOMPARE(count(db, "select count(*) from [商品]"), 241);
+        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '中药'"), 196);
+        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '西药'"), 36);
+        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '用法'"), 6);
+        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '其他'"), 3);
+        QCOMPARE(count(db, "select count(*) from [设置]"), 1);
+        QCOMPARE(count(db, "select count(*) from [诊断]"), 3);
+        QCOMPARE(count(db, "select count(*) from [动物种类]"), 5);
+        QCOMPARE(count(db, "select count(*) from [个人模板]"), 3);
+        QCOMPARE(count(db, "select count(*) from [个人模板] where [分类] = '中药方剂'"), 1);
+        QCOMPARE(count(db, "select count(*) from [档案]"), 1);
+        // Every catalog row looks itself up by name followed by code.
+        QCOMPARE(count(db, "select count(*) from [商品] where [查询] is not [名称] || [拼音]"), 0);
+        QCOMPARE(count(db, "select count(*) from [个人模板] where [查询] is not [名称] || [拼音]"), 0);
+        QCOMPARE(count(db, "select count(*) from [诊断] where [序号] is not [名称] || [拼音]"), 0);
+    }
+
+    void seedRowsKeepTheirExactTexts()
+    {
+        Database db;
+        freshTemplate(db);
+        Result r = db.run("select * from [商品] where [ID号] = ?", {QStringLiteral("20170417175506")});
+        QVERIFY(r && r.rows.size() == 1);
+        QCOMPARE(r.rows[0].text("名称"), QStringLiteral("0.9%氯化钠注射液  250ml"));
+        QCOMPARE(r.rows[0].text("拼音"), QStringLiteral("09lhnzsy"));
+        QCOMPARE(r.rows[0].text("用法"), QString());
+        r = db.run("select * from [商品] where [ID号] = '20170417175825'");
+        QCOMPARE(r.rows[0].text("用法"), QStringLiteral("滴眼   每日3次"));
+        QCOMPARE(r.rows[0].text("分类"), QStringLiteral("其他"));
+        r = db.run("select * from [商品] where [ID号] = '20170417174702'");
+        QCOMPARE(r.rows[0].text("拼音"), QStringLiteral("tmxzsy")); // as stored, not recomputed
+
+        // The herb block: ID号 10000-10195 in order, codes from the generator.
+        r = db.run("select * from [商品] where [ID号] in ('10000', '10072', '10195') order by [ID号]");
+        QCOMPARE(r.rows.size(), 3);
+        QCOMPARE(r.rows[0].text("名称"), QStringLiteral("桂枝 10g"));
+        QCOMPARE(r.rows[1].text("名称"), QStringLiteral("王不留行 10g"));
+        QCOMPARE(r.rows[1].text("拼音"), QStringLiteral("wflh"));
+        QCOMPARE(r.rows[2].text("名称"), QStringLiteral("巴戟天 10g"));
+        QCOMPARE(r.rows[2].text("拼音"), searchCode(QStringLiteral("巴戟天 10g")));
+
+        r = db.run("select * from [设置]");
+        QCOMPARE(r.rows[0].text("密码"), QStringLiteral("947"));
+        QCOMPARE(r.rows[0].text("左边距"), QStringLiteral("20"));
+        QCOMPARE(r.rows[0].text("上边距1"), QStringLiteral("20"));
+        QCOMPARE(r.rows[0].text("默认打印机"), QStringLiteral("HP LaserJet P1007"));
+        QVERIFY(r.rows[0].isNull("备用1"));
+
+        r = db.run("select * from [档案]");
+        const Row sample = r.rows[0];
+        QCOMPARE(sample.text("6"), QStringLiteral("2017-04-17"));
+        QCOMPARE(sample.text("序号").size(), 29);
+        QVERIFY(sample.text("序号").startsWith(sample.text("1")));
+        QVERIFY(sample.isNull("13") && sample.isNull("T2"));
+        QCOMPARE(sample.columns().size(), 27);
+        QCOMPARE(sample.columns().first(), QStringLiteral("1"));
+        QCOMPARE(sample.columns().mid(22), (QStringList{"T1", "T2", "T3", "0", "序号"}));
+    }
+
+    void uniqueIndexesRefuseDuplicates()
+    {
+        Database db;
+        freshTemplate(db);
+        Result r = db.run("insert into [诊断] ([名称], [拼音], [序号]) values ('肺炎', 'fy', '肺炎fy')");
+        QVERIFY(!r.ok);
+        QVERIFY(!r.error.isEmpty());
+        QVERIFY(!db.run("insert into [动物种类] ([序号]) values ('猪z')").ok);
+        QVERIFY(!db.run("insert into [商品] ([ID号]) values ('10000')").ok);
+        QVERIFY(db.run("insert into [档案] ([序号]) values ('k1')").ok);
+        QVERIFY(!db.run("insert into [档案] ([序号]) values ('k1')").ok);
+        QCOMPARE(count(db, "select count(*) from [诊断]"), 3);
+    }
+
+    void typedTextIsMatchedLiterally()
+    {
+        Database db;
+        freshTemplate(db);
+        const QString like = QStringLiteral("select count(*) from [商品] where [查询] like ? escape '\\'");
+        QCOMPARE(count(db, like, {containsPattern("0.9%")}), 3);
+        QCOMPARE(count(db, like, {containsPattern("%")}), 11);
+        QCOMPARE(count(db, like, {containsPattern("_")}), 0);
+        QCOMPARE(count(db, like, {containsPattern("\\")}), 0);
+        QCOMPARE(count(db, like, {containsPattern("' or '1'='1")}), 0);
+        QCOMPARE(count(db, like, {containsPattern("LHNZSY")}), 5); // ASCII case is ignored
+        // Values go in as they are, quotes and all.
+        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values (?, ?)", {"O'Brien", "O'Brien"}).ok);
+        QCOMPARE(count(db, "select count(*) from [诊断] where [名称] = ?", {"O'Brien"}), 1);
+    }
+
+    void failedTransactionLeavesNothingBehind()
+    {
+        Database db;
+        freshTemplate(db);
+        const Result r = db.transaction([&] {
+            db.run("insert into [档案] ([序号]) values ('t1')");
+            return db.run("insert into [诊断] ([序号]) values ('肺炎fy')"); // duplicate: fails
+        });
+        QVERIFY(!r.ok);
+        QCOMPARE(count(db, "select count(*) from [档案] where [序号] = 't1'"), 0);
+    }
+
+    void fileIsEncryptedAndNeedsTheKey()
+    {
+        Database db;
+        const QString path = freshTemplate(db);
+        const QString secret = QStringLiteral("独一无二的主人名字XYZZY");
+        QVERIFY(db.run("insert into [档案] ([0], [序号]) values (?, 'enc')", {secret}).ok);
+        db.close();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(!bytes.startsWith("SQLite format 3"));
+        QVERIFY(!bytes.contains(secret.toUtf8()));
+        QVERIFY(!bytes.contains("XYZZY"));
+        QVERIFY(!bytes.contains(QStringLiteral("阿莫西林").toUtf8()));
+
+        // An independent reader: the sqlcipher shell opens it with the key, and not without.
+        QProcess shell;
+        shell.start("sqlcipher", {path});
+        QVERIFY(shell.waitForStarted());
+        shell.write("PRAGMA key = 'kq7315';\nselect [0] from [档案] where [序号] = 'enc';\n");
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished());
+        QVERIFY(QString::fromUtf8(shell.readAllStandardOutput()).contains(secret));
+        shell.start("sqlcipher", {path});
+        shell.write("select count(*) from sqlite_master;\n");
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished());
+        QVERIFY(QString::fromUtf8(shell.readAllStandardError()).contains("not a database"));
+    }
+
+    void damagedFileIsRefusedWithAReason()
+    {
+        const QString path = m_dir.filePath("damaged.dat");
+        QVERIFY(writeTemplateDatabase(path, nullptr));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.resize(1000);
+        file.close();
+        Database db;
+        QString error;
+        QVERIFY(!db.open(path, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!db.isOpen());
+        QVERIFY(!db.open(m_dir.filePath("missing.dat"), &error));
+        QVERIFY(!QFile::exists(m_dir.filePath("missing.dat")));
+    }
+
+    void templateIsNeverWrittenOverAFile()
+    {
+        const QString path = m_dir.filePath("existing.dat");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+        file.close();
+        QString error;
+        QVERIFY(!writeTemplateDatabase(path, &error));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep me"));
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreTest)
+#include "tst_store.moc"
