@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace qv {
 
@@ -48,7 +49,12 @@ int runModule1(int argc, char** argv)
     QObject::connect(&main, &Form1::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
 
     Form9 login(context.heldPassword, messages);
-    QObject::connect(&login, &QDialog::accepted, &main, [&main] { main.showMaximized(); });
+    QObject::connect(&login, &QDialog::accepted, &main, [&main] {
+        // Without a window manager "maximised" means nothing; start at the whole screen as well.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            main.setGeometry(screen->availableGeometry());
+        main.showMaximized();
+    });
     QObject::connect(&login, &QDialog::rejected, &app, &QApplication::quit, Qt::QueuedConnection);
     login.show();
     return app.exec();
