@@ -4,6 +4,8 @@
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/template/templatedb.h"
+#include "tests/support/failingvfs.h"
+#include "tests/support/testenv.h"
 
 #include <QFile>
 #include <QProcess>
@@ -186,6 +188,24 @@ private slots:
         QVERIFY(!db.isOpen());
         QVERIFY(!db.open(m_dir.filePath("missing.dat"), &error));
         QVERIFY(!QFile::exists(m_dir.filePath("missing.dat")));
+    }
+
+    void failingDiskIsReportedAndKeepsEarlierData()
+    {
+        test::TestEnv env;
+        env.reopenOnFailingDisk();
+        QVERIFY(env.db.run("insert into [档案] ([序号]) values ('before')").ok);
+        test::failWritesAfter(0);
+        const Result r = env.db.run("insert into [档案] ([序号]) values ('after')");
+        QVERIFY(!r.ok);
+        QVERIFY(!r.error.isEmpty());
+        test::failWritesAfter(-1);
+        env.db.close();
+        QString error;
+        QVERIFY(env.db.open(env.context.databasePath, &error));
+        QCOMPARE(env.count("档案", "[序号] = 'before'"), 1);
+        QCOMPARE(env.count("档案", "[序号] = 'after'"), 0);
+        QCOMPARE(env.rows("pragma integrity_check").first().values().first().toString(), QStringLiteral("ok"));
     }
 
     void templateIsNeverWrittenOverAFile()

@@ -1,5 +1,6 @@
 #include "tests/support/testenv.h"
 #include "store/template/templatedb.h"
+#include "tests/support/failingvfs.h"
 
 #include <QDir>
 #include <QTest>
@@ -32,6 +33,15 @@ TestEnv::TestEnv()
 TestEnv::~TestEnv()
 {
     db.close();
+}
+
+void TestEnv::reopenOnFailingDisk()
+{
+    db.close();
+    installFailingVfs();
+    QString error;
+    if (!db.open(context.databasePath, &error, kFailingVfs))
+        qFatal("test database: %s", qPrintable(error));
 }
 
 QString TestEnv::dataFolder() const

@@ -21,6 +21,8 @@ public:
     QList<Row> rows(const QString& sql, const QVariantList& params = {});
     // Counts rows of a table, optionally filtered ("select count(*) from [t] where …").
     int count(const QString& table, const QString& where = {}, const QVariantList& params = {});
+    // Reopens the database through a VFS that can be told to fail writes (tests/support/failingvfs.h).
+    void reopenOnFailingDisk();
 
     QTemporaryDir dir;
     FixedClock clock;
