@@ -1,0 +1,266 @@
+#include "catalogs/labelgrid.h"
+
+#include "platform/units.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace qv {
+
+namespace {
+
+constexpr int kBackgroundLeft = -60;
+constexpr int kBackgroundWidth = 14175; // wider than the panel, so a row background fills the whole row
+constexpr int kFirstBackgroundTop = 240;
+constexpr int kCellTop = 300;
+constexpr int kCellHeight = 195;
+constexpr int kFirstRowLine = 540;
+constexpr int kLeftBorderLine = -15;
+
+} // namespace
+
+const QColor LabelGrid::kEvenRow(249, 248, 245);
+const QColor LabelGrid::kOddRow(255, 255, 255);
+const QColor LabelGrid::kSelected(0, 255, 255);
+const QColor LabelGrid::kLineColour(224, 224, 224);
+
+void ColumnLists::append(const QStringList& record)
+{
+    for (int i = 0; i < m_lists.size(); ++i)
+        m_lists[i].append(i < record.size() ? record[i] : QString());
+}
+
+QString ColumnLists::text(int record, int column) const
+{
+    if (column < 0 || column >= m_lists.size() || record < 0 || record >= m_lists[column].size())
+        return {};
+    return m_lists[column][record];
+}
+
+// The inner panel: paints the row backgrounds (back), the cells, then the lines (front); the header buttons
+// are child widgets in front of all of it. Clicks on a row are reported with the row number.
+class LabelGridBody final : public QWidget {
+public:
+    explicit LabelGridBody(LabelGrid* grid)
+        : QWidget(grid)
+        , m_grid(grid)
+    {
+        setObjectName(QStringLiteral("Pt2"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const LabelGridLayout& layout = m_grid->m_layout;
+        const int rows = layout.rows;
+        p.fillRect(rect(), LabelGrid::kLineColour);
+        // Each row lies in front of the one below it, so row 0 covers the top of row 1.
+        for (int j = rows - 1; j >= 0; --j) {
+            p.fillRect(twipsRect(kBackgroundLeft, LabelGrid::backgroundTop(j), kBackgroundWidth, LabelGrid::kRowPitch),
+                       m_grid->m_colours[j]);
+        }
+        const int lineHeight = fontMetrics().height();
+        for (int j = 0; j < rows; ++j) {
+            const int middle = twips(kCellTop + LabelGrid::kRowPitch * j + kCellHeight / 2.0);
+            const QStringList& texts = m_grid->m_cells[j];
+            for (int i = 0; i < layout.cells.size(); ++i) {
+                if (texts[i].isEmpty())
+                    continue;
+                const GridCell& cell = layout.cells[i];
+                // drawText clips to the rectangle: one line, cut at the cell's width.
+                const QRect box(twips(cell.left), middle - lineHeight / 2, twips(cell.width), lineHeight);
+                p.drawText(box, int(cell.alignment | Qt::AlignVCenter | Qt::TextSingleLine), texts[i]);
+            }
+        }
+        p.setPen(QPen(LabelGrid::kLineColour, 1));
+        for (int j = 0; j < rows; ++j) {
+            const int y = twips(kFirstRowLine + LabelGrid::kRowPitch * j);
+            p.drawLine(0, y, twips(layout.rowLineEnd), y);
+        }
+        const int bottom = twips(layout.columnLineEnd);
+        p.drawLine(twips(kLeftBorderLine), 0, twips(kLeftBorderLine), bottom);
+        for (const GridCell& cell : layout.cells) {
+            const int x = twips(cell.left + cell.width + 30);
+            p.drawLine(x, 0, x, bottom);
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_pressedRow = rowUnder(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        const int row = rowUnder(event);
+        if (row >= 0 && row == m_pressedRow)
+            emit m_grid->rowClicked(row);
+        m_pressedRow = -1;
+    }
+
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (m_grid->VS1->isEnabled())
+            QCoreApplication::sendEvent(m_grid->VS1, event);
+    }
+
+private:
+    int rowUnder(QMouseEvent* event) const
+    {
+        return LabelGrid::rowAt(pixelsToTwips(event->position().toPoint().y()), m_grid->m_layout.rows);
+    }
+
+    LabelGrid* m_grid;
+    int m_pressedRow = -1;
+};
+
+LabelGrid::LabelGrid(const LabelGridLayout& layout, QWidget* parent)
+    : QFrame(parent)
+    , m_layout(layout)
+{
+    setObjectName(QStringLiteral("Pt1"));
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(2);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kLineColour);
+    setPalette(pal);
+
+    const int rows = m_layout.rows;
+    m_cells = QList<QStringList>(rows, QStringList(int(m_layout.cells.size())));
+    m_colours = QList<QColor>(rows);
+
+    const int border = frameWidth();
+    const int height = innerHeight(rows);
+    setGeometry(twips(m_layout.left) - border, twips(m_layout.top) - border, twips(m_layout.width) + 2 * border,
+                twips(height + 60) + 2 * border);
+
+    Pt2 = new LabelGridBody(this);
+    Pt2->setGeometry(QRect(QPoint(border, border), twipsSize(m_layout.innerWidth, height)));
+    for (const GridHeader& h : m_layout.headers) {
+        auto* button = new QPushButton(h.caption, Pt2);
+        button->setObjectName(QStringLiteral("Cm2(%1)").arg(h.index));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setGeometry(twipsRect(h.left, 0, h.width, kHeaderHeight));
+        m_headers.append(button);
+    }
+
+    VS1 = new QScrollBar(Qt::Vertical, this);
+    VS1->setObjectName(QStringLiteral("VS1"));
+    VS1->setGeometry(QRect(QPoint(border + twips(m_layout.width - kScrollBarWidth - 60), border),
+                           twipsSize(kScrollBarWidth, height)));
+    VS1->setRange(0, 0);
+    VS1->setSingleStep(1);
+    VS1->setPageStep(rows);
+    VS1->setEnabled(false);
+    VS1->raise();
+    // Dragging the thumb changes the value too, so the rows follow it.
+    connect(VS1, &QScrollBar::valueChanged, this, &LabelGrid::scrollTo);
+
+    restripe();
+}
+
+LabelGrid::~LabelGrid() = default;
+
+int LabelGrid::backgroundTop(int row)
+{
+    return row == 0 ? kFirstBackgroundTop : 225 + kRowPitch * row;
+}
+
+int LabelGrid::rowAt(double y, int rows)
+{
+    if (y < kHeaderHeight || y >= innerHeight(rows))
+        return -1;
+    if (y < kFirstRowLine + 15) // row 0's background reaches 15 twips into row 1 and lies in front of it
+        return 0;
+    return qBound(1, int((y - 225) / kRowPitch), rows - 1);
+}
+
+int LabelGrid::innerHeight(int rows)
+{
+    return backgroundTop(rows - 1) + kRowPitch;
+}
+
+void LabelGrid::clear()
+{
+    m_records.reset();
+    for (QStringList& row : m_cells) {
+        for (QString& text : row)
+            text.clear();
+    }
+    Pt2->update();
+}
+
+void LabelGrid::showResult(std::shared_ptr<const GridRecords> records)
+{
+    m_records = std::move(records);
+    const int n = recordCount();
+    const int rows = m_layout.rows;
+    // The rows are filled below from record 0, so the value goes to 0 without running the scroll handler. A
+    // disabled bar also has range 0 … 0: its value stays the record in row 0, so a later click or a restored
+    // scroll position never points at another record than the one the row shows.
+    const QSignalBlocker quiet(VS1);
+    VS1->setRange(0, qMax(0, n - rows));
+    VS1->setValue(0);
+    VS1->setEnabled(rows < n);
+    fillRows(0);
+    restripe();
+}
+
+void LabelGrid::scrollTo(int value)
+{
+    value = qBound(VS1->minimum(), value, VS1->maximum());
+    if (VS1->value() != value) {
+        VS1->setValue(value); // calls back here through valueChanged
+        return;
+    }
+    fillRows(value);
+    restripe();
+    emit scrolled(value);
+}
+
+void LabelGrid::fillRows(int firstRecord)
+{
+    const int n = recordCount();
+    const int columns = columnCount();
+    for (int j = 0; j < m_layout.rows; ++j) {
+        const int r = firstRecord + j;
+        if (r < 0 || r >= n)
+            continue; // no such record: the row keeps its text
+        for (int i = 0; i < columns; ++i)
+            m_cells[j][i] = m_records->text(r, i);
+    }
+    Pt2->update();
+}
+
+void LabelGrid::restripe()
+{
+    for (int j = 0; j < m_colours.size(); ++j)
+        m_colours[j] = (j % 2 == 0) ? kEvenRow : kOddRow;
+    Pt2->update();
+}
+
+void LabelGrid::highlightRow(int row)
+{
+    if (row < 0 || row >= m_colours.size())
+        return;
+    m_colours[row] = kSelected;
+    Pt2->update();
+}
+
+QString LabelGrid::cellText(int row, int column) const
+{
+    if (row < 0 || row >= m_cells.size() || column < 0 || column >= columnCount())
+        return {};
+    return m_cells[row][column];
+}
+
+QColor LabelGrid::rowColour(int row) const
+{
+    return (row >= 0 && row < m_colours.size()) ? m_colours[row] : QColor();
+}
+
+} // namespace qv
