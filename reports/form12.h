@@ -1,0 +1,44 @@
+#pragma once
+// Form12: the workload statistics window ("统计"), counting the prescriptions issued in a date range.
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QFrame;
+
+namespace qv {
+
+struct Services;
+
+class Form12 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form12(Services& services, QWidget* parent = nullptr);
+
+    // "统 计": counts the range in the date boxes.
+    void runCount();
+    // "今 日": both boxes to today, then the count.
+    void countToday();
+
+    QGroupBox* Frame1;
+    QLabel* Label8;
+    QLineEdit* Text3;
+    QLabel* Label9;
+    QLineEdit* Text4;
+    QFrame* Picture1;
+    QLabel* Label4;
+    QPushButton* Command2;
+    QPushButton* Command1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    Services& m_services;
+    bool m_placed = false;
+};
+
+} // namespace qv

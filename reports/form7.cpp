@@ -1,0 +1,220 @@
+#include "reports/form7.h"
+
+#include "catalogs/windowframe.h"
+#include "platform/services.h"
+#include "platform/units.h"
+#include "print/printeraccess.h"
+#include "reports/busycursor.h"
+#include "reports/logexport.h"
+#include "reports/logprint.h"
+#include "reports/placed.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace qv {
+
+namespace {
+
+    QLabel* caption(const QString& text, QWidget* parent, double left, double top)
+    {
+        auto* label = new QLabel(text, parent);
+        label->move(twipsRect(left, top, 0, 0).topLeft());
+        label->adjustSize();
+        return label;
+    }
+
+    LogRow exportRow(const LogRecord& record)
+    {
+        LogRow row;
+        for (int i = 0; i < LogRecord::kFieldCount; ++i)
+            row.texts[i] = record.field(i);
+        return row;
+    }
+
+} // namespace
+
+Form7::Form7(Services& services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("Form7"));
+    setWindowTitle(QStringLiteral("日志报表"));
+    setFixedSize(twipsSize(11760, 7680));
+
+    m_grid = new LabelGrid(logGridLayout(), this);
+    m_grid->setObjectName(QStringLiteral("Pt1"));
+
+    Frame1 = placed(new QGroupBox(this), QStringLiteral("Frame1"), twipsRect(4500, 6840, 3315, 675));
+    caption(QStringLiteral("日期"), Frame1, 120, 300);
+    Text3 = placed(new QLineEdit(Frame1), QStringLiteral("Text3"), twipsRect(600, 240, 1095, 315));
+    caption(QStringLiteral("至"), Frame1, 1800, 300);
+    Text4 = placed(new QLineEdit(Frame1), QStringLiteral("Text4"), twipsRect(2100, 240, 1095, 315));
+
+    Frame2 = placed(new QGroupBox(this), QStringLiteral("Frame2"), twipsRect(1380, 6840, 3015, 675));
+    caption(QStringLiteral("打印边距(mm)：左"), Frame2, 120, 300);
+    Text1 = placed(
+        new QLineEdit(QStringLiteral("10"), Frame2), QStringLiteral("Text1"), twipsRect(1680, 240, 435, 315));
+    caption(QStringLiteral("上"), Frame2, 2160, 300);
+    Text5 = placed(
+        new QLineEdit(QStringLiteral("10"), Frame2), QStringLiteral("Text5"), twipsRect(2400, 240, 435, 315));
+
+    Command1 = placed(new QPushButton(QStringLiteral("查  询"), this), QStringLiteral("Command1"),
+        twipsRect(7920, 7020, 1215, 375));
+    Command3 = placed(new QPushButton(QStringLiteral("打  印"), this), QStringLiteral("Command3"),
+        twipsRect(9180, 7020, 1215, 375));
+    Command2 = placed(new QPushButton(QStringLiteral("导出Excel"), this), QStringLiteral("Command2"),
+        twipsRect(10440, 7020, 1215, 375));
+    Label1 = placed(new QLabel(this), QStringLiteral("Label1"), twipsRect(60, 7140, 1260, 180));
+    Label1->setStyleSheet(QStringLiteral("color: blue;"));
+    Text6 = placed(new QLineEdit(this), QStringLiteral("Text6"), QRect());
+    Text6->hide();
+
+    connect(Command1, &QPushButton::clicked, this, &Form7::runQuery);
+    connect(Command2, &QPushButton::clicked, this, &Form7::exportLog);
+    connect(Command3, &QPushButton::clicked, this, &Form7::printLog);
+
+    const QDate today = m_services.clock->now().date();
+    Text3->setText(isoDate(oneMonthBefore(today)));
+    Text4->setText(isoDate(today));
+    runQuery();
+    loadMargins();
+}
+
+void Form7::runQuery()
+{
+    QString failure;
+    Messages::Icon icon = Messages::Icon::Warning;
+    {
+        BusyCursor busy;
+        showRecords({});
+        const auto range = parseDateRange(Text3->text(), Text4->text());
+        LogQueryResult result;
+        if (range)
+            result = queryLog(*m_services.db, *range, kLogViewLimit);
+        if (!range) {
+            failure = dateFormatMessage();
+        } else if (!result.ok) {
+            failure = QStringLiteral("查询失败：") + result.error;
+        } else if (result.overLimit) {
+            failure = QStringLiteral("数据太多，请缩短查询时间范围！");
+            icon = Messages::Icon::None;
+        } else {
+            Label1->setText(QStringLiteral("记录数：%1").arg(result.records.size()));
+            showRecords(std::move(result.records));
+        }
+    }
+    if (!failure.isEmpty())
+        m_services.messages->inform(failure, icon);
+}
+
+void Form7::showRecords(std::vector<LogRecord> records)
+{
+    m_grid->clear();
+    m_records = std::make_shared<const LogGridRecords>(std::move(records));
+    m_grid->showResult(m_records);
+}
+
+void Form7::exportLog()
+{
+    const QString chosen
+        = m_services.fileDialogs
+              ->saveFileName(this, QStringLiteral("另存为"), QString(), QStringLiteral("Excel文件 (*.xls)"))
+              .trimmed();
+    if (chosen.isEmpty())
+        return; // cancelled: nothing is written
+    Text6->setText(withXlsSuffix(chosen));
+
+    const auto range = parseDateRange(Text3->text(), Text4->text());
+    if (!range) {
+        m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
+        return;
+    }
+    QString failure;
+    bool written = false;
+    {
+        BusyCursor busy;
+        const LogQueryResult result = queryLog(*m_services.db, *range);
+        if (!result.ok) {
+            failure = QStringLiteral("查询失败：") + result.error;
+        } else {
+            Label1->setText(QStringLiteral("计录数：%1").arg(result.records.size()));
+            if (!result.records.empty()) {
+                std::vector<LogRow> rows;
+                rows.reserve(result.records.size());
+                for (const LogRecord& record : result.records)
+                    rows.push_back(exportRow(record));
+                QString error;
+                written = writeXls(logWorkbook(rows), Text6->text(), &error);
+                if (!written)
+                    failure = QStringLiteral("文件导出失败：") + error;
+            }
+        }
+    }
+    if (!failure.isEmpty())
+        m_services.messages->inform(failure, Messages::Icon::Warning);
+    else if (written)
+        m_services.messages->inform(QStringLiteral("文件导出成功！"));
+}
+
+void Form7::printLog()
+{
+    const auto range = parseDateRange(Text3->text(), Text4->text());
+    if (!range) {
+        m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
+        return;
+    }
+    QString failure;
+    {
+        BusyCursor busy;
+        const LogQueryResult result = queryLog(*m_services.db, *range);
+        if (!result.ok) {
+            failure = QStringLiteral("查询失败：") + result.error;
+        } else if (!result.records.empty()) {
+            // A surface of its own for this job, so the landscape page does not stay on the printer.
+            const std::unique_ptr<PrintSurface> surface = m_services.printers->defaultPrinterSurface();
+            if (!printLogBook(
+                    *surface, result.records, leadingNumber(Text1->text()), leadingNumber(Text5->text())))
+                failure = QStringLiteral("打印失败：") + surface->errorText();
+        }
+    }
+    if (!failure.isEmpty())
+        m_services.messages->inform(failure, Messages::Icon::Warning);
+}
+
+void Form7::loadMargins()
+{
+    const LogMarginTexts stored = loadLogMargins(*m_services.db);
+    if (!stored.left.isEmpty())
+        Text1->setText(stored.left);
+    if (!stored.top.isEmpty())
+        Text5->setText(stored.top);
+}
+
+bool Form7::storeMargins()
+{
+    const Result r = storeLogMargins(*m_services.db, Text1->text(), Text5->text());
+    if (!r)
+        m_services.messages->inform(QStringLiteral("打印边距未能保存：") + r.error, Messages::Icon::Warning);
+    return r.ok;
+}
+
+void Form7::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeAsChildWindow(this);
+    }
+}
+
+void Form7::closeEvent(QCloseEvent* event)
+{
+    storeMargins();
+    QWidget::closeEvent(event);
+}
+
+} // namespace qv

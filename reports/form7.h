@@ -1,0 +1,66 @@
+#pragma once
+// Form7: the outpatient log window ("日志报表"): the prescriptions of a date range in a label grid, with the
+// export to an .xls file and the printed log book.
+
+#include "reports/loggrid.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace qv {
+
+struct Services;
+
+class Form7 : public QWidget {
+    Q_OBJECT
+public:
+    // Opens with the last month queried and the log margins loaded.
+    explicit Form7(Services& services, QWidget* parent = nullptr);
+
+    // "查  询": the range of the date boxes into the grid.
+    void runQuery();
+    // "导出Excel": the range of the date boxes into an .xls file chosen in a save dialog.
+    void exportLog();
+    // "打  印": the range of the date boxes as the printed log book on the default printer.
+    void printLog();
+    // Writes the margin boxes into the settings row (done when the window closes). False when refused.
+    bool storeMargins();
+
+    // The records the grid shows, in order.
+    const std::vector<LogRecord>& records() const { return m_records->records(); }
+
+    LabelGrid* m_grid;
+
+    QGroupBox* Frame1;
+    QLineEdit* Text3;
+    QLineEdit* Text4;
+    QGroupBox* Frame2;
+    QLineEdit* Text1;
+    QLineEdit* Text5;
+    QPushButton* Command1;
+    QPushButton* Command3;
+    QPushButton* Command2;
+    QLabel* Label1;
+    QLineEdit* Text6;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void loadMargins();
+    void showRecords(std::vector<LogRecord> records);
+
+    Services& m_services;
+    std::shared_ptr<const LogGridRecords> m_records;
+    bool m_placed = false;
+};
+
+} // namespace qv

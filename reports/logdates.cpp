@@ -1,0 +1,53 @@
+#include "reports/logdates.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+namespace qv {
+
+QString dateFormatMessage() { return QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。"); }
+
+QDate oneMonthBefore(QDate day)
+{
+    // QDate::addMonths keeps the day when it can and otherwise takes the last day of the month.
+    return day.addMonths(-1);
+}
+
+QString isoDate(QDate day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }
+
+std::optional<QDate> parseTypedDate(const QString& typed)
+{
+    static const QRegularExpression shape(QStringLiteral("^(\\d{4})([-/])(\\d{1,2})\\2(\\d{1,2})$"));
+    const QRegularExpressionMatch m = shape.match(typed.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate day(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    if (!day.isValid())
+        return std::nullopt;
+    return day;
+}
+
+std::optional<DateRange> parseDateRange(const QString& start, const QString& end)
+{
+    const auto from = parseTypedDate(start);
+    const auto to = parseTypedDate(end);
+    if (!from || !to)
+        return std::nullopt;
+    return DateRange { *from, *to };
+}
+
+QString storedDateAsIso(const QString& stored)
+{
+    const QString text = stored.trimmed();
+    const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    if (day.isValid() && (text.size() == 10 || !text.at(10).isDigit()))
+        return isoDate(day);
+    if (const auto typed = parseTypedDate(text))
+        return isoDate(*typed);
+    const QDateTime stamp = QDateTime::fromString(text, Qt::ISODate);
+    if (stamp.isValid())
+        return isoDate(stamp.date());
+    return stored;
+}
+
+} // namespace qv
