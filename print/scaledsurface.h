@@ -51,7 +51,7 @@ protected:
     // Derived destructors call this: a job still open is abandoned, not printed.
     void abandonOpenJob();
 
-    // Back end. Each returns false after calling fail() with the reason.
+    // Back end. The hooks that answer bool call fail() with the reason before answering false.
     virtual bool beginJob(Orientation orientation) = 0;
     virtual bool beginNextPage(Orientation orientation) = 0;
     virtual bool finishJob() = 0;
