@@ -1,0 +1,280 @@
+#include "settings/form8.h"
+
+#include "platform/services.h"
+#include "platform/units.h"
+#include "print/printeraccess.h"
+#include "settings/settingsstore.h"
+#include "store/database.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+namespace qv {
+
+namespace {
+
+// Layout in twips.
+constexpr int kWidth = 5520;
+constexpr int kHeight = 6240;
+constexpr int kFrameWidth = 5040;
+constexpr int kSettingsFrameHeight = 3480; // the printer rows lie below this and are never seen
+constexpr int kRowStep = 500;
+
+QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& text, int maxLength)
+{
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setMaxLength(maxLength);
+    return box;
+}
+
+QLabel* caption(QWidget* parent, const char* name, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QComboBox* printerList(QWidget* parent, const char* name)
+{
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    return list;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+// One caption + box row of the settings frame, row 0 at the top.
+void placeRow(QWidget* label, QWidget* box, int row)
+{
+    const int top = 360 + row * kRowStep;
+    label->setGeometry(twipsRect(240, top + 40, 1560, 255));
+    box->setGeometry(twipsRect(1860, top, 2940, 315));
+}
+
+void setIfStored(QLineEdit* box, const std::optional<QString>& value)
+{
+    if (value)
+        box->setText(*value);
+}
+
+} // namespace
+
+Form8::Form8(Services& services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("Form8"));
+    setWindowTitle(QStringLiteral("综合设置"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    loadSettings();
+}
+
+void Form8::buildControls()
+{
+    setFixedSize(twipsSize(kWidth, kHeight));
+
+    Frame1 = new QGroupBox(QStringLiteral("修改登录密码"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipsRect(240, 120, kFrameWidth, 1335));
+    Label1 = caption(Frame1, "Label1", QStringLiteral("原密码"));
+    Label1->setGeometry(twipsRect(240, 400, 720, 255));
+    // Both password boxes show what is typed: the user must see the new password before storing it.
+    Text8 = lineEdit(Frame1, "Text8", QString(), 15);
+    Text8->setGeometry(twipsRect(1000, 360, 2200, 315));
+    Label2 = caption(Frame1, "Label2", QStringLiteral("新密码"));
+    Label2->setGeometry(twipsRect(240, 840, 720, 255));
+    Text12 = lineEdit(Frame1, "Text12", QString(), 15);
+    Text12->setGeometry(twipsRect(1000, 800, 2200, 315));
+    Command3 = button(Frame1, "Command3", QStringLiteral("修改密码"));
+    Command3->setGeometry(twipsRect(3480, 560, 1215, 435));
+
+    Frame2 = new QGroupBox(QStringLiteral("综合设置"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(twipsRect(240, 1560, kFrameWidth, kSettingsFrameHeight));
+    // Box lengths follow the column widths of [设置], so a save never meets a value the table cannot hold.
+    Label3 = caption(Frame2, "Label3", QStringLiteral("单位名称"));
+    Text1 = lineEdit(Frame2, "Text1", QStringLiteral("Text1"), 50);
+    placeRow(Label3, Text1, 0);
+    Label4 = caption(Frame2, "Label4", QStringLiteral("执业兽医"));
+    Text2 = lineEdit(Frame2, "Text2", QStringLiteral("Text1"), 50);
+    placeRow(Label4, Text2, 1);
+    Label5 = caption(Frame2, "Label5", QStringLiteral("注 册 号"));
+    Text3 = lineEdit(Frame2, "Text3", QStringLiteral("Text1"), 50);
+    placeRow(Label5, Text3, 2);
+    Label6 = caption(Frame2, "Label6", QStringLiteral("发 药 人"));
+    Text6 = lineEdit(Frame2, "Text6", QStringLiteral("Text1"), 50);
+    placeRow(Label6, Text6, 3);
+    Label7 = caption(Frame2, "Label7", QStringLiteral("处方打印左边距"));
+    Text4 = lineEdit(Frame2, "Text4", QStringLiteral("120"), 10);
+    placeRow(Label7, Text4, 4);
+    Label8 = caption(Frame2, "Label8", QStringLiteral("处方打印上边距"));
+    Text5 = lineEdit(Frame2, "Text5", QStringLiteral("200"), 10);
+    placeRow(Label8, Text5, 5);
+
+    Label9 = caption(Frame2, "Label9", QStringLiteral("默认打印机"));
+    text17 = printerList(Frame2, "text17");
+    text17->lineEdit()->setMaxLength(50);
+    placeRow(Label9, text17, 7);
+    Label10 = caption(Frame2, "Label10", QStringLiteral("处方打印机"));
+    text19 = printerList(Frame2, "text19");
+    text19->lineEdit()->setMaxLength(50);
+    placeRow(Label10, text19, 8);
+    Check1 = new QCheckBox(QStringLiteral("保存后直接打印小票"), Frame2);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setGeometry(twipsRect(240, 360 + 9 * kRowStep, 2940, 255));
+    for (QWidget* hidden : {static_cast<QWidget*>(Label9), static_cast<QWidget*>(text17),
+                            static_cast<QWidget*>(Label10), static_cast<QWidget*>(text19),
+                            static_cast<QWidget*>(Check1)})
+        hidden->setVisible(false);
+
+    Command1 = button(this, "Command1", QStringLiteral("保  存"));
+    Command1->setGeometry(twipsRect(1200, 5400, 1215, 435));
+    Command2 = button(this, "Command2", QStringLiteral("取  消"));
+    Command2->setGeometry(twipsRect(3000, 5400, 1215, 435));
+
+    connect(Command1, &QPushButton::clicked, this, &Form8::saveSettings);
+    connect(Command2, &QPushButton::clicked, this, &Form8::cancel);
+    connect(Command3, &QPushButton::clicked, this, &Form8::changePassword);
+}
+
+void Form8::loadSettings()
+{
+    // Printers first: adding the first item to an empty list would replace the stored name with that item.
+    fillPrinterLists();
+    // A store that cannot be read leaves the design texts, as does every null column.
+    const std::optional<StoredSettings> stored =
+        m_services.db ? readStoredSettings(*m_services.db) : std::nullopt;
+    if (stored) {
+        setIfStored(Text1, stored->practiceName);
+        setIfStored(Text2, stored->veterinarian);
+        setIfStored(Text3, stored->practisingNumber);
+        setIfStored(Text6, stored->dispenser);
+        setIfStored(Text4, stored->leftMargin);
+        setIfStored(Text5, stored->topMargin);
+        if (stored->slipPrinter)
+            text19->setEditText(*stored->slipPrinter);
+        if (stored->defaultPrinter)
+            text17->setEditText(*stored->defaultPrinter);
+    }
+    const QString defaultPrinter =
+        m_services.printers ? m_services.printers->defaultPrinterName() : QString();
+    if (text17->currentText().isEmpty())
+        text17->setEditText(defaultPrinter);
+    if (text19->currentText().isEmpty())
+        text19->setEditText(defaultPrinter);
+}
+
+void Form8::fillPrinterLists()
+{
+    text17->clear();
+    text19->clear();
+    if (!m_services.printers)
+        return;
+    const QStringList printers = m_services.printers->installedPrinters();
+    text19->addItems(printers);
+    text17->addItems(printers);
+    text19->setEditText(QString());
+    text17->setEditText(QString());
+}
+
+void Form8::saveSettings()
+{
+    SettingsToSave values{Text1->text(), Text2->text(), Text3->text(),        Text6->text(),
+                          Text4->text(), Text5->text(), text19->currentText(), text17->currentText()};
+    QString error = QStringLiteral("没有打开的数据库");
+    if (!m_services.db || !writeSettings(*m_services.db, values, &error)) {
+        // The typed values stay in the window, so the user can try again.
+        m_services.messages->inform(QStringLiteral("保存失败，设置没有保存！\n") + error, Messages::Icon::Warning);
+        return;
+    }
+    unload();
+}
+
+void Form8::cancel()
+{
+    unload();
+}
+
+void Form8::changePassword()
+{
+    if (Text12->text().trimmed().isEmpty()) {
+        m_services.messages->inform(QStringLiteral("请输入新密码！"));
+        return;
+    }
+    // The window steps aside while the store is asked, and comes back unless the change closes it.
+    QWidget* frame = frameWidget();
+    const bool wasShown = frame->isVisible();
+    frame->hide();
+    QString error = QStringLiteral("没有打开的数据库");
+    const PasswordChange outcome = m_services.db
+        ? changeStoredPassword(*m_services.db, Text8->text(), Text12->text(), &error)
+        : PasswordChange::NotStored;
+    switch (outcome) {
+    case PasswordChange::Changed:
+        m_services.messages->inform(QStringLiteral("修改密码成功，请牢记新密码！"));
+        unload();
+        return;
+    case PasswordChange::WrongOldPassword:
+        m_services.messages->inform(QStringLiteral("原密码不正确，无法修改密码！"));
+        break;
+    case PasswordChange::NotStored:
+        m_services.messages->inform(QStringLiteral("修改密码失败，密码没有修改！\n") + error,
+                                    Messages::Icon::Warning);
+        break;
+    case PasswordChange::NewPasswordBlank: // checked above
+        break;
+    }
+    if (wasShown)
+        frame->show();
+}
+
+void Form8::unload()
+{
+    frameWidget()->close();
+}
+
+QWidget* Form8::frameWidget()
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        return sub;
+    return this;
+}
+
+void Form8::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_placed && parentWidget()) {
+        placeInParent();
+        m_placed = true;
+    }
+}
+
+void Form8::placeInParent()
+{
+    QWidget* frame = frameWidget();
+    if (QWidget* area = frame->parentWidget())
+        frame->move(childWindowPosition(area->size(), frame->size()));
+}
+
+void Form8::closeEvent(QCloseEvent* event)
+{
+    emit unloaded();
+    event->accept();
+}
+
+} // namespace qv

@@ -1,0 +1,90 @@
+#pragma once
+// Form8, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number, dispenser, print
+// margins, and two hidden printer names) and changes the login password.
+//
+// The window "loads" when it is constructed (values from the store, printer lists from services.printers) and
+// "unloads" when it is closed: by "保  存", "取  消", a successful password change or its close box. Unloading
+// emits unloaded() and deletes the window (or the MDI sub-window holding it), so the next reader loads the stored
+// values afresh.
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace qv {
+
+struct Services;
+
+class Form8 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form8(Services& services, QWidget* parent = nullptr);
+
+    // Frame "修改登录密码".
+    QGroupBox* Frame1;
+    QLabel* Label1; // "原密码"
+    QLineEdit* Text8;
+    QLabel* Label2; // "新密码"
+    QLineEdit* Text12;
+    QPushButton* Command3; // "修改密码"
+
+    // Frame "综合设置".
+    QGroupBox* Frame2;
+    QLabel* Label3; // "单位名称"
+    QLineEdit* Text1;
+    QLabel* Label4; // "执业兽医"
+    QLineEdit* Text2;
+    QLabel* Label5; // "注 册 号"
+    QLineEdit* Text3;
+    QLabel* Label6; // "发 药 人"
+    QLineEdit* Text6;
+    QLabel* Label7; // "处方打印左边距"
+    QLineEdit* Text4;
+    QLabel* Label8; // "处方打印上边距"
+    QLineEdit* Text5;
+    // Hidden, below the visible part of the frame: loaded and saved, never shown.
+    QLabel* Label9; // "默认打印机"
+    QComboBox* text17;
+    QLabel* Label10; // "处方打印机"
+    QComboBox* text19;
+    QCheckBox* Check1; // "保存后直接打印小票": carried by the design, read by nothing
+
+    QPushButton* Command1; // "保  存"
+    QPushButton* Command2; // "取  消"
+
+    // Fills the boxes from the store and the printer lists from the installed printers.
+    void loadSettings();
+    // "保  存": writes the eight edited columns, then unloads. A refused write is reported and the window stays.
+    void saveSettings();
+    // "取  消": unloads without writing.
+    void cancel();
+    // "修改密码".
+    void changePassword();
+    // Closes the window (and its MDI sub-window), which deletes it.
+    void unload();
+
+signals:
+    // The window is closing and will be deleted; whoever holds it must let go now.
+    void unloaded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void fillPrinterLists();
+    // What the user sees: the MDI sub-window holding this window, or the window itself.
+    QWidget* frameWidget();
+    void placeInParent();
+
+    Services& m_services;
+    bool m_placed = false;
+};
+
+} // namespace qv

@@ -1,0 +1,52 @@
+#pragma once
+// SettingsWindow: the one holder of the settings window Form8 for the whole run, and the settings readers that
+// other windows use (services.settings points at it).
+//
+// Lifecycle of the window it holds:
+// - not loaded: no Form8 exists;
+// - loaded and hidden: a reader asked for a value, so window() built a Form8 (which reads the stored values) and
+//   left it hidden, without a parent;
+// - shown: the main window opened it with openIn() (or a caller showed window() itself).
+// Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the Form8 is deleted and
+// the next reader or opening loads the stored values again. Until then readers see the boxes as typed, saved or not.
+//
+// The main window owns one SettingsWindow, sets services.settings to it and, for the menu "综合设置(S)", calls
+// openIn(its MDI area).
+
+#include "platform/services.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QMdiArea;
+
+namespace qv {
+
+class Form8;
+
+class SettingsWindow final : public QObject, public SettingsReaders {
+public:
+    explicit SettingsWindow(Services& services, QObject* parent = nullptr);
+    ~SettingsWindow() override;
+
+    // The loaded settings window; loads it hidden (no parent) when it is not loaded.
+    Form8* window();
+    bool isLoaded() const { return !m_window.isNull(); }
+
+    // Opens the window in the MDI area: loads it if needed, puts it into a sub-window of the area unless it is
+    // already in one, and shows and activates it. A second opening brings up the same window.
+    Form8* openIn(QMdiArea* area);
+
+    QString practiceName() override;
+    QString veterinarian() override;
+    QString practisingNumber() override;
+    QString dispenser() override;
+    QString leftMargin() override;
+    QString topMargin() override;
+
+private:
+    Services& m_services;
+    QPointer<Form8> m_window;
+};
+
+} // namespace qv

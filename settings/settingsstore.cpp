@@ -1,0 +1,102 @@
+#include "settings/settingsstore.h"
+
+#include "store/database.h"
+
+namespace qv {
+
+namespace {
+
+// The table holds one row; "the first row" is the one a plain select returns first.
+const QString kFirstRow = QStringLiteral("rowid = (select min(rowid) from [设置])");
+
+std::optional<QString> column(const Row& row, const QString& name)
+{
+    if (row.isNull(name))
+        return std::nullopt;
+    return row.text(name);
+}
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+QString noRowText()
+{
+    return QStringLiteral("表“设置”中没有记录");
+}
+
+} // namespace
+
+std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
+{
+    const Result r = db.run(QStringLiteral("select * from [设置] where ") + kFirstRow);
+    if (!r) {
+        setError(error, r.error);
+        return std::nullopt;
+    }
+    if (r.rows.isEmpty()) {
+        setError(error, noRowText());
+        return std::nullopt;
+    }
+    const Row& row = r.rows.first();
+    StoredSettings s;
+    s.practiceName = column(row, QStringLiteral("单位名称"));
+    s.veterinarian = column(row, QStringLiteral("执业兽医"));
+    s.practisingNumber = column(row, QStringLiteral("注册号"));
+    s.dispenser = column(row, QStringLiteral("发药人"));
+    s.leftMargin = column(row, QStringLiteral("左边距"));
+    s.topMargin = column(row, QStringLiteral("上边距"));
+    s.slipPrinter = column(row, QStringLiteral("处方打印机"));
+    s.defaultPrinter = column(row, QStringLiteral("默认打印机"));
+    return s;
+}
+
+bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
+{
+    const Result r = db.run(QStringLiteral("update [设置] set [单位名称] = ?, [执业兽医] = ?, [注册号] = ?, [发药人] = ?, "
+                                           "[左边距] = ?, [上边距] = ?, [处方打印机] = ?, [默认打印机] = ? where ")
+                                + kFirstRow,
+                            {v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin,
+                             v.topMargin, v.slipPrinter, v.defaultPrinter});
+    if (!r) {
+        setError(error, r.error);
+        return false;
+    }
+    if (r.changes != 1) {
+        setError(error, noRowText());
+        return false;
+    }
+    return true;
+}
+
+PasswordChange changeStoredPassword(Database& db, const QString& typedOld, const QString& typedNew, QString* error)
+{
+    const QString newPassword = typedNew.trimmed();
+    if (newPassword.isEmpty())
+        return PasswordChange::NewPasswordBlank;
+
+    const Result stored = db.run(QStringLiteral("select [密码] from [设置] where ") + kFirstRow);
+    if (!stored) {
+        setError(error, stored.error);
+        return PasswordChange::NotStored;
+    }
+    if (stored.rows.isEmpty()) {
+        setError(error, noRowText());
+        return PasswordChange::NotStored;
+    }
+    // Exact comparison: unlike the login, letter case counts here.
+    if (stored.rows.first().text(QStringLiteral("密码")) != typedOld.trimmed())
+        return PasswordChange::WrongOldPassword;
+
+    const Result written =
+        db.run(QStringLiteral("update [设置] set [密码] = ? where ") + kFirstRow, {newPassword});
+    if (!written || written.changes != 1) {
+        setError(error, written ? noRowText() : written.error);
+        return PasswordChange::NotStored;
+    }
+    return PasswordChange::Changed;
+}
+
+} // namespace qv

@@ -1,0 +1,437 @@
+// The settings window: loading the settings row, saving exactly its columns, the password change, and the readers
+// other windows use.
+
+#include "platform/services.h"
+#include "print/recordingprint.h"
+#include "settings/form8.h"
+#include "settings/settingsreaders.h"
+#include "settings/settingsstore.h"
+#include "tests/support/testenv.h"
+#include "tests/support/typing.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+using namespace qv;
+using qv::test::TestEnv;
+
+namespace {
+
+const QStringList kAllColumns = {"密码",   "单位名称", "执业兽医", "注册号",     "发药人",     "备用1",   "备用2",  "备用3",
+                                 "左边距", "上边距",   "自动打印", "默认打印机", "处方打印机", "左边距1", "上边距1"};
+
+// The whole settings row, column by column, with nulls kept apart from empty texts.
+QVariantMap settingsRow(TestEnv& env)
+{
+    const QList<Row> rows = env.rows(QStringLiteral("select * from [设置]"));
+    QVariantMap row;
+    if (rows.size() != 1)
+        return row;
+    for (const QString& c : kAllColumns)
+        row[c] = rows.first().value(c);
+    return row;
+}
+
+void setColumn(TestEnv& env, const QString& column, const QVariant& value)
+{
+    QVERIFY(env.db.run(QStringLiteral("update [设置] set [%1] = ?").arg(column), {value}).ok);
+}
+
+// Makes the store refuse every write to the settings row, as a full or read-only disk would.
+void refuseSettingsWrites(TestEnv& env)
+{
+    QVERIFY(env.db.run(QStringLiteral("create trigger refuse before update on [设置] "
+                                      "begin select raise(abort, 'disk is full'); end"))
+                .ok);
+}
+
+void replaceText(QLineEdit* box, const QString& text)
+{
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    qv::test::typeText(box, text);
+}
+
+void click(QPushButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Deletions of closed windows are deferred; let them happen.
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestSettings final : public QObject {
+    Q_OBJECT
+private slots:
+    void windowCarriesTheDesignedControlsAndTexts();
+    void loadTakesStoredValuesAndKeepsDesignTextsForNulls();
+    void unreadableStoreLeavesDesignTexts();
+    void printerListsHoldInstalledPrintersAndFallBackToTheDefault();
+    void withoutPrintersTheStoredNamesAreWrittenBackUnchanged();
+    void saveWritesExactlyTheEightColumnsAsTyped();
+    void refusedSaveIsReportedAndKeepsTheTypedValues();
+    void cancelWritesNothing();
+    void blankNewPasswordIsRefused();
+    void oldPasswordComparisonIsExactAndCaseSensitive();
+    void passwordChangeIsStoredButCountsFromTheNextStart();
+    void refusedPasswordChangeIsReported();
+    void readersLoadTheWindowHiddenWithStoredValues();
+    void readersSeeUnsavedValuesUntilTheWindowIsClosed();
+    void openingInTheMainWindowPlacesAndReusesOneWindow();
+};
+
+void TestSettings::windowCarriesTheDesignedControlsAndTexts()
+{
+    TestEnv env;
+    Form8 w(env.services);
+    QCOMPARE(w.windowTitle(), QStringLiteral("综合设置"));
+    QCOMPARE(w.findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("修改登录密码"));
+    QCOMPARE(w.findChild<QGroupBox*>("Frame2")->title(), QStringLiteral("综合设置"));
+    QCOMPARE(w.findChild<QPushButton*>("Command1")->text(), QStringLiteral("保  存"));
+    QCOMPARE(w.findChild<QPushButton*>("Command2")->text(), QStringLiteral("取  消"));
+    QCOMPARE(w.findChild<QPushButton*>("Command3")->text(), QStringLiteral("修改密码"));
+    QStringList captions;
+    for (const QLabel* l : w.findChildren<QLabel*>())
+        captions << l->text();
+    for (const char* c : {"原密码", "新密码", "单位名称", "执业兽医", "注 册 号", "发 药 人", "处方打印左边距",
+                          "处方打印上边距", "默认打印机", "处方打印机"})
+        QVERIFY2(captions.contains(QString::fromUtf8(c)), c);
+    for (const char* name : {"Text8", "Text12"}) {
+        auto* box = w.findChild<QLineEdit*>(name);
+        QCOMPARE(box->maxLength(), 15);
+        QCOMPARE(box->echoMode(), QLineEdit::Normal);
+    }
+
+    // The printer rows exist but the user never sees them.
+    w.show();
+    QVERIFY(w.findChild<QLineEdit*>("Text1")->isVisible());
+    QVERIFY(!w.findChild<QComboBox*>("text17")->isVisible());
+    QVERIFY(!w.findChild<QComboBox*>("text19")->isVisible());
+    QVERIFY(!w.Label9->isVisible());
+    QVERIFY(!w.Check1->isVisible());
+}
+
+void TestSettings::loadTakesStoredValuesAndKeepsDesignTextsForNulls()
+{
+    TestEnv env;
+    setColumn(env, "单位名称", QVariant());
+    setColumn(env, "执业兽医", QVariant());
+    setColumn(env, "左边距", QVariant());
+    setColumn(env, "上边距", QVariant());
+    setColumn(env, "注册号", QStringLiteral("12345678901234"));
+    setColumn(env, "发药人", QString()); // empty, not null: shown empty
+    Form8 w(env.services);
+    QCOMPARE(w.Text1->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.Text2->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.Text3->text(), QStringLiteral("12345678901234"));
+    QCOMPARE(w.Text6->text(), QString());
+    QCOMPARE(w.Text4->text(), QStringLiteral("120"));
+    QCOMPARE(w.Text5->text(), QStringLiteral("200"));
+}
+
+void TestSettings::unreadableStoreLeavesDesignTexts()
+{
+    TestEnv env;
+    env.db.close();
+    Form8 w(env.services);
+    QCOMPARE(w.Text1->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.Text6->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.Text4->text(), QStringLiteral("120"));
+    QCOMPARE(w.Text5->text(), QStringLiteral("200"));
+}
+
+void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
+{
+    TestEnv env;
+    RecordingPrinterAccess printers;
+    printers.printers = {QStringLiteral("办公室打印机"), QStringLiteral("Label Writer")};
+    printers.defaultPrinter = QStringLiteral("Label Writer");
+    env.services.printers = &printers;
+    {
+        Form8 w(env.services);
+        for (QComboBox* list : {w.text17, w.text19}) {
+            QCOMPARE(list->count(), 2);
+            QCOMPARE(list->itemText(0), QStringLiteral("办公室打印机"));
+            QCOMPARE(list->itemText(1), QStringLiteral("Label Writer"));
+            QCOMPARE(list->currentText(), QStringLiteral("HP LaserJet P1007")); // the stored name wins
+        }
+    }
+    setColumn(env, "默认打印机", QVariant());
+    setColumn(env, "处方打印机", QString());
+    Form8 w(env.services);
+    QCOMPARE(w.text17->currentText(), QStringLiteral("Label Writer"));
+    QCOMPARE(w.text19->currentText(), QStringLiteral("Label Writer"));
+}
+
+void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
+{
+    TestEnv env;
+    setColumn(env, "处方打印机", QStringLiteral("Slip Printer"));
+    env.services.printers = nullptr;
+    QPointer<Form8> w = new Form8(env.services);
+    QCOMPARE(w->text17->count(), 0);
+    QCOMPARE(w->text17->currentText(), QStringLiteral("HP LaserJet P1007"));
+    QCOMPARE(w->text19->currentText(), QStringLiteral("Slip Printer"));
+    w->saveSettings();
+    settle();
+    QVERIFY(w.isNull());
+    const QVariantMap row = settingsRow(env);
+    QCOMPARE(row["默认打印机"].toString(), QStringLiteral("HP LaserJet P1007"));
+    QCOMPARE(row["处方打印机"].toString(), QStringLiteral("Slip Printer"));
+}
+
+void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
+{
+    TestEnv env;
+    setColumn(env, "备用2", QStringLiteral("spare"));
+    const QVariantMap before = settingsRow(env);
+    RecordingPrinterAccess printers;
+    printers.printers = {QStringLiteral("P1"), QStringLiteral("P2")};
+    env.services.printers = &printers;
+
+    QPointer<Form8> w = new Form8(env.services);
+    w->show();
+    replaceText(w->Text1, QStringLiteral("青山动物诊所"));
+    replaceText(w->Text2, QStringLiteral("李四"));
+    replaceText(w->Text3, QString()); // empty texts are stored as they are
+    replaceText(w->Text6, QStringLiteral("王五"));
+    replaceText(w->Text4, QStringLiteral("abc")); // nothing is validated
+    replaceText(w->Text5, QStringLiteral("12.5mm"));
+    w->text17->setCurrentIndex(1);
+    w->text19->setCurrentIndex(0);
+    click(w->Command1);
+    settle();
+    QVERIFY2(w.isNull(), "save unloads the window");
+    QVERIFY(env.messages.texts().isEmpty());
+
+    QVariantMap expected = before;
+    expected["单位名称"] = QStringLiteral("青山动物诊所");
+    expected["执业兽医"] = QStringLiteral("李四");
+    expected["注册号"] = QString();
+    expected["发药人"] = QStringLiteral("王五");
+    expected["左边距"] = QStringLiteral("abc");
+    expected["上边距"] = QStringLiteral("12.5mm");
+    expected["默认打印机"] = QStringLiteral("P2");
+    expected["处方打印机"] = QStringLiteral("P1");
+    const QVariantMap after = settingsRow(env);
+    for (const QString& c : kAllColumns) {
+        QCOMPARE(after[c].isNull(), expected[c].isNull());
+        QCOMPARE(after[c].toString(), expected[c].toString());
+    }
+    QCOMPARE(env.count("设置"), 1);
+}
+
+void TestSettings::refusedSaveIsReportedAndKeepsTheTypedValues()
+{
+    TestEnv env;
+    const QVariantMap before = settingsRow(env);
+    refuseSettingsWrites(env);
+    QPointer<Form8> w = new Form8(env.services);
+    w->show();
+    replaceText(w->Text1, QStringLiteral("新名称"));
+    click(w->Command1);
+    settle();
+    QVERIFY2(!w.isNull(), "a refused save keeps the window and what was typed");
+    QCOMPARE(w->Text1->text(), QStringLiteral("新名称"));
+    QCOMPARE(env.messages.shown().size(), 1);
+    QVERIFY(env.messages.last().contains(QStringLiteral("没有保存")));
+    QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
+    QCOMPARE(settingsRow(env), before);
+    delete w;
+}
+
+void TestSettings::cancelWritesNothing()
+{
+    TestEnv env;
+    const QVariantMap before = settingsRow(env);
+    QPointer<Form8> w = new Form8(env.services);
+    w->show();
+    replaceText(w->Text1, QStringLiteral("不要保存"));
+    click(w->Command2);
+    settle();
+    QVERIFY(w.isNull());
+    QCOMPARE(settingsRow(env), before);
+}
+
+void TestSettings::blankNewPasswordIsRefused()
+{
+    TestEnv env;
+    Form8 w(env.services);
+    w.show();
+    w.Text8->setText(QStringLiteral("947"));
+    w.Text12->setText(QStringLiteral("   "));
+    click(w.Command3);
+    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("请输入新密码！")});
+    QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
+    QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));
+    QVERIFY(w.isVisible());
+}
+
+void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
+{
+    TestEnv env;
+    setColumn(env, "密码", QStringLiteral("Vet947"));
+    Form8 w(env.services);
+    w.show();
+    w.Text8->setText(QStringLiteral("vet947")); // the login would accept this; the change does not
+    w.Text12->setText(QStringLiteral("new"));
+    click(w.Command3);
+    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("原密码不正确，无法修改密码！")});
+    QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
+    QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("Vet947"));
+    QVERIFY2(w.isVisible(), "the window comes back after the refusal");
+
+    // Surrounding blanks of the typed old password do not count.
+    QString error;
+    QCOMPARE(changeStoredPassword(env.db, QStringLiteral("  Vet947 "), QStringLiteral("x"), &error),
+             PasswordChange::Changed);
+}
+
+void TestSettings::passwordChangeIsStoredButCountsFromTheNextStart()
+{
+    TestEnv env;
+    QPointer<Form8> w = new Form8(env.services);
+    w->show();
+    replaceText(w->Text1, QStringLiteral("未保存的名称"));
+    qv::test::typeText(w->Text8, QStringLiteral(" 947 "));
+    qv::test::typeText(w->Text12, QStringLiteral(" Abc123 "));
+    click(w->Command3);
+    settle();
+    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
+    QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
+    const QVariantMap row = settingsRow(env);
+    QCOMPARE(row["密码"].toString(), QStringLiteral("Abc123"));
+    QVERIFY2(row["单位名称"].toString() != QStringLiteral("未保存的名称"), "the password change saves nothing else");
+    QVERIFY2(w.isNull(), "a successful change closes the window");
+    // The running program keeps the password it read at start-up.
+    QCOMPARE(env.context.heldPassword, QStringLiteral("947"));
+}
+
+void TestSettings::refusedPasswordChangeIsReported()
+{
+    TestEnv env;
+    refuseSettingsWrites(env);
+    Form8 w(env.services);
+    w.show();
+    w.Text8->setText(QStringLiteral("947"));
+    w.Text12->setText(QStringLiteral("555"));
+    click(w.Command3);
+    QCOMPARE(env.messages.shown().size(), 1);
+    QVERIFY(env.messages.last().contains(QStringLiteral("密码没有修改")));
+    QVERIFY(!env.messages.texts().contains(QStringLiteral("修改密码成功，请牢记新密码！")));
+    QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));
+    QVERIFY(w.isVisible());
+}
+
+void TestSettings::readersLoadTheWindowHiddenWithStoredValues()
+{
+    TestEnv env;
+    setColumn(env, "单位名称", QStringLiteral("青山动物诊所"));
+    setColumn(env, "执业兽医", QStringLiteral("张三"));
+    setColumn(env, "注册号", QStringLiteral("20170001"));
+    setColumn(env, "发药人", QStringLiteral("李四"));
+    setColumn(env, "左边距", QStringLiteral("25"));
+    setColumn(env, "上边距", QVariant());
+    SettingsWindow settings(env.services);
+    SettingsReaders& readers = settings;
+    QVERIFY(!settings.isLoaded());
+
+    QCOMPARE(readers.practiceName(), QStringLiteral("青山动物诊所"));
+    QVERIFY(settings.isLoaded());
+    QVERIFY2(!settings.window()->isVisible(), "a read loads the window without showing it");
+    QCOMPARE(readers.veterinarian(), QStringLiteral("张三"));
+    QCOMPARE(readers.practisingNumber(), QStringLiteral("20170001"));
+    QCOMPARE(readers.dispenser(), QStringLiteral("李四"));
+    QCOMPARE(readers.leftMargin(), QStringLiteral("25"));
+    QCOMPARE(readers.topMargin(), QStringLiteral("200"));
+
+    // The window stays loaded: a later change in the store is not seen until it is closed.
+    Form8* loaded = settings.window();
+    setColumn(env, "执业兽医", QStringLiteral("赵六"));
+    QCOMPARE(readers.veterinarian(), QStringLiteral("张三"));
+    QCOMPARE(settings.window(), loaded);
+}
+
+void TestSettings::readersSeeUnsavedValuesUntilTheWindowIsClosed()
+{
+    TestEnv env;
+    setColumn(env, "执业兽医", QStringLiteral("张三"));
+    setColumn(env, "左边距", QStringLiteral("20"));
+    SettingsWindow settings(env.services);
+    Form8* w = settings.window();
+    w->show();
+    replaceText(w->Text2, QStringLiteral("王医生"));
+    replaceText(w->Text4, QStringLiteral("33"));
+    QCOMPARE(settings.veterinarian(), QStringLiteral("王医生"));
+    QCOMPARE(settings.leftMargin(), QStringLiteral("33"));
+
+    click(w->Command2); // cancel: nothing stored, the next read loads the stored values
+    QVERIFY(!settings.isLoaded());
+    QCOMPARE(settings.veterinarian(), QStringLiteral("张三"));
+    QCOMPARE(settings.leftMargin(), QStringLiteral("20"));
+    settle();
+
+    w = settings.window();
+    replaceText(w->Text2, QStringLiteral("王医生"));
+    click(w->Command1); // save: stored, and read back from the store
+    QVERIFY(!settings.isLoaded());
+    QCOMPARE(settings.veterinarian(), QStringLiteral("王医生"));
+    QVERIFY(settings.window() != nullptr);
+}
+
+void TestSettings::openingInTheMainWindowPlacesAndReusesOneWindow()
+{
+    TestEnv env;
+    QMdiArea area;
+    area.resize(1400, 1000);
+    area.show();
+    SettingsWindow settings(env.services);
+
+    // Loaded hidden by a reader first, with a value typed meanwhile: opening shows that same window.
+    Form8* loaded = settings.window();
+    loaded->Text6->setText(QStringLiteral("未保存"));
+    Form8* opened = settings.openIn(&area);
+    QCOMPARE(opened, loaded);
+    QCOMPARE(area.subWindowList().size(), 1);
+    QMdiSubWindow* sub = area.subWindowList().first();
+    QCOMPARE(sub->widget(), opened);
+    QVERIFY(opened->isVisible());
+    QCOMPARE(sub->pos(), childWindowPosition(area.viewport()->size(), sub->size()));
+    QCOMPARE(settings.dispenser(), QStringLiteral("未保存"));
+
+    QCOMPARE(settings.openIn(&area), opened);
+    QCOMPARE(area.subWindowList().size(), 1);
+
+    // Closing unloads: the sub-window goes away and the next read reloads the stored value.
+    QPointer<QMdiSubWindow> watched = sub;
+    click(opened->Command2);
+    settle();
+    QVERIFY(watched.isNull());
+    QVERIFY(area.subWindowList().isEmpty());
+    QVERIFY(settings.dispenser() != QStringLiteral("未保存"));
+
+    // The sub-window's own close box unloads too.
+    settings.openIn(&area);
+    QCOMPARE(area.subWindowList().size(), 1);
+    area.subWindowList().first()->close();
+    settle();
+    QVERIFY(!settings.isLoaded());
+    QVERIFY(area.subWindowList().isEmpty());
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
