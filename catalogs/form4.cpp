@@ -1,0 +1,215 @@
+#include "catalogs/form4.h"
+#include "catalogs/templatestore.h"
+#include "catalogs/windowframe.h"
+#include "pinyin/searchcode.h"
+#include "platform/services.h"
+#include "platform/units.h"
+#include "store/database.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qv {
+
+namespace {
+
+template <typename W>
+W* placed(QWidget* parent, const QString& name, double left, double top, double width, double height)
+{
+    auto* w = new W(parent);
+    w->setObjectName(name);
+    w->setGeometry(twipsRect(left, top, width, height));
+    return w;
+}
+
+QLabel* caption(QWidget* parent, const QString& name, const QString& text, double left, double top)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(twipsRect(left, top, 0, 0).topLeft());
+    label->adjustSize();
+    return label;
+}
+
+QFont songti(double points)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(points);
+    return font;
+}
+
+} // namespace
+
+Form4::Form4(Services& services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("模板维护"));
+    setFixedSize(twipsSize(8970, 5250));
+
+    List1 = placed<QListWidget>(this, QStringLiteral("List1"), 120, 120, 2835, 4380);
+    Label2 = caption(this, QStringLiteral("Label2"), QStringLiteral("名称"), 3120, 180);
+    Text1 = placed<QLineEdit>(this, QStringLiteral("Text1"), 3600, 120, 3075, 315);
+    Label1 = caption(this, QStringLiteral("Label1"), QStringLiteral("拼音"), 6840, 180);
+    Text3 = placed<QLineEdit>(this, QStringLiteral("Text3"), 7380, 120, 1455, 315);
+    text2 = placed<QPlainTextEdit>(this, QStringLiteral("text2"), 3060, 540, 5775, 3975);
+    Text1->setFont(songti(10.5));
+    Text3->setFont(songti(10.5));
+    text2->setFont(songti(12));
+
+    const QString categories[2] = {kPersonalSets, kHerbalFormulas};
+    const double optionLeft[2] = {120, 1380};
+    for (int i = 0; i < 2; ++i) {
+        Option1[i] = new QRadioButton(categories[i], this);
+        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        Option1[i]->move(twipsRect(optionLeft[i], 4680, 0, 0).topLeft());
+        Option1[i]->adjustSize();
+        connect(Option1[i], &QRadioButton::clicked, this, [this, i] { chooseCategory(i); });
+    }
+    Option1[0]->setChecked(true);
+
+    Command1 = placed<QPushButton>(this, QStringLiteral("Command1"), 4740, 4680, 1000, 375);
+    Command1->setText(QStringLiteral("添  加"));
+    Command5 = placed<QPushButton>(this, QStringLiteral("Command5"), 5760, 4680, 1000, 375);
+    Command5->setText(QStringLiteral("保  存"));
+    Command4 = placed<QPushButton>(this, QStringLiteral("Command4"), 6780, 4680, 1000, 375);
+    Command4->setText(QStringLiteral("删  除"));
+    Command2 = placed<QPushButton>(this, QStringLiteral("Command2"), 7800, 4680, 1000, 375);
+    Command2->setText(QStringLiteral("退 出"));
+
+    Label3 = new QLabel(this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->hide();
+    Label4 = new QLabel(this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->hide();
+
+    connect(Text1, &QLineEdit::textChanged, this, &Form4::nameTyped);
+    // Selection, not the current row: tabbing into the list makes a row current without choosing it.
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> chosen = List1->selectedItems();
+        if (!chosen.isEmpty())
+            selectTemplate(List1->row(chosen.first()));
+    });
+    connect(Command1, &QPushButton::clicked, this, &Form4::newTemplate);
+    connect(Command5, &QPushButton::clicked, this, &Form4::saveRecord);
+    connect(Command4, &QPushButton::clicked, this, &Form4::deleteRecord);
+    connect(Command2, &QPushButton::clicked, this, [this] { closeWindowFrame(this); });
+
+    Label4->setText(Option1[0]->text());
+    newTemplate();
+    fillList();
+}
+
+void Form4::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeAsChildWindow(this);
+    }
+}
+
+QString Form4::currentKey() const
+{
+    return Label3->text();
+}
+
+QString Form4::currentCategory() const
+{
+    return Label4->text();
+}
+
+void Form4::presetFromDesk(const QString& category, const QString& body)
+{
+    // A fresh key, so the desk's body can never overwrite a template that happened to be open here.
+    newTemplate();
+    const int index = category == kHerbalFormulas ? 1 : 0;
+    Option1[index]->setChecked(true);
+    chooseCategory(index);
+    text2->setPlainText(bodyForEditing(body));
+}
+
+void Form4::newTemplate()
+{
+    Text1->clear();
+    text2->clear();
+    Text3->clear();
+    Label3->setText(newTemplateKey(*m_services.db, m_services.clock->now()));
+    Text1->setFocus();
+}
+
+void Form4::nameTyped()
+{
+    if (!m_loading)
+        Text3->setText(searchCode(Text1->text().trimmed()));
+}
+
+void Form4::chooseCategory(int index)
+{
+    Label4->setText(Option1[index]->text());
+    fillList();
+}
+
+void Form4::fillList()
+{
+    List1->clear();
+    for (const TemplateEntry& entry : listTemplates(*m_services.db, currentCategory())) {
+        auto* item = new QListWidgetItem(entry.name, List1);
+        item->setData(Qt::UserRole, entry.key);
+    }
+}
+
+void Form4::selectTemplate(int row)
+{
+    QListWidgetItem* item = List1->item(row);
+    if (!item)
+        return;
+    const auto record = loadTemplate(*m_services.db, item->data(Qt::UserRole).toString(), currentCategory());
+    if (!record)
+        return;
+    m_loading = true;
+    Label3->setText(record->key);
+    Text1->setText(record->name);
+    Text3->setText(record->code);
+    text2->setPlainText(bodyForEditing(record->body));
+    m_loading = false;
+}
+
+void Form4::saveRecord()
+{
+    const TemplateRecord record{currentKey(), Text1->text(), Text3->text(), bodyForStoring(text2->toPlainText()),
+                                currentCategory()};
+    const TemplateSave save = saveTemplate(*m_services.db, record);
+    switch (save.outcome) {
+    case TemplateSave::Outcome::NameMissing:
+        m_services.messages->inform(QStringLiteral("请输入药物名称！"));
+        return;
+    case TemplateSave::Outcome::Failed:
+        // The fields stay as typed so nothing is lost; the user can try again.
+        m_services.messages->inform(QStringLiteral("模板没有保存：%1").arg(save.error), Messages::Icon::Warning);
+        return;
+    case TemplateSave::Outcome::Added:
+    case TemplateSave::Outcome::Changed:
+        fillList();
+        return;
+    }
+}
+
+void Form4::deleteRecord()
+{
+    const Result deleted = deleteTemplate(*m_services.db, currentKey(), currentCategory());
+    if (!deleted) {
+        m_services.messages->inform(QStringLiteral("模板没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
+        return;
+    }
+    newTemplate();
+    fillList();
+}
+
+} // namespace qv

@@ -1,0 +1,67 @@
+#pragma once
+// Form4, "模板维护": maintains the personal prescription sets and Chinese-medicine formulas of 个人模板,
+// one category at a time.
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace qv {
+
+struct Services;
+
+class Form4 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form4(Services& services, QWidget* parent = nullptr);
+
+    // The desk's "存为组套": a new template in the desk's category ("中药方剂" picks that category, anything
+    // else "个人组套") holding the desk's prescription body, ready to be named and saved.
+    void presetFromDesk(const QString& category, const QString& body);
+
+    // "添  加": empty fields and a fresh key; nothing is stored until saved.
+    void newTemplate();
+    // "保  存": changes the template of the current key in the current category, or adds it.
+    void saveRecord();
+    // "删  除": deletes the template of the current key in the current category, then starts a new one.
+    void deleteRecord();
+    // Option1(index) clicked: the list shows that category; fields and key stay.
+    void chooseCategory(int index);
+    // List1 entry chosen: its template is copied into the fields.
+    void selectTemplate(int row);
+    void fillList();
+
+    QString currentKey() const;
+    QString currentCategory() const;
+
+    QListWidget* List1;
+    QLabel* Label2;
+    QLineEdit* Text1;
+    QLabel* Label1;
+    QLineEdit* Text3;
+    QPlainTextEdit* text2;
+    QRadioButton* Option1[2];
+    QPushButton* Command1;
+    QPushButton* Command5;
+    QPushButton* Command4;
+    QPushButton* Command2;
+    QLabel* Label3; // hidden: key (序号) of the template being edited
+    QLabel* Label4; // hidden: the current category
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void nameTyped();
+
+    Services& m_services;
+    bool m_loading = false; // set while a stored template is copied into the fields
+    bool m_placed = false;
+};
+
+} // namespace qv

@@ -1,0 +1,54 @@
+#pragma once
+// What the diagnosis names window (Form5) and the animal species window (Form6) share: a list of the stored
+// names, a name field whose search code fills itself, "保  存" that adds the name (Enter in the name field does
+// the same) and "删  除" that deletes the selected entry. The windows differ in layout and in Form5's search.
+
+#include "catalogs/namecatalog.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace qv {
+
+struct Services;
+
+class NameCatalogWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Command2: adds the typed name unless it is empty; a name already stored is left as it is, silently.
+    void saveName();
+    // Command1: deletes the selected entry's row; nothing selected, nothing deleted.
+    void deleteSelected();
+    // Refills List1 with the rows matching the current search.
+    void fillList();
+
+    QListWidget* List1;
+    QLabel* Label1[2];
+    QLineEdit* Text3; // the name
+    QLineEdit* Text5; // its search code
+    QPushButton* Command2;
+    QPushButton* Command1;
+
+protected:
+    NameCatalogWindow(Services& services, NameCatalog catalog, QWidget* parent);
+
+    // What the list is filtered by; empty lists every row.
+    virtual QString searchText() const { return {}; }
+    // Called before a save adds its row, so the list can show the whole catalog afterwards.
+    virtual void clearSearch() {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    Services& m_services;
+
+private:
+    NameCatalog m_catalog;
+    bool m_placed = false;
+};
+
+} // namespace qv

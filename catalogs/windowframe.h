@@ -1,0 +1,21 @@
+#pragma once
+// Placing and closing a catalog window whether it stands alone or sits in a sub-window of the main window's
+// MDI area: the frame that moves and closes is then the sub-window, not the widget inside it.
+
+class QWidget;
+
+namespace qv {
+
+// The sub-window holding w, or w itself when it stands alone.
+QWidget* windowFrame(QWidget* w);
+
+// Centres the window's frame on the screen (within the MDI area's coordinates when it sits in one).
+void centreOnScreen(QWidget* w);
+
+// Places the window's frame by the child-window rule, within the MDI area or, standing alone, on the screen.
+void placeAsChildWindow(QWidget* w);
+
+// Closes the window's frame.
+void closeWindowFrame(QWidget* w);
+
+} // namespace qv

@@ -1,0 +1,169 @@
+// The diagnosis names window and the animal species window: search, add, duplicate refusal, delete.
+
+#include "catalogs/form5.h"
+#include "catalogs/form6.h"
+#include "tests/catalogs/listrows.h"
+#include "tests/support/testenv.h"
+#include "tests/support/typing.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using namespace qv;
+using namespace qv::test;
+
+class TestNameCatalogs final : public QObject {
+    Q_OBJECT
+private slots:
+    void searchFindsByInitialsOrCharacters();
+    void searchTextIsTakenLiterally();
+    void deletingFromFilteredListDeletesSelectedEntry();
+    void savingClearsSearchAndAddsOnce();
+    void emptyNameSavesNothing();
+    void enterTwiceInSpeciesNameAddsOneRow();
+    void deleteWithNothingSelectedChangesNothing();
+    void clickingAnEntryOnlySelectsIt();
+    void refusedWriteIsReported();
+};
+
+void TestNameCatalogs::searchFindsByInitialsOrCharacters()
+{
+    TestEnv env;
+    Form5 w(env.services);
+    QCOMPARE(w.windowTitle(), QStringLiteral("诊断名称维护"));
+    QCOMPARE(listed(w.List1),
+             (QStringList{QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良")}));
+
+    typeText(w.Text1, QStringLiteral("fy"));
+    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("肺炎")});
+    w.Text1->clear();
+    typeText(w.Text1, QStringLiteral("炎"));
+    QCOMPARE(listed(w.List1), (QStringList{QStringLiteral("肺炎"), QStringLiteral("肠炎")}));
+    w.Text1->clear();
+    QCOMPARE(w.List1->count(), 3);
+}
+
+void TestNameCatalogs::searchTextIsTakenLiterally()
+{
+    TestEnv env;
+    env.rows(QStringLiteral("insert into [诊断] values ('50%脱水', '50ts', '50%脱水50ts')"));
+    Form5 w(env.services);
+    for (const QString& typed : {QStringLiteral("'"), QStringLiteral("' or '1'='1"), QStringLiteral("_")}) {
+        w.Text1->setText(typed);
+        QVERIFY2(w.List1->count() == 0, qPrintable(typed));
+    }
+    w.Text1->setText(QStringLiteral("%"));
+    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("50%脱水")});
+    QCOMPARE(env.count(QStringLiteral("诊断")), 4);
+}
+
+void TestNameCatalogs::deletingFromFilteredListDeletesSelectedEntry()
+{
+    TestEnv env;
+    Form5 w(env.services);
+    w.show();
+    typeText(w.Text1, QStringLiteral("炎"));
+    clickRow(w.List1, QStringLiteral("肠炎"));
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+
+    const QList<Row> left = env.rows(QStringLiteral("select [名称] from [诊断] order by [名称]"));
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '肠炎'")), 0);
+    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("肺炎")});
+    QVERIFY(env.messages.texts().isEmpty());
+}
+
+void TestNameCatalogs::savingClearsSearchAndAddsOnce()
+{
+    TestEnv env;
+    Form5 w(env.services);
+    w.show();
+    typeText(w.Text1, QStringLiteral("xh"));
+    typeText(w.Text3, QStringLiteral("胃炎"));
+    QCOMPARE(w.Text5->text(), QStringLiteral("wy"));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QVERIFY(w.Text1->text().isEmpty());
+    QCOMPARE(w.List1->count(), 4);
+    QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '胃炎' and [拼音] = 'wy' and [序号] = '胃炎wy'")),
+             1);
+    QCOMPARE(w.Text3->text(), QStringLiteral("胃炎"));
+
+    // A name already stored is refused by its unique key, without a word, and listed once.
+    w.Text3->setText(QStringLiteral("肺炎"));
+    w.saveName();
+    QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '肺炎'")), 1);
+    QCOMPARE(w.List1->findItems(QStringLiteral("肺炎"), Qt::MatchExactly).size(), 1);
+    QVERIFY(env.messages.texts().isEmpty());
+}
+
+void TestNameCatalogs::emptyNameSavesNothing()
+{
+    TestEnv env;
+    Form5 w(env.services);
+    typeText(w.Text1, QStringLiteral("fy"));
+    pressKey(w.Text3, Qt::Key_Return);
+    QCOMPARE(env.count(QStringLiteral("诊断")), 3);
+    QCOMPARE(w.Text1->text(), QStringLiteral("fy"));
+}
+
+void TestNameCatalogs::enterTwiceInSpeciesNameAddsOneRow()
+{
+    TestEnv env;
+    Form6 w(env.services);
+    QCOMPARE(w.windowTitle(), QStringLiteral("动物种类维护"));
+    QCOMPARE(w.List1->count(), 5);
+    typeText(w.Text3, QStringLiteral("兔"));
+    pressKey(w.Text3, Qt::Key_Return);
+    pressKey(w.Text3, Qt::Key_Enter);
+    QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("[序号] = '兔t'")), 1);
+    QCOMPARE(env.count(QStringLiteral("动物种类")), 6);
+    QCOMPARE(w.List1->findItems(QStringLiteral("兔"), Qt::MatchExactly).size(), 1);
+    QCOMPARE(w.Text3->text(), QStringLiteral("兔"));
+    QCOMPARE(w.Text5->text(), QStringLiteral("t"));
+    QVERIFY(env.messages.texts().isEmpty());
+}
+
+void TestNameCatalogs::deleteWithNothingSelectedChangesNothing()
+{
+    TestEnv env;
+    Form6 w(env.services);
+    w.deleteSelected();
+    QCOMPARE(env.count(QStringLiteral("动物种类")), 5);
+
+    w.show();
+    clickRow(w.List1, QStringLiteral("鸡"));
+    w.deleteSelected();
+    QCOMPARE(env.count(QStringLiteral("动物种类")), 4);
+    QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("[名称] = '鸡'")), 0);
+    QCOMPARE(listed(w.List1), (QStringList{QStringLiteral("猪"), QStringLiteral("狗"), QStringLiteral("牛"),
+                                          QStringLiteral("猫")}));
+}
+
+void TestNameCatalogs::clickingAnEntryOnlySelectsIt()
+{
+    TestEnv env;
+    Form6 w(env.services);
+    w.show();
+    clickRow(w.List1, QStringLiteral("猫"));
+    QVERIFY(w.Text3->text().isEmpty());
+    QVERIFY(w.Text5->text().isEmpty());
+    QCOMPARE(w.List1->selectedItems().size(), 1);
+}
+
+void TestNameCatalogs::refusedWriteIsReported()
+{
+    TestEnv env;
+    env.rows(QStringLiteral("create trigger refuse before insert on [动物种类] begin select raise(abort, 'disk full'); end"));
+    Form6 w(env.services);
+    typeText(w.Text3, QStringLiteral("羊"));
+    w.saveName();
+    QCOMPARE(env.messages.shown().size(), 1);
+    QVERIFY(env.messages.last().contains(QStringLiteral("disk full")));
+    QCOMPARE(env.count(QStringLiteral("动物种类")), 5);
+    QCOMPARE(w.Text3->text(), QStringLiteral("羊"));
+}
+
+QTEST_MAIN(TestNameCatalogs)
+#include "tst_namecatalogs.moc"
