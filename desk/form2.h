@@ -1,0 +1,146 @@
+#pragma once
+// Form2: the prescription desk ("销售管理"), where a prescription is written on a paper laid out like the print,
+// with the drug picker and the archive browser on its left.
+
+#include "desk/pickerqueries.h"
+#include "platform/services.h"
+
+#include <QWidget>
+#include <array>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace qv {
+
+class ClickLabel;
+class FieldEdit;
+class LineControl;
+
+class Form2 final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kToolbarButtonCount = 11;
+    static constexpr int kQuickInsertCount = 16; // indexes 0 to 15; there is no member 13
+
+    explicit Form2(Services& services, QWidget* parent = nullptr);
+
+    // Drug picker.
+    void switchCategory(int category); // a category button was clicked
+    void runSearch();                  // the search text changed
+    void addChosenRow();               // double-click or Enter on the result list
+    void quickInsert(int index);       // a quick-insert label was clicked
+
+    // Completion pickers of the header fields.
+    void pickSpecies();
+    void pickDiagnosis();
+
+    // Toolbar button i was released: the index, not the screen position, selects the action.
+    void runToolbarAction(int index);
+    // Fills the archive list from the owner filter and the date range.
+    void runArchiveQuery();
+
+    int currentCategory() const { return m_currentCategory; }
+    bool pickerSuppressed() const { return m_pickerSuppressed; }
+    int currentDiagnosisField() const { return m_currentDiagnosisField; }
+    QString recordKey() const;
+    // The body as stored and exchanged: lines end in CR LF.
+    QString bodyText() const;
+    void setBodyText(const QString& storedText);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    // Building the window (form2_layout.cpp).
+    void buildToolbar();
+    void buildPicker();
+    void buildArchivePanel();
+    void buildPaper();
+    void buildFieldBox(int index);
+    void buildQuickInsertBar();
+    void setEntryTabOrder();
+    void load();
+    void layoutFieldBoxes();
+    void centreTitle();
+
+    // Header fields and completion (form2_fields.cpp).
+    void connectHeaderField(int index);
+    void headerFieldFocused(int index);
+    void headerFieldLeft();
+    void headerFieldChanged(int index);
+    void sexFieldClicked();
+    bool headerFieldKey(int index, int key);
+    QListWidget* fillCompletionList(int field, const QString& typed);
+    void openCompletionList(int field, const QString& typed);
+    void showCompletionList(QListWidget* list);
+    void hideCompletionLists();
+    void pickCompletion(QListWidget* list, int field);
+    QString settingsValue(QString (SettingsReaders::*reader)());
+
+    // Picker and body (form2_picker.cpp).
+    void fillResultList(const PickerQuery& query);
+    void markCategoryButton(int category);
+    bool searchBoxKey(int key);
+    void insertTemplate(qint64 rowId, int category);
+    void insertAtCaret(const QString& text);
+    void appendAtEnd(const QString& text);
+    int bodyCaretColumn() const;
+    int bodyCaretColumnAtEnd() const;
+    void finishAdding();
+
+    Services& m_services;
+    int m_currentCategory = Western;
+    bool m_pickerSuppressed = true;
+    int m_currentDiagnosisField = 0;
+
+public:
+    // Controls, named as in the window design (objectName the same; arrays as "Text5(3)").
+    QFrame* Frame1 = nullptr;
+    std::array<QFrame*, kToolbarButtonCount> Picture4 {};
+    std::array<QLabel*, kToolbarButtonCount> Image7 {};
+    std::array<QLabel*, kToolbarButtonCount> Label15 {};
+    std::array<ClickLabel*, kToolbarButtonCount> Label18 {};
+
+    std::array<QLabel*, 3> Label8 {};
+    QLineEdit* Text1 = nullptr;
+    std::array<QPushButton*, kDrugCategoryCount> Command1 {};
+    QListWidget* List1 = nullptr;
+
+    QLineEdit* Text2 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QListWidget* List2 = nullptr;
+    QFrame* Picture6 = nullptr;
+    std::array<ClickLabel*, 2> Label9 {};
+
+    QWidget* Picture2 = nullptr;
+    std::array<QLabel*, 3> Label2 {};
+    QLabel* Label4 = nullptr;
+    std::array<QWidget*, 13> Picture1 {};
+    std::array<QLabel*, 13> Label3 {};
+    std::array<FieldEdit*, 13> Text5 {};
+    std::array<LineControl*, 13> Line1 {};
+    std::array<LineControl*, 7> Line2 {};
+    LineControl* Line3 = nullptr;
+    LineControl* Line4 = nullptr;
+    LineControl* Line5 = nullptr;
+    QPlainTextEdit* R1 = nullptr;
+    QListWidget* List3 = nullptr;
+    QListWidget* List4 = nullptr;
+
+    QFrame* Picture3 = nullptr;
+    std::array<ClickLabel*, kQuickInsertCount> Label5 {}; // Label5[13] stays null
+};
+
+} // namespace qv

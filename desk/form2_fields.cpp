@@ -1,0 +1,191 @@
+// Form2: the header fields of the paper and their species and diagnosis completion lists.
+#include "desk/form2.h"
+
+#include "desk/deskwidgets.h"
+#include "desk/paperlayout.h"
+#include "platform/units.h"
+
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+namespace qv {
+
+void Form2::connectHeaderField(int i)
+{
+    FieldEdit* field = Text5[i];
+    connect(field, &FieldEdit::focusEntered, this, [this, i] { headerFieldFocused(i); });
+    connect(field, &FieldEdit::focusLeft, this, &Form2::headerFieldLeft);
+    connect(field, &QLineEdit::textChanged, this, [this, i] { headerFieldChanged(i); });
+    if (i == kSexField)
+        connect(field, &FieldEdit::clicked, this, &Form2::sexFieldClicked);
+    field->installEventFilter(this);
+}
+
+void Form2::headerFieldFocused(int i)
+{
+    if (isDiagnosisField(i)) {
+        m_pickerSuppressed = false;
+        m_currentDiagnosisField = i;
+        // The list opens just under the focused line.
+        const QRectF box = fieldBoxes()[i].box;
+        List3->setGeometry(twipsRect(900, box.top() + box.height(), 2055, 1290));
+        List4->hide();
+        openCompletionList(i, Text5[i]->text());
+    } else if (i == kSpeciesField) {
+        m_pickerSuppressed = false;
+        List3->hide();
+        openCompletionList(i, Text5[i]->text());
+    } else {
+        hideCompletionLists();
+    }
+}
+
+QListWidget* Form2::fillCompletionList(int field, const QString& typed)
+{
+    const bool species = field == kSpeciesField;
+    QListWidget* list = species ? List4 : List3;
+    list->clear();
+    list->hide();
+    if (m_services.db)
+        list->addItems(completionNames(*m_services.db,
+                                       species ? CompletionCatalog::Species : CompletionCatalog::Diagnoses, typed));
+    return list;
+}
+
+void Form2::openCompletionList(int field, const QString& typed)
+{
+    QListWidget* list = fillCompletionList(field, typed);
+    if (list->count() > 0)
+        showCompletionList(list);
+    else
+        hideCompletionLists();
+}
+
+void Form2::showCompletionList(QListWidget* list)
+{
+    list->show();
+    list->raise();
+}
+
+void Form2::headerFieldLeft()
+{
+    m_pickerSuppressed = true;
+}
+
+void Form2::headerFieldChanged(int i)
+{
+    FieldEdit* field = Text5[i];
+    if (i == kSexField) {
+        if (field->text() == QStringLiteral("1"))
+            field->setText(QStringLiteral("公"));
+        else if (field->text() == QStringLiteral("2"))
+            field->setText(QStringLiteral("母"));
+        field->end(false);
+        return;
+    }
+    if (m_pickerSuppressed || !(i == kSpeciesField || isDiagnosisField(i)))
+        return;
+    // While typing the text is matched without its outer blanks; a list without a match stays hidden.
+    QListWidget* list = fillCompletionList(i, trimBlanks(field->text()));
+    if (list->count() > 0 && !m_pickerSuppressed)
+        showCompletionList(list);
+}
+
+void Form2::sexFieldClicked()
+{
+    FieldEdit* field = Text5[kSexField];
+    field->setText(field->text() == QStringLiteral("公") ? QStringLiteral("母") : QStringLiteral("公"));
+    field->end(false);
+}
+
+bool Form2::headerFieldKey(int i, int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        focusNextPrevChild(true);
+        return true;
+    }
+    if (key != Qt::Key_Down)
+        return false;
+    QListWidget* list = i == kSpeciesField ? List4 : isDiagnosisField(i) ? List3 : nullptr;
+    // A hidden or empty list takes no focus; the key is consumed all the same.
+    if (list && list->isVisible() && list->count() > 0) {
+        list->setFocus();
+        list->setCurrentRow(0);
+    }
+    return true;
+}
+
+void Form2::pickSpecies()
+{
+    pickCompletion(List4, kSpeciesField);
+}
+
+void Form2::pickDiagnosis()
+{
+    pickCompletion(List3, m_currentDiagnosisField);
+}
+
+void Form2::pickCompletion(QListWidget* list, int field)
+{
+    QListWidgetItem* item = list->currentItem();
+    if (field < 0 || field >= kFieldCount || !item || !item->isSelected())
+        return;
+    // The list holds the focus, so the field's lost-focus step has suppressed a new search for this write.
+    Text5[field]->setText(item->text());
+    Text5[field]->end(false);
+    Text5[field]->setFocus();
+    list->hide();
+    focusNextPrevChild(true);
+}
+
+void Form2::hideCompletionLists()
+{
+    List3->hide();
+    List4->hide();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        for (int i = 0; i < kFieldCount; ++i) {
+            if (watched == Text5[i])
+                return headerFieldKey(i, key);
+        }
+        if (watched == Text1)
+            return searchBoxKey(key);
+        if (enter && watched == List1) {
+            addChosenRow();
+            return true;
+        }
+        if (enter && watched == List3) {
+            pickDiagnosis();
+            return true;
+        }
+        if (enter && watched == List4) {
+            pickSpecies();
+            return true;
+        }
+    } else if (type == QEvent::FocusIn && watched == Text1) {
+        hideCompletionLists();
+    } else if (type == QEvent::MouseButtonPress) {
+        if (watched == Picture2 || watched == R1->viewport()) {
+            hideCompletionLists();
+            Picture6->hide();
+        } else if (watched == List1->viewport()) {
+            Picture6->hide();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::mousePressEvent(QMouseEvent* event)
+{
+    Picture6->hide();
+    QWidget::mousePressEvent(event);
+}
+
+} // namespace qv

@@ -1,0 +1,109 @@
+#include "desk/pickerqueries.h"
+
+namespace qv {
+
+namespace {
+
+const QString kHerbCategory = QStringLiteral("中药");
+
+// Catalog rows come sorted by name and cut at the row limit; the limit is part of the statement so the store
+// stops sorting once it has enough rows.
+QString catalogSelect(const QString& categoryTest)
+{
+    return QStringLiteral("select rowid as [rid], [名称], [用法] from [商品] where [查询] like ? escape '\\' "
+                          "and [分类] %1 ? order by [名称] limit %2")
+        .arg(categoryTest)
+        .arg(kPickerRowLimit);
+}
+
+} // namespace
+
+QString drugCategoryCaption(int category)
+{
+    static const QString captions[kDrugCategoryCount] = {
+        QStringLiteral("中药"), QStringLiteral("西药"), QStringLiteral("其他"),
+        QStringLiteral("用法"), QStringLiteral("个人组套"), QStringLiteral("中药方剂"),
+    };
+    return category >= 0 && category < kDrugCategoryCount ? captions[category] : QString();
+}
+
+PickerQuery categoryListQuery(int category, const QString& searchText)
+{
+    if (isTemplateCategory(category))
+        return {QStringLiteral("select rowid as [rid], [名称] from [个人模板] where [分类] = ? order by rowid"),
+                {drugCategoryCaption(category)},
+                true};
+    return {catalogSelect(QStringLiteral("=")), {containsPattern(searchText), drugCategoryCaption(category)}, false};
+}
+
+PickerQuery searchListQuery(int category, const QString& searchText)
+{
+    if (isTemplateCategory(category))
+        return {QStringLiteral("select rowid as [rid], [名称] from [个人模板] where [查询] like ? escape '\\' "
+                               "and [分类] = ? order by rowid"),
+                {containsPattern(searchText), drugCategoryCaption(category)},
+                true};
+    if (category == Herbs)
+        return {catalogSelect(QStringLiteral("=")), {containsPattern(searchText), kHerbCategory}, false};
+    return {catalogSelect(QStringLiteral("<>")), {containsPattern(searchText), kHerbCategory}, false};
+}
+
+QString trimBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString drugRowText(const QString& name, const QString& usage)
+{
+    // The usage is shown as stored; only a usage of blanks alone counts as none.
+    return trimBlanks(usage).isEmpty() ? name : name + QLatin1Char('\\') + usage;
+}
+
+PickerRows fetchPickerRows(Database& db, const PickerQuery& query)
+{
+    PickerRows out;
+    const Result r = db.run(query.sql, query.params);
+    out.ok = r.ok;
+    out.error = r.error;
+    out.rows.reserve(r.rows.size());
+    const QString rid = QStringLiteral("rid");
+    const QString name = QStringLiteral("名称");
+    const QString usage = QStringLiteral("用法");
+    for (const Row& row : r.rows) {
+        const QString text = query.isTemplate ? row.text(name) : drugRowText(row.text(name), row.text(usage));
+        out.rows.append({text, row.value(rid).toLongLong()});
+    }
+    return out;
+}
+
+Result templateContent(Database& db, qint64 rowId, QString* content)
+{
+    Result r = db.run(QStringLiteral("select [内容] from [个人模板] where rowid = ?"), {rowId});
+    if (r.ok && r.rows.isEmpty()) {
+        r.ok = false;
+        r.error = QStringLiteral("该模板已不存在。");
+    }
+    if (r.ok)
+        *content = r.rows.first().text(QStringLiteral("内容"));
+    return r;
+}
+
+QStringList completionNames(Database& db, CompletionCatalog catalog, const QString& typed)
+{
+    const QString table = catalog == CompletionCatalog::Species ? QStringLiteral("动物种类") : QStringLiteral("诊断");
+    const Result r = db.run(
+        QStringLiteral("select [名称] from [%1] where [序号] like ? escape '\\' order by rowid").arg(table),
+        {containsPattern(typed)});
+    QStringList names;
+    for (const Row& row : r.rows)
+        names << row.text(QStringLiteral("名称"));
+    return names;
+}
+
+} // namespace qv
