@@ -41,15 +41,6 @@ QLabel* caption(QWidget* parent, const char* name, const QString& text)
     return label;
 }
 
-QComboBox* printerList(QWidget* parent, const char* name)
-{
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QLatin1String(name));
-    list->setEditable(true);
-    list->setInsertPolicy(QComboBox::NoInsert);
-    return list;
-}
-
 QPushButton* button(QWidget* parent, const char* name, const QString& text)
 {
     auto* b = new QPushButton(text, parent);
@@ -63,6 +54,31 @@ void placeRow(QWidget* label, QWidget* box, int row)
     const int top = 360 + row * kRowStep;
     label->setGeometry(twipsRect(240, top + 40, 1560, 255));
     box->setGeometry(twipsRect(1860, top, 2940, 315));
+}
+
+QLineEdit* settingsBox(QWidget* frame, int row, QLabel*& label, const char* labelName, const QString& text,
+    const char* boxName, const QString& designText, int maxLength)
+{
+    label = caption(frame, labelName, text);
+    QLineEdit* box = lineEdit(frame, boxName, designText, maxLength);
+    placeRow(label, box, row);
+    return box;
+}
+
+// A printer row: loaded and saved like the others, but below the visible part of the frame and hidden.
+QComboBox* hiddenPrinterList(
+    QWidget* frame, int row, QLabel*& label, const char* labelName, const QString& text, const char* listName)
+{
+    label = caption(frame, labelName, text);
+    auto* list = new QComboBox(frame);
+    list->setObjectName(QLatin1String(listName));
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->lineEdit()->setMaxLength(50);
+    placeRow(label, list, row);
+    label->setVisible(false);
+    list->setVisible(false);
+    return list;
 }
 
 void setIfStored(QLineEdit* box, const std::optional<QString>& value)
@@ -107,40 +123,25 @@ void Form8::buildControls()
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setGeometry(twipsRect(240, 1560, kFrameWidth, kSettingsFrameHeight));
     // Box lengths follow the column widths of [设置], so a save never meets a value the table cannot hold.
-    Label3 = caption(Frame2, "Label3", QStringLiteral("单位名称"));
-    Text1 = lineEdit(Frame2, "Text1", QStringLiteral("Text1"), 50);
-    placeRow(Label3, Text1, 0);
-    Label4 = caption(Frame2, "Label4", QStringLiteral("执业兽医"));
-    Text2 = lineEdit(Frame2, "Text2", QStringLiteral("Text1"), 50);
-    placeRow(Label4, Text2, 1);
-    Label5 = caption(Frame2, "Label5", QStringLiteral("注 册 号"));
-    Text3 = lineEdit(Frame2, "Text3", QStringLiteral("Text1"), 50);
-    placeRow(Label5, Text3, 2);
-    Label6 = caption(Frame2, "Label6", QStringLiteral("发 药 人"));
-    Text6 = lineEdit(Frame2, "Text6", QStringLiteral("Text1"), 50);
-    placeRow(Label6, Text6, 3);
-    Label7 = caption(Frame2, "Label7", QStringLiteral("处方打印左边距"));
-    Text4 = lineEdit(Frame2, "Text4", QStringLiteral("120"), 10);
-    placeRow(Label7, Text4, 4);
-    Label8 = caption(Frame2, "Label8", QStringLiteral("处方打印上边距"));
-    Text5 = lineEdit(Frame2, "Text5", QStringLiteral("200"), 10);
-    placeRow(Label8, Text5, 5);
+    Text1 = settingsBox(
+        Frame2, 0, Label3, "Label3", QStringLiteral("单位名称"), "Text1", QStringLiteral("Text1"), 50);
+    Text2 = settingsBox(
+        Frame2, 1, Label4, "Label4", QStringLiteral("执业兽医"), "Text2", QStringLiteral("Text1"), 50);
+    Text3 = settingsBox(
+        Frame2, 2, Label5, "Label5", QStringLiteral("注 册 号"), "Text3", QStringLiteral("Text1"), 50);
+    Text6 = settingsBox(
+        Frame2, 3, Label6, "Label6", QStringLiteral("发 药 人"), "Text6", QStringLiteral("Text1"), 50);
+    Text4 = settingsBox(
+        Frame2, 4, Label7, "Label7", QStringLiteral("处方打印左边距"), "Text4", QStringLiteral("120"), 10);
+    Text5 = settingsBox(
+        Frame2, 5, Label8, "Label8", QStringLiteral("处方打印上边距"), "Text5", QStringLiteral("200"), 10);
 
-    Label9 = caption(Frame2, "Label9", QStringLiteral("默认打印机"));
-    text17 = printerList(Frame2, "text17");
-    text17->lineEdit()->setMaxLength(50);
-    placeRow(Label9, text17, 7);
-    Label10 = caption(Frame2, "Label10", QStringLiteral("处方打印机"));
-    text19 = printerList(Frame2, "text19");
-    text19->lineEdit()->setMaxLength(50);
-    placeRow(Label10, text19, 8);
+    text17 = hiddenPrinterList(Frame2, 7, Label9, "Label9", QStringLiteral("默认打印机"), "text17");
+    text19 = hiddenPrinterList(Frame2, 8, Label10, "Label10", QStringLiteral("处方打印机"), "text19");
     Check1 = new QCheckBox(QStringLiteral("保存后直接打印小票"), Frame2);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setGeometry(twipsRect(240, 360 + 9 * kRowStep, 2940, 255));
-    for (QWidget* hidden : {static_cast<QWidget*>(Label9), static_cast<QWidget*>(text17),
-                            static_cast<QWidget*>(Label10), static_cast<QWidget*>(text19),
-                            static_cast<QWidget*>(Check1)})
-        hidden->setVisible(false);
+    Check1->setVisible(false);
 
     Command1 = button(this, "Command1", QStringLiteral("保  存"));
     Command1->setGeometry(twipsRect(1200, 5400, 1215, 435));
@@ -157,8 +158,8 @@ void Form8::loadSettings()
     // Printers first: adding the first item to an empty list would replace the stored name with that item.
     fillPrinterLists();
     // A store that cannot be read leaves the design texts, as does every null column.
-    const std::optional<StoredSettings> stored =
-        m_services.db ? readStoredSettings(*m_services.db) : std::nullopt;
+    const std::optional<StoredSettings> stored
+        = m_services.db ? readStoredSettings(*m_services.db) : std::nullopt;
     if (stored) {
         setIfStored(Text1, stored->practiceName);
         setIfStored(Text2, stored->veterinarian);
@@ -171,8 +172,8 @@ void Form8::loadSettings()
         if (stored->defaultPrinter)
             text17->setEditText(*stored->defaultPrinter);
     }
-    const QString defaultPrinter =
-        m_services.printers ? m_services.printers->defaultPrinterName() : QString();
+    const QString defaultPrinter
+        = m_services.printers ? m_services.printers->defaultPrinterName() : QString();
     if (text17->currentText().isEmpty())
         text17->setEditText(defaultPrinter);
     if (text19->currentText().isEmpty())
@@ -194,21 +195,19 @@ void Form8::fillPrinterLists()
 
 void Form8::saveSettings()
 {
-    SettingsToSave values{Text1->text(), Text2->text(), Text3->text(),        Text6->text(),
-                          Text4->text(), Text5->text(), text19->currentText(), text17->currentText()};
+    SettingsToSave values {Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
+        Text5->text(), text19->currentText(), text17->currentText()};
     QString error = QStringLiteral("没有打开的数据库");
     if (!m_services.db || !writeSettings(*m_services.db, values, &error)) {
         // The typed values stay in the window, so the user can try again.
-        m_services.messages->inform(QStringLiteral("保存失败，设置没有保存！\n") + error, Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("保存失败，设置没有保存！\n") + error, Messages::Icon::Warning);
         return;
     }
     unload();
 }
 
-void Form8::cancel()
-{
-    unload();
-}
+void Form8::cancel() { unload(); }
 
 void Form8::changePassword()
 {
@@ -233,8 +232,8 @@ void Form8::changePassword()
         m_services.messages->inform(QStringLiteral("原密码不正确，无法修改密码！"));
         break;
     case PasswordChange::NotStored:
-        m_services.messages->inform(QStringLiteral("修改密码失败，密码没有修改！\n") + error,
-                                    Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("修改密码失败，密码没有修改！\n") + error, Messages::Icon::Warning);
         break;
     case PasswordChange::NewPasswordBlank: // checked above
         break;
@@ -243,10 +242,7 @@ void Form8::changePassword()
         frame->show();
 }
 
-void Form8::unload()
-{
-    frameWidget()->close();
-}
+void Form8::unload() { frameWidget()->close(); }
 
 QWidget* Form8::frameWidget()
 {
@@ -266,9 +262,10 @@ void Form8::showEvent(QShowEvent* event)
 
 void Form8::placeInParent()
 {
+    // Measured against the main window, as every child of the main window is.
     QWidget* frame = frameWidget();
-    if (QWidget* area = frame->parentWidget())
-        frame->move(childWindowPosition(area->size(), frame->size()));
+    if (QWidget* parent = frame->parentWidget())
+        frame->move(childWindowPosition(parent->window()->size(), frame->size()));
 }
 
 void Form8::closeEvent(QCloseEvent* event)

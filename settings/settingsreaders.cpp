@@ -3,8 +3,6 @@
 #include "settings/form8.h"
 
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 
 namespace qv {
 
@@ -14,10 +12,7 @@ SettingsWindow::SettingsWindow(Services& services, QObject* parent)
 {
 }
 
-SettingsWindow::~SettingsWindow()
-{
-    delete m_window.data();
-}
+SettingsWindow::~SettingsWindow() { delete m_window.data(); }
 
 Form8* SettingsWindow::window()
 {
@@ -33,46 +28,16 @@ Form8* SettingsWindow::window()
     return m_window;
 }
 
-Form8* SettingsWindow::openIn(QMdiArea* area)
-{
-    Form8* form = window();
-    auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
-    if (!sub)
-        sub = area->addSubWindow(form);
-    form->show();
-    sub->show();
-    area->setActiveSubWindow(sub);
-    return form;
-}
+QString SettingsWindow::practiceName() { return window()->Text1->text(); }
 
-QString SettingsWindow::practiceName()
-{
-    return window()->Text1->text();
-}
+QString SettingsWindow::veterinarian() { return window()->Text2->text(); }
 
-QString SettingsWindow::veterinarian()
-{
-    return window()->Text2->text();
-}
+QString SettingsWindow::practisingNumber() { return window()->Text3->text(); }
 
-QString SettingsWindow::practisingNumber()
-{
-    return window()->Text3->text();
-}
+QString SettingsWindow::dispenser() { return window()->Text6->text(); }
 
-QString SettingsWindow::dispenser()
-{
-    return window()->Text6->text();
-}
+QString SettingsWindow::leftMargin() { return window()->Text4->text(); }
 
-QString SettingsWindow::leftMargin()
-{
-    return window()->Text4->text();
-}
-
-QString SettingsWindow::topMargin()
-{
-    return window()->Text5->text();
-}
+QString SettingsWindow::topMargin() { return window()->Text5->text(); }
 
 } // namespace qv

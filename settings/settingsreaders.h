@@ -4,21 +4,21 @@
 //
 // Lifecycle of the window it holds:
 // - not loaded: no Form8 exists;
-// - loaded and hidden: a reader asked for a value, so window() built a Form8 (which reads the stored values) and
-//   left it hidden, without a parent;
-// - shown: the main window opened it with openIn() (or a caller showed window() itself).
+// - loaded and hidden: a reader asked for a value, so window() built a Form8 (which reads the stored values)
+//   and left it hidden, without a parent;
+// - shown: the main window put window() into a sub-window of its MDI area and showed it (Form8 places itself
+//   there by the child-window rule when first shown).
 // Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the Form8 is deleted and
-// the next reader or opening loads the stored values again. Until then readers see the boxes as typed, saved or not.
+// the next read or opening loads the stored values again. Until then readers see the boxes as typed, saved or
+// not.
 //
-// The main window owns one SettingsWindow, sets services.settings to it and, for the menu "综合设置(S)", calls
-// openIn(its MDI area).
+// The program owns one SettingsWindow for the run and sets services.settings to it; the main window's factory
+// for the menu "综合设置(S)" returns window(), so the window it opens is the very one the readers read.
 
 #include "platform/services.h"
 
 #include <QObject>
 #include <QPointer>
-
-class QMdiArea;
 
 namespace qv {
 
@@ -32,10 +32,6 @@ public:
     // The loaded settings window; loads it hidden (no parent) when it is not loaded.
     Form8* window();
     bool isLoaded() const { return !m_window.isNull(); }
-
-    // Opens the window in the MDI area: loads it if needed, puts it into a sub-window of the area unless it is
-    // already in one, and shows and activates it. A second opening brings up the same window.
-    Form8* openIn(QMdiArea* area);
 
     QString practiceName() override;
     QString veterinarian() override;

@@ -22,25 +22,28 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-QString noRowText()
+QString noRowText() { return QStringLiteral("表“设置”中没有记录"); }
+
+// The first row of [设置] with the given columns; nullopt (and why) when it cannot be read or there is
+// none.
+std::optional<Row> firstRow(Database& db, const QString& columns, QString* error)
 {
-    return QStringLiteral("表“设置”中没有记录");
+    const Result r = db.run(QStringLiteral("select %1 from [设置] where ").arg(columns) + kFirstRow);
+    if (!r || r.rows.isEmpty()) {
+        setError(error, r ? noRowText() : r.error);
+        return std::nullopt;
+    }
+    return r.rows.first();
 }
 
 } // namespace
 
 std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
 {
-    const Result r = db.run(QStringLiteral("select * from [设置] where ") + kFirstRow);
-    if (!r) {
-        setError(error, r.error);
+    const std::optional<Row> found = firstRow(db, QStringLiteral("*"), error);
+    if (!found)
         return std::nullopt;
-    }
-    if (r.rows.isEmpty()) {
-        setError(error, noRowText());
-        return std::nullopt;
-    }
-    const Row& row = r.rows.first();
+    const Row& row = *found;
     StoredSettings s;
     s.practiceName = column(row, QStringLiteral("单位名称"));
     s.veterinarian = column(row, QStringLiteral("执业兽医"));
@@ -55,11 +58,12 @@ std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
 
 bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
 {
-    const Result r = db.run(QStringLiteral("update [设置] set [单位名称] = ?, [执业兽医] = ?, [注册号] = ?, [发药人] = ?, "
-                                           "[左边距] = ?, [上边距] = ?, [处方打印机] = ?, [默认打印机] = ? where ")
-                                + kFirstRow,
-                            {v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin,
-                             v.topMargin, v.slipPrinter, v.defaultPrinter});
+    const Result r = db.run(
+        QStringLiteral("update [设置] set [单位名称] = ?, [执业兽医] = ?, [注册号] = ?, [发药人] = ?, "
+                       "[左边距] = ?, [上边距] = ?, [处方打印机] = ?, [默认打印机] = ? where ")
+            + kFirstRow,
+        {v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
+            v.slipPrinter, v.defaultPrinter});
     if (!r) {
         setError(error, r.error);
         return false;
@@ -71,27 +75,22 @@ bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
     return true;
 }
 
-PasswordChange changeStoredPassword(Database& db, const QString& typedOld, const QString& typedNew, QString* error)
+PasswordChange changeStoredPassword(
+    Database& db, const QString& typedOld, const QString& typedNew, QString* error)
 {
     const QString newPassword = typedNew.trimmed();
     if (newPassword.isEmpty())
         return PasswordChange::NewPasswordBlank;
 
-    const Result stored = db.run(QStringLiteral("select [密码] from [设置] where ") + kFirstRow);
-    if (!stored) {
-        setError(error, stored.error);
+    const std::optional<Row> stored = firstRow(db, QStringLiteral("[密码]"), error);
+    if (!stored)
         return PasswordChange::NotStored;
-    }
-    if (stored.rows.isEmpty()) {
-        setError(error, noRowText());
-        return PasswordChange::NotStored;
-    }
     // Exact comparison: unlike the login, letter case counts here.
-    if (stored.rows.first().text(QStringLiteral("密码")) != typedOld.trimmed())
+    if (stored->text(QStringLiteral("密码")) != typedOld.trimmed())
         return PasswordChange::WrongOldPassword;
 
-    const Result written =
-        db.run(QStringLiteral("update [设置] set [密码] = ? where ") + kFirstRow, {newPassword});
+    const Result written
+        = db.run(QStringLiteral("update [设置] set [密码] = ? where ") + kFirstRow, {newPassword});
     if (!written || written.changes != 1) {
         setError(error, written ? noRowText() : written.error);
         return PasswordChange::NotStored;

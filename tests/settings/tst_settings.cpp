@@ -25,8 +25,8 @@ using qv::test::TestEnv;
 
 namespace {
 
-const QStringList kAllColumns = {"密码",   "单位名称", "执业兽医", "注册号",     "发药人",     "备用1",   "备用2",  "备用3",
-                                 "左边距", "上边距",   "自动打印", "默认打印机", "处方打印机", "左边距1", "上边距1"};
+const QStringList kAllColumns = {"密码", "单位名称", "执业兽医", "注册号", "发药人", "备用1", "备用2",
+    "备用3", "左边距", "上边距", "自动打印", "默认打印机", "处方打印机", "左边距1", "上边距1"};
 
 // The whole settings row, column by column, with nulls kept apart from empty texts.
 QVariantMap settingsRow(TestEnv& env)
@@ -48,8 +48,9 @@ void setColumn(TestEnv& env, const QString& column, const QVariant& value)
 // Makes the store refuse every write to the settings row, as a full or read-only disk would.
 void refuseSettingsWrites(TestEnv& env)
 {
-    QVERIFY(env.db.run(QStringLiteral("create trigger refuse before update on [设置] "
-                                      "begin select raise(abort, 'disk is full'); end"))
+    QVERIFY(env.db
+                .run(QStringLiteral("create trigger refuse before update on [设置] "
+                                    "begin select raise(abort, 'disk is full'); end"))
                 .ok);
 }
 
@@ -60,10 +61,7 @@ void replaceText(QLineEdit* box, const QString& text)
     qv::test::typeText(box, text);
 }
 
-void click(QPushButton* button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // Deletions of closed windows are deferred; let them happen.
 void settle()
@@ -91,7 +89,7 @@ private slots:
     void refusedPasswordChangeIsReported();
     void readersLoadTheWindowHiddenWithStoredValues();
     void readersSeeUnsavedValuesUntilTheWindowIsClosed();
-    void openingInTheMainWindowPlacesAndReusesOneWindow();
+    void insideTheMainWindowItIsPlacedAndClosingUnloadsIt();
 };
 
 void TestSettings::windowCarriesTheDesignedControlsAndTexts()
@@ -107,8 +105,8 @@ void TestSettings::windowCarriesTheDesignedControlsAndTexts()
     QStringList captions;
     for (const QLabel* l : w.findChildren<QLabel*>())
         captions << l->text();
-    for (const char* c : {"原密码", "新密码", "单位名称", "执业兽医", "注 册 号", "发 药 人", "处方打印左边距",
-                          "处方打印上边距", "默认打印机", "处方打印机"})
+    for (const char* c : {"原密码", "新密码", "单位名称", "执业兽医", "注 册 号", "发 药 人",
+             "处方打印左边距", "处方打印上边距", "默认打印机", "处方打印机"})
         QVERIFY2(captions.contains(QString::fromUtf8(c)), c);
     for (const char* name : {"Text8", "Text12"}) {
         auto* box = w.findChild<QLineEdit*>(name);
@@ -275,7 +273,7 @@ void TestSettings::blankNewPasswordIsRefused()
     w.Text8->setText(QStringLiteral("947"));
     w.Text12->setText(QStringLiteral("   "));
     click(w.Command3);
-    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("请输入新密码！")});
+    QCOMPARE(env.messages.texts(), QStringList {QStringLiteral("请输入新密码！")});
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));
     QVERIFY(w.isVisible());
@@ -290,7 +288,7 @@ void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
     w.Text8->setText(QStringLiteral("vet947")); // the login would accept this; the change does not
     w.Text12->setText(QStringLiteral("new"));
     click(w.Command3);
-    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("原密码不正确，无法修改密码！")});
+    QCOMPARE(env.messages.texts(), QStringList {QStringLiteral("原密码不正确，无法修改密码！")});
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("Vet947"));
     QVERIFY2(w.isVisible(), "the window comes back after the refusal");
@@ -298,7 +296,7 @@ void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
     // Surrounding blanks of the typed old password do not count.
     QString error;
     QCOMPARE(changeStoredPassword(env.db, QStringLiteral("  Vet947 "), QStringLiteral("x"), &error),
-             PasswordChange::Changed);
+        PasswordChange::Changed);
 }
 
 void TestSettings::passwordChangeIsStoredButCountsFromTheNextStart()
@@ -311,11 +309,12 @@ void TestSettings::passwordChangeIsStoredButCountsFromTheNextStart()
     qv::test::typeText(w->Text12, QStringLiteral(" Abc123 "));
     click(w->Command3);
     settle();
-    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
+    QCOMPARE(env.messages.texts(), QStringList {QStringLiteral("修改密码成功，请牢记新密码！")});
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     const QVariantMap row = settingsRow(env);
     QCOMPARE(row["密码"].toString(), QStringLiteral("Abc123"));
-    QVERIFY2(row["单位名称"].toString() != QStringLiteral("未保存的名称"), "the password change saves nothing else");
+    QVERIFY2(row["单位名称"].toString() != QStringLiteral("未保存的名称"),
+        "the password change saves nothing else");
     QVERIFY2(w.isNull(), "a successful change closes the window");
     // The running program keeps the password it read at start-up.
     QCOMPARE(env.context.heldPassword, QStringLiteral("947"));
@@ -393,41 +392,41 @@ void TestSettings::readersSeeUnsavedValuesUntilTheWindowIsClosed()
     QVERIFY(settings.window() != nullptr);
 }
 
-void TestSettings::openingInTheMainWindowPlacesAndReusesOneWindow()
+// The main window opens window() in a sub-window of its MDI area, as it does every child window.
+void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
 {
     TestEnv env;
     QMdiArea area;
     area.resize(1400, 1000);
     area.show();
     SettingsWindow settings(env.services);
+    auto open = [&] {
+        QMdiSubWindow* sub = area.addSubWindow(settings.window());
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->show();
+        return sub;
+    };
 
-    // Loaded hidden by a reader first, with a value typed meanwhile: opening shows that same window.
+    // Loaded hidden by a reader first, with a value typed meanwhile: the window opened is that same one.
     Form8* loaded = settings.window();
     loaded->Text6->setText(QStringLiteral("未保存"));
-    Form8* opened = settings.openIn(&area);
-    QCOMPARE(opened, loaded);
-    QCOMPARE(area.subWindowList().size(), 1);
-    QMdiSubWindow* sub = area.subWindowList().first();
-    QCOMPARE(sub->widget(), opened);
-    QVERIFY(opened->isVisible());
-    QCOMPARE(sub->pos(), childWindowPosition(area.viewport()->size(), sub->size()));
+    QMdiSubWindow* sub = open();
+    QCOMPARE(sub->widget(), loaded);
+    QVERIFY(loaded->isVisible());
+    QCOMPARE(sub->pos(), childWindowPosition(area.size(), sub->size()));
     QCOMPARE(settings.dispenser(), QStringLiteral("未保存"));
 
-    QCOMPARE(settings.openIn(&area), opened);
-    QCOMPARE(area.subWindowList().size(), 1);
-
-    // Closing unloads: the sub-window goes away and the next read reloads the stored value.
+    // "取  消" closes the sub-window too, and the next read reloads the stored value.
     QPointer<QMdiSubWindow> watched = sub;
-    click(opened->Command2);
+    click(loaded->Command2);
     settle();
     QVERIFY(watched.isNull());
     QVERIFY(area.subWindowList().isEmpty());
+    QVERIFY(!settings.isLoaded());
     QVERIFY(settings.dispenser() != QStringLiteral("未保存"));
 
-    // The sub-window's own close box unloads too.
-    settings.openIn(&area);
-    QCOMPARE(area.subWindowList().size(), 1);
-    area.subWindowList().first()->close();
+    // The sub-window's own close box unloads as well.
+    open()->close();
     settle();
     QVERIFY(!settings.isLoaded());
     QVERIFY(area.subWindowList().isEmpty());
