@@ -44,9 +44,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-    Services& m_services;
-
 private:
+    Services& m_services;
     NameCatalog m_catalog;
     bool m_placed = false;
 };
