@@ -36,8 +36,9 @@ void centreOnScreen(QWidget* w)
 
 void placeAsChildWindow(QWidget* w)
 {
+    // Measured against the main window, as every child of the main window is.
     QWidget* frame = windowFrame(w);
-    const QSize area = frame->parentWidget() ? frame->parentWidget()->size() : screenSize(frame);
+    const QSize area = frame->parentWidget() ? frame->parentWidget()->window()->size() : screenSize(frame);
     if (area.isEmpty())
         return;
     frame->move(childWindowPosition(area, frame->size()));

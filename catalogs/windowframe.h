@@ -12,7 +12,7 @@ QWidget* windowFrame(QWidget* w);
 // Centres the window's frame on the screen (within the MDI area's coordinates when it sits in one).
 void centreOnScreen(QWidget* w);
 
-// Places the window's frame by the child-window rule, within the MDI area or, standing alone, on the screen.
+// Places the window's frame by the child-window rule against the main window or, standing alone, the screen.
 void placeAsChildWindow(QWidget* w);
 
 // Closes the window's frame.

@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,6 +37,7 @@ private slots:
     void blankNameOfNewTemplateIsRefused();
     void refusedSaveIsReportedAndFieldsKept();
     void deskPresetStartsNewTemplateInItsCategory();
+    void exitClosesTheSubWindowFrame();
 };
 
 void TestTemplates::opensOnPersonalSetsNewestFirst()
@@ -222,6 +226,20 @@ void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
     w.presetFromDesk(QStringLiteral("其他"), QStringLiteral("x"));
     QVERIFY(w.Option1[0]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("个人组套"));
+}
+
+void TestTemplates::exitClosesTheSubWindowFrame()
+{
+    TestEnv env;
+    QMdiArea area;
+    QPointer<QMdiSubWindow> sub = area.addSubWindow(new Form4(env.services));
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    area.show();
+    sub->show();
+    auto* w = qobject_cast<Form4*>(sub->widget());
+    QVERIFY(w);
+    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    QTRY_VERIFY(sub.isNull());
 }
 
 QTEST_MAIN(TestTemplates)
