@@ -302,6 +302,8 @@ void Form2::buildQuickInsertBar()
     for (const QuickInsertLabel& q : kQuickInsert) {
         auto* label = make<ClickLabel>(Picture3, arrayName("Label5", q.index), q.left, q.top, q.width, 180);
         label->setText(QString::fromUtf16(q.caption));
+        // Never narrower or lower than its text in the font at hand, so "mg" does not show as "m".
+        label->resize(label->size().expandedTo(label->sizeHint()));
         label->setCursor(Qt::PointingHandCursor);
         Label5[q.index] = label;
         connect(label, &ClickLabel::clicked, this, [this, i = q.index] { quickInsert(i); });
@@ -359,6 +361,9 @@ void Form2::layoutFieldBoxes()
     for (int i = 0; i < kFieldCount; ++i) {
         Label3[i]->move(0, twips(kCaptionTop));
         Label3[i]->adjustSize();
+        // The caption keeps its own width but only the box's height below its top: the substitute fonts have
+        // a taller line than the designed ones, and a centred caption would otherwise lose its lower edge.
+        Label3[i]->resize(Label3[i]->width(), twips(fieldBoxes()[i].box.height() - kCaptionTop));
         // A caption without text takes no room.
         const double captionWidth = Label3[i]->text().isEmpty() ? 0 : pixelsToTwips(Label3[i]->width());
         const FieldBoxLayout layout = fieldBoxLayout(fieldBoxes()[i].box.width(), captionWidth);

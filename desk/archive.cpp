@@ -1,0 +1,70 @@
+#include "desk/archive.h"
+#include "desk/prescriptionrecord.h"
+
+namespace qv {
+
+QString archiveDateMessage()
+{
+    return QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
+}
+
+QString archiveLineText(const QString& owner, const QString& species, const QString& sex, const QString& age,
+                        const QString& date)
+{
+    return owner + u'[' + species + u',' + sex + u',' + age + u',' + date + u']';
+}
+
+ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QString& startDate,
+                           const QString& endDate)
+{
+    ArchiveResult result;
+    const std::optional<QDate> start = readArchiveDate(startDate);
+    const std::optional<QDate> end = readArchiveDate(endDate);
+    if (!start || !end) {
+        result.error = QStringLiteral("起止日期不是日期：“%1”至“%2”").arg(startDate, endDate);
+        return result;
+    }
+    // Only the columns of the list line are read: the bodies can be long and the list long too.
+    const Result rows = db.run(QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] "
+                                              "where [0] like ? escape '\\' and [6] between ? and ? "
+                                              "order by [序号] desc"),
+                               {containsPattern(ownerFilter), archiveDateText(*start), archiveDateText(*end)});
+    if (!rows) {
+        result.error = rows.error;
+        return result;
+    }
+    result.lines.reserve(rows.rows.size());
+    for (const Row& row : rows.rows) {
+        const QVariantList& v = row.values();
+        result.lines.append({v.at(0).toString(),
+                             archiveLineText(v.at(1).toString(), v.at(2).toString(), v.at(3).toString(),
+                                             v.at(4).toString(), storedDateText(v.at(5).toString()))});
+    }
+    result.ok = true;
+    return result;
+}
+
+ArchiveRange todayRange(QDate today)
+{
+    return {archiveDateText(today), archiveDateText(today)};
+}
+
+ArchiveRange ownerTypingRange(QDate today)
+{
+    return {archiveDateText(today.addYears(-10)), archiveDateText(today)};
+}
+
+ArchiveRange steppedDayRange(const QString& start, const QString& end, int days)
+{
+    const std::optional<QDate> day = readArchiveDate(end);
+    const QString newStart = day ? archiveDateText(day->addDays(days)) : start;
+    return {newStart, newStart};
+}
+
+QPointF deletePanelPosition(QPointF listTopLeft, QPointF mouse)
+{
+    const QPointF at = listTopLeft + mouse + QPointF(60, 60);
+    return {at.x(), qMin(at.y(), kDeletePanelLowestTop)};
+}
+
+} // namespace qv

@@ -1,0 +1,194 @@
+#include "desk/prescriptionprint.h"
+
+#include "print/printeraccess.h"
+#include "print/scaledsurface.h"
+
+#include <QFont>
+#include <QRegularExpression>
+
+namespace qv {
+
+namespace {
+
+// The paper's fonts, as the window's controls carry them.
+struct PaperFont {
+    const char16_t* name;
+    double points;
+    bool bold;
+};
+constexpr PaperFont kTitleFont {u"黑体", 20.25, false};
+constexpr PaperFont kCaptionFont {u"宋体", 12, true};
+constexpr PaperFont kRpFont {u"宋体", 15.75, true};
+constexpr PaperFont kValueFont {u"宋体", 12, false};
+
+constexpr double kTwipsPerMm = 56.7;
+// Margins of this many millimetres print the paper where the screen shows it.
+constexpr double kUnshiftedMarginMm = 10;
+
+QFont qFont(const PaperFont& font)
+{
+    QFont f(QString::fromUtf16(font.name));
+    f.setPointSizeF(font.points);
+    f.setBold(font.bold);
+    return f;
+}
+
+void useFont(PrintSurface& surface, const PaperFont& font)
+{
+    surface.setFontName(QString::fromUtf16(font.name));
+    surface.setFontBold(font.bold);
+    surface.setFontSize(font.points);
+}
+
+void printAt(PrintSurface& surface, double x, double y, const QString& text)
+{
+    surface.setCurrentX(x);
+    surface.setCurrentY(y);
+    // An empty text leaves nothing on the paper.
+    if (!text.isEmpty())
+        surface.printText(text);
+}
+
+void printFreeCaptions(PrintSurface& surface, const PrescriptionPaper& paper)
+{
+    useFont(surface, kTitleFont);
+    printAt(surface, centredLeft(kPaperWidth, paper.titleWidth), 300, paper.title);
+    useFont(surface, kCaptionFont);
+    printAt(surface, 240, 2340, QStringLiteral("诊断："));
+    useFont(surface, kRpFont);
+    printAt(surface, 3180, 2280, QStringLiteral("Rp："));
+}
+
+void printFieldBoxes(PrintSurface& surface, const PrescriptionPaper& paper)
+{
+    useFont(surface, kCaptionFont);
+    for (int i = 0; i < kFieldCount; ++i) {
+        const FieldBox& box = fieldBoxes()[i];
+        printAt(surface, box.box.left(), box.box.top() + kCaptionTop, box.caption);
+    }
+    useFont(surface, kValueFont);
+    for (int i = 0; i < kFieldCount; ++i) {
+        const QRectF& box = fieldBoxes()[i].box;
+        const QRectF value = fieldBoxLayout(box.width(), paper.captionWidths[i]).value;
+        printAt(surface, box.left() + value.left(), box.top() + value.top(), paper.values[i]);
+    }
+}
+
+void printLines(PrintSurface& surface, const PrescriptionPaper& paper)
+{
+    surface.setDrawWidth(1);
+    for (const QLineF& l : paperLines())
+        surface.line(l.x1(), l.y1(), l.x2(), l.y2());
+    // The diagnosis lines have no underline of their own; their grey guides are not printed either.
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (isDiagnosisField(i))
+            continue;
+        const QRectF& box = fieldBoxes()[i].box;
+        const QLineF l = fieldBoxLayout(box.width(), paper.captionWidths[i]).underline.translated(box.topLeft());
+        surface.line(l.x1(), l.y1(), l.x2(), l.y2());
+    }
+}
+
+void printBody(PrintSurface& surface, const QString& body)
+{
+    useFont(surface, kValueFont);
+    surface.setCurrentX(kBodyLeft);
+    surface.setCurrentY(kBodyTop);
+    for (const QString& line : printedBodyLines(body)) {
+        surface.setCurrentX(kBodyLeft);
+        surface.setCurrentY(surface.currentY() + kBodyLineGap);
+        surface.printText(line);
+    }
+}
+
+} // namespace
+
+PrescriptionPaper measuredPaper(const QString& title, const std::array<QString, kFieldCount>& values,
+                                const QString& body)
+{
+    PrescriptionPaper paper;
+    paper.title = title;
+    paper.titleWidth = textWidthTwips(qFont(kTitleFont), title);
+    paper.values = values;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const QString& caption = fieldBoxes()[i].caption;
+        paper.captionWidths[i] = caption.isEmpty() ? 0 : textWidthTwips(qFont(kCaptionFont), caption);
+    }
+    paper.body = body;
+    return paper;
+}
+
+QStringList printedBodyLines(const QString& body)
+{
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QStringList printed;
+    for (const QString& line : body.split(lineEnd)) {
+        if (line.trimmed().isEmpty())
+            continue;
+        if (printed.size() == kPrintedBodyLines)
+            break;
+        printed << line;
+    }
+    return printed;
+}
+
+double marginMillimetres(const QString& typed)
+{
+    static const QRegularExpression number(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+))"));
+    const QRegularExpressionMatch m = number.match(typed);
+    return m.hasMatch() ? m.captured(1).toDouble() : 0;
+}
+
+bool printPaper(PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm)
+{
+    // Each job says its own orientation, so an earlier landscape print cannot turn the prescription.
+    surface.setOrientation(Orientation::Portrait);
+    surface.setScaleMode(ScaleMode::Twips);
+    surface.setScaleLeft(float(kUnshiftedMarginMm * kTwipsPerMm - leftMarginMm * kTwipsPerMm));
+    surface.setScaleTop(float(kUnshiftedMarginMm * kTwipsPerMm - topMarginMm * kTwipsPerMm));
+    printFreeCaptions(surface, paper);
+    printFieldBoxes(surface, paper);
+    printLines(surface, paper);
+    printBody(surface, paper.body);
+    return surface.endDocument();
+}
+
+QString noPrinterQuestion(const QString& reason)
+{
+    return QStringLiteral("处方没有打印：%1\n要把处方保存为 PDF 文件吗？").arg(reason);
+}
+
+QString printFailedMessage(const QString& reason)
+{
+    return QStringLiteral("处方没有打印：%1").arg(reason);
+}
+
+bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidget* parent)
+{
+    if (!services.printers) {
+        services.messages->inform(printFailedMessage(QStringLiteral("没有打印机。")), Messages::Icon::Warning);
+        return false;
+    }
+    std::unique_ptr<PrintSurface> surface = services.printers->defaultPrinterSurface();
+    if (!surface->ok()) {
+        if (!services.messages->askYesNo(noPrinterQuestion(surface->errorText()), Messages::Icon::Warning))
+            return false;
+        const QString folder = services.context ? services.context->dataFolder : QString();
+        QString path = services.fileDialogs->saveFileName(parent, QStringLiteral("保存处方"), folder,
+                                                          QStringLiteral("PDF 文件 (*.pdf)"));
+        if (path.isEmpty())
+            return false;
+        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            path += QStringLiteral(".pdf");
+        surface = services.printers->pdfSurface(path);
+    }
+    // Without the settings window the paper prints where the screen shows it.
+    const double left = services.settings ? marginMillimetres(services.settings->leftMargin()) : kUnshiftedMarginMm;
+    const double top = services.settings ? marginMillimetres(services.settings->topMargin()) : kUnshiftedMarginMm;
+    if (printPaper(*surface, paper, left, top))
+        return true;
+    services.messages->inform(printFailedMessage(surface->errorText()), Messages::Icon::Warning);
+    return false;
+}
+
+} // namespace qv

@@ -1,0 +1,165 @@
+#include "desk/prescriptionrecord.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace qv {
+
+namespace {
+
+const QString kKeyColumn = QStringLiteral("序号");
+const QString kBodyColumn = QStringLiteral("T1");
+
+QString fieldColumn(int index)
+{
+    return QStringLiteral("[%1]").arg(index);
+}
+
+// The values of the thirteen field columns and T1, in column order, with the date in its stored form.
+QVariantList writtenValues(const PrescriptionRecord& record, const QDate& date)
+{
+    QVariantList values;
+    for (int i = 0; i < kFieldCount; ++i)
+        values << (i == kDateField ? archiveDateText(date) : record.fields[i]);
+    values << record.body;
+    return values;
+}
+
+// Counts the rows that carry key: 0 or 1, as 序号 is unique.
+Result countRowsOfKey(Database& db, const QString& key)
+{
+    return db.run(QStringLiteral("select count(*) as n from [档案] where [序号] = ?"), {key});
+}
+
+bool holdsRows(const Result& count)
+{
+    return count && count.rows.value(0).value(QStringLiteral("n")).toInt() > 0;
+}
+
+Result refused(const QString& reason)
+{
+    Result result;
+    result.error = reason;
+    return result;
+}
+
+} // namespace
+
+QString archiveDateText(QDate day)
+{
+    return day.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+std::optional<QDate> readArchiveDate(const QString& typed)
+{
+    static const QRegularExpression shape(QStringLiteral("^(\\d{4})([-/])(\\d{1,2})\\2(\\d{1,2})$"));
+    const QRegularExpressionMatch m = shape.match(typed.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate day(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
+}
+
+QString storedDateText(const QString& stored)
+{
+    // Rows from elsewhere may carry a time after the day ("2016-01-03 00:00:00").
+    if (const auto day = readArchiveDate(stored.trimmed().section(QLatin1Char(' '), 0, 0)))
+        return archiveDateText(*day);
+    return stored;
+}
+
+Result saveRecord(Database& db, const PrescriptionRecord& record)
+{
+    const std::optional<QDate> date = readArchiveDate(record.fields[kDateField]);
+    if (!date)
+        return refused(QStringLiteral("开具日期“%1”不是正确的日期，日期格式为“2016-01-03”。")
+                           .arg(record.fields[kDateField]));
+    if (record.key.isEmpty())
+        return refused(QStringLiteral("处方没有档案序号。"));
+
+    QStringList columns;
+    for (int i = 0; i < kFieldCount; ++i)
+        columns << fieldColumn(i);
+    columns << QStringLiteral("[%1]").arg(kBodyColumn);
+    QVariantList values = writtenValues(record, *date);
+    values << record.key;
+
+    return db.transaction([&]() -> Result {
+        const Result found = countRowsOfKey(db, record.key);
+        if (!found)
+            return found;
+        if (holdsRows(found)) {
+            QStringList assignments;
+            for (const QString& column : columns)
+                assignments << column + QStringLiteral(" = ?");
+            return db.run(QStringLiteral("update [档案] set %1 where [序号] = ?").arg(assignments.join(", ")), values);
+        }
+        QStringList marks;
+        for (int i = 0; i < values.size(); ++i)
+            marks << QStringLiteral("?");
+        return db.run(QStringLiteral("insert into [档案] (%1, [序号]) values (%2)")
+                          .arg(columns.join(", "), marks.join(", ")),
+                      values);
+    });
+}
+
+QString notSavedMessage(const QString& reason)
+{
+    return QStringLiteral("处方没有保存！\n%1").arg(reason);
+}
+
+std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, QString* error)
+{
+    const Result result = db.run(QStringLiteral("select * from [档案] where [序号] = ?"), {key});
+    if (error)
+        *error = result ? QStringLiteral("没有找到这张处方。") : result.error;
+    if (!result || result.rows.isEmpty())
+        return std::nullopt;
+    const Row& row = result.rows.first();
+    PrescriptionRecord record;
+    for (int i = 0; i < kFieldCount; ++i)
+        record.fields[i] = row.text(QString::number(i));
+    record.fields[kDateField] = storedDateText(record.fields[kDateField]);
+    record.body = row.text(kBodyColumn);
+    record.key = row.text(kKeyColumn);
+    if (error)
+        error->clear();
+    return record;
+}
+
+Result deleteRecord(Database& db, const QString& key)
+{
+    return db.transaction([&] { return db.run(QStringLiteral("delete from [档案] where [序号] = ?"), {key}); });
+}
+
+QString keyTime(const QDateTime& time)
+{
+    return time.toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
+RecordKeys::RecordKeys(Database* db, QString installationTag)
+    : m_db(db)
+    , m_tag(std::move(installationTag))
+{
+}
+
+QString RecordKeys::next(QDateTime time, const QString& suffix)
+{
+    QString key = keyTime(time) + suffix;
+    while (isTaken(key)) {
+        time = time.addSecs(1);
+        key = keyTime(time) + suffix;
+    }
+    m_handedOut.insert(key);
+    return key;
+}
+
+bool RecordKeys::isTaken(const QString& key)
+{
+    if (m_handedOut.contains(key))
+        return true;
+    // A store that cannot answer is not asked again here: the save reports its own failure.
+    return m_db && holdsRows(countRowsOfKey(*m_db, key));
+}
+
+} // namespace qv

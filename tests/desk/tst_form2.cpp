@@ -1,0 +1,499 @@
+// The prescription desk driven through its real widgets: load, header-field rules, the drug picker, line
+// entry and the completion pickers.
+#include "desk/deskwidgets.h"
+#include "desk/form2.h"
+#include "platform/units.h"
+#include "tests/desk/fakesettings.h"
+#include "tests/support/testenv.h"
+#include "tests/support/typing.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+using namespace qv;
+using test::pressKey;
+using test::typeText;
+
+namespace {
+
+const QString kAmoxicillin = QStringLiteral("阿莫西林胶囊 0.25g×24粒\\0.5g 口服 每日3次");
+
+// A desk on a fresh template database, shown and active so that focus moves as it would for a user.
+struct Desk {
+    Desk() { env.services.settings = &settings; }
+
+    bool open()
+    {
+        form = std::make_unique<Form2>(env.services);
+        form->show();
+        return QTest::qWaitForWindowActive(form.get());
+    }
+
+    QLineEdit* field(int i) const { return form->Text5[i]; }
+    QWidget* focused() const { return QApplication::focusWidget(); }
+
+    QStringList listTexts(QListWidget* list) const
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+
+    void doubleClickRow(const QString& text)
+    {
+        const QList<QListWidgetItem*> items = form->List1->findItems(text, Qt::MatchExactly);
+        QVERIFY2(items.size() == 1, qPrintable(text));
+        const QPoint at = form->List1->visualItemRect(items.first()).center();
+        QTest::mouseClick(form->List1->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(form->List1->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    void addRows(const QString& category, int count, const QString& prefix)
+    {
+        env.db.run(QStringLiteral("begin"));
+        for (int i = 0; i < count; ++i) {
+            const QString name = prefix + QString::number(1000 + i);
+            env.db.run(QStringLiteral("insert into [商品] ([ID号], [分类], [名称], [查询]) values (?, ?, ?, ?)"),
+                       {QStringLiteral("8%1").arg(i), category, name, name});
+        }
+        env.db.run(QStringLiteral("commit"));
+    }
+
+    test::TestEnv env;
+    test::FakeSettings settings;
+    std::unique_ptr<Form2> form;
+};
+
+} // namespace
+
+class Form2Test final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void freshDeskShowsClockValuesSettingsNamesAndWesternDrugs()
+    {
+        Desk d;
+        d.env.clock.set(QDateTime(QDate(2026, 3, 31), QTime(14, 5, 9)));
+        QVERIFY(d.open());
+        QCOMPARE(d.form->windowTitle(), QStringLiteral("销售管理"));
+        QCOMPARE(d.field(1)->text(), QStringLiteral("20260331140509"));
+        QCOMPARE(d.form->recordKey(), QStringLiteral("20260331140509"));
+        QCOMPARE(d.field(6)->text(), QStringLiteral("2026-03-31"));
+        QCOMPARE(d.field(7)->text(), d.settings.vet);
+        QCOMPARE(d.field(8)->text(), d.settings.number);
+        QCOMPARE(d.field(9)->text(), d.settings.dispenserName);
+        for (int i : {0, 2, 3, 4, 5, 10, 11, 12})
+            QVERIFY(d.field(i)->text().isEmpty());
+        QCOMPARE(d.form->Label2[0]->text(), d.settings.name);
+        QVERIFY(!d.form->Label4->isVisible());
+        // The archive range runs from one month back to today.
+        QCOMPARE(d.form->Text3->text(), QStringLiteral("2026-02-28"));
+        QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-03-31"));
+
+        QCOMPARE(d.form->currentCategory(), int(Western));
+        QVERIFY(d.form->pickerSuppressed());
+        for (int i = 0; i < kDrugCategoryCount; ++i)
+            QCOMPARE(d.form->Command1[i]->font().bold(), i == Western);
+        QStringList western;
+        for (const Row& row : d.env.rows(QStringLiteral("select [名称] from [商品] where [分类] = '西药' order by [名称]")))
+            western << row.text(QStringLiteral("名称"));
+        QCOMPARE(d.form->List1->count(), western.size());
+        QVERIFY(d.listTexts(d.form->List1).contains(kAmoxicillin));
+        for (int i = 0; i < western.size(); ++i)
+            QVERIFY(d.form->List1->item(i)->text().startsWith(western[i]));
+        QVERIFY(!d.form->List3->isVisible());
+        QVERIFY(!d.form->List4->isVisible());
+    }
+
+    void titleIsCentredByItsOwnWidth()
+    {
+        Desk shortName;
+        QVERIFY(shortName.open());
+        Desk longName;
+        longName.settings.name = QString(40, QChar(0x5b66)); // wider than the paper
+        QVERIFY(longName.open());
+        for (Desk* d : {&shortName, &longName}) {
+            const QLabel* title = d->form->Label2[0];
+            QVERIFY(qAbs(2 * title->x() + title->width() - d->form->Picture2->width()) <= 1);
+        }
+        QVERIFY(shortName.form->Label2[0]->x() > 0);
+        QVERIFY(longName.form->Label2[0]->x() < 0);
+    }
+
+    void controlsCarryTheDesignNamesAndLayout()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        Form2& f = *d.form;
+        QCOMPARE(f.findChild<QLineEdit*>(QStringLiteral("Text5(12)")), f.Text5[12]);
+        QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("List3")), f.List3);
+        QCOMPARE(f.findChild<QPlainTextEdit*>(QStringLiteral("R1")), f.R1);
+        QVERIFY(!f.findChild<QLabel*>(QStringLiteral("Label5(13)")));
+
+        // The toolbar's screen order differs from its index order.
+        QList<int> byPosition;
+        for (int i = 0; i < Form2::kToolbarButtonCount; ++i)
+            byPosition << i;
+        std::sort(byPosition.begin(), byPosition.end(),
+                  [&](int a, int b) { return f.Picture4[a]->x() < f.Picture4[b]->x(); });
+        QCOMPARE(byPosition, (QList<int>{0, 1, 2, 3, 9, 10, 4, 7, 5, 8, 6}));
+        QCOMPARE(f.Label15[5]->text(), QStringLiteral("存为组套"));
+        QCOMPARE(f.Picture4[8]->width(), twips(1455));
+        QCOMPARE(f.Label5[7]->text(), QStringLiteral("    用法：静脉滴注 每日1次"));
+        QCOMPARE(f.Label5[4]->y(), twips(90));
+
+        // Each value starts 100 twips after its own caption, so a longer caption pushes it right.
+        for (int i = 0; i < 10; ++i)
+            QVERIFY2(qAbs(f.Text5[i]->x() - f.Label3[i]->width() - twips(100)) <= 1, qPrintable(QString::number(i)));
+        QVERIFY(f.Text5[0]->x() > f.Text5[1]->x());
+        QVERIFY(!f.Line1[10]->isVisible());
+        QVERIFY(f.Line1[0]->isVisible());
+        QCOMPARE(f.Line1[1]->line().x2(), 3075.0 + 25);
+    }
+
+    void sexFieldTurnsOneAndTwoIntoSexesAndClicksToggle()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        QLineEdit* sex = d.field(3);
+        sex->setFocus();
+        typeText(sex, QStringLiteral("1"));
+        QCOMPARE(sex->text(), QStringLiteral("公"));
+        QCOMPARE(sex->cursorPosition(), 1);
+        typeText(sex, QStringLiteral("2"));
+        QCOMPARE(sex->text(), QStringLiteral("公2")); // only a text that is exactly "1" or "2" is replaced
+        sex->clear();
+        typeText(sex, QStringLiteral("2"));
+        QCOMPARE(sex->text(), QStringLiteral("母"));
+
+        QTest::mouseClick(sex, Qt::LeftButton);
+        QCOMPARE(sex->text(), QStringLiteral("公"));
+        QTest::mouseClick(sex, Qt::LeftButton);
+        QCOMPARE(sex->text(), QStringLiteral("母"));
+        sex->setText(QStringLiteral("x"));
+        QTest::mouseClick(sex, Qt::LeftButton);
+        QCOMPARE(sex->text(), QStringLiteral("公"));
+        sex->clear();
+        QTest::mouseClick(sex, Qt::LeftButton);
+        QCOMPARE(sex->text(), QStringLiteral("公"));
+        QCOMPARE(sex->cursorPosition(), 1);
+    }
+
+    void enterMovesAlongTheEntryPathToTheSearchBox()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.field(0)->setFocus();
+        QCOMPARE(d.focused(), d.field(0));
+        for (int next : {1, 2, 3, 4, 5, 6, 10, 11, 12}) {
+            pressKey(d.focused(), Qt::Key_Return);
+            QCOMPARE(d.focused(), d.field(next));
+            // The caret stands at the end, nothing selected.
+            QCOMPARE(d.field(next)->cursorPosition(), d.field(next)->text().size());
+            QVERIFY(!d.field(next)->hasSelectedText());
+        }
+        pressKey(d.focused(), Qt::Key_Enter);
+        QCOMPARE(d.focused(), d.form->Text1);
+        QVERIFY(!d.form->List3->isVisible());
+        QVERIFY(d.form->pickerSuppressed());
+    }
+
+    void downInAFieldWithoutListIsConsumedAndChangesNothing()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.field(5)->setFocus();
+        typeText(d.field(5), QStringLiteral("3岁"));
+        pressKey(d.field(5), Qt::Key_Down);
+        QCOMPARE(d.focused(), d.field(5));
+        QCOMPARE(d.field(5)->text(), QStringLiteral("3岁"));
+        QVERIFY(!d.form->List3->isVisible() && !d.form->List4->isVisible());
+    }
+
+    void speciesListFollowsTypingAndAPickMovesToTheSexField()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        QLineEdit* species = d.field(2);
+        species->setFocus();
+        QVERIFY(!d.form->pickerSuppressed());
+        QVERIFY(d.form->List4->isVisible());
+        QCOMPARE(d.form->List4->count(), 5);
+        typeText(species, QStringLiteral("g"));
+        QCOMPARE(d.listTexts(d.form->List4), QStringList{QStringLiteral("狗")});
+        typeText(species, QStringLiteral("q"));
+        QVERIFY(!d.form->List4->isVisible());
+        pressKey(species, Qt::Key_Down); // hidden list: nothing happens
+        QCOMPARE(d.focused(), species);
+        pressKey(species, Qt::Key_Backspace);
+        QVERIFY(d.form->List4->isVisible());
+
+        pressKey(species, Qt::Key_Down);
+        QCOMPARE(d.focused(), d.form->List4);
+        QCOMPARE(d.form->List4->currentRow(), 0);
+        pressKey(d.form->List4, Qt::Key_Return);
+        QCOMPARE(species->text(), QStringLiteral("狗"));
+        QCOMPARE(d.focused(), d.field(3));
+        QVERIFY(!d.form->List4->isVisible());
+        QVERIFY(!d.form->List3->isVisible());
+    }
+
+    void threeDiagnosesInARowWithDownAndEnter()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.field(10)->setFocus();
+        for (int line = 10; line <= 12; ++line) {
+            QCOMPARE(d.focused(), d.field(line));
+            QCOMPARE(d.form->currentDiagnosisField(), line);
+            // The list opens with every diagnosis just under the focused line.
+            QVERIFY(d.form->List3->isVisible());
+            QCOMPARE(d.form->List3->count(), 3);
+            QCOMPARE(d.form->List3->y(), d.form->Picture1[line]->y() + d.form->Picture1[line]->height());
+            pressKey(d.field(line), Qt::Key_Down);
+            QCOMPARE(d.focused(), d.form->List3);
+            pressKey(d.form->List3, Qt::Key_Down);
+            pressKey(d.form->List3, Qt::Key_Return);
+            QCOMPARE(d.field(line)->text(), QStringLiteral("肠炎"));
+        }
+        QCOMPARE(d.focused(), d.form->Text1);
+        QVERIFY(!d.form->List3->isVisible());
+    }
+
+    void diagnosisPickedWithTheMouseReopensTheListUnderTheNextLine()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.field(10)->setFocus();
+        QListWidget* list = d.form->List3;
+        QListWidgetItem* item = list->findItems(QStringLiteral("消化不良"), Qt::MatchExactly).value(0);
+        QVERIFY(item);
+        const QPoint at = list->visualItemRect(item).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(d.field(10)->text(), QStringLiteral("消化不良"));
+        QCOMPARE(d.focused(), d.field(11));
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->y(), d.form->Picture1[11]->y() + d.form->Picture1[11]->height());
+    }
+
+    void diagnosisChangeIsMatchedTrimmedButFocusUntrimmed()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        QLineEdit* line = d.field(10);
+        line->setFocus();
+        typeText(line, QStringLiteral("肺 "));
+        QCOMPARE(d.listTexts(d.form->List3), QStringList{QStringLiteral("肺炎")});
+        QVERIFY(d.form->List3->isVisible());
+        d.form->Text1->setFocus();
+        line->setFocus();
+        QVERIFY(!d.form->List3->isVisible());
+    }
+
+    void programWritesWhileSuppressedOpenNoList()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.field(2)->setText(QStringLiteral("狗"));
+        d.field(10)->setText(QStringLiteral("肺炎"));
+        QVERIFY(!d.form->List3->isVisible());
+        QVERIFY(!d.form->List4->isVisible());
+    }
+
+    void clickOnThePaperOrTheBodyClosesTheLists()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.field(2)->setFocus();
+        QVERIFY(d.form->List4->isVisible());
+        QTest::mouseClick(d.form->Picture2, Qt::LeftButton, {}, QPoint(twips(5000), twips(6900)));
+        QVERIFY(!d.form->List4->isVisible());
+        d.field(10)->setFocus();
+        QVERIFY(d.form->List3->isVisible());
+        QTest::mouseClick(d.form->R1->viewport(), Qt::LeftButton);
+        QVERIFY(!d.form->List3->isVisible());
+    }
+
+    void categoryButtonListsItsOwnRowsAndSearchSpansAllNonHerbs()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        QTest::mouseClick(d.form->Command1[Usage], Qt::LeftButton);
+        QCOMPARE(d.form->currentCategory(), int(Usage));
+        QVERIFY(d.form->Command1[Usage]->font().bold());
+        QVERIFY(!d.form->Command1[Western]->font().bold());
+        QCOMPARE(d.form->List1->count(), d.env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '用法'")));
+        QVERIFY(!d.listTexts(d.form->List1).contains(kAmoxicillin));
+
+        typeText(d.form->Text1, QStringLiteral("yf"));
+        const QStringList found = d.listTexts(d.form->List1);
+        QVERIFY(found.contains(QStringLiteral("氧氟沙星片 0.1g×12片\\0.2g 口服 每日3次")));
+        QVERIFY(found.contains(QStringLiteral("用法：静脉滴注 每日1次")));
+
+        // Switching empties the box and lists the new category alone.
+        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        QVERIFY(d.form->Text1->text().isEmpty());
+        QVERIFY(d.listTexts(d.form->List1).contains(QStringLiteral("桂枝 10g")));
+        QVERIFY(!d.listTexts(d.form->List1).contains(QStringLiteral("用法：静脉滴注 每日1次")));
+    }
+
+    void catalogListsStopAtTwoHundredRows()
+    {
+        Desk d;
+        d.addRows(QStringLiteral("中药"), 250, QStringLiteral("zz"));
+        QVERIFY(d.open());
+        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        QCOMPARE(d.form->List1->count(), 200);
+        typeText(d.form->Text1, QStringLiteral("zz"));
+        QCOMPARE(d.form->List1->count(), 200);
+        QCOMPARE(d.form->List1->item(0)->text(), QStringLiteral("zz1000"));
+    }
+
+    void typedApostropheFindsTheRowsHoldingIt()
+    {
+        Desk d;
+        d.addRows(QStringLiteral("西药"), 1, QStringLiteral("O'Brien "));
+        QVERIFY(d.open());
+        typeText(d.form->Text1, QStringLiteral("'"));
+        QCOMPARE(d.listTexts(d.form->List1), QStringList{QStringLiteral("O'Brien 1000")});
+        QVERIFY(d.env.messages.shown().isEmpty());
+    }
+
+    void enterInTheSearchBoxAddsOnlyASingleMatch()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        typeText(d.form->Text1, QStringLiteral("amx"));
+        QVERIFY(d.form->List1->count() >= 1);
+        typeText(d.form->Text1, QStringLiteral("lj"));
+        QCOMPARE(d.form->List1->count(), 1);
+        d.form->Text1->setText(QStringLiteral("zsy")); // many injections
+        QVERIFY(d.form->List1->count() > 1);
+        pressKey(d.form->Text1, Qt::Key_Return);
+        QCOMPARE(d.form->bodyText(), QString());
+        QCOMPARE(d.form->Text1->text(), QStringLiteral("zsy"));
+        d.form->Text1->setText(QStringLiteral("amxljn"));
+        pressKey(d.form->Text1, Qt::Key_Return);
+        QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
+    }
+
+    void drugRowGivesDrugLineUsageLineAndEmptyLine()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.form->R1->setFocus();
+        d.form->R1->moveCursor(QTextCursor::Start);
+        d.doubleClickRow(kAmoxicillin);
+        QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
+        QCOMPARE(d.form->R1->textCursor().position(), d.form->R1->toPlainText().size());
+        QCOMPARE(d.focused(), d.form->Text1);
+        QVERIFY(d.form->List1->selectedItems().isEmpty());
+
+        // Appended at the end whatever the caret: a drug without usage, then another on the next line.
+        d.form->R1->moveCursor(QTextCursor::Start);
+        d.doubleClickRow(QStringLiteral("0.9%氯化钠注射液  100ml"));
+        d.doubleClickRow(QStringLiteral("0.9%氯化钠注射液  250ml"));
+        QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"
+                                                    "0.9%氯化钠注射液  100ml\r\n0.9%氯化钠注射液  250ml\r\n"));
+    }
+
+    void fourHerbsMakeARowOfThreeAnEmptyLineAndTheFourth()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        d.doubleClickRow(QStringLiteral("桂枝 10g"));
+        d.doubleClickRow(QStringLiteral("荆芥 10g"));
+        // Down from the search box and Enter in the list add the first row of a search.
+        typeText(d.form->Text1, QStringLiteral("ff"));
+        pressKey(d.form->Text1, Qt::Key_Down);
+        QCOMPARE(d.form->List1->item(0)->text(), QStringLiteral("防风 10g"));
+        pressKey(d.form->List1, Qt::Key_Return);
+        QVERIFY(d.form->Text1->text().isEmpty());
+        d.doubleClickRow(QStringLiteral("白芷 10g"));
+        QCOMPARE(d.form->bodyText(),
+                 QStringLiteral("     桂枝 10g     荆芥 10g     防风 10g\r\n\r\n     白芷 10g"));
+    }
+
+    void herbGoesInAtTheCaretReplacingTheSelection()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.form->setBodyText(QStringLiteral("上\r\nXY\r\n下"));
+        QTextCursor cursor = d.form->R1->textCursor();
+        cursor.setPosition(2);                          // start of "XY"
+        cursor.setPosition(4, QTextCursor::KeepAnchor); // "XY" selected
+        d.form->R1->setTextCursor(cursor);
+        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        d.doubleClickRow(QStringLiteral("桂枝 10g"));
+        QCOMPARE(d.form->bodyText(), QStringLiteral("上\r\n     桂枝 10g\r\n下"));
+    }
+
+    void prescriptionSetStartsOnItsOwnLineAndFormulaGoesInAsStored()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        const QString set = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '肺炎组套'"))
+                                .value(0)
+                                .text(QStringLiteral("内容"));
+        const QString formula = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '华佗汤'"))
+                                    .value(0)
+                                    .text(QStringLiteral("内容"));
+        QVERIFY(set.endsWith(QStringLiteral("\r\n")));
+
+        QTest::mouseClick(d.form->Command1[PrescriptionSets], Qt::LeftButton);
+        d.form->setBodyText(QStringLiteral("已有"));
+        d.doubleClickRow(QStringLiteral("肺炎组套"));
+        QCOMPARE(d.form->bodyText(), QStringLiteral("已有\r\n") + set + QStringLiteral("\r\n\r\n"));
+
+        d.form->setBodyText(QStringLiteral("已有\r\n"));
+        d.doubleClickRow(QStringLiteral("肺炎组套"));
+        QCOMPARE(d.form->bodyText(), QStringLiteral("已有\r\n") + set + QStringLiteral("\r\n\r\n"));
+
+        QTest::mouseClick(d.form->Command1[Formulas], Qt::LeftButton);
+        d.form->setBodyText(QStringLiteral("已有"));
+        d.doubleClickRow(QStringLiteral("华佗汤"));
+        QCOMPARE(d.form->bodyText(), QStringLiteral("已有") + formula);
+    }
+
+    void templateIsTakenByItsOwnRowEvenWhenTheSearchWouldListItElsewhere()
+    {
+        Desk d;
+        // A set without a lookup text is listed by its button but found by no search.
+        d.env.db.run(QStringLiteral("insert into [个人模板] ([序号], [名称], [内容], [分类]) "
+                                    "values ('1', '无码组套', '无码内容', '个人组套')"));
+        QVERIFY(d.open());
+        QTest::mouseClick(d.form->Command1[PrescriptionSets], Qt::LeftButton);
+        d.doubleClickRow(QStringLiteral("无码组套"));
+        QCOMPARE(d.form->bodyText(), QStringLiteral("无码内容\r\n\r\n"));
+    }
+
+    void quickInsertGoesInAtTheCaretAndLeavesFocusInTheSearchBox()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.form->setBodyText(QStringLiteral("2片"));
+        QTextCursor cursor = d.form->R1->textCursor();
+        cursor.setPosition(1);
+        d.form->R1->setTextCursor(cursor);
+        QTest::mouseClick(d.form->Label5[4], Qt::LeftButton);
+        QCOMPARE(d.form->bodyText(), QStringLiteral("2×片"));
+        QCOMPARE(d.focused(), d.form->Text1);
+
+        d.form->R1->moveCursor(QTextCursor::End);
+        QTest::mouseClick(d.form->Label5[14], Qt::LeftButton);
+        QCOMPARE(d.form->bodyText(), QStringLiteral("2×片    用法：肌肉注射 每日1次\r\n\r\n"));
+    }
+};
+
+QTEST_MAIN(Form2Test)
+#include "tst_form2.moc"

@@ -1,0 +1,300 @@
+// The stored prescription without the window: saving by key, refusing what the store cannot keep, keys that
+// stay unique, and the archive query whose lines carry their own keys.
+
+#include "desk/archive.h"
+#include "desk/prescriptionrecord.h"
+#include "tests/support/failingvfs.h"
+#include "tests/support/testenv.h"
+
+#include <QtTest>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+PrescriptionRecord record(const QString& key, const QString& owner, const QString& date = "2026-12-08")
+{
+    PrescriptionRecord r;
+    r.key = key;
+    r.fields[0] = owner;
+    r.fields[1] = "20261208093000";
+    r.fields[2] = "犬";
+    r.fields[3] = "公";
+    r.fields[5] = "3";
+    r.fields[6] = date;
+    r.body = "阿莫西林 1盒\r\n    用法：口服 每日2次";
+    return r;
+}
+
+QString column(TestEnv& env, const QString& key, const QString& name)
+{
+    const QList<Row> rows = env.rows(QString("select * from [档案] where [序号] = ?"), {key});
+    return rows.size() == 1 ? rows.first().text(name) : QString("<%1 rows>").arg(rows.size());
+}
+
+QStringList texts(const ArchiveResult& result)
+{
+    QStringList t;
+    for (const ArchiveLine& line : result.lines)
+        t << line.text;
+    return t;
+}
+
+} // namespace
+
+class SavingTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void savingTwiceKeepsOneRowWithTheLaterValues()
+    {
+        TestEnv env;
+        PrescriptionRecord r = record("K1", "张三");
+        QVERIFY(saveRecord(env.db, r).ok);
+        r.fields[0] = "李四";
+        r.fields[1] = "A-77"; // the archive number is a field like any other; the key decides the row
+        r.body = "头孢 2盒";
+        QVERIFY(saveRecord(env.db, r).ok);
+        QCOMPARE(env.count("档案"), 1);
+        QCOMPARE(column(env, "K1", "0"), QString("李四"));
+        QCOMPARE(column(env, "K1", "1"), QString("A-77"));
+        QCOMPARE(column(env, "K1", "T1"), QString("头孢 2盒"));
+        // Another key is another row.
+        QVERIFY(saveRecord(env.db, record("K2", "张三")).ok);
+        QCOMPARE(env.count("档案"), 2);
+    }
+
+    void anEmptyPrescriptionStoresEmptyTextsAndLeavesTheSpareColumnsNull()
+    {
+        TestEnv env;
+        PrescriptionRecord r;
+        r.key = "20261208093000-TAG";
+        r.fields[1] = "20261208093000";
+        r.fields[6] = "2026-12-08";
+        r.fields[7] = "林志远";
+        r.fields[8] = "37010220170001";
+        r.fields[9] = "王晓梅";
+        QVERIFY(saveRecord(env.db, r).ok);
+        const QList<Row> rows = env.rows("select * from [档案]");
+        QCOMPARE(rows.size(), 1);
+        const Row& row = rows.first();
+        for (int i : {0, 2, 3, 4, 5, 10, 11, 12}) {
+            QVERIFY2(!row.isNull(QString::number(i)), qPrintable(QString::number(i)));
+            QCOMPARE(row.text(QString::number(i)), QString());
+        }
+        QVERIFY(!row.isNull("T1"));
+        QCOMPARE(row.text("1"), QString("20261208093000"));
+        QCOMPARE(row.text("6"), QString("2026-12-08"));
+        QCOMPARE(row.text("9"), QString("王晓梅"));
+        QCOMPARE(row.text("序号"), r.key);
+        for (int i = 13; i <= 22; ++i)
+            QVERIFY2(row.isNull(QString::number(i)), qPrintable(QString::number(i)));
+        QVERIFY(row.isNull("T2") && row.isNull("T3"));
+    }
+
+    void theDateIsStoredAsADateOrRefused()
+    {
+        TestEnv env;
+        QVERIFY(saveRecord(env.db, record("K1", "张三", " 2026-1-3 ")).ok);
+        QCOMPARE(column(env, "K1", "6"), QString("2026-01-03"));
+
+        // A date the store cannot compare is refused, and the stored row keeps its values.
+        for (const QString& bad : {QString("2026-02-30"), QString("明天"), QString(), QString("2026-12-08x")}) {
+            PrescriptionRecord changed = record("K1", "李四", bad);
+            const Result saved = saveRecord(env.db, changed);
+            QVERIFY2(!saved.ok, qPrintable(bad));
+            QVERIFY(saved.error.contains("2016-01-03"));
+            QVERIFY(notSavedMessage(saved.error).contains("没有保存"));
+            QCOMPARE(column(env, "K1", "0"), QString("张三"));
+        }
+        QVERIFY(!saveRecord(env.db, record("K2", "王五", "2026/13/01")).ok);
+        QCOMPARE(env.count("档案"), 1);
+    }
+
+    void aStoreThatRefusesTheWriteIsReportedAndKeepsTheEarlierRow()
+    {
+        TestEnv env;
+        env.reopenOnFailingDisk();
+        QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
+        failWritesAfter(0);
+        const Result saved = saveRecord(env.db, record("K1", "李四"));
+        const Result added = saveRecord(env.db, record("K2", "王五"));
+        failWritesAfter(-1);
+        QVERIFY(!saved.ok && !saved.error.isEmpty());
+        QVERIFY(!added.ok);
+        env.db.close();
+        QString error;
+        QVERIFY(env.db.open(env.context.databasePath, &error));
+        QCOMPARE(column(env, "K1", "0"), QString("张三"));
+        QCOMPARE(env.count("档案"), 1);
+
+        env.db.close();
+        QVERIFY(!saveRecord(env.db, record("K3", "赵六")).ok);
+    }
+
+    void loadingGivesTheStoredFieldsAndNullColumnsAsEmpty()
+    {
+        TestEnv env;
+        QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
+        const auto loaded = loadRecord(env.db, "K1");
+        QVERIFY(loaded);
+        QCOMPARE(loaded->fields[0], QString("张三"));
+        QCOMPARE(loaded->fields[6], QString("2026-12-08"));
+        QCOMPARE(loaded->body, record("K1", "").body);
+        QCOMPARE(loaded->key, QString("K1"));
+
+        // A row written elsewhere, with nulls and a date carrying a time.
+        QVERIFY(env.db.run("insert into [档案] ([序号], [0], [6]) values ('OLD', '老王', '2015-03-04 00:00:00')").ok);
+        const auto old = loadRecord(env.db, "OLD");
+        QVERIFY(old);
+        QCOMPARE(old->fields[0], QString("老王"));
+        QCOMPARE(old->fields[2], QString());
+        QCOMPARE(old->fields[6], QString("2015-03-04"));
+        QCOMPARE(old->body, QString());
+
+        QString error;
+        QVERIFY(!loadRecord(env.db, "NONE", &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void deletingRemovesOnlyTheRowOfTheKey()
+    {
+        TestEnv env;
+        QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
+        QVERIFY(saveRecord(env.db, record("K2", "张三")).ok);
+        QVERIFY(deleteRecord(env.db, "K1").ok);
+        QCOMPARE(env.count("档案"), 1);
+        QCOMPARE(column(env, "K2", "0"), QString("张三"));
+        QVERIFY(deleteRecord(env.db, "NONE").ok);
+        QCOMPARE(env.count("档案"), 1);
+
+        env.reopenOnFailingDisk();
+        failWritesAfter(0);
+        const Result refused = deleteRecord(env.db, "K2");
+        failWritesAfter(-1);
+        QVERIFY(!refused.ok);
+    }
+
+    void keysWithinOneSecondStayUnique()
+    {
+        TestEnv env;
+        RecordKeys keys(&env.db, env.context.installationTag);
+        const QDateTime now(QDate(2026, 12, 8), QTime(9, 30, 0));
+        const QString first = keys.nextTagged(now);
+        const QString second = keys.nextTagged(now);
+        QCOMPARE(first, "20261208093000" + env.context.installationTag);
+        QCOMPARE(second, "20261208093001" + env.context.installationTag);
+        QCOMPARE(keys.nextPlain(now), QString("20261208093000"));
+        QCOMPARE(keys.nextPlain(now), QString("20261208093001"));
+        // A later second is taken as it is.
+        QCOMPARE(keys.nextTagged(now.addSecs(5)), "20261208093005" + env.context.installationTag);
+    }
+
+    void aKeyAlreadyStoredIsNotHandedOutAgain()
+    {
+        TestEnv env;
+        const QDateTime now(QDate(2026, 12, 8), QTime(9, 30, 59));
+        QVERIFY(saveRecord(env.db, record("20261208093059" + env.context.installationTag, "张三")).ok);
+        QVERIFY(saveRecord(env.db, record("20261208093100" + env.context.installationTag, "李四")).ok);
+        // A new run (a fresh key maker) in the same second.
+        RecordKeys keys(&env.db, env.context.installationTag);
+        QCOMPARE(keys.nextTagged(now), "20261208093101" + env.context.installationTag);
+        // Without a store the keys of the run still differ.
+        RecordKeys unstored(nullptr, "");
+        QVERIFY(unstored.nextTagged(now) != unstored.nextTagged(now));
+    }
+
+    void archiveLinesShowTheRowNewestKeyFirstAndCarryTheirKeys()
+    {
+        TestEnv env;
+        PrescriptionRecord a = record("20261201080000", "张三", "2026-12-01");
+        a.fields[5] = "2岁";
+        PrescriptionRecord b = record("20261205080000-T", "李四", "2026-12-05");
+        b.fields[2] = "猫";
+        b.fields[3] = "母";
+        b.fields[5] = "";
+        QVERIFY(saveRecord(env.db, a).ok);
+        QVERIFY(saveRecord(env.db, b).ok);
+        const ArchiveResult all = queryArchive(env.db, "", "2026-11-08", "2026-12-08");
+        QVERIFY(all.ok);
+        QCOMPARE(texts(all), QStringList({"李四[猫,母,,2026-12-05]", "张三[犬,公,2岁,2026-12-01]"}));
+        QCOMPARE(all.lines[0].key, b.key);
+        QCOMPARE(all.lines[1].key, a.key);
+    }
+
+    void archiveDatesAreInclusiveAndAStartAfterTheEndFindsNothing()
+    {
+        TestEnv env;
+        QVERIFY(saveRecord(env.db, record("K1", "张三", "2026-12-01")).ok);
+        QVERIFY(saveRecord(env.db, record("K2", "张三", "2026-12-08")).ok);
+        QCOMPARE(queryArchive(env.db, "", "2026-12-01", "2026-12-01").lines.size(), 1);
+        QCOMPARE(queryArchive(env.db, "", "2026-12-08", "2026-12-08").lines.size(), 1);
+        QCOMPARE(queryArchive(env.db, "", "2026-12-1", "2026-12-8").lines.size(), 2);
+        const ArchiveResult reversed = queryArchive(env.db, "", "2026-12-08", "2026-12-01");
+        QVERIFY(reversed.ok);
+        QVERIFY(reversed.lines.isEmpty());
+    }
+
+    void anArchiveQueryWithABadDateOrNoStoreFails()
+    {
+        TestEnv env;
+        QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
+        for (const auto& [start, end] : QList<QPair<QString, QString>>{
+                 {"2026-02-30", "2026-12-08"}, {"2026-11-08", "十二月"}, {"", "2026-12-08"}}) {
+            const ArchiveResult r = queryArchive(env.db, "", start, end);
+            QVERIFY2(!r.ok, qPrintable(start + " " + end));
+            QVERIFY(r.lines.isEmpty());
+        }
+        env.db.close();
+        QVERIFY(!queryArchive(env.db, "", "2026-11-08", "2026-12-08").ok);
+    }
+
+    void theOwnerFilterFindsTypedTextLiterally()
+    {
+        TestEnv env;
+        QVERIFY(saveRecord(env.db, record("K1", "张三丰")).ok);
+        QVERIFY(saveRecord(env.db, record("K2", "O'Brien 100%")).ok);
+        QVERIFY(saveRecord(env.db, record("K3", "O_Brien")).ok);
+        auto keys = [&](const QString& owner) {
+            QStringList k;
+            for (const ArchiveLine& line : queryArchive(env.db, owner, "2026-12-01", "2026-12-31").lines)
+                k << line.key;
+            return k;
+        };
+        QCOMPARE(keys("三"), QStringList({"K1"}));
+        QCOMPARE(keys("'"), QStringList({"K2"}));
+        QCOMPARE(keys("%"), QStringList({"K2"}));
+        QCOMPARE(keys("_"), QStringList({"K3"}));
+        QCOMPARE(keys(""), QStringList({"K3", "K2", "K1"}));
+    }
+
+    void theDateButtonsGiveSingleDaysAndOwnerTypingTenYears()
+    {
+        const QDate today(2024, 2, 29);
+        QCOMPARE(todayRange(today).start, QString("2024-02-29"));
+        QCOMPARE(todayRange(today).end, QString("2024-02-29"));
+        QCOMPARE(ownerTypingRange(today).start, QString("2014-02-28"));
+        QCOMPARE(ownerTypingRange(today).end, QString("2024-02-29"));
+
+        const ArchiveRange back = steppedDayRange("2026-02-01", "2026-03-01", -1);
+        QCOMPARE(back.start, QString("2026-02-28"));
+        QCOMPARE(back.end, QString("2026-02-28"));
+        QCOMPARE(steppedDayRange("2026-02-01", "2026-12-31", 1).start, QString("2027-01-01"));
+        // An end that is no date: the start stays and the end takes it.
+        const ArchiveRange kept = steppedDayRange("2026-02-01", "昨天", 1);
+        QCOMPARE(kept.start, QString("2026-02-01"));
+        QCOMPARE(kept.end, QString("2026-02-01"));
+    }
+
+    void theDeletePanelOpensBesideTheMouseAndNoLowerThan6960()
+    {
+        const QPointF list(60, 6300);
+        QCOMPARE(deletePanelPosition(list, QPointF(300, 200)), QPointF(420, 6560));
+        QCOMPARE(deletePanelPosition(list, QPointF(300, 620)), QPointF(420, 6960));
+        QCOMPARE(deletePanelPosition(list, QPointF(300, 2000)), QPointF(420, 6960));
+    }
+};
+
+QTEST_GUILESS_MAIN(SavingTest)
+#include "tst_saving.moc"
