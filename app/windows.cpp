@@ -1,4 +1,7 @@
 #include "app/windows.h"
+#include "catalogs/form4.h"
+#include "catalogs/form5.h"
+#include "catalogs/form6.h"
 #include "print/fonts.h"
 #include "print/qtprint.h"
 #include "settings/form8.h"
@@ -35,6 +38,14 @@ WindowFactories ProgramWindows::factories()
     WindowFactories f;
     // The settings window is the one the settings readers read, loaded hidden or not.
     f.settings = [this]() -> QWidget* { return m_shared->settings.window(); };
+    Services& s = m_services;
+    f.templates = [&s]() -> QWidget* { return new Form4(s); };
+    f.presetTemplates = [](QWidget* w, const QString& category, const QString& body) {
+        if (auto* templates = qobject_cast<Form4*>(w))
+            templates->presetFromDesk(category, body);
+    };
+    f.diagnoses = [&s]() -> QWidget* { return new Form5(s); };
+    f.species = [&s]() -> QWidget* { return new Form6(s); };
     return f;
 }
 
