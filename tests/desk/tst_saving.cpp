@@ -33,6 +33,12 @@ QString column(TestEnv& env, const QString& key, const QString& name)
     return rows.size() == 1 ? rows.first().text(name) : QString("<%1 rows>").arg(rows.size());
 }
 
+// The template database carries one sample prescription; these tests count from an empty archive.
+void emptyArchive(TestEnv& env)
+{
+    QVERIFY(env.db.run("delete from [档案]").ok);
+}
+
 QStringList texts(const ArchiveResult& result)
 {
     QStringList t;
@@ -50,6 +56,7 @@ private slots:
     void savingTwiceKeepsOneRowWithTheLaterValues()
     {
         TestEnv env;
+        emptyArchive(env);
         PrescriptionRecord r = record("K1", "张三");
         QVERIFY(saveRecord(env.db, r).ok);
         r.fields[0] = "李四";
@@ -68,6 +75,7 @@ private slots:
     void anEmptyPrescriptionStoresEmptyTextsAndLeavesTheSpareColumnsNull()
     {
         TestEnv env;
+        emptyArchive(env);
         PrescriptionRecord r;
         r.key = "20261208093000-TAG";
         r.fields[1] = "20261208093000";
@@ -96,6 +104,7 @@ private slots:
     void theDateIsStoredAsADateOrRefused()
     {
         TestEnv env;
+        emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三", " 2026-1-3 ")).ok);
         QCOMPARE(column(env, "K1", "6"), QString("2026-01-03"));
 
@@ -115,6 +124,7 @@ private slots:
     void aStoreThatRefusesTheWriteIsReportedAndKeepsTheEarlierRow()
     {
         TestEnv env;
+        emptyArchive(env);
         env.reopenOnFailingDisk();
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
         failWritesAfter(0);
@@ -136,6 +146,7 @@ private slots:
     void loadingGivesTheStoredFieldsAndNullColumnsAsEmpty()
     {
         TestEnv env;
+        emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
         const auto loaded = loadRecord(env.db, "K1");
         QVERIFY(loaded);
@@ -161,6 +172,7 @@ private slots:
     void deletingRemovesOnlyTheRowOfTheKey()
     {
         TestEnv env;
+        emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
         QVERIFY(saveRecord(env.db, record("K2", "张三")).ok);
         QVERIFY(deleteRecord(env.db, "K1").ok);
@@ -179,6 +191,7 @@ private slots:
     void keysWithinOneSecondStayUnique()
     {
         TestEnv env;
+        emptyArchive(env);
         RecordKeys keys(&env.db, env.context.installationTag);
         const QDateTime now(QDate(2026, 12, 8), QTime(9, 30, 0));
         const QString first = keys.nextTagged(now);
@@ -194,6 +207,7 @@ private slots:
     void aKeyAlreadyStoredIsNotHandedOutAgain()
     {
         TestEnv env;
+        emptyArchive(env);
         const QDateTime now(QDate(2026, 12, 8), QTime(9, 30, 59));
         QVERIFY(saveRecord(env.db, record("20261208093059" + env.context.installationTag, "张三")).ok);
         QVERIFY(saveRecord(env.db, record("20261208093100" + env.context.installationTag, "李四")).ok);
@@ -208,6 +222,7 @@ private slots:
     void archiveLinesShowTheRowNewestKeyFirstAndCarryTheirKeys()
     {
         TestEnv env;
+        emptyArchive(env);
         PrescriptionRecord a = record("20261201080000", "张三", "2026-12-01");
         a.fields[5] = "2岁";
         PrescriptionRecord b = record("20261205080000-T", "李四", "2026-12-05");
@@ -226,6 +241,7 @@ private slots:
     void archiveDatesAreInclusiveAndAStartAfterTheEndFindsNothing()
     {
         TestEnv env;
+        emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三", "2026-12-01")).ok);
         QVERIFY(saveRecord(env.db, record("K2", "张三", "2026-12-08")).ok);
         QCOMPARE(queryArchive(env.db, "", "2026-12-01", "2026-12-01").lines.size(), 1);
@@ -239,6 +255,7 @@ private slots:
     void anArchiveQueryWithABadDateOrNoStoreFails()
     {
         TestEnv env;
+        emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
         for (const auto& [start, end] : QList<QPair<QString, QString>>{
                  {"2026-02-30", "2026-12-08"}, {"2026-11-08", "十二月"}, {"", "2026-12-08"}}) {
@@ -253,6 +270,7 @@ private slots:
     void theOwnerFilterFindsTypedTextLiterally()
     {
         TestEnv env;
+        emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三丰")).ok);
         QVERIFY(saveRecord(env.db, record("K2", "O'Brien 100%")).ok);
         QVERIFY(saveRecord(env.db, record("K3", "O_Brien")).ok);
