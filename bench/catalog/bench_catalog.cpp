@@ -1,0 +1,144 @@
+// The drug catalog window on a catalog of 100,000 rows: the time of a search keystroke (the window's handler
+// for a change of the search text: search, grid fill, paint) and of one scroll step (handler and paint), and
+// the time the window takes to open. Prints medians in milliseconds. Runs headless (offscreen) unless
+// QT_QPA_PLATFORM says otherwise.
+
+#include "catalogs/form3.h"
+#include "pinyin/searchcode.h"
+#include "platform/services.h"
+#include "store/database.h"
+#include "store/template/templatedb.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+using namespace qv;
+
+namespace {
+
+class WallClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+class SilentMessages final : public Messages {
+public:
+    void inform(const QString&, Icon) override {}
+    bool askYesNo(const QString&, Icon) override { return false; }
+    bool askOkCancel(const QString&, Icon) override { return false; }
+};
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+// n rows of category 西药 with names like the template's, each with its own strength and pack.
+bool fill(Database& db, int n)
+{
+    const QStringList bases = {QStringLiteral("阿莫西林胶囊"), QStringLiteral("头孢氨苄颗粒"), QStringLiteral("甲硝唑片"),
+                               QStringLiteral("青霉素钠注射液"), QStringLiteral("庆大霉素注射液"),
+                               QStringLiteral("左氧氟沙星注射液"), QStringLiteral("氯化钠注射液"),
+                               QStringLiteral("葡萄糖注射液"), QStringLiteral("维生素C片"),
+                               QStringLiteral("地塞米松磷酸钠注射液"), QStringLiteral("伊维菌素注射液"),
+                               QStringLiteral("阿苯达唑片")};
+    Result r = db.transaction([&]() -> Result {
+        Result last;
+        last.ok = true;
+        for (int i = 0; i < n && last; ++i) {
+            const QString name = bases[i % bases.size()] + QStringLiteral(" %1g×%2片").arg(i % 97).arg(i);
+            const QString code = searchCode(name);
+            const QString key = QStringLiteral("2%1").arg(i, 13, 10, QLatin1Char('0'));
+            last = db.run(QStringLiteral("insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) "
+                                         "values (?, ?, ?, ?, ?, ?, 0)"),
+                          {key, name, QStringLiteral("0.5g 口服 每日3次"), code, QStringLiteral("西药"), name + code});
+        }
+        return last;
+    });
+    if (!r)
+        std::fprintf(stderr, "fill failed: %s\n", qPrintable(r.error));
+    return r.ok;
+}
+
+double paintMs(QWidget* w)
+{
+    QImage image(w->size(), QImage::Format_ARGB32_Premultiplied);
+    QElapsedTimer t;
+    t.start();
+    w->render(&image);
+    return t.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("数据库.dat"));
+    QString error;
+    Database db;
+    if (!writeTemplateDatabase(path, &error) || !db.open(path, &error)) {
+        std::fprintf(stderr, "database: %s\n", qPrintable(error));
+        return 1;
+    }
+    const int n = 100000;
+    if (!fill(db, n))
+        return 1;
+
+    WallClock clock;
+    SilentMessages messages;
+    Services services;
+    services.clock = &clock;
+    services.messages = &messages;
+    services.db = &db;
+
+    QElapsedTimer t;
+    t.start();
+    Form3 window(services);
+    const double openMs = t.nsecsElapsed() / 1e6;
+    window.show();
+    LabelGrid* grid = window.grid();
+    std::printf("catalog of %d rows (%d listed in 西药)\n", n + 0, grid->recordCount());
+    std::printf("open the window (read the catalog, first search): %.1f ms\n", openMs);
+
+    // Typing "amxl", erasing it, then typing "阿莫" and "头孢", and a text that finds nothing.
+    const QStringList typed = {QStringLiteral("a"),  QStringLiteral("am"),   QStringLiteral("amx"), QStringLiteral("amxl"),
+                               QStringLiteral("amx"), QStringLiteral("am"),  QStringLiteral("a"),   QString(),
+                               QStringLiteral("阿"), QStringLiteral("阿莫"), QString(),             QStringLiteral("头"),
+                               QStringLiteral("头孢"), QStringLiteral("头孢x"), QString()};
+    QList<double> keystrokeMs;
+    for (int round = 0; round < 5; ++round) {
+        for (const QString& text : typed) {
+            t.start();
+            window.Text2->setText(text); // runs the search-text change handler
+            const double handler = t.nsecsElapsed() / 1e6;
+            keystrokeMs << handler + paintMs(grid);
+        }
+    }
+    std::printf("search keystroke (handler + grid paint): median %.2f ms, worst %.2f ms over %lld keystrokes\n",
+                median(keystrokeMs), *std::max_element(keystrokeMs.begin(), keystrokeMs.end()),
+                qlonglong(keystrokeMs.size()));
+
+    window.Text2->setText(QString());
+    QList<double> scrollMs, scrollPaintMs;
+    const int maximum = grid->VS1->maximum();
+    for (int step = 1; step <= 5000; ++step) {
+        t.start();
+        grid->VS1->setValue((step * 7919) % maximum);
+        scrollMs << t.nsecsElapsed() / 1e6;
+        if (step % 25 == 0)
+            scrollPaintMs << scrollMs.last() + paintMs(grid);
+    }
+    std::printf("scroll step over %d records: handler median %.4f ms, with grid paint %.3f ms\n",
+                grid->recordCount(), median(scrollMs), median(scrollPaintMs));
+    return 0;
+}

@@ -1,0 +1,339 @@
+#include "catalogs/form3.h"
+
+#include "catalogs/drugcatalog.h"
+#include "pinyin/searchcode.h"
+#include "platform/units.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qv {
+
+namespace {
+
+const QString kCategories[4] = {QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他"),
+                                QStringLiteral("用法")};
+
+QLabel* makeLabel(const QString& text, QWidget* parent, int left, int top)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(twips(left), twips(top));
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+LabelGridLayout drugCatalogGridLayout()
+{
+    LabelGridLayout layout;
+    layout.rows = 14;
+    layout.headers = {{1, QStringLiteral("药物名称\\规格\\数量"), 0, 3555},
+                      {5, QStringLiteral("用法用量"), 3540, 2115},
+                      {6, QStringLiteral("拼音"), 5640, 1275}};
+    layout.cells = {{60, 3435, Qt::AlignLeft}, {3600, 1995, Qt::AlignLeft}, {5700, 1155, Qt::AlignHCenter}};
+    layout.left = 60;
+    layout.top = 60;
+    layout.width = 7215;
+    layout.innerWidth = 6915;
+    layout.rowLineEnd = 10380;
+    layout.columnLineEnd = 8880;
+    return layout;
+}
+
+QString drugEntryHelpText()
+{
+    return QStringList{QStringLiteral("药品填写格式："), QString(), QStringLiteral("1、药品名称：阿莫西林片 0.25g×24片"),
+                       QString(), QStringLiteral("    用法用量：0.5g 口服  每日3次"), QString(),
+                       QStringLiteral("2、药品名称：青霉素注射液 960万单位"), QString(),
+                       QStringLiteral("    用法用量：静脉滴注  每日1次")}
+        .join(QLatin1Char('\n'));
+}
+
+Form3::Form3(Services& services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("药物名称维护"));
+    setFixedSize(twipsSize(11175, 5295));
+
+    buildEntryPanel();
+    buildSearchBar();
+    buildQuickWords();
+
+    // Label3 holds the current category; the grid, made after it, covers it.
+    Label3 = new QLabel(kCategories[0], this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(twipsRect(6000, 4440, 795, 195));
+    Label2 = new QLabel(this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->hide();
+    Command1 = new QPushButton(QStringLiteral("查  询"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->hide();
+    connect(Command1, &QPushButton::clicked, this, &Form3::search);
+
+    m_grid = new LabelGrid(drugCatalogGridLayout(), this);
+    connect(m_grid, &LabelGrid::rowClicked, this, &Form3::selectRow);
+    connect(m_grid, &LabelGrid::scrolled, this, [this] { Command4->setEnabled(false); });
+
+    // Open: the whole catalog is read once; searches run on that copy.
+    m_index.load(*m_services.db);
+    takeNewKey();
+    search();
+}
+
+void Form3::buildEntryPanel()
+{
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipsRect(7320, -30, 3795, 2175));
+    makeLabel(QStringLiteral("药物名称"), Frame1, 120, 300);
+    makeLabel(QStringLiteral("用法用量"), Frame1, 120, 780);
+    makeLabel(QStringLiteral("拼    音"), Frame1, 120, 1260);
+    makeLabel(QStringLiteral("分    类"), Frame1, 120, 1760);
+
+    auto lineEdit = [this](const char* name, int top) {
+        auto* edit = new QLineEdit(Frame1);
+        edit->setObjectName(QLatin1String(name));
+        edit->setGeometry(twipsRect(900, top, 2760, 330));
+        return edit;
+    };
+    Text3 = lineEdit("Text3", 240);
+    Text4 = lineEdit("Text4", 720);
+    Text5 = lineEdit("Text5", 1200);
+    Text3->installEventFilter(this);
+    Text4->installEventFilter(this);
+    connect(Text3, &QLineEdit::textChanged, this, &Form3::nameEdited);
+
+    text6 = new QComboBox(Frame1);
+    text6->setObjectName(QStringLiteral("text6"));
+    text6->setEditable(true);
+    text6->addItems({kCategories[0], kCategories[1], kCategories[2], kCategories[3]});
+    text6->setCurrentText(kCategories[0]);
+    text6->setGeometry(twipsRect(900, 1710, 2775, 300));
+
+    auto button = [this](const char* name, const QString& text, int left, int width) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(twipsRect(left, 2220, width, 375));
+        return b;
+    };
+    Command2 = button("Command2", QStringLiteral("添  加"), 7320, 1215);
+    Command3 = button("Command3", QStringLiteral("保  存"), 8580, 1275);
+    Command4 = button("Command4", QStringLiteral("删  除"), 9900, 1215);
+    Command4->setEnabled(false);
+    connect(Command2, &QPushButton::clicked, this, &Form3::addEntry);
+    connect(Command3, &QPushButton::clicked, this, &Form3::saveRecord);
+    connect(Command4, &QPushButton::clicked, this, &Form3::deleteRecord);
+
+    Label4 = new QLabel(drugEntryHelpText(), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setGeometry(twipsRect(7380, 2820, 4275, 1875));
+    Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label4->setStyleSheet(QStringLiteral("color: blue"));
+}
+
+void Form3::buildSearchBar()
+{
+    for (int i = 0; i < 4; ++i) {
+        Option1[i] = new QRadioButton(kCategories[i], this);
+        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        Option1[i]->setGeometry(twipsRect(4260 + 780 * i, 4920, 780, 255));
+        connect(Option1[i], &QRadioButton::clicked, this, [this, i] { categoryChanged(i); });
+    }
+    Option1[0]->setChecked(true);
+
+    makeLabel(QStringLiteral("输入拼音或中文查询"), this, 60, 4920);
+    Text2 = new QLineEdit(this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setGeometry(twipsRect(1800, 4860, 2355, 315));
+    connect(Text2, &QLineEdit::textChanged, this, &Form3::searchTextChanged);
+}
+
+void Form3::buildQuickWords()
+{
+    Picture3 = new QFrame(this);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    Picture3->setGeometry(twipsRect(7380, 4800, 3735, 375));
+    struct Word {
+        int element;
+        const char* caption;
+        int left, top;
+    };
+    static const Word words[] = {{0, "mg", 60, 60},        {2, "g", 360, 60},      {17, "×", 600, 90},
+                                 {13, "口服", 900, 90},    {5, "静脉滴注", 1500, 90}, {9, "肌注", 2400, 90},
+                                 {16, "每日3次", 2940, 90}};
+    for (const Word& w : words) {
+        QLabel* label = makeLabel(QString::fromUtf8(w.caption), Picture3, w.left, w.top);
+        label->setObjectName(QStringLiteral("Label5(%1)").arg(w.element));
+        label->setCursor(Qt::PointingHandCursor);
+        label->installEventFilter(this);
+        Label5.insert(w.element, label);
+    }
+}
+
+bool Form3::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text4))
+        m_quickWordTarget = static_cast<QLineEdit*>(watched);
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (auto it = Label5.cbegin(); it != Label5.cend(); ++it) {
+            if (it.value() == watched)
+                quickWord(it.key());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString Form3::currentKey() const
+{
+    return Label2->text();
+}
+
+QString Form3::currentCategory() const
+{
+    return Label3->text();
+}
+
+void Form3::takeNewKey()
+{
+    Label2->setText(newDrugKey(*m_services.db, m_services.clock->now()));
+}
+
+void Form3::resetScroll()
+{
+    m_grid->restripe();
+    m_grid->scrollTo(0);
+    Command4->setEnabled(false);
+}
+
+void Form3::search()
+{
+    m_grid->clear();
+    m_rows = m_index.search(Text2->text(), currentCategory());
+    m_grid->showResult(m_rows);
+    Command4->setEnabled(false);
+}
+
+void Form3::searchTextChanged()
+{
+    search();
+    Text3->clear();
+    Text4->clear();
+    Text5->clear();
+    takeNewKey();
+    resetScroll();
+}
+
+void Form3::categoryChanged(int option)
+{
+    if (option < 0 || option >= 4)
+        return;
+    Label3->setText(kCategories[option]);
+    text6->setCurrentText(kCategories[option]);
+    search();
+    addEntry();
+}
+
+void Form3::addEntry()
+{
+    Text3->clear();
+    Text4->clear();
+    Text5->clear();
+    takeNewKey();
+    Text3->setFocus();
+    resetScroll();
+}
+
+void Form3::selectRow(int row)
+{
+    m_grid->restripe();
+    const int record = row + m_grid->scrollValue();
+    // An empty row: the previous key, fields and delete button stay as they were.
+    if (row < 0 || record >= m_rows->count())
+        return;
+    const DrugRecord& drug = m_rows->at(record);
+    Text3->setText(drug.name);
+    Text4->setText(drug.usage);
+    Text5->setText(drug.code); // after the name, whose edit computes a code of its own
+    Label2->setText(drug.key);
+    m_grid->highlightRow(row);
+    m_selectedRow = row;
+    Command4->setEnabled(true);
+}
+
+void Form3::nameEdited()
+{
+    const int caret = Text3->cursorPosition();
+    const QString tidy = tidyDrugName(Text3->text());
+    if (tidy != Text3->text()) {
+        Text3->setText(tidy); // runs this handler again, which then finds nothing to change
+        Text3->setCursorPosition(caret);
+    }
+    Text5->setText(searchCode(Text3->text().trimmed()));
+}
+
+void Form3::quickWord(int element)
+{
+    // Before the name or usage box has had the focus there is nowhere to put the word.
+    if (!m_quickWordTarget || !Label5.contains(element))
+        return;
+    m_quickWordTarget->insert(Label5[element]->text());
+}
+
+void Form3::saveRecord()
+{
+    const int scroll = m_grid->scrollValue();
+    const DrugEntry entry{currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText()};
+    const SaveResult saved = saveDrug(*m_services.db, entry, currentCategory());
+    if (saved.outcome == SaveOutcome::NameMissing) {
+        m_services.messages->inform(QStringLiteral("请输入药物名称！"));
+        return;
+    }
+    if (saved.outcome == SaveOutcome::Failed) {
+        // Nothing was stored; the fields keep what was typed.
+        m_services.messages->inform(QStringLiteral("保存失败：") + saved.error, Messages::Icon::Warning);
+        return;
+    }
+    if (!m_index.refresh(*m_services.db, entry.key))
+        m_index.load(*m_services.db);
+    search();
+    if (saved.outcome == SaveOutcome::Updated) {
+        m_grid->scrollTo(scroll);
+        m_grid->highlightRow(m_selectedRow);
+    } else {
+        m_selectedRow = 0;
+        m_grid->scrollTo(0);
+        m_grid->highlightRow(0);
+    }
+    Command2->setFocus();
+}
+
+void Form3::deleteRecord()
+{
+    const QString key = currentKey();
+    bool found = false;
+    double stock = 0;
+    drugStock(*m_services.db, key, &found, &stock);
+    if (found
+        && (stock == 0
+            || m_services.messages->askYesNo(QStringLiteral("该商品已有库存，确认要删除吗!"), Messages::Icon::Warning))) {
+        const Result removed = deleteDrug(*m_services.db, key);
+        if (!removed)
+            m_services.messages->inform(QStringLiteral("删除失败：") + removed.error, Messages::Icon::Warning);
+        if (!m_index.refresh(*m_services.db, key))
+            m_index.load(*m_services.db);
+    }
+    addEntry();
+    search();
+    Command2->setFocus();
+}
+
+} // namespace qv

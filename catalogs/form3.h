@@ -1,0 +1,85 @@
+#pragma once
+// Form3, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of 商品 by category, finds
+// them by part of the name or of the search code, and adds, edits and deletes them.
+
+#include "catalogs/drugindex.h"
+#include "catalogs/labelgrid.h"
+#include "platform/services.h"
+
+#include <QMap>
+#include <QWidget>
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace qv {
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(Services& services, QWidget* parent = nullptr);
+
+    // The handlers, callable by tests as the controls call them.
+    void search();               // lists the current category's rows that match the search text
+    void searchTextChanged();    // Text2 changed: search, then a fresh new entry
+    void categoryChanged(int option);
+    void addEntry();             // "添  加": empty fields, fresh key
+    void selectRow(int row);     // a click on visible row j of the grid
+    void nameEdited();           // Text3 changed: tidy the name, recompute the code
+    void quickWord(int element); // a click on Label5(element)
+    void saveRecord();           // "保  存"
+    void deleteRecord();         // "删  除"
+
+    QString currentKey() const;
+    QString currentCategory() const;
+    int selectedRow() const { return m_selectedRow; }
+    LabelGrid* grid() const { return m_grid; }
+
+    QGroupBox* Frame1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QComboBox* text6 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QRadioButton* Option1[4] = {};
+    QFrame* Picture3 = nullptr;
+    QMap<int, QLabel*> Label5;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildEntryPanel();
+    void buildSearchBar();
+    void buildQuickWords();
+    void takeNewKey();
+    void resetScroll();
+
+    Services& m_services;
+    LabelGrid* m_grid = nullptr;
+    DrugIndex m_index;
+    std::shared_ptr<DrugRows> m_rows = std::make_shared<DrugRows>();
+    int m_selectedRow = 0;
+    QLineEdit* m_quickWordTarget = nullptr;
+};
+
+// The grid of the drug catalog: 14 rows showing name, usage and search code.
+LabelGridLayout drugCatalogGridLayout();
+
+// The nine lines of the entry format help.
+QString drugEntryHelpText();
+
+} // namespace qv
