@@ -1,0 +1,282 @@
+// The drug catalog window driven through its controls: listing, searching, editing names, saving, deleting.
+
+#include "catalogs/form3.h"
+#include "platform/units.h"
+#include "tests/support/testenv.h"
+#include "tests/support/typing.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace qv;
+using qv::test::TestEnv;
+using qv::test::typeText;
+
+namespace {
+
+QStringList storeNames(TestEnv& env, const QString& category)
+{
+    QStringList names;
+    for (const Row& row : env.rows(QStringLiteral("select [名称] from [商品] where [分类] = ? order by [ID号] desc"), {category}))
+        names << row.text(QStringLiteral("名称"));
+    return names;
+}
+
+QStringList shownNames(const Form3& w)
+{
+    QStringList names;
+    for (int j = 0; j < w.grid()->rowCount(); ++j)
+        names << w.grid()->cellText(j, 0);
+    return names;
+}
+
+void clickRow(Form3& w, int row)
+{
+    QWidget* body = w.grid()->findChild<QWidget*>(QStringLiteral("Pt2"));
+    QTest::mouseClick(body, Qt::LeftButton, {}, QPoint(twips(1500), twips(LabelGrid::backgroundTop(row) + 160)));
+}
+
+QList<Row> rowOf(TestEnv& env, const QString& key)
+{
+    return env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), {key});
+}
+
+} // namespace
+
+class TestForm3 final : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOnWesternDrugsNewestFirst()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        QCOMPARE(w.windowTitle(), QStringLiteral("药物名称维护"));
+        QCOMPARE(w.currentCategory(), QStringLiteral("西药"));
+        QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
+        QVERIFY(!w.Command4->isEnabled());
+        const QStringList expected = storeNames(env, QStringLiteral("西药"));
+        QCOMPARE(w.grid()->recordCount(), expected.size());
+        QCOMPARE(shownNames(w), expected.mid(0, 14));
+        QCOMPARE(w.Label4->text().split(QLatin1Char('\n')).size(), 9);
+        QCOMPARE(w.Label5.size(), 7);
+        QCOMPARE(w.Label5[13]->text(), QStringLiteral("口服"));
+    }
+
+    void partOfTheNameOrItsInitialsFindARow()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        typeText(w.Text2, QStringLiteral("莫西"));
+        QCOMPARE(w.grid()->recordCount(), 1);
+        QCOMPARE(w.grid()->cellText(0, 0), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
+        w.Text2->clear();
+        typeText(w.Text2, QStringLiteral("TBA"));
+        QCOMPARE(w.grid()->recordCount(), 2); // 头孢氨苄 capsules and granules
+        QCOMPARE(w.grid()->cellText(1, 2), QStringLiteral("tbabjn"));
+        // Typed text is literal: a quote or a percent sign finds nothing here instead of failing or finding all.
+        w.Text2->clear();
+        typeText(w.Text2, QStringLiteral("'"));
+        QCOMPARE(w.grid()->recordCount(), 0);
+        w.Text2->setText(QStringLiteral("%"));
+        QCOMPARE(w.grid()->recordCount(), env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '西药' and instr([名称], '%') > 0")));
+        QVERIFY(w.grid()->recordCount() < env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '西药'")));
+    }
+
+    void aSearchTextChangeStartsANewEntry()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        clickRow(w, 2);
+        QVERIFY(w.Command4->isEnabled());
+        QVERIFY(!w.Text3->text().isEmpty());
+        env.clock.advanceSeconds(5);
+        typeText(w.Text2, QStringLiteral("a"));
+        QVERIFY(w.Text3->text().isEmpty() && w.Text4->text().isEmpty() && w.Text5->text().isEmpty());
+        QCOMPARE(w.currentKey(), QStringLiteral("20261208093005"));
+        QVERIFY(!w.Command4->isEnabled());
+        QCOMPARE(w.grid()->rowColour(2), LabelGrid::kEvenRow);
+    }
+
+    void nameEditsTidyTheNameKeepTheCaretAndRecomputeTheCode()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        w.Text3->setFocus();
+        typeText(w.Text3, QStringLiteral("阿莫西林胶囊 0.25g24粒"));
+        QCOMPARE(w.Text5->text(), QStringLiteral("amxljn"));
+        w.Text3->setCursorPosition(12); // between "g" and "24"
+        typeText(w.Text3, QStringLiteral("*"));
+        QCOMPARE(w.Text3->text(), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
+        QCOMPARE(w.Text3->cursorPosition(), 13);
+        w.Text3->setCursorPosition(2);
+        typeText(w.Text3, QStringLiteral("["));
+        QCOMPARE(w.Text3->text(), QStringLiteral("阿莫(西林胶囊 0.25g×24粒"));
+        QCOMPARE(w.Text3->cursorPosition(), 3);
+        typeText(w.Text3, QStringLiteral("（"));
+        QCOMPARE(w.Text3->text(), QStringLiteral("阿莫((西林胶囊 0.25g×24粒"));
+        QCOMPARE(w.Text5->text(), QStringLiteral("amxljn")); // brackets add nothing to the code
+    }
+
+    void addSaveAddSaveWithinOneSecondGivesTwoRows()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        const int before = env.count(QStringLiteral("商品"));
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        typeText(w.Text3, QStringLiteral("美洛昔康片 7.5mg"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        typeText(w.Text3, QStringLiteral("美洛昔康注射液 10ml"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(env.count(QStringLiteral("商品")), before + 2);
+        QCOMPARE(rowOf(env, QStringLiteral("20261208093000")).value(0).text(QStringLiteral("名称")), QStringLiteral("美洛昔康片 7.5mg"));
+        const QList<Row> second = rowOf(env, QStringLiteral("20261208093001"));
+        QCOMPARE(second.size(), 1);
+        QCOMPARE(second[0].text(QStringLiteral("名称")), QStringLiteral("美洛昔康注射液 10ml"));
+        QCOMPARE(second[0].text(QStringLiteral("拼音")), QStringLiteral("mlxkzsy"));
+        QCOMPARE(second[0].text(QStringLiteral("查询")), QStringLiteral("美洛昔康注射液 10mlmlxkzsy"));
+        QCOMPARE(second[0].text(QStringLiteral("分类")), QStringLiteral("西药"));
+        // The new row is listed first and highlighted; the key still names it, so saving again rewrites it.
+        QCOMPARE(w.grid()->cellText(0, 0), QStringLiteral("美洛昔康注射液 10ml"));
+        QCOMPARE(w.grid()->rowColour(0), LabelGrid::kSelected);
+        QCOMPARE(w.currentKey(), QStringLiteral("20261208093001"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(env.count(QStringLiteral("商品")), before + 2);
+        QVERIFY(env.messages.shown().isEmpty());
+    }
+
+    void aNewRowWithABlankNameIsRefused()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        const int before = env.count(QStringLiteral("商品"));
+        typeText(w.Text3, QStringLiteral("  "));
+        typeText(w.Text4, QStringLiteral("口服"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+        QCOMPARE(env.count(QStringLiteral("商品")), before);
+        QCOMPARE(w.Text4->text(), QStringLiteral("口服"));
+    }
+
+    void aRowMovesToAnotherCategoryThroughTheComboBox()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        const QStringList before = storeNames(env, QStringLiteral("西药"));
+        clickRow(w, 1);
+        const QString key = w.currentKey();
+        QCOMPARE(w.Text3->text(), before[1]);
+        QCOMPARE(w.grid()->rowColour(1), LabelGrid::kSelected);
+        w.text6->setCurrentText(QStringLiteral("其他"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(rowOf(env, key).value(0).text(QStringLiteral("分类")), QStringLiteral("其他"));
+        QVERIFY(!shownNames(w).contains(before[1]));
+        QCOMPARE(w.grid()->cellText(1, 0), before[2]); // the highlight marks what now stands in row 1
+        QCOMPARE(w.grid()->rowColour(1), LabelGrid::kSelected);
+        QVERIFY(!w.Command4->isEnabled());
+
+        // Saving again finds no such row under 西药; the store refuses a second row with that key, and says so.
+        env.messages.clear();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(env.messages.shown().size(), 1);
+        QVERIFY(env.messages.last().startsWith(QStringLiteral("保存失败")));
+        QCOMPARE(env.count(QStringLiteral("商品"), QStringLiteral("[ID号] = ?"), {key}), 1);
+    }
+
+    void selectingAfterAScrollEditsTheRecordShown()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        const QStringList names = storeNames(env, QStringLiteral("西药"));
+        clickRow(w, 0);
+        QVERIFY(w.Command4->isEnabled());
+        w.grid()->VS1->setValue(5);
+        QVERIFY(!w.Command4->isEnabled());
+        clickRow(w, 3);
+        QCOMPARE(w.Text3->text(), names[8]);
+        typeText(w.Text4, QStringLiteral(" 饭后"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(w.grid()->scrollValue(), 5);
+        QCOMPARE(w.grid()->rowColour(3), LabelGrid::kSelected);
+        QCOMPARE(w.grid()->cellText(3, 0), names[8]);
+        QVERIFY(w.grid()->cellText(3, 1).endsWith(QStringLiteral(" 饭后")));
+    }
+
+    void deletingAStockedRowAsksAndNoKeepsIt()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        const QStringList names = storeNames(env, QStringLiteral("西药"));
+        clickRow(w, 0);
+        const QString stocked = w.currentKey();
+        env.rows(QStringLiteral("update [商品] set [库存] = 3 where [ID号] = ?"), {stocked});
+        env.messages.setNextAnswers({false});
+        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("该商品已有库存，确认要删除吗!")});
+        QCOMPARE(env.messages.shown().first().kind, QStringLiteral("yesno"));
+        QCOMPARE(rowOf(env, stocked).size(), 1);
+        QVERIFY(w.Text3->text().isEmpty()); // back to a new entry all the same
+        QVERIFY(!w.Command4->isEnabled());
+
+        clickRow(w, 0);
+        env.messages.setNextAnswers({true});
+        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QCOMPARE(rowOf(env, stocked).size(), 0);
+        QCOMPARE(w.grid()->cellText(0, 0), names[1]);
+
+        // No stock: deleted without a question.
+        env.messages.clear();
+        clickRow(w, 0);
+        const QString plain = w.currentKey();
+        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QVERIFY(env.messages.shown().isEmpty());
+        QCOMPARE(rowOf(env, plain).size(), 0);
+    }
+
+    void clickingAnEmptyRowKeepsTheEntry()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        QTest::mouseClick(w.Option1[3], Qt::LeftButton); // 用法: fewer rows than the grid shows
+        QCOMPARE(w.currentCategory(), QStringLiteral("用法"));
+        QCOMPARE(w.text6->currentText(), QStringLiteral("用法"));
+        const QStringList usage = storeNames(env, QStringLiteral("用法"));
+        QVERIFY(usage.size() < 13);
+        QCOMPARE(w.grid()->cellText(0, 0), usage[0]);
+        clickRow(w, 1);
+        const QString key = w.currentKey();
+        clickRow(w, 13);
+        QCOMPARE(w.currentKey(), key);
+        QCOMPARE(w.Text3->text(), usage[1]);
+        QVERIFY(w.Command4->isEnabled());
+        QCOMPARE(w.grid()->rowColour(1), LabelGrid::kOddRow);
+    }
+
+    void quickWordsGoToTheLastFocusedBoxAtItsCaret()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Text4->setFocus();
+        QTRY_VERIFY(w.Text4->hasFocus());
+        typeText(w.Text4, QStringLiteral("0.5 每日3次"));
+        w.Text4->setCursorPosition(3);
+        QTest::mouseClick(w.Label5[2], Qt::LeftButton); // "g"
+        QTest::mouseClick(w.Label5[13], Qt::LeftButton); // "口服"
+        QCOMPARE(w.Text4->text(), QStringLiteral("0.5g口服 每日3次"));
+        w.Text3->setFocus();
+        QTRY_VERIFY(w.Text3->hasFocus());
+        typeText(w.Text3, QStringLiteral("片"));
+        QTest::mouseClick(w.Label5[17], Qt::LeftButton);
+        QCOMPARE(w.Text3->text(), QStringLiteral("片×"));
+        QCOMPARE(w.Text4->text(), QStringLiteral("0.5g口服 每日3次"));
+    }
+};
+
+QTEST_MAIN(TestForm3)
+#include "tst_form3.moc"
