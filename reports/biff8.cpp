@@ -42,8 +42,16 @@ constexpr quint16 kDefaultRowTwips = 255;
 class Bytes {
 public:
     void u8(int v) { m_data.append(char(v & 0xFF)); }
-    void u16(int v) { u8(v); u8(v >> 8); }
-    void u32(quint32 v) { u16(int(v & 0xFFFF)); u16(int(v >> 16)); }
+    void u16(int v)
+    {
+        u8(v);
+        u8(v >> 8);
+    }
+    void u32(quint32 v)
+    {
+        u16(int(v & 0xFFFF));
+        u16(int(v >> 16));
+    }
     void f64(double v)
     {
         quint64 bits;
@@ -102,7 +110,7 @@ void appendBof(Bytes& out, int substreamType)
     body.u16(substreamType);
     body.u16(0x0DBB); // build
     body.u16(0x07CC); // year
-    body.u32(0);      // file history
+    body.u32(0); // file history
     body.u32(0x0006); // lowest version that can read the file
     out.record(kBof, body);
 }
@@ -117,9 +125,9 @@ void appendWindow1(Bytes& out)
     body.u16(0x3FCF);
     body.u16(0x2A4E);
     body.u16(0x0038); // scroll bars and sheet tabs shown
-    body.u16(0);      // active sheet
-    body.u16(0);      // first visible tab
-    body.u16(1);      // selected sheets
+    body.u16(0); // active sheet
+    body.u16(0); // first visible tab
+    body.u16(1); // selected sheets
     body.u16(0x0258); // tab bar width ratio
     out.record(kWindow1, body);
 }
@@ -132,9 +140,9 @@ void appendFont(Bytes& out, const XlsFont& font)
     body.u16(0x7FFF); // automatic colour
     body.u16(font.bold ? 700 : 400);
     body.u16(0); // no super- or subscript
-    body.u8(0);  // no underline
-    body.u8(0);  // family
-    body.u8(1);  // default character set
+    body.u8(0); // no underline
+    body.u8(0); // family
+    body.u8(1); // default character set
     body.u8(0);
     appendShortString(body, font.name);
     out.record(kFont, body);
@@ -147,15 +155,15 @@ void appendXf(Bytes& out, int fontIndex, bool style)
 {
     Bytes body;
     body.u16(fontIndex);
-    body.u16(0);                        // "General" number format
-    body.u16(style ? 0xFFF5 : 0x0001);  // locked; a style has no parent, a cell format has style 0
-    body.u8(0x20);                      // general horizontal, bottom vertical alignment
-    body.u8(0);                         // no rotation
-    body.u8(0);                         // no indent
-    body.u8(style ? 0xF4 : 0xF8);       // which attribute groups this format sets
-    body.u32(0);                        // no borders
-    body.u32(0);                        // no border colours, no fill
-    body.u16(0x20C0);                   // default pattern colours
+    body.u16(0); // "General" number format
+    body.u16(style ? 0xFFF5 : 0x0001); // locked; a style has no parent, a cell format has style 0
+    body.u8(0x20); // general horizontal, bottom vertical alignment
+    body.u8(0); // no rotation
+    body.u8(0); // no indent
+    body.u8(style ? 0xF4 : 0xF8); // which attribute groups this format sets
+    body.u32(0); // no borders
+    body.u32(0); // no border colours, no fill
+    body.u16(0x20C0); // default pattern colours
     out.record(kXf, body);
 }
 
@@ -221,7 +229,8 @@ void appendSst(Bytes& out, const SharedStrings& strings)
         rec.u8(utf16 ? 1 : 0);
         qsizetype done = 0;
         while (done < text.size()) {
-            qsizetype count = std::min<qsizetype>((kMaxRecordData - rec.size()) / charSize, text.size() - done);
+            qsizetype count
+                = std::min<qsizetype>((kMaxRecordData - rec.size()) / charSize, text.size() - done);
             // Keep a surrogate pair in one record.
             if (count > 0 && done + count < text.size() && text[done + count - 1].isHighSurrogate())
                 --count;
@@ -319,8 +328,8 @@ void appendWindow2(Bytes& out, bool firstSheet)
     Bytes body;
     // Grid, headers, zeros, outline symbols; the first sheet is the selected and shown one.
     body.u16(firstSheet ? 0x06B6 : 0x00B6);
-    body.u16(0);    // top row
-    body.u16(0);    // left column
+    body.u16(0); // top row
+    body.u16(0); // left column
     body.u32(0x40); // automatic grid colour
     body.u16(0);
     body.u16(0);
@@ -375,7 +384,7 @@ QByteArray biff8WorkbookStream(const Workbook& workbook)
     {
         Bytes body;
         body.u16(0x8000); // built-in style on XF 0
-        body.u8(0);       // "Normal"
+        body.u8(0); // "Normal"
         body.u8(0xFF);
         out.record(kStyle, body);
     }

@@ -8,9 +8,15 @@ namespace {
 
 const QString kTitle = QStringLiteral("门诊日志登记本");
 const std::array<QString, 9> kHeadings = {
-    QStringLiteral("动物主人/饲养单位"), QStringLiteral("档案号"), QStringLiteral("动物种类"),
-    QStringLiteral("动物性别"),          QStringLiteral("体重/数量"), QStringLiteral("年(日)龄"),
-    QStringLiteral("执业兽医"),          QStringLiteral("开具日期"), QStringLiteral("备注"),
+    QStringLiteral("动物主人/饲养单位"),
+    QStringLiteral("档案号"),
+    QStringLiteral("动物种类"),
+    QStringLiteral("动物性别"),
+    QStringLiteral("体重/数量"),
+    QStringLiteral("年(日)龄"),
+    QStringLiteral("执业兽医"),
+    QStringLiteral("开具日期"),
+    QStringLiteral("备注"),
 };
 constexpr int kDateColumn = 7;
 constexpr int kRemarksColumn = 8;
@@ -28,9 +34,9 @@ QString logDateText(const QString& stored)
 Workbook logWorkbook(const std::vector<LogRow>& rows)
 {
     const QString face = QStringLiteral("宋体");
-    Workbook book(XlsFont{face, 10, false});
-    const int titleFont = book.font(XlsFont{face, 20, true});
-    const int headingFont = book.font(XlsFont{face, 10, true});
+    Workbook book(XlsFont { face, 10, false });
+    const int titleFont = book.font(XlsFont { face, 20, true });
+    const int headingFont = book.font(XlsFont { face, 10, true });
     const int recordFont = 0;
     Worksheet& sheet = book.addSheet(QStringLiteral("Sheet1"));
 

@@ -10,6 +10,7 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace qv {
@@ -73,7 +74,8 @@ QString checkFonts(const std::vector<XlsFont>& fonts)
 QString checkSheetName(const QString& name, const QStringList& earlierNames)
 {
     static const QString forbidden = QStringLiteral(":\\/?*[]");
-    const bool badCharacter = std::any_of(name.begin(), name.end(), [](QChar c) { return forbidden.contains(c); });
+    const bool badCharacter
+        = std::any_of(name.begin(), name.end(), [](QChar c) { return forbidden.contains(c); });
     if (name.isEmpty() || name.size() > 31 || badCharacter || name.startsWith(u'\'') || name.endsWith(u'\''))
         return QStringLiteral("工作表名称无效：“%1”").arg(name);
     if (earlierNames.contains(name, Qt::CaseInsensitive))
@@ -96,11 +98,14 @@ QString checkSheet(const Worksheet& sheet, int fontCount)
                 return where + QStringLiteral("的列数超出 .xls 格式的上限 %1 列").arg(kBiff8Columns);
             if (cell.font < 0 || cell.font >= fontCount)
                 return where + QStringLiteral("第 %1 行第 %2 列的字体无效").arg(r + 1).arg(c + 1);
+            if (cell.kind == XlsCell::Kind::Number && !std::isfinite(cell.number))
+                return where + QStringLiteral("第 %1 行第 %2 列不是有限的数值").arg(r + 1).arg(c + 1);
             if (cell.text.size() > kBiff8CellTextLength)
-                return where + QStringLiteral("第 %1 行第 %2 列的文字超过 %3 个字符")
-                                   .arg(r + 1)
-                                   .arg(c + 1)
-                                   .arg(kBiff8CellTextLength);
+                return where
+                    + QStringLiteral("第 %1 行第 %2 列的文字超过 %3 个字符")
+                          .arg(r + 1)
+                          .arg(c + 1)
+                          .arg(kBiff8CellTextLength);
         }
     }
     for (const auto& [c, characters] : sheet.columnWidths()) {
@@ -137,8 +142,9 @@ QByteArray compoundFile(const QByteArray& workbookStream)
     GsfOutput* memory = gsf_output_memory_new();
     GsfOutfile* ole = gsf_outfile_msole_new(memory);
     GsfOutput* stream = gsf_outfile_new_child(ole, "Workbook", FALSE);
-    bool ok = stream && gsf_output_write(stream, size_t(workbookStream.size()),
-                                         reinterpret_cast<const guint8*>(workbookStream.constData()));
+    bool ok = stream
+        && gsf_output_write(stream, size_t(workbookStream.size()),
+            reinterpret_cast<const guint8*>(workbookStream.constData()));
     if (stream) {
         ok = gsf_output_close(stream) && ok;
         g_object_unref(stream);

@@ -28,14 +28,17 @@ struct XlsCell {
 
 struct XlsRow {
     double heightPoints = 0; // 0: the default height
-    int font = -1;           // the row's own format (empty cells of the row); -1: none
+    int font = -1; // the row's own format (empty cells of the row); -1: none
     std::map<int, XlsCell> cells; // by column, counted from 0
 };
 
 // Rows and columns are counted from 0 here (row 0 is the spreadsheet's row 1).
 class Worksheet {
 public:
-    explicit Worksheet(QString name = QStringLiteral("Sheet1")) : m_name(std::move(name)) {}
+    explicit Worksheet(QString name = QStringLiteral("Sheet1"))
+        : m_name(std::move(name))
+    {
+    }
 
     void setText(int row, int column, const QString& text, int font = 0);
     void setNumber(int row, int column, double value, int font = 0);

@@ -13,14 +13,20 @@ namespace {
 
 LogRow logRow(const QString& owner, const QString& key, const QString& date)
 {
-    return LogRow{{owner, key, QStringLiteral("犬"), QStringLiteral("公"), QStringLiteral("12"),
-                   QStringLiteral("3岁"), QStringLiteral("王兽医"), date, QStringLiteral("some remark")}};
+    return LogRow { { owner, key, QStringLiteral("犬"), QStringLiteral("公"), QStringLiteral("12"),
+        QStringLiteral("3岁"), QStringLiteral("王兽医"), date, QStringLiteral("some remark") } };
 }
 
 const QStringList kHeadings = {
-    QStringLiteral("动物主人/饲养单位"), QStringLiteral("档案号"),   QStringLiteral("动物种类"),
-    QStringLiteral("动物性别"),          QStringLiteral("体重/数量"), QStringLiteral("年(日)龄"),
-    QStringLiteral("执业兽医"),          QStringLiteral("开具日期"), QStringLiteral("备注"),
+    QStringLiteral("动物主人/饲养单位"),
+    QStringLiteral("档案号"),
+    QStringLiteral("动物种类"),
+    QStringLiteral("动物性别"),
+    QStringLiteral("体重/数量"),
+    QStringLiteral("年(日)龄"),
+    QStringLiteral("执业兽医"),
+    QStringLiteral("开具日期"),
+    QStringLiteral("备注"),
 };
 
 } // namespace
@@ -52,7 +58,8 @@ void LogExportTest::threeRecordsFillRowsThreeToFive()
 {
     const std::vector<LogRow> rows = {
         logRow(QStringLiteral("张三"), QStringLiteral("20170417102233A1"), QStringLiteral("2017-04-17")),
-        logRow(QStringLiteral("李四养殖场"), QStringLiteral("20170418080000A1"), QStringLiteral("2017-04-18")),
+        logRow(
+            QStringLiteral("李四养殖场"), QStringLiteral("20170418080000A1"), QStringLiteral("2017-04-18")),
         logRow(QStringLiteral("Smith"), QStringLiteral("20170419235959A1"), QStringLiteral("2017-04-19")),
     };
     const XlsReadBack read(exported(rows, QStringLiteral("three.xls")));
@@ -79,9 +86,10 @@ void LogExportTest::threeRecordsFillRowsThreeToFive()
 
 void LogExportTest::rowsCarryTheirFontsHeightsAndColumnWidths()
 {
-    const XlsReadBack read(exported({logRow(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("2017-04-17")),
-                                     logRow(QStringLiteral("李四"), QStringLiteral("2"), QStringLiteral("2017-04-18"))},
-                                    QStringLiteral("formats.xls")));
+    const XlsReadBack read(
+        exported({ logRow(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("2017-04-17")),
+                     logRow(QStringLiteral("李四"), QStringLiteral("2"), QStringLiteral("2017-04-18")) },
+            QStringLiteral("formats.xls")));
     QVERIFY2(read.ok(), qPrintable(read.error()));
 
     struct Expected {
@@ -90,8 +98,8 @@ void LogExportTest::rowsCarryTheirFontsHeightsAndColumnWidths()
         bool bold;
         int twips;
     };
-    for (const Expected& e : {Expected{0, 20, true, 600}, Expected{1, 10, true, 400}, Expected{2, 10, false, 400},
-                              Expected{3, 10, false, 400}}) {
+    for (const Expected& e : { Expected { 0, 20, true, 600 }, Expected { 1, 10, true, 400 },
+             Expected { 2, 10, false, 400 }, Expected { 3, 10, false, 400 } }) {
         const int column = e.row == 0 ? 3 : 0;
         QCOMPARE(read.font(e.row, column).points, e.points);
         QCOMPARE(read.font(e.row, column).bold, e.bold);
@@ -102,7 +110,7 @@ void LogExportTest::rowsCarryTheirFontsHeightsAndColumnWidths()
     QCOMPARE(read.font(1, 8).bold, true);
     QCOMPARE(read.font(3, 7).bold, false);
 
-    const QList<int> widths = {15, 15, -1, -1, 10, 10, -1, 10, -1};
+    const QList<int> widths = { 15, 15, -1, -1, 10, 10, -1, 10, -1 };
     for (int column = 0; column < widths.size(); ++column)
         QCOMPARE(read.columnWidth(column), widths[column] < 0 ? -1 : widths[column] * 256);
 }
@@ -115,9 +123,10 @@ void LogExportTest::datesAreTextWithoutTheirTime()
     QCOMPARE(logDateText(QStringLiteral("2017-04-17T10:22:33")), QStringLiteral("2017-04-17"));
     QCOMPARE(logDateText(QStringLiteral("2017-04-17")), QStringLiteral("2017-04-17"));
 
-    LogRow row = logRow(QStringLiteral("张三"), QStringLiteral("20170417"), QStringLiteral("2017-04-17 10:22:33"));
+    LogRow row
+        = logRow(QStringLiteral("张三"), QStringLiteral("20170417"), QStringLiteral("2017-04-17 10:22:33"));
     row.texts[6].clear();
-    const XlsReadBack read(exported({row}, QStringLiteral("dates.xls")));
+    const XlsReadBack read(exported({ row }, QStringLiteral("dates.xls")));
     QVERIFY2(read.ok(), qPrintable(read.error()));
     QCOMPARE(read.kind(2, 7), QStringLiteral("text"));
     QCOMPARE(read.text(2, 7), QStringLiteral("2017-04-17"));
@@ -133,8 +142,9 @@ void LogExportTest::thirtyThousandRecordsAllArriveInOrder()
     std::vector<LogRow> rows;
     rows.reserve(30000);
     for (int n = 0; n < 30000; ++n)
-        rows.push_back(logRow(QStringLiteral("养殖户%1").arg(n), QStringLiteral("2017%1").arg(n, 10, 10, QChar(u'0')),
-                              QDate(2017, 1, 1).addDays(n / 100).toString(Qt::ISODate)));
+        rows.push_back(
+            logRow(QStringLiteral("养殖户%1").arg(n), QStringLiteral("2017%1").arg(n, 10, 10, QChar(u'0')),
+                QDate(2017, 1, 1).addDays(n / 100).toString(Qt::ISODate)));
     const XlsReadBack read(exported(rows, QStringLiteral("big.xls")));
     QVERIFY2(read.ok(), qPrintable(read.error()));
     QCOMPARE(read.rowCount(), 30002);

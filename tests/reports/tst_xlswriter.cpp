@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -131,12 +132,15 @@ void XlsWriterTest::textsLongerThanOneRecordReadBackWhole()
 
 void XlsWriterTest::fontsRowHeightsAndColumnWidthsReadBack()
 {
-    Workbook book(XlsFont{QStringLiteral("宋体"), 10, false});
+    Workbook book(XlsFont { QStringLiteral("宋体"), 10, false });
     const QList<XlsFont> fonts = {
-        {QStringLiteral("宋体"), 10, false}, {QStringLiteral("Arial"), 12, true},
-        {QStringLiteral("黑体"), 20, true},  {QStringLiteral("宋体"), 10, true},
-        {QStringLiteral("Arial"), 9, false}, {QStringLiteral("楷体"), 14.5, false},
-        {QStringLiteral("宋体"), 26, true},
+        { QStringLiteral("宋体"), 10, false },
+        { QStringLiteral("Arial"), 12, true },
+        { QStringLiteral("黑体"), 20, true },
+        { QStringLiteral("宋体"), 10, true },
+        { QStringLiteral("Arial"), 9, false },
+        { QStringLiteral("楷体"), 14.5, false },
+        { QStringLiteral("宋体"), 26, true },
     };
     Worksheet& sheet = book.addSheet();
     for (int n = 0; n < fonts.size(); ++n)
@@ -209,40 +213,45 @@ void XlsWriterTest::workbookTheFormatCannotHoldIsRefusedBeforeWriting()
     {
         Workbook book;
         book.addSheet().setText(65536, 0, QStringLiteral("one row too many"));
-        cases.append({"row 65537", book});
+        cases.append({ "row 65537", book });
     }
     {
         Workbook book;
         book.addSheet().setNumber(0, 256, 1);
-        cases.append({"column 257", book});
+        cases.append({ "column 257", book });
     }
     {
         Workbook book;
         book.addSheet().setText(0, 0, QString(32768, u'x'));
-        cases.append({"text of 32768 characters", book});
+        cases.append({ "text of 32768 characters", book });
     }
     {
         Workbook book;
         book.addSheet(QStringLiteral("a/b"));
-        cases.append({"sheet name with a slash", book});
+        cases.append({ "sheet name with a slash", book });
     }
     {
         Workbook book;
         book.addSheet(QStringLiteral("Log"));
         book.addSheet(QStringLiteral("log"));
-        cases.append({"two sheets of one name", book});
+        cases.append({ "two sheets of one name", book });
     }
     {
         Workbook book;
         book.addSheet().setText(0, 0, QStringLiteral("x"), 3);
-        cases.append({"font that does not exist", book});
+        cases.append({ "font that does not exist", book });
     }
     {
         Workbook book;
         book.addSheet().setRowHeight(0, 410);
-        cases.append({"row height of 410 points", book});
+        cases.append({ "row height of 410 points", book });
     }
-    cases.append({"no sheet", Workbook()});
+    {
+        Workbook book;
+        book.addSheet().setNumber(0, 0, std::nan(""));
+        cases.append({ "a number that is not finite", book });
+    }
+    cases.append({ "no sheet", Workbook() });
 
     for (const auto& [what, book] : cases) {
         QString error;
@@ -250,7 +259,7 @@ void XlsWriterTest::workbookTheFormatCannotHoldIsRefusedBeforeWriting()
         QVERIFY2(!error.isEmpty(), what);
         QCOMPARE(contentsOf(path), QByteArray("earlier export"));
     }
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("refused.xls*")}, QDir::Files).size(), 1);
+    QCOMPARE(QDir(m_dir.path()).entryList({ QStringLiteral("refused.xls*") }, QDir::Files).size(), 1);
 }
 
 void XlsWriterTest::missingFolderIsReported()
@@ -278,7 +287,8 @@ void XlsWriterTest::readOnlyFolderIsReported()
     const QString path = folder + QStringLiteral("/log.xls");
     QVERIFY(writeFile(path, "earlier export"));
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-    const auto restore = qScopeGuard([&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    const auto restore = qScopeGuard(
+        [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
     if (::access(folder.toLocal8Bit().constData(), W_OK) == 0)
         QSKIP("running with rights that ignore folder permissions");
 
@@ -300,7 +310,7 @@ void XlsWriterTest::failedWriteKeepsTheExistingFile()
     QVERIFY(writeFile(path, "earlier export"));
 
     const Workbook book = bigWorkbook();
-    rlimit before{};
+    rlimit before {};
     QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = before;
@@ -314,7 +324,7 @@ void XlsWriterTest::failedWriteKeepsTheExistingFile()
     QVERIFY(!written);
     QVERIFY(error.contains(path));
     QCOMPARE(contentsOf(path), QByteArray("earlier export"));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("log.xls")});
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("log.xls") });
 
     // Without the limit the same export replaces the earlier file.
     QVERIFY2(writeXls(book, path, &error), qPrintable(error));

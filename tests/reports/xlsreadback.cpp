@@ -17,7 +17,7 @@ XlsReadBack::XlsReadBack(const QString& path)
 {
     QProcess reader;
     // Debian's interpreter: the one on PATH may not see python3-xlrd.
-    reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(XLSDUMP_PY), path});
+    reader.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral(XLSDUMP_PY), path });
     if (!reader.waitForFinished(300000)) {
         m_error = QStringLiteral("xlrd did not finish: ") + reader.errorString();
         return;
@@ -35,7 +35,7 @@ XlsReadBack::XlsReadBack(const QString& path)
     }
 
     for (const QJsonValue f : book[u"fonts"].toArray())
-        m_fonts.push_back({f[u"name"].toString(), f[u"points"].toDouble(), f[u"bold"].toBool()});
+        m_fonts.push_back({ f[u"name"].toString(), f[u"points"].toDouble(), f[u"bold"].toBool() });
     for (const QJsonValue s : book[u"sheets"].toArray()) {
         Sheet sheet;
         sheet.name = s[u"name"].toString();
@@ -46,12 +46,13 @@ XlsReadBack::XlsReadBack(const QString& path)
             const QStringList at = it.key().split(u',');
             const QJsonObject c = it.value().toObject();
             sheet.cells.insert(cellKey(at[0].toInt(), at[1].toInt()),
-                               {c[u"kind"].toString(), c[u"value"].toVariant(), c[u"font"].toInt()});
+                { c[u"kind"].toString(), c[u"value"].toVariant(), c[u"font"].toInt() });
         }
         const QJsonObject rows = s[u"rows"].toObject();
         for (auto it = rows.begin(); it != rows.end(); ++it) {
             const QJsonObject r = it.value().toObject();
-            sheet.rowInfo.insert(it.key().toInt(), {r[u"twips"].toInt(), r[u"custom"].toBool(), r[u"font"].toInt()});
+            sheet.rowInfo.insert(
+                it.key().toInt(), { r[u"twips"].toInt(), r[u"custom"].toBool(), r[u"font"].toInt() });
         }
         const QJsonObject columns = s[u"columns"].toObject();
         for (auto it = columns.begin(); it != columns.end(); ++it)
@@ -77,13 +78,31 @@ int XlsReadBack::columnCount(int sheet) const { return m_sheets.at(sheet).column
 int XlsReadBack::cellCount(int sheet) const { return int(m_sheets.at(sheet).cells.size()); }
 
 QString XlsReadBack::kind(int row, int column, int sheet) const { return cell(row, column, sheet).kind; }
-QString XlsReadBack::text(int row, int column, int sheet) const { return cell(row, column, sheet).value.toString(); }
-double XlsReadBack::number(int row, int column, int sheet) const { return cell(row, column, sheet).value.toDouble(); }
-ReadFont XlsReadBack::font(int row, int column, int sheet) const { return fontAt(cell(row, column, sheet).font); }
+QString XlsReadBack::text(int row, int column, int sheet) const
+{
+    return cell(row, column, sheet).value.toString();
+}
+double XlsReadBack::number(int row, int column, int sheet) const
+{
+    return cell(row, column, sheet).value.toDouble();
+}
+ReadFont XlsReadBack::font(int row, int column, int sheet) const
+{
+    return fontAt(cell(row, column, sheet).font);
+}
 
 int XlsReadBack::rowTwips(int row, int sheet) const { return m_sheets.at(sheet).rowInfo.value(row).twips; }
-bool XlsReadBack::rowHeightIsCustom(int row, int sheet) const { return m_sheets.at(sheet).rowInfo.value(row).custom; }
-ReadFont XlsReadBack::rowFont(int row, int sheet) const { return fontAt(m_sheets.at(sheet).rowInfo.value(row).font); }
-int XlsReadBack::columnWidth(int column, int sheet) const { return m_sheets.at(sheet).widths.value(column, -1); }
+bool XlsReadBack::rowHeightIsCustom(int row, int sheet) const
+{
+    return m_sheets.at(sheet).rowInfo.value(row).custom;
+}
+ReadFont XlsReadBack::rowFont(int row, int sheet) const
+{
+    return fontAt(m_sheets.at(sheet).rowInfo.value(row).font);
+}
+int XlsReadBack::columnWidth(int column, int sheet) const
+{
+    return m_sheets.at(sheet).widths.value(column, -1);
+}
 
 } // namespace qv::test

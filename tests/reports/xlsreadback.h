@@ -1,5 +1,6 @@
 #pragma once
-// An .xls file as the independent reader xlrd sees it (through xlsdump.py), for comparing with what was written.
+// An .xls file as the independent reader xlrd sees it (through xlsdump.py), for comparing with what was
+// written.
 
 #include <QHash>
 #include <QString>
