@@ -138,6 +138,12 @@ void Form3::buildEntryPanel()
     Label4->setGeometry(twipsRect(7380, 2820, 4275, 1875));
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label4->setStyleSheet(QStringLiteral("color: blue"));
+    // The layout's font fits nine lines into the label; a CJK font with wider line spacing is made smaller.
+    QFont font = Label4->font();
+    while (Label4->sizeHint().height() > Label4->height() && font.pointSizeF() > 6) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        Label4->setFont(font);
+    }
 }
 
 void Form3::buildSearchBar()

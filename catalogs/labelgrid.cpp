@@ -135,8 +135,8 @@ LabelGrid::LabelGrid(const LabelGridLayout& layout, QWidget* parent)
 
     const int border = frameWidth();
     const int height = innerHeight(rows);
-    setGeometry(twips(m_layout.left) - border, twips(m_layout.top) - border, twips(m_layout.width) + 2 * border,
-                twips(height + 60) + 2 * border);
+    // The outer size includes the border; the inner panel and the scroll bar are placed inside it.
+    setGeometry(twipsRect(m_layout.left, m_layout.top, m_layout.width, height + 60));
 
     Pt2 = new LabelGridBody(this);
     Pt2->setGeometry(QRect(QPoint(border, border), twipsSize(m_layout.innerWidth, height)));

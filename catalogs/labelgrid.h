@@ -95,11 +95,12 @@ public:
 
     // Forgets the records and empties every cell of every row.
     void clear();
-    // Takes the records of a new query: the scroll bar is enabled (maximum n - R, value 0) only when there are
-    // more records than rows; the rows are filled from record 0; stripes are restored.
+    // Takes the records of a new query: the scroll bar is enabled (maximum n - R) only when there are more
+    // records than rows, and its value is 0 either way; the rows are filled from record 0; stripes are restored.
     void showResult(std::shared_ptr<const GridRecords> records);
     // The scroll handler: shows records v … v + R - 1 in rows 0 … R - 1 (a row whose record does not exist keeps
-    // its text), restripes and reports `scrolled`. Changing the scroll bar's value calls it.
+    // its text), restripes and reports `scrolled`. Changing the scroll bar's value calls it; a value outside the
+    // bar's range is brought into it.
     void scrollTo(int value);
     // Gives every row its stripe colour, which removes any highlight.
     void restripe();
