@@ -6,11 +6,10 @@ namespace {
 
 const QString kKeyFormat = QStringLiteral("yyyyMMddHHmmss");
 
-bool keyTaken(Database& db, const QString& key, Result* failure)
+// A failing lookup counts as free: the save then reports any clash that the store refuses.
+bool keyTaken(Database& db, const QString& key)
 {
-    Result r = db.run(QStringLiteral("select 1 from [商品] where [ID号] = ? limit 1"), {key});
-    if (!r)
-        *failure = r;
+    const Result r = db.run(QStringLiteral("select 1 from [商品] where [ID号] = ? limit 1"), {key});
     return r && !r.rows.isEmpty();
 }
 
@@ -19,9 +18,7 @@ bool keyTaken(Database& db, const QString& key, Result* failure)
 QString newDrugKey(Database& db, const QDateTime& now)
 {
     QDateTime t = now;
-    Result failure;
-    // A failing lookup gives the plain time: the save then reports any clash the store refuses.
-    while (keyTaken(db, t.toString(kKeyFormat), &failure))
+    while (keyTaken(db, t.toString(kKeyFormat)))
         t = t.addSecs(1);
     return t.toString(kKeyFormat);
 }
