@@ -62,6 +62,9 @@ std::optional<QDate> readArchiveDate(const QString& typed)
 
 QString storedDateText(const QString& stored)
 {
+    // The program stores "yyyy-mm-dd"; only other texts need reading (the archive list shows thousands).
+    if (stored.size() == 10 && stored.at(4) == u'-' && stored.at(7) == u'-')
+        return stored;
     // Rows from elsewhere may carry a time after the day ("2016-01-03 00:00:00").
     if (const auto day = readArchiveDate(stored.trimmed().section(QLatin1Char(' '), 0, 0)))
         return archiveDateText(*day);

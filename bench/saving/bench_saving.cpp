@@ -1,0 +1,110 @@
+// Saving a prescription with a long body, and the archive query over a large archive.
+
+#include "desk/archive.h"
+#include "desk/prescriptionrecord.h"
+#include "store/template/templatedb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace qv;
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <typename F>
+double millis(F&& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return t.nsecsElapsed() / 1e6;
+}
+
+PrescriptionRecord prescription(const QString& key, const QString& date, int bodyLines)
+{
+    PrescriptionRecord r;
+    r.key = key;
+    r.fields[0] = QStringLiteral("青禾养殖场");
+    r.fields[1] = key.left(14);
+    r.fields[2] = QStringLiteral("猪");
+    r.fields[3] = QStringLiteral("母");
+    r.fields[4] = QStringLiteral("120头");
+    r.fields[5] = QStringLiteral("60天");
+    r.fields[6] = date;
+    r.fields[7] = QStringLiteral("林志远");
+    r.fields[10] = QStringLiteral("肺炎");
+    QStringList body;
+    for (int i = 0; i < bodyLines; ++i)
+        body << (i % 2 ? QStringLiteral("    用法：肌肉注射 每日1次") : QStringLiteral("阿莫西林注射液 10ml×10支"));
+    r.body = body.join(QStringLiteral("\r\n"));
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("数据库.dat"));
+    QString error;
+    Database db;
+    if (!writeTemplateDatabase(path, &error) || !db.open(path, &error)) {
+        std::fprintf(stderr, "database: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    std::vector<double> inserts, updates;
+    for (int i = 0; i < 41; ++i) {
+        PrescriptionRecord r = prescription(QStringLiteral("2026120809%1-BENCH").arg(i, 4, 10, QLatin1Char('0')),
+                                            QStringLiteral("2026-12-09"), 200);
+        inserts.push_back(millis([&] { saveRecord(db, r); }));
+        r.fields[0] = QStringLiteral("青禾养殖场二场");
+        updates.push_back(millis([&] { saveRecord(db, r); }));
+    }
+    std::printf("save with a 200-line body, new row:      median %.2f ms (target < 10 ms)\n", median(inserts));
+    std::printf("save with a 200-line body, changed row:  median %.2f ms (target < 10 ms)\n", median(updates));
+
+    // 5,000 stored prescriptions over the month before, written in one go.
+    const Result filled = db.transaction([&] {
+        Result last;
+        last.ok = true;
+        const QString body = prescription({}, {}, 6).body;
+        for (int i = 0; i < 5000 && last; ++i) {
+            const QDate day = QDate(2026, 11, 9).addDays(i % 30);
+            const QString key = day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("%1-ARCHIVE").arg(i, 6, 10, QLatin1Char('0'));
+            last = db.run(QStringLiteral("insert into [档案] ([0], [2], [3], [5], [6], [T1], [序号]) "
+                                         "values ('青禾养殖场', '猪', '母', '60天', ?, ?, ?)"),
+                          {archiveDateText(day), body, key});
+        }
+        return last;
+    });
+    if (!filled) {
+        std::fprintf(stderr, "archive: %s\n", qPrintable(filled.error));
+        return 1;
+    }
+    std::vector<double> queries;
+    int lines = 0;
+    for (int i = 0; i < 11; ++i)
+        queries.push_back(millis([&] {
+            lines = int(queryArchive(db, QString(), QStringLiteral("2026-11-09"), QStringLiteral("2026-12-08")).lines.size());
+        }));
+    std::printf("archive query returning %d lines:       median %.2f ms (target < 50 ms)\n", lines, median(queries));
+    // The figures depend on what else the machine is doing.
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (load.open(QIODevice::ReadOnly))
+        std::printf("load average while measuring: %s", load.readLine().constData());
+    return 0;
+}
