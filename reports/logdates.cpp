@@ -38,6 +38,16 @@ std::optional<DateRange> parseDateRange(const QString& start, const QString& end
 
 QString storedDateAsIso(const QString& stored)
 {
+    // The usual case, already "yyyy-mm-dd", costs no parsing; anything else is read below.
+    auto digits = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            if (!stored[i].isDigit())
+                return false;
+        return true;
+    };
+    if (stored.size() == 10 && stored[4] == u'-' && stored[7] == u'-' && digits(0, 4) && digits(5, 7)
+        && digits(8, 10))
+        return stored;
     const QString text = stored.trimmed();
     const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
     if (day.isValid() && (text.size() == 10 || !text.at(10).isDigit()))

@@ -2,6 +2,8 @@
 
 #include "store/database.h"
 
+#include <sqlcipher/sqlite3.h>
+
 namespace qv {
 
 namespace {
@@ -41,34 +43,54 @@ const QString& LogRecord::field(int i) const
 
 LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
 {
+    // The log may read 30,000 rows or more: they are stepped straight into records here instead of going
+    // through the store's general rows, which box every value of every row in a QVariant first.
     QString sql
         = QStringLiteral("select [0], [1], [2], [3], [4], [5], [7], [6] from [档案] where %1 order by [序号]")
               .arg(QLatin1String(kRangeFilter));
-    QVariantList params = rangeParameters(range);
-    if (limit >= 0) {
-        // One record past the limit is enough to know the range is too large.
-        sql += QStringLiteral(" limit ?3");
-        params << limit + 1;
-    }
-    Result r = db.run(sql, params);
+    if (limit >= 0)
+        sql += QStringLiteral(
+            " limit ?3"); // one record past the limit is enough to know the range is too large
     LogQueryResult out;
-    if (!r) {
-        out.error = r.error;
+    sqlite3* handle = db.handle();
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray sqlText = sql.toUtf8();
+    if (!handle
+        || sqlite3_prepare_v2(handle, sqlText.constData(), int(sqlText.size()), &stmt, nullptr)
+            != SQLITE_OK) {
+        out.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("数据库没有打开。");
         return out;
     }
-    out.ok = true;
-    if (limit >= 0 && r.rows.size() > limit) {
-        out.overLimit = true;
-        return out;
+    const QByteArray from = isoDate(range.from).toUtf8();
+    const QByteArray to = isoDate(range.to.addDays(1)).toUtf8();
+    sqlite3_bind_text(stmt, 1, from.constData(), int(from.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_TRANSIENT);
+    if (limit >= 0)
+        sqlite3_bind_int64(stmt, 3, qint64(limit) + 1);
+
+    // A null reads as an empty text, so it shows as an empty cell.
+    auto text = [stmt](int column) {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt, column)) : QString();
+    };
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (limit >= 0 && qsizetype(out.records.size()) == limit) {
+            out.overLimit = true;
+            break;
+        }
+        out.records.push_back(
+            { text(0), text(1), text(2), text(3), text(4), text(5), text(6), storedDateAsIso(text(7)) });
     }
-    out.records.reserve(r.rows.size());
-    // A null shows as an empty cell, like an empty text.
-    auto text = [](const QVariant& v) { return v.isNull() ? QString() : v.toString(); };
-    for (const Row& row : r.rows) {
-        const QVariantList& v = row.values();
-        out.records.push_back({ text(v[0]), text(v[1]), text(v[2]), text(v[3]), text(v[4]), text(v[5]),
-            text(v[6]), storedDateAsIso(text(v[7])) });
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        out.error = QString::fromUtf8(sqlite3_errmsg(handle));
+        out.records.clear();
+    } else {
+        out.ok = true;
     }
+    sqlite3_finalize(stmt);
+    if (out.overLimit)
+        out.records = {};
     return out;
 }
 

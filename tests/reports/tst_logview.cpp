@@ -183,6 +183,19 @@ private slots:
         QCOMPARE(w.Label1->text(), QStringLiteral("记录数：30000")); // the count of the last query shown stays
     }
 
+    void aQueryTheStoreRefusesIsReportedAndShowsNothing()
+    {
+        TestEnv env;
+        insertPrescriptions(env.db, 3, "2026-12-01");
+        Form7 w(env.services);
+        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：3"));
+        QVERIFY(env.db.run("drop table [档案]"));
+        w.runQuery();
+        QCOMPARE(env.messages.texts().size(), 1);
+        QVERIFY(env.messages.last().startsWith(QStringLiteral("查询失败")));
+        QVERIFY(gridIsEmpty(w));
+    }
+
     void queryButtonRunsTheQuery()
     {
         TestEnv env;
