@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -17,6 +18,7 @@ class QPushButton;
 
 namespace qv {
 
+class CatalogIndex;
 class ClickLabel;
 class FieldEdit;
 class LineControl;
@@ -28,6 +30,7 @@ public:
     static constexpr int kQuickInsertCount = 16; // indexes 0 to 15; there is no member 13
 
     explicit Form2(Services& services, QWidget* parent = nullptr);
+    ~Form2() override;
 
     // Drug picker.
     void switchCategory(int category); // a category button was clicked
@@ -95,6 +98,7 @@ private:
     void finishAdding();
 
     Services& m_services;
+    std::unique_ptr<CatalogIndex> m_catalog; // null without a database
     int m_currentCategory = Western;
     bool m_pickerSuppressed = true;
     int m_currentDiagnosisField = 0;

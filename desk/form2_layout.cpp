@@ -1,6 +1,7 @@
 // Form2: building the window and its load sequence.
 #include "desk/form2.h"
 
+#include "desk/catalogindex.h"
 #include "desk/deskwidgets.h"
 #include "desk/paperlayout.h"
 #include "platform/units.h"
@@ -126,6 +127,7 @@ const QuickInsertLabel kQuickInsert[] = {
 Form2::Form2(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
+    , m_catalog(services.db ? std::make_unique<CatalogIndex>(*services.db) : nullptr)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("销售管理"));
@@ -140,6 +142,8 @@ Form2::Form2(Services& services, QWidget* parent)
     setEntryTabOrder();
     load();
 }
+
+Form2::~Form2() = default;
 
 void Form2::buildToolbar()
 {

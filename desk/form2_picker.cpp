@@ -2,6 +2,7 @@
 #include "desk/form2.h"
 
 #include "desk/bodylayout.h"
+#include "desk/catalogindex.h"
 #include "desk/deskwidgets.h"
 
 #include <QKeyEvent>
@@ -46,7 +47,7 @@ void Form2::fillResultList(const PickerQuery& query)
     // A fill that fails leaves the list empty; nothing typed is lost by that.
     if (!m_services.db)
         return;
-    const PickerRows result = fetchPickerRows(*m_services.db, query);
+    const PickerRows result = query.isTemplate ? fetchPickerRows(*m_services.db, query) : m_catalog->fetch(query);
     for (const PickerRow& row : result.rows) {
         auto* item = new QListWidgetItem(row.text);
         item->setData(Qt::UserRole, row.rowId);

@@ -6,14 +6,15 @@ namespace {
 
 const QString kHerbCategory = QStringLiteral("中药");
 
-// Catalog rows come sorted by name and cut at the row limit; the limit is part of the statement so the store
-// stops sorting once it has enough rows.
-QString catalogSelect(const QString& categoryTest)
+// Catalog rows come sorted by name (ties in store order) and cut at the row limit; the limit is part of the
+// statement so the store stops sorting once it has enough rows.
+PickerQuery catalogQuery(const QString& category, bool excludeCategory, const QString& typed)
 {
-    return QStringLiteral("select rowid as [rid], [名称], [用法] from [商品] where [查询] like ? escape '\\' "
-                          "and [分类] %1 ? order by [名称] limit %2")
-        .arg(categoryTest)
-        .arg(kPickerRowLimit);
+    const QString sql = QStringLiteral("select rowid as [rid], [名称], [用法] from [商品] where [查询] like ? "
+                                       "escape '\\' and [分类] %1 ? order by [名称], rowid limit %2")
+                            .arg(excludeCategory ? QStringLiteral("<>") : QStringLiteral("="))
+                            .arg(kPickerRowLimit);
+    return {sql, {containsPattern(typed), category}, false, category, excludeCategory, typed};
 }
 
 } // namespace
@@ -33,7 +34,7 @@ PickerQuery categoryListQuery(int category, const QString& searchText)
         return {QStringLiteral("select rowid as [rid], [名称] from [个人模板] where [分类] = ? order by rowid"),
                 {drugCategoryCaption(category)},
                 true};
-    return {catalogSelect(QStringLiteral("=")), {containsPattern(searchText), drugCategoryCaption(category)}, false};
+    return catalogQuery(drugCategoryCaption(category), false, searchText);
 }
 
 PickerQuery searchListQuery(int category, const QString& searchText)
@@ -43,9 +44,7 @@ PickerQuery searchListQuery(int category, const QString& searchText)
                                "and [分类] = ? order by rowid"),
                 {containsPattern(searchText), drugCategoryCaption(category)},
                 true};
-    if (category == Herbs)
-        return {catalogSelect(QStringLiteral("=")), {containsPattern(searchText), kHerbCategory}, false};
-    return {catalogSelect(QStringLiteral("<>")), {containsPattern(searchText), kHerbCategory}, false};
+    return catalogQuery(kHerbCategory, category != Herbs, searchText);
 }
 
 QString trimBlanks(const QString& text)

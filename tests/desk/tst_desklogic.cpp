@@ -1,6 +1,7 @@
 // The desk's rules that need no window: display columns, body layout, the storage boundary, the field box
 // layout, and the picker queries run against a fresh template database.
 #include "desk/bodylayout.h"
+#include "desk/catalogindex.h"
 #include "desk/paperlayout.h"
 #include "desk/pickerqueries.h"
 #include "tests/support/testenv.h"
@@ -26,6 +27,14 @@ void addCatalogRow(test::TestEnv& env, const QString& id, const QString& categor
         QStringLiteral("insert into [商品] ([ID号], [分类], [名称], [用法], [拼音], [查询]) values (?, ?, ?, ?, ?, ?)"),
         {id, category, name, usage, code, name + code});
     QVERIFY2(r.ok, qPrintable(r.error));
+}
+
+QList<QPair<QString, qint64>> listed(const PickerRows& rows)
+{
+    QList<QPair<QString, qint64>> out;
+    for (const PickerRow& r : rows.rows)
+        out.append({r.text, r.rowId});
+    return out;
 }
 
 } // namespace
@@ -213,6 +222,71 @@ private slots:
                  QStringList{QStringLiteral("狗")});
         QCOMPARE(completionNames(env.db, CompletionCatalog::Diagnoses, QStringLiteral("炎")),
                  (QStringList{QStringLiteral("肺炎"), QStringLiteral("肠炎")}));
+    }
+
+    void catalogIndexGivesExactlyTheRowsOfTheStatement()
+    {
+        test::TestEnv env;
+        env.db.run(QStringLiteral("begin"));
+        for (int i = 0; i < 320; ++i)
+            addCatalogRow(env, QStringLiteral("7%1").arg(i), i % 4 ? QStringLiteral("中药") : QStringLiteral("西药"),
+                          QStringLiteral("Ab药%1").arg(i % 150), i % 3 ? QString() : QStringLiteral("  外用 "),
+                          QStringLiteral("aby"));
+        env.db.run(QStringLiteral("commit"));
+        addCatalogRow(env, QStringLiteral("80001"), QStringLiteral("其他"), QStringLiteral("O'Brien_1%"), QString(),
+                      QStringLiteral("ob"));
+        // Rows a filter must leave out: no lookup text, no category.
+        env.db.run(QStringLiteral("insert into [商品] ([ID号], [分类], [名称]) values ('80002', '西药', '无查询')"));
+        env.db.run(QStringLiteral("insert into [商品] ([ID号], [名称], [查询]) values ('80003', '无分类', '无分类wfl')"));
+        env.db.run(QStringLiteral("insert into [商品] ([ID号], [分类], [查询]) values ('80004', '西药', 'wmc')"));
+
+        CatalogIndex index(env.db);
+        const QStringList typed = {QString(), QStringLiteral("a"), QStringLiteral("AB"), QStringLiteral("b药1"),
+                                   QStringLiteral("'"), QStringLiteral("%"), QStringLiteral("_"),
+                                   QStringLiteral("黄"), QStringLiteral("10g"), QStringLiteral("w"),
+                                   QStringLiteral("nothing")};
+        for (int category = Herbs; category <= Usage; ++category) {
+            QList<PickerQuery> queries{categoryListQuery(category, QString())};
+            for (const QString& t : typed)
+                queries << searchListQuery(category, t) << categoryListQuery(category, t);
+            for (const PickerQuery& q : queries) {
+                const PickerRows fromStore = fetchPickerRows(env.db, q);
+                const PickerRows fromIndex = index.fetch(q);
+                QVERIFY(fromStore.ok && fromIndex.ok);
+                QVERIFY2(listed(fromIndex) == listed(fromStore),
+                         qPrintable(QStringLiteral("category %1, typed '%2'").arg(category).arg(q.typed)));
+            }
+        }
+        QCOMPARE(index.loads(), 1);
+        QCOMPARE(index.fetch(searchListQuery(Herbs, QStringLiteral("ab"))).rows.size(), kPickerRowLimit);
+    }
+
+    void catalogIndexSeesEveryWriteToTheCatalogAndOnlyThose()
+    {
+        test::TestEnv env;
+        CatalogIndex index(env.db);
+        const PickerQuery query = searchListQuery(Western, QStringLiteral("xyz"));
+        QVERIFY(index.fetch(query).rows.isEmpty());
+        addCatalogRow(env, QStringLiteral("90001"), QStringLiteral("西药"), QStringLiteral("新药"), QString(),
+                      QStringLiteral("xyz"));
+        QCOMPARE(texts(index.fetch(query)), QStringList{QStringLiteral("新药")});
+        env.db.run(QStringLiteral("update [商品] set [名称] = '改名' where [ID号] = '90001'"));
+        QCOMPARE(texts(index.fetch(query)), QStringList{QStringLiteral("改名")});
+        const int loads = index.loads();
+        // A prescription saved meanwhile does not make the catalog be read again.
+        env.db.run(QStringLiteral("insert into [档案] ([序号], [0]) values ('k1', '张三')"));
+        QCOMPARE(texts(index.fetch(query)), QStringList{QStringLiteral("改名")});
+        QCOMPARE(index.loads(), loads);
+        env.db.run(QStringLiteral("delete from [商品] where [ID号] = '90001'"));
+        QVERIFY(index.fetch(query).rows.isEmpty());
+
+        // A connection opened again has lost the counter; the index notices and reads the catalog anew.
+        QString error;
+        env.db.close();
+        QVERIFY(env.db.open(env.context.databasePath, &error));
+        addCatalogRow(env, QStringLiteral("90002"), QStringLiteral("西药"), QStringLiteral("再开"), QString(),
+                      QStringLiteral("xyz"));
+        QCOMPARE(texts(index.fetch(query)), QStringList{QStringLiteral("再开")});
     }
 };
 
