@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -203,6 +205,33 @@ private slots:
         QCOMPARE(d.focused(), d.form->Text1);
         QVERIFY(!d.form->List3->isVisible());
         QVERIFY(d.form->pickerSuppressed());
+    }
+
+    void enterMovesOnInsideTheMainWindowsWorkspaceToo()
+    {
+        Desk d;
+        QMdiArea area;
+        area.resize(1400, 900);
+        auto* form = new Form2(d.env.services);
+        area.addSubWindow(form)->show();
+        area.show();
+        QVERIFY(QTest::qWaitForWindowActive(&area));
+        form->Text5[11]->setFocus();
+        pressKey(form->Text5[11], Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), form->Text5[12]);
+        pressKey(form->Text5[12], Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), form->Text1);
+    }
+
+    void toolbarButtonLooksPressedWhileHeld()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        ClickLabel* area = d.form->Label18[2];
+        QTest::mousePress(area, Qt::RightButton);
+        QCOMPARE(d.form->Picture4[2]->frameShadow(), QFrame::Sunken);
+        QTest::mouseRelease(area, Qt::RightButton);
+        QCOMPARE(d.form->Picture4[2]->frameShape(), QFrame::NoFrame);
     }
 
     void downInAFieldWithoutListIsConsumedAndChangesNothing()
