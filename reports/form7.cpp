@@ -92,9 +92,7 @@ void Form7::runQuery()
         BusyCursor busy;
         showRecords({});
         const auto range = parseDateRange(Text3->text(), Text4->text());
-        LogQueryResult result;
-        if (range)
-            result = queryLog(*m_services.db, *range, kLogViewLimit);
+        LogQueryResult result = range ? queryLog(*m_services.db, *range, kLogViewLimit) : LogQueryResult();
         if (!range) {
             failure = dateFormatMessage();
         } else if (!result.ok) {

@@ -59,7 +59,8 @@ private:
     void showRecords(std::vector<LogRecord> records);
 
     Services& m_services;
-    std::shared_ptr<const LogGridRecords> m_records;
+    std::shared_ptr<const LogGridRecords> m_records
+        = std::make_shared<const LogGridRecords>(std::vector<LogRecord>());
     bool m_placed = false;
 };
 

@@ -12,7 +12,8 @@ namespace {
     // start of the next day.
     const char* const kRangeFilter = "[6] >= ?1 and [6] < ?2";
 
-    QVariantList rangeParameters(const DateRange& range)
+    // The bound values of ?1 and ?2.
+    QStringList rangeBounds(const DateRange& range)
     {
         return { isoDate(range.from), isoDate(range.to.addDays(1)) };
     }
@@ -61,8 +62,9 @@ LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
         out.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("数据库没有打开。");
         return out;
     }
-    const QByteArray from = isoDate(range.from).toUtf8();
-    const QByteArray to = isoDate(range.to.addDays(1)).toUtf8();
+    const QStringList bounds = rangeBounds(range);
+    const QByteArray from = bounds[0].toUtf8();
+    const QByteArray to = bounds[1].toUtf8();
     sqlite3_bind_text(stmt, 1, from.constData(), int(from.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_TRANSIENT);
     if (limit >= 0)
@@ -96,9 +98,10 @@ LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
 
 int countPrescriptions(Database& db, const DateRange& range, QString* error)
 {
+    const QStringList bounds = rangeBounds(range);
     const Result r
         = db.run(QStringLiteral("select count(*) from [档案] where %1").arg(QLatin1String(kRangeFilter)),
-            rangeParameters(range));
+            { bounds[0], bounds[1] });
     if (!r || r.rows.isEmpty()) {
         if (error)
             *error = r.error;
