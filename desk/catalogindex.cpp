@@ -1,5 +1,7 @@
 #include "desk/catalogindex.h"
 
+#include "catalogs/drugindex.h" // foldAsciiCase: ASCII letters compared as the store's LIKE compares them
+
 namespace qv {
 
 namespace {
@@ -17,16 +19,6 @@ create temp trigger if not exists [qv_catalog_deleted] after delete on main.[商
 )";
 
 } // namespace
-
-QString foldAsciiCase(const QString& text)
-{
-    QString folded = text;
-    for (QChar& c : folded) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return folded;
-}
 
 PickerRows CatalogIndex::fetch(const PickerQuery& query)
 {

@@ -47,7 +47,4 @@ private:
     int m_loads = 0;
 };
 
-// The text as SQLite's LIKE compares it: ASCII letters folded to lower case, everything else as is.
-QString foldAsciiCase(const QString& text);
-
 } // namespace qv
