@@ -123,13 +123,15 @@ void Form2::pickSpecies()
 
 void Form2::pickDiagnosis()
 {
-    pickCompletion(List3, m_currentDiagnosisField);
+    // Only a diagnosis line that had the focus receives a pick (never the owner field of index 0).
+    if (isDiagnosisField(m_currentDiagnosisField))
+        pickCompletion(List3, m_currentDiagnosisField);
 }
 
 void Form2::pickCompletion(QListWidget* list, int field)
 {
     QListWidgetItem* item = list->currentItem();
-    if (field < 0 || field >= kFieldCount || !item || !item->isSelected())
+    if (!item || !item->isSelected())
         return;
     // The list holds the focus, so the field's lost-focus step has suppressed a new search for this write.
     Text5[field]->setText(item->text());
