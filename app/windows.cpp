@@ -1,8 +1,12 @@
 #include "app/windows.h"
+#include "catalogs/form3.h"
 #include "catalogs/form4.h"
 #include "catalogs/form5.h"
 #include "catalogs/form6.h"
+#include "desk/form2.h"
 #include "print/fonts.h"
+#include "reports/form12.h"
+#include "reports/form7.h"
 #include "print/qtprint.h"
 #include "settings/form8.h"
 #include "settings/settingsreaders.h"
@@ -39,6 +43,10 @@ WindowFactories ProgramWindows::factories()
     // The settings window is the one the settings readers read, loaded hidden or not.
     f.settings = [this]() -> QWidget* { return m_shared->settings.window(); };
     Services& s = m_services;
+    f.drugCatalog = [&s]() -> QWidget* { return new Form3(s); };
+    f.desk = [&s]() -> QWidget* { return new Form2(s); };
+    f.log = [&s]() -> QWidget* { return new Form7(s); };
+    f.statistics = [&s]() -> QWidget* { return new Form12(s); };
     f.templates = [&s]() -> QWidget* { return new Form4(s); };
     f.presetTemplates = [](QWidget* w, const QString& category, const QString& body) {
         if (auto* templates = qobject_cast<Form4*>(w))
