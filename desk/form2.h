@@ -3,6 +3,7 @@
 // with the drug picker and the archive browser on its left.
 
 #include "desk/pickerqueries.h"
+#include "desk/prescriptionrecord.h"
 #include "platform/services.h"
 
 #include <QWidget>
@@ -13,6 +14,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -22,6 +24,7 @@ class CatalogIndex;
 class ClickLabel;
 class FieldEdit;
 class LineControl;
+struct PrescriptionPaper;
 
 class Form2 final : public QWidget {
     Q_OBJECT
@@ -47,6 +50,28 @@ public:
     // Fills the archive list from the owner filter and the date range.
     void runArchiveQuery();
 
+    // The toolbar's actions (form2_records.cpp).
+    void newPrescription();
+    void continuePrescription();
+    // Stores the prescription shown; a refused save is shown to the user and changes nothing on screen.
+    bool savePrescription();
+    bool printShownPrescription();
+    void copyBody();
+    void pasteBody();
+    void saveBodyAsTemplate();
+    // The prescription on screen, as it is stored and as it is printed.
+    PrescriptionRecord currentRecord() const;
+    PrescriptionPaper currentPaper() const;
+
+    // The archive browser (form2_records.cpp).
+    void showTodaysArchive();
+    void stepArchiveDay(int days);
+    // Loads the stored prescription of an archive line into the window.
+    void loadArchiveLine(QListWidgetItem* line);
+    // A right click in the archive list at mouse (in the list's pixels).
+    void openDeletePanel(const QPoint& mouse);
+    void deleteShownRecord();
+
     int currentCategory() const { return m_currentCategory; }
     bool pickerSuppressed() const { return m_pickerSuppressed; }
     int currentDiagnosisField() const { return m_currentDiagnosisField; }
@@ -54,6 +79,11 @@ public:
     // The body as stored and exchanged: lines end in CR LF.
     QString bodyText() const;
     void setBodyText(const QString& storedText);
+
+signals:
+    // The toolbar's web pages; the main window opens them.
+    void helpPageRequested();
+    void videoPageRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,11 +127,19 @@ private:
     int bodyCaretColumnAtEnd() const;
     void finishAdding();
 
+    // The record, the toolbar and the archive browser (form2_records.cpp).
+    void connectRecordControls();
+    bool archiveEvent(QObject* watched, QEvent* event);
+    void highlightPanelEntry(int index);
+    void showRecord(const PrescriptionRecord& record);
+    void showEmptyPrescription(const QString& key);
+
     Services& m_services;
     std::unique_ptr<CatalogIndex> m_catalog; // null without a database
     int m_currentCategory = Western;
     bool m_pickerSuppressed = true;
     int m_currentDiagnosisField = 0;
+    RecordKeys m_keys;
 
 public:
     // Controls, named as in the window design (objectName the same; arrays as "Text5(3)").

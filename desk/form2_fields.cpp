@@ -149,6 +149,8 @@ void Form2::hideCompletionLists()
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
+    if (archiveEvent(watched, event))
+        return true;
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

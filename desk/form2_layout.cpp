@@ -128,6 +128,7 @@ Form2::Form2(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
     , m_catalog(services.db ? std::make_unique<CatalogIndex>(*services.db) : nullptr)
+    , m_keys(services.db, services.context ? services.context->installationTag : QString())
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("销售管理"));
@@ -140,6 +141,7 @@ Form2::Form2(Services& services, QWidget* parent)
     buildPaper();
     buildQuickInsertBar();
     setEntryTabOrder();
+    connectRecordControls();
     load();
 }
 
@@ -351,7 +353,7 @@ void Form2::load()
     // Each value is read from the clock when it is set.
     Text5[kArchiveNumberField]->setText(m_services.clock->now().toString(QStringLiteral("yyyyMMddHHmmss")));
     Text5[kDateField]->setText(m_services.clock->now().date().toString(QStringLiteral("yyyy-MM-dd")));
-    Label4->setText(m_services.clock->now().toString(QStringLiteral("yyyyMMddHHmmss")));
+    Label4->setText(m_keys.nextPlain(m_services.clock->now()));
 
     Text5[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
     Text5[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
@@ -389,19 +391,6 @@ QString Form2::settingsValue(QString (SettingsReaders::*reader)())
 {
     // Without the settings window the names stay empty.
     return m_services.settings ? (m_services.settings->*reader)() : QString();
-}
-
-void Form2::runToolbarAction(int index)
-{
-    // The actions of the toolbar (new, continue, save, print, copy, paste, log, statistics, save as set, help,
-    // video help) are selected here by index; none is connected yet, so a release does nothing.
-    Q_UNUSED(index);
-}
-
-void Form2::runArchiveQuery()
-{
-    // The archive browser fills List2 here from Text2, Text3 and Text4; it is not connected yet, so the list
-    // stays empty.
 }
 
 } // namespace qv

@@ -1,0 +1,327 @@
+// Form2: the prescription as a stored record (the toolbar's new, continue, save, print, copy, paste and save as
+// set) and the archive browser that finds, reopens and deletes stored prescriptions.
+#include "desk/form2.h"
+
+#include "desk/archive.h"
+#include "desk/deskwidgets.h"
+#include "desk/prescriptionprint.h"
+#include "platform/units.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace qv {
+
+namespace {
+
+// Each archive line keeps the key of its row here.
+constexpr int kKeyRole = Qt::UserRole;
+
+enum ToolbarAction {
+    NewAction = 0,
+    ContinueAction = 1,
+    SaveAction = 2,
+    PrintAction = 3,
+    LogAction = 4,
+    SaveAsSetAction = 5,
+    VideoAction = 6,
+    StatisticsAction = 7,
+    HelpAction = 8,
+    CopyAction = 9,
+    PasteAction = 10,
+};
+
+QString todayText(const Clock& clock)
+{
+    return archiveDateText(clock.now().date());
+}
+
+bool isEnter(QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+void setEntryColours(QLabel* entry, const QColor& text, const QColor& background)
+{
+    QPalette p = entry->palette();
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Window, background);
+    entry->setPalette(p);
+}
+
+} // namespace
+
+void Form2::connectRecordControls()
+{
+    connect(Command2, &QPushButton::clicked, this, &Form2::showTodaysArchive);
+    connect(Command5, &QPushButton::clicked, this, [this] { stepArchiveDay(-1); });
+    connect(Command6, &QPushButton::clicked, this, [this] { stepArchiveDay(1); });
+    connect(Text2, &QLineEdit::textChanged, this, [this](const QString& owner) {
+        // Typing a name looks through the last ten years, once the user asks.
+        if (owner.trimmed().isEmpty())
+            return;
+        const ArchiveRange range = ownerTypingRange(m_services.clock->now().date());
+        Text3->setText(range.start);
+        Text4->setText(range.end);
+    });
+    connect(List2, &QListWidget::itemClicked, this, &Form2::loadArchiveLine);
+    connect(Label9[0], &ClickLabel::clicked, this, &Form2::deleteShownRecord);
+    connect(Label9[1], &ClickLabel::clicked, Picture6, &QWidget::hide);
+    for (QObject* watched : {static_cast<QObject*>(Text2), static_cast<QObject*>(Command2),
+                             static_cast<QObject*>(List2->viewport()), static_cast<QObject*>(Label9[0]),
+                             static_cast<QObject*>(Label9[1])})
+        watched->installEventFilter(this);
+    for (ClickLabel* entry : Label9) {
+        entry->setAutoFillBackground(true);
+        setEntryColours(entry, Qt::black, Qt::white);
+    }
+}
+
+bool Form2::archiveEvent(QObject* watched, QEvent* event)
+{
+    if (watched == Text2 && isEnter(event)) {
+        Command2->setFocus();
+        return true;
+    }
+    if (watched == Command2 && isEnter(event)) {
+        Command2->click();
+        return true;
+    }
+    if (watched == List2->viewport()) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            Picture6->hide();
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton)
+            openDeletePanel(List2->viewport()->mapTo(List2, mouse->position().toPoint()));
+        return false;
+    }
+    for (int i = 0; i < int(Label9.size()); ++i) {
+        if (watched == Label9[i] && event->type() == QEvent::Enter)
+            highlightPanelEntry(i);
+    }
+    return false;
+}
+
+void Form2::runToolbarAction(int index)
+{
+    switch (index) {
+    case NewAction: newPrescription(); break;
+    case ContinueAction: continuePrescription(); break;
+    case SaveAction: savePrescription(); break;
+    case PrintAction: printShownPrescription(); break;
+    case CopyAction: copyBody(); break;
+    case PasteAction: pasteBody(); break;
+    case SaveAsSetAction: saveBodyAsTemplate(); break;
+    case LogAction:
+        if (m_services.windows)
+            m_services.windows->openLog();
+        break;
+    case StatisticsAction:
+        if (m_services.windows)
+            m_services.windows->openStatistics();
+        break;
+    case HelpAction: emit helpPageRequested(); break;
+    case VideoAction: emit videoPageRequested(); break;
+    default: break;
+    }
+}
+
+void Form2::showEmptyPrescription(const QString& key)
+{
+    m_pickerSuppressed = true;
+    for (FieldEdit* field : Text5)
+        field->clear();
+    Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
+    Text5[kDateField]->setText(todayText(*m_services.clock));
+    Label4->setText(key);
+    R1->clear();
+    Text5[0]->setFocus();
+}
+
+void Form2::newPrescription()
+{
+    showEmptyPrescription(m_keys.nextTagged(m_services.clock->now()));
+    Text5[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
+    Text5[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
+    Text5[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
+}
+
+void Form2::continuePrescription()
+{
+    // Same owner and patient: only the number, the date, the key and the body start again.
+    Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
+    Text5[kDateField]->setText(todayText(*m_services.clock));
+    Label4->setText(m_keys.nextTagged(m_services.clock->now()));
+    R1->clear();
+    Text1->setFocus();
+}
+
+PrescriptionRecord Form2::currentRecord() const
+{
+    PrescriptionRecord record;
+    for (int i = 0; i < kFieldCount; ++i)
+        record.fields[i] = Text5[i]->text();
+    record.body = bodyText();
+    record.key = recordKey();
+    return record;
+}
+
+bool Form2::savePrescription()
+{
+    const Result saved = m_services.db ? saveRecord(*m_services.db, currentRecord()) : Result {};
+    if (!saved) {
+        const QString reason = saved.error.isEmpty() ? QStringLiteral("数据库未打开。") : saved.error;
+        m_services.messages->inform(notSavedMessage(reason), Messages::Icon::Warning);
+        return false;
+    }
+    runArchiveQuery();
+    return true;
+}
+
+PrescriptionPaper Form2::currentPaper() const
+{
+    // The paper as the screen lays it out: the labels have sized themselves to their texts.
+    PrescriptionPaper paper;
+    paper.title = Label2[0]->text();
+    paper.titleWidth = pixelsToTwips(Label2[0]->width());
+    for (int i = 0; i < kFieldCount; ++i) {
+        paper.values[i] = Text5[i]->text();
+        paper.captionWidths[i] = Label3[i]->text().isEmpty() ? 0 : pixelsToTwips(Label3[i]->width());
+    }
+    paper.body = bodyText();
+    return paper;
+}
+
+bool Form2::printShownPrescription()
+{
+    return printPrescription(m_services, currentPaper(), this);
+}
+
+void Form2::copyBody()
+{
+    m_services.clipboard->clear();
+    m_services.clipboard->setText(bodyText());
+}
+
+void Form2::pasteBody()
+{
+    // The whole body is replaced, not added to at the caret.
+    setBodyText(m_services.clipboard->text());
+}
+
+void Form2::saveBodyAsTemplate()
+{
+    if (!m_services.windows)
+        return;
+    const bool herbal = m_currentCategory == Herbs || m_currentCategory == Formulas;
+    m_services.windows->openTemplates(herbal ? drugCategoryCaption(Formulas) : drugCategoryCaption(PrescriptionSets),
+                                      bodyText(), true);
+}
+
+void Form2::runArchiveQuery()
+{
+    List2->clear();
+    if (!m_services.db)
+        return;
+    const ArchiveResult result = queryArchive(*m_services.db, Text2->text(), Text3->text(), Text4->text());
+    for (const ArchiveLine& line : result.lines) {
+        auto* item = new QListWidgetItem(line.text, List2);
+        item->setData(kKeyRole, line.key);
+    }
+    if (!result.ok)
+        m_services.messages->inform(archiveDateMessage(), Messages::Icon::Warning);
+}
+
+void Form2::showTodaysArchive()
+{
+    const ArchiveRange range = todayRange(m_services.clock->now().date());
+    Text3->setText(range.start);
+    Text4->setText(range.end);
+    Text2->clear();
+    runArchiveQuery();
+}
+
+void Form2::stepArchiveDay(int days)
+{
+    const ArchiveRange range = steppedDayRange(Text3->text(), Text4->text(), days);
+    Text3->setText(range.start);
+    Text4->setText(range.end);
+    Text2->clear();
+    runArchiveQuery();
+}
+
+void Form2::showRecord(const PrescriptionRecord& record)
+{
+    // Filling the fields must not open the completion lists.
+    m_pickerSuppressed = true;
+    for (int i = 0; i < kFieldCount; ++i)
+        Text5[i]->setText(record.fields[i]);
+    setBodyText(record.body);
+    Label4->setText(record.key);
+    hideCompletionLists();
+}
+
+void Form2::loadArchiveLine(QListWidgetItem* line)
+{
+    if (!line || !m_services.db)
+        return;
+    // The line's own key, whatever the filters say now.
+    QString error;
+    const std::optional<PrescriptionRecord> record = loadRecord(*m_services.db, line->data(kKeyRole).toString(), &error);
+    if (!record) {
+        m_services.messages->inform(QStringLiteral("没有读到这张处方：%1").arg(error), Messages::Icon::Warning);
+        return;
+    }
+    showRecord(*record);
+}
+
+void Form2::openDeletePanel(const QPoint& mouse)
+{
+    if (List2->count() == 0)
+        return;
+    const QPointF listCorner(pixelsToTwips(List2->x()), pixelsToTwips(List2->y()));
+    const QPointF at = deletePanelPosition(listCorner, QPointF(pixelsToTwips(mouse.x()), pixelsToTwips(mouse.y())));
+    Picture6->move(twips(at.x()), twips(at.y()));
+    Picture6->show();
+    Picture6->raise();
+}
+
+void Form2::highlightPanelEntry(int index)
+{
+    for (int i = 0; i < int(Label9.size()); ++i) {
+        if (i == index)
+            setEntryColours(Label9[i], Qt::white, palette().color(QPalette::Highlight));
+        else
+            setEntryColours(Label9[i], Qt::black, Qt::white);
+    }
+}
+
+void Form2::deleteShownRecord()
+{
+    Picture6->hide();
+    if (!m_services.messages->askOkCancel(QStringLiteral("确实要永久删除该档案吗？"), Messages::Icon::Warning))
+        return;
+    const QString key = recordKey();
+    const Result deleted = m_services.db ? deleteRecord(*m_services.db, key) : Result {};
+    if (!deleted) {
+        const QString reason = deleted.error.isEmpty() ? QStringLiteral("数据库未打开。") : deleted.error;
+        m_services.messages->inform(QStringLiteral("档案没有删除！\n%1").arg(reason), Messages::Icon::Warning);
+        return;
+    }
+    for (int i = List2->count() - 1; i >= 0; --i) {
+        if (List2->item(i)->data(kKeyRole).toString() == key)
+            delete List2->takeItem(i);
+    }
+    // A fresh, empty prescription; the veterinarian's fields stay empty until New.
+    showEmptyPrescription(m_keys.nextPlain(m_services.clock->now()));
+}
+
+} // namespace qv
