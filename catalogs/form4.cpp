@@ -1,7 +1,8 @@
 #include "catalogs/form4.h"
 #include "catalogs/templatestore.h"
-#include "catalogs/windowframe.h"
+#include "platform/windowframe.h"
 #include "pinyin/searchcode.h"
+#include "platform/controls.h"
 #include "platform/services.h"
 #include "platform/units.h"
 #include "store/database.h"
@@ -16,24 +17,6 @@
 namespace qv {
 
 namespace {
-
-template <typename W>
-W* placed(QWidget* parent, const QString& name, double left, double top, double width, double height)
-{
-    auto* w = new W(parent);
-    w->setObjectName(name);
-    w->setGeometry(twipsRect(left, top, width, height));
-    return w;
-}
-
-QLabel* caption(QWidget* parent, const QString& name, const QString& text, double left, double top)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(twipsRect(left, top, 0, 0).topLeft());
-    label->adjustSize();
-    return label;
-}
 
 QFont songti(double points)
 {

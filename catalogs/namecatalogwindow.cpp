@@ -1,5 +1,5 @@
 #include "catalogs/namecatalogwindow.h"
-#include "catalogs/windowframe.h"
+#include "platform/windowframe.h"
 #include "pinyin/searchcode.h"
 #include "platform/services.h"
 

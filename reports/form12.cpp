@@ -1,11 +1,11 @@
 #include "reports/form12.h"
 
-#include "catalogs/windowframe.h"
+#include "platform/windowframe.h"
 #include "platform/services.h"
 #include "platform/units.h"
 #include "reports/logdates.h"
 #include "reports/logquery.h"
-#include "reports/placed.h"
+#include "platform/controls.h"
 
 #include <QGroupBox>
 #include <QLabel>

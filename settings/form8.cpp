@@ -1,4 +1,5 @@
 #include "settings/form8.h"
+#include "platform/windowframe.h"
 
 #include "platform/services.h"
 #include "platform/units.h"
@@ -216,7 +217,7 @@ void Form8::changePassword()
         return;
     }
     // The window steps aside while the store is asked, and comes back unless the change closes it.
-    QWidget* frame = frameWidget();
+    QWidget* frame = windowFrame(this);
     const bool wasShown = frame->isVisible();
     frame->hide();
     QString error = QStringLiteral("没有打开的数据库");
@@ -242,30 +243,15 @@ void Form8::changePassword()
         frame->show();
 }
 
-void Form8::unload() { frameWidget()->close(); }
-
-QWidget* Form8::frameWidget()
-{
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        return sub;
-    return this;
-}
+void Form8::unload() { windowFrame(this)->close(); }
 
 void Form8::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_placed && parentWidget()) {
-        placeInParent();
+        placeAsChildWindow(this);
         m_placed = true;
     }
-}
-
-void Form8::placeInParent()
-{
-    // Measured against the main window, as every child of the main window is.
-    QWidget* frame = frameWidget();
-    if (QWidget* parent = frame->parentWidget())
-        frame->move(childWindowPosition(parent->window()->size(), frame->size()));
 }
 
 void Form8::closeEvent(QCloseEvent* event)

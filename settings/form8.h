@@ -80,8 +80,6 @@ private:
     void buildControls();
     void fillPrinterLists();
     // What the user sees: the MDI sub-window holding this window, or the window itself.
-    QWidget* frameWidget();
-    void placeInParent();
 
     Services& m_services;
     bool m_placed = false;

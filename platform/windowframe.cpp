@@ -1,4 +1,4 @@
-#include "catalogs/windowframe.h"
+#include "platform/windowframe.h"
 #include "platform/services.h"
 
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 #pragma once
-// Placing and closing a catalog window whether it stands alone or sits in a sub-window of the main window's
+// Placing and closing a child window whether it stands alone or sits in a sub-window of the main window's
 // MDI area: the frame that moves and closes is then the sub-window, not the widget inside it.
 
 class QWidget;
