@@ -2,7 +2,6 @@
 
 #include "store/database.h"
 
-#include <sqlcipher/sqlite3.h>
 
 namespace qv {
 
@@ -44,54 +43,31 @@ const QString& LogRecord::field(int i) const
 
 LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
 {
-    // The log may read 30,000 rows or more: they are stepped straight into records here instead of going
-    // through the store's general rows, which box every value of every row in a QVariant first.
+    // The log may read 30,000 rows or more: they are stepped straight into records instead of going through
+    // the store's general rows, which box every value of every row in a QVariant first.
     QString sql
         = QStringLiteral("select [0], [1], [2], [3], [4], [5], [7], [6] from [档案] where %1 order by [序号]")
               .arg(QLatin1String(kRangeFilter));
-    if (limit >= 0)
-        sql += QStringLiteral(
-            " limit ?3"); // one record past the limit is enough to know the range is too large
-    LogQueryResult out;
-    sqlite3* handle = db.handle();
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray sqlText = sql.toUtf8();
-    if (!handle
-        || sqlite3_prepare_v2(handle, sqlText.constData(), int(sqlText.size()), &stmt, nullptr)
-            != SQLITE_OK) {
-        out.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("数据库没有打开。");
-        return out;
-    }
     const QStringList bounds = rangeBounds(range);
-    const QByteArray from = bounds[0].toUtf8();
-    const QByteArray to = bounds[1].toUtf8();
-    sqlite3_bind_text(stmt, 1, from.constData(), int(from.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_TRANSIENT);
-    if (limit >= 0)
-        sqlite3_bind_int64(stmt, 3, qint64(limit) + 1);
-
+    QVariantList params { bounds[0], bounds[1] };
+    if (limit >= 0) {
+        sql += QStringLiteral(" limit ?3"); // one record past the limit is enough to know the range is too large
+        params << qint64(limit) + 1;
+    }
+    LogQueryResult out;
     // A null reads as an empty text, so it shows as an empty cell.
-    auto text = [stmt](int column) {
-        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-        return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt, column)) : QString();
-    };
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    const Result stepped = db.forEachRow(sql, params, [&](const Cursor& row) {
         if (limit >= 0 && qsizetype(out.records.size()) == limit) {
             out.overLimit = true;
-            break;
+            return false;
         }
-        out.records.push_back(
-            { text(0), text(1), text(2), text(3), text(4), text(5), text(6), storedDateAsIso(text(7)) });
-    }
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        out.error = QString::fromUtf8(sqlite3_errmsg(handle));
-        out.records.clear();
-    } else {
-        out.ok = true;
-    }
-    sqlite3_finalize(stmt);
-    if (out.overLimit)
+        out.records.push_back({ row.text(0), row.text(1), row.text(2), row.text(3), row.text(4), row.text(5),
+                                row.text(6), storedDateAsIso(row.text(7)) });
+        return true;
+    });
+    out.ok = stepped.ok;
+    out.error = stepped.error;
+    if (!stepped.ok || out.overLimit)
         out.records = {};
     return out;
 }

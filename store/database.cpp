@@ -145,24 +145,32 @@ void Database::close()
     m_path.clear();
 }
 
-Result Database::run(const QString& sql, const QVariantList& params)
+sqlite3_stmt* Database::prepare(const QString& sql, const QVariantList& params, Result& result)
 {
-    Result result;
     if (!m_db) {
         result.error = lastError(nullptr);
-        return result;
+        return nullptr;
     }
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
         result.error = lastError(m_db);
-        return result;
+        return nullptr;
     }
     if (!bindAll(stmt, params)) {
         result.error = lastError(m_db);
         sqlite3_finalize(stmt);
-        return result;
+        return nullptr;
     }
+    return stmt;
+}
+
+Result Database::run(const QString& sql, const QVariantList& params)
+{
+    Result result;
+    sqlite3_stmt* stmt = prepare(sql, params, result);
+    if (!stmt)
+        return result;
     const int columnCount = sqlite3_column_count(stmt);
     QSharedPointer<QStringList> columns;
     if (columnCount > 0) {
@@ -187,6 +195,40 @@ Result Database::run(const QString& sql, const QVariantList& params)
     sqlite3_finalize(stmt);
     result.ok = true;
     result.changes = sqlite3_changes(m_db);
+    return result;
+}
+
+QString Cursor::text(int column) const
+{
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return data ? QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column)) : QString();
+}
+
+bool Cursor::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+Result Database::forEachRow(const QString& sql, const QVariantList& params,
+                            const std::function<bool(const Cursor&)>& visit)
+{
+    Result result;
+    sqlite3_stmt* stmt = prepare(sql, params, result);
+    if (!stmt)
+        return result;
+    const Cursor cursor(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (!visit(cursor)) {
+            rc = SQLITE_DONE;
+            break;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        result.error = lastError(m_db);
+    else
+        result.ok = true;
+    sqlite3_finalize(stmt);
     return result;
 }
 

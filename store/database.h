@@ -10,6 +10,7 @@
 #include <functional>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace qv {
 
@@ -40,6 +41,22 @@ struct Result {
     explicit operator bool() const { return ok; }
 };
 
+// The row a query is stepping through, read by column position. Valid only while the row is being visited.
+class Cursor {
+public:
+    // The value as text; null gives "".
+    QString text(int column) const;
+    bool isNull(int column) const;
+
+private:
+    friend class Database;
+    explicit Cursor(sqlite3_stmt* stmt)
+        : m_stmt(stmt)
+    {
+    }
+    sqlite3_stmt* m_stmt;
+};
+
 class Database {
 public:
     // The database password of 数据库.dat.
@@ -61,6 +78,8 @@ public:
 
     // Runs one statement; parameters bind to ?1, ?2 … in order. Null QVariants bind SQL NULL.
     Result run(const QString& sql, const QVariantList& params = {});
+    // Steps through the rows of a query without building Rows (for long lists); visit returns false to stop.
+    Result forEachRow(const QString& sql, const QVariantList& params, const std::function<bool(const Cursor&)>& visit);
     // Runs several statements without parameters (schema scripts).
     Result script(const QString& sql);
     // Runs body inside a transaction; rolls back and returns the failure when body fails.
@@ -73,6 +92,7 @@ public:
 
 private:
     bool openWith(const QString& path, int flags, QString* error, const char* vfs);
+    sqlite3_stmt* prepare(const QString& sql, const QVariantList& params, Result& result);
     sqlite3* m_db = nullptr;
     QString m_path;
 };
