@@ -95,13 +95,15 @@ bool Form2::archiveEvent(QObject* watched, QEvent* event)
         Command2->click();
         return true;
     }
-    if (watched == List2->viewport()) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (watched == List2->viewport() && (press || event->type() == QEvent::MouseButtonRelease)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+        if (press && mouse->button() == Qt::LeftButton)
             Picture6->hide();
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton)
+        if (!press && mouse->button() == Qt::RightButton)
             openDeletePanel(List2->viewport()->mapTo(List2, mouse->position().toPoint()));
-        return false;
+        // A right press does not select: the panel deletes the prescription shown, whose line stays marked.
+        return press && mouse->button() == Qt::RightButton;
     }
     for (int i = 0; i < int(Label9.size()); ++i) {
         if (watched == Label9[i] && event->type() == QEvent::Enter)

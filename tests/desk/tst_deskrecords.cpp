@@ -449,9 +449,11 @@ private slots:
         d.clickLine(1);
         QCOMPARE(d.form->recordKey(), zhang);
 
-        // Cancel keeps everything.
+        // A right click on another line leaves the shown prescription's line marked; Cancel keeps everything.
+        QCOMPARE(d.form->List2->currentRow(), 1);
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {},
-                          d.form->List2->visualItemRect(d.form->List2->item(1)).center());
+                          d.form->List2->visualItemRect(d.form->List2->item(0)).center());
+        QCOMPARE(d.form->List2->currentRow(), 1);
         QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
         QCOMPARE(d.env.messages.last(), QStringLiteral("确实要永久删除该档案吗？"));
         QCOMPARE(d.env.messages.shown().last().kind, QStringLiteral("okcancel"));
