@@ -65,7 +65,7 @@ void Form2::connectRecordControls()
     connect(Command5, &QPushButton::clicked, this, [this] { stepArchiveDay(-1); });
     connect(Command6, &QPushButton::clicked, this, [this] { stepArchiveDay(1); });
     connect(Text2, &QLineEdit::textChanged, this, [this](const QString& owner) {
-        // Typing a name looks through the last ten years, once the user asks.
+        // A typed name widens the range to ten years; the list waits for "查   询".
         if (owner.trimmed().isEmpty())
             return;
         const ArchiveRange range = ownerTypingRange(m_services.clock->now().date());
