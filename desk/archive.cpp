@@ -24,21 +24,19 @@ ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QStri
         result.error = QStringLiteral("起止日期不是日期：“%1”至“%2”").arg(startDate, endDate);
         return result;
     }
-    // Only the columns of the list line are read: the bodies can be long and the list long too.
-    const Result rows = db.run(QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] "
-                                              "where [0] like ? escape '\\' and [6] between ? and ? "
-                                              "order by [序号] desc"),
-                               {containsPattern(ownerFilter), archiveDateText(*start), archiveDateText(*end)});
+    // Only the columns of the list line are read, straight from the store: the list can be long.
+    const Result rows = db.forEachRow(
+        QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] "
+                       "where [0] like ? escape '\\' and [6] between ? and ? order by [序号] desc"),
+        {containsPattern(ownerFilter), archiveDateText(*start), archiveDateText(*end)}, [&](const Cursor& row) {
+            result.lines.append({row.text(0), archiveLineText(row.text(1), row.text(2), row.text(3), row.text(4),
+                                                              storedDateText(row.text(5)))});
+            return true;
+        });
     if (!rows) {
+        // The list keeps what was read before the failure.
         result.error = rows.error;
         return result;
-    }
-    result.lines.reserve(rows.rows.size());
-    for (const Row& row : rows.rows) {
-        const QVariantList& v = row.values();
-        result.lines.append({v.at(0).toString(),
-                             archiveLineText(v.at(1).toString(), v.at(2).toString(), v.at(3).toString(),
-                                             v.at(4).toString(), storedDateText(v.at(5).toString()))});
     }
     result.ok = true;
     return result;
