@@ -1,4 +1,5 @@
 #include "app/windows.h"
+#include "app/webpages.h"
 #include "catalogs/form3.h"
 #include "catalogs/form4.h"
 #include "catalogs/form5.h"
@@ -44,7 +45,14 @@ WindowFactories ProgramWindows::factories()
     f.settings = [this]() -> QWidget* { return m_shared->settings.window(); };
     Services& s = m_services;
     f.drugCatalog = [&s]() -> QWidget* { return new Form3(s); };
-    f.desk = [&s]() -> QWidget* { return new Form2(s); };
+    f.desk = [&s]() -> QWidget* {
+        auto* desk = new Form2(s);
+        QObject::connect(desk, &Form2::helpPageRequested, desk,
+                         [&s] { openWebPage(WebPage::OperatingHelp, *s.urls); });
+        QObject::connect(desk, &Form2::videoPageRequested, desk,
+                         [&s] { openWebPage(WebPage::VideoTutorials, *s.urls); });
+        return desk;
+    };
     f.log = [&s]() -> QWidget* { return new Form7(s); };
     f.statistics = [&s]() -> QWidget* { return new Form12(s); };
     f.templates = [&s]() -> QWidget* { return new Form4(s); };

@@ -18,8 +18,8 @@ ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QStri
                            const QString& endDate)
 {
     ArchiveResult result;
-    const std::optional<QDate> start = readArchiveDate(startDate);
-    const std::optional<QDate> end = readArchiveDate(endDate);
+    const std::optional<QDate> start = parseTypedDate(startDate);
+    const std::optional<QDate> end = parseTypedDate(endDate);
     if (!start || !end) {
         result.error = QStringLiteral("起止日期不是日期：“%1”至“%2”").arg(startDate, endDate);
         return result;
@@ -28,7 +28,7 @@ ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QStri
     const Result rows = db.forEachRow(
         QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] "
                        "where [0] like ? escape '\\' and [6] between ? and ? order by [序号] desc"),
-        {containsPattern(ownerFilter), archiveDateText(*start), archiveDateText(*end)}, [&](const Cursor& row) {
+        {containsPattern(ownerFilter), isoDate(*start), isoDate(*end)}, [&](const Cursor& row) {
             result.lines.append({row.text(0), archiveLineText(row.text(1), row.text(2), row.text(3), row.text(4),
                                                               storedDateText(row.text(5)))});
             return true;
@@ -44,18 +44,18 @@ ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QStri
 
 ArchiveRange todayRange(QDate today)
 {
-    return {archiveDateText(today), archiveDateText(today)};
+    return {isoDate(today), isoDate(today)};
 }
 
 ArchiveRange ownerTypingRange(QDate today)
 {
-    return {archiveDateText(today.addYears(-10)), archiveDateText(today)};
+    return {isoDate(today.addYears(-10)), isoDate(today)};
 }
 
 ArchiveRange steppedDayRange(const QString& start, const QString& end, int days)
 {
-    const std::optional<QDate> day = readArchiveDate(end);
-    const QString newStart = day ? archiveDateText(day->addDays(days)) : start;
+    const std::optional<QDate> day = parseTypedDate(end);
+    const QString newStart = day ? isoDate(day->addDays(days)) : start;
     return {newStart, newStart};
 }
 

@@ -38,7 +38,7 @@ enum ToolbarAction {
 
 QString todayText(const Clock& clock)
 {
-    return archiveDateText(clock.now().date());
+    return isoDate(clock.now().date());
 }
 
 bool isEnter(QEvent* event)

@@ -132,13 +132,6 @@ QStringList printedBodyLines(const QString& body)
     return printed;
 }
 
-double marginMillimetres(const QString& typed)
-{
-    static const QRegularExpression number(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+))"));
-    const QRegularExpressionMatch m = number.match(typed);
-    return m.hasMatch() ? m.captured(1).toDouble() : 0;
-}
-
 bool printPaper(PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm)
 {
     // Each job says its own orientation, so an earlier landscape print cannot turn the prescription.
@@ -183,8 +176,8 @@ bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidg
         surface = services.printers->pdfSurface(path);
     }
     // Without the settings window the paper prints where the screen shows it.
-    const double left = services.settings ? marginMillimetres(services.settings->leftMargin()) : kUnshiftedMarginMm;
-    const double top = services.settings ? marginMillimetres(services.settings->topMargin()) : kUnshiftedMarginMm;
+    const double left = services.settings ? leadingNumber(services.settings->leftMargin()) : kUnshiftedMarginMm;
+    const double top = services.settings ? leadingNumber(services.settings->topMargin()) : kUnshiftedMarginMm;
     if (printPaper(*surface, paper, left, top))
         return true;
     services.messages->inform(printFailedMessage(surface->errorText()), Messages::Icon::Warning);

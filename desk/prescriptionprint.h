@@ -2,6 +2,7 @@
 // Printing the prescription paper: the same texts, fonts and positions in twips as on screen, shifted by the
 // print margins of the settings. Printing does not save.
 
+#include "platform/typedvalues.h"
 #include "desk/paperlayout.h"
 #include "platform/services.h"
 
@@ -39,8 +40,6 @@ PrescriptionPaper measuredPaper(const QString& title, const std::array<QString, 
 // The body lines that are printed: lines that are not blank, as they are (leading blanks kept), the first 20.
 QStringList printedBodyLines(const QString& body);
 
-// Millimetres from a margin as typed: its leading number ("20", " 12.5mm" → 12.5), 0 when it has none.
-double marginMillimetres(const QString& typed);
 
 // Draws the paper as one portrait page, shifted by (margin - 10 mm) right and down, and ends the document.
 // False when the surface failed (its errorText() says why).

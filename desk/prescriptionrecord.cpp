@@ -20,7 +20,7 @@ QVariantList writtenValues(const PrescriptionRecord& record, const QDate& date)
 {
     QVariantList values;
     for (int i = 0; i < kFieldCount; ++i)
-        values << (i == kDateField ? archiveDateText(date) : record.fields[i]);
+        values << (i == kDateField ? isoDate(date) : record.fields[i]);
     values << record.body;
     return values;
 }
@@ -45,35 +45,20 @@ Result refused(const QString& reason)
 
 } // namespace
 
-QString archiveDateText(QDate day)
-{
-    return day.toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-std::optional<QDate> readArchiveDate(const QString& typed)
-{
-    static const QRegularExpression shape(QStringLiteral("^(\\d{4})([-/])(\\d{1,2})\\2(\\d{1,2})$"));
-    const QRegularExpressionMatch m = shape.match(typed.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDate day(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
-    return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
-}
-
 QString storedDateText(const QString& stored)
 {
     // The program stores "yyyy-mm-dd"; only other texts need reading (the archive list shows thousands).
     if (stored.size() == 10 && stored.at(4) == u'-' && stored.at(7) == u'-')
         return stored;
     // Rows from elsewhere may carry a time after the day ("2016-01-03 00:00:00").
-    if (const auto day = readArchiveDate(stored.trimmed().section(QLatin1Char(' '), 0, 0)))
-        return archiveDateText(*day);
+    if (const auto day = parseTypedDate(stored.trimmed().section(QLatin1Char(' '), 0, 0)))
+        return isoDate(*day);
     return stored;
 }
 
 Result saveRecord(Database& db, const PrescriptionRecord& record)
 {
-    const std::optional<QDate> date = readArchiveDate(record.fields[kDateField]);
+    const std::optional<QDate> date = parseTypedDate(record.fields[kDateField]);
     if (!date)
         return refused(QStringLiteral("开具日期“%1”不是正确的日期，日期格式为“2016-01-03”。")
                            .arg(record.fields[kDateField]));

@@ -2,6 +2,7 @@
 // A stored prescription is one row of [档案]: the thirteen header fields in the columns named by their field
 // index ("0" to "12"), the body in T1 and the record key in 序号. Columns 13 to 22, T2 and T3 are never written.
 
+#include "platform/typedvalues.h"
 #include "desk/paperlayout.h"
 #include "store/database.h"
 
@@ -21,11 +22,6 @@ struct PrescriptionRecord {
     QString key;                             // 序号
 };
 
-// Dates as the desk shows, types and stores them: "yyyy-mm-dd".
-QString archiveDateText(QDate day);
-// Reads a date typed into the desk: "2016-01-03", also "2016-1-3" or with "/" between the parts, blanks around
-// it ignored. Empty when the text is not a real calendar date.
-std::optional<QDate> readArchiveDate(const QString& typed);
 // A stored date shown as "yyyy-mm-dd"; a stored text that is no date is shown as it is.
 QString storedDateText(const QString& stored);
 

@@ -13,20 +13,6 @@ QDate oneMonthBefore(QDate day)
     return day.addMonths(-1);
 }
 
-QString isoDate(QDate day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }
-
-std::optional<QDate> parseTypedDate(const QString& typed)
-{
-    static const QRegularExpression shape(QStringLiteral("^(\\d{4})([-/])(\\d{1,2})\\2(\\d{1,2})$"));
-    const QRegularExpressionMatch m = shape.match(typed.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDate day(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
-    if (!day.isValid())
-        return std::nullopt;
-    return day;
-}
-
 std::optional<DateRange> parseDateRange(const QString& start, const QString& end)
 {
     const auto from = parseTypedDate(start);

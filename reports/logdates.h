@@ -2,6 +2,7 @@
 // The date boxes of the log and statistics windows: default range, reading what was typed, and the one
 // message a bad date gets.
 
+#include "platform/typedvalues.h"
 #include <QDate>
 #include <QString>
 
@@ -16,12 +17,6 @@ QString dateFormatMessage();
 // (31 March gives 28 or 29 February).
 QDate oneMonthBefore(QDate day);
 
-// A date as the boxes show it and the archive stores it: "yyyy-mm-dd".
-QString isoDate(QDate day);
-
-// Reads a typed date: "2016-01-03", also with one-digit month or day ("2016-1-3") or "/" as separator, blanks
-// around it ignored. Empty when the text is not a real calendar date.
-std::optional<QDate> parseTypedDate(const QString& typed);
 
 // An inclusive range of days. A start after the end is a valid range that holds nothing.
 struct DateRange {

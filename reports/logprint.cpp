@@ -59,13 +59,6 @@ namespace {
 
 } // namespace
 
-double leadingNumber(const QString& typed)
-{
-    static const QRegularExpression number(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+))"));
-    const QRegularExpressionMatch m = number.match(typed);
-    return m.hasMatch() ? m.captured(1).toDouble() : 0;
-}
-
 bool printLogBook(PrintSurface& surface, const std::vector<LogRecord>& records, double leftMm, double topMm)
 {
     if (records.empty())

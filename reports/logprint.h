@@ -2,6 +2,7 @@
 // The printed outpatient log book: a ruled landscape table of 14 prescriptions a page, in millimetres, placed
 // on the paper by the log's own print margins (stored in 设置.左边距1 / 上边距1).
 
+#include "platform/typedvalues.h"
 #include "reports/logquery.h"
 #include "store/database.h"
 
@@ -15,8 +16,6 @@ class PrintSurface;
 
 inline constexpr int kLogRecordsPerPage = 14;
 
-// The leading number of a typed text ("15", " 12.5mm" → 12.5); 0 when it starts with none.
-double leadingNumber(const QString& typed);
 
 // Draws the whole book on the surface as one landscape job, shifted right by leftMm and down by topMm - 10,
 // and ends the job. Nothing is drawn for no records. False when the surface failed (its errorText() says

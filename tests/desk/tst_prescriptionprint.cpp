@@ -80,11 +80,11 @@ private slots:
 
     void marginsAreTheirLeadingNumber()
     {
-        QCOMPARE(marginMillimetres("20"), 20.0);
-        QCOMPARE(marginMillimetres(" 12.5mm"), 12.5);
-        QCOMPARE(marginMillimetres("-3"), -3.0);
-        QCOMPARE(marginMillimetres("左20"), 0.0);
-        QCOMPARE(marginMillimetres(""), 0.0);
+        QCOMPARE(leadingNumber("20"), 20.0);
+        QCOMPARE(leadingNumber(" 12.5mm"), 12.5);
+        QCOMPARE(leadingNumber("-3"), -3.0);
+        QCOMPARE(leadingNumber("左20"), 0.0);
+        QCOMPARE(leadingNumber(""), 0.0);
     }
 
     void thePaperPrintsAtItsScreenLayout()
