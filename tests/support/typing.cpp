@@ -7,11 +7,17 @@ namespace qv::test {
 
 void typeText(QWidget* widget, const QString& text)
 {
-    for (const QChar ch : text) {
-        if (ch.unicode() < 128 && ch.isPrint())
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.unicode() < 128 && ch.isPrint()) {
             QTest::keyClick(widget, ch.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            continue;
+        }
+        // A character outside the BMP (an emoji) is one key press carrying both halves of its surrogate pair;
+        // a widget ignores a lone half.
+        const qsizetype length = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text.mid(i, length), Qt::NoModifier);
+        i += length - 1;
     }
 }
 
