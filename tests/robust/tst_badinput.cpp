@@ -1,0 +1,501 @@
+// Bad input in every text field and search box of every window: apostrophes, "%", "_", SQL fragments,
+// backslashes, 10,000 characters, emoji, characters GBK cannot write, blanks only, impossible dates.
+// Nothing crashes, no SQL error reaches the user, searches match the typed text literally, a save either stores
+// exactly what the window shows or says clearly why it cannot, and nothing stored before is lost.
+
+#include "app/form9.h"
+#include "catalogs/form3.h"
+#include "catalogs/form4.h"
+#include "catalogs/form5.h"
+#include "catalogs/form6.h"
+#include "desk/archive.h"
+#include "desk/deskwidgets.h"
+#include "desk/form2.h"
+#include "desk/pickerqueries.h"
+#include "platform/typedvalues.h"
+#include "reports/form12.h"
+#include "reports/form7.h"
+#include "reports/logdates.h"
+#include "settings/form8.h"
+#include "settings/settingsreaders.h"
+#include "tests/robust/badinput.h"
+#include "tests/robust/storesnapshot.h"
+#include "tests/support/testenv.h"
+#include "tests/support/typing.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// A test world whose settings readers are the real settings window.
+struct World {
+    World()
+        : settings(env.services)
+    {
+        env.services.settings = &settings;
+    }
+    QStringList warnings() const
+    {
+        QStringList texts;
+        for (const auto& shown : env.messages.shown()) {
+            if (shown.icon == Messages::Icon::Warning)
+                texts << shown.text;
+        }
+        return texts;
+    }
+    TestEnv env;
+    SettingsWindow settings;
+};
+
+// Rows holding the bad text in every catalog a search box looks through, so a literal search must find them.
+const QString kPlantedDrugKey = QStringLiteral("29991231235959");
+
+void plantRowsHolding(TestEnv& env, const QString& text)
+{
+    const QString name = QStringLiteral("甲") + text + QStringLiteral("乙");
+    QVERIFY(env.db.run(QStringLiteral("insert into [商品] ([ID号], [名称], [查询], [分类], [用法]) values (?, ?, ?, '西药', '')"),
+                       {kPlantedDrugKey, name, name + QStringLiteral("jy")}).ok);
+    for (const QString table : {QStringLiteral("诊断"), QStringLiteral("动物种类")})
+        QVERIFY(env.db.run(QStringLiteral("insert into [%1] ([名称], [拼音], [序号]) values (?, 'jy', ?)").arg(table),
+                           {name, name + QStringLiteral("jy")}).ok);
+    PrescriptionRecord planted;
+    planted.key = QStringLiteral("20261208000000-PLANTED");
+    planted.fields[0] = name;
+    planted.fields[kDateField] = isoDate(env.clock.now().date());
+    QVERIFY(saveRecord(env.db, planted).ok);
+}
+
+QStringList itemTexts(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+std::unique_ptr<Form2> shownDesk(World& world)
+{
+    auto desk = std::make_unique<Form2>(world.env.services);
+    desk->show();
+    if (!QTest::qWaitForWindowActive(desk.get()))
+        qWarning("the desk did not become active");
+    return desk;
+}
+
+// The desk's header fields that take free text: all but the date.
+QList<int> deskTextFields()
+{
+    QList<int> fields;
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (i != kDateField)
+            fields << i;
+    }
+    return fields;
+}
+
+} // namespace
+
+class BadInputTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void deskStoresWhatItShows_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskStoresWhatItShows()
+    {
+        QFETCH(QString, text);
+        World world;
+        auto desk = shownDesk(world);
+        QVERIFY(desk->savePrescription()); // an earlier state of this prescription, which the save replaces
+        const QStringList before = storeSnapshot(world.env.db);
+        for (int i : deskTextFields())
+            enterText(desk->Text5[i], text);
+        enterText(desk->R1, text);
+        const PrescriptionRecord shown = desk->currentRecord();
+        QCOMPARE(shown.fields[0], text); // typing reached the window
+
+        QVERIFY(desk->savePrescription());
+        QCOMPARE(world.warnings(), QStringList());
+        const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
+        QCOMPARE(change.added.size(), 1);
+        QCOMPARE(change.removed.size(), 1);
+        const auto stored = loadRecord(world.env.db, desk->recordKey());
+        QVERIFY(stored);
+        for (int i : deskTextFields())
+            QCOMPARE(stored->fields[i], shown.fields[i]);
+        QCOMPARE(stored->body, shown.body);
+        QCOMPARE(stored->fields[kDateField], isoDate(world.env.clock.now().date()));
+
+        // Loaded again from its archive line, the window shows the same.
+        desk->newPrescription();
+        desk->showTodaysArchive();
+        QListWidgetItem* line = nullptr;
+        for (int i = 0; i < desk->List2->count(); ++i) {
+            if (desk->List2->item(i)->text().startsWith(shown.fields[0]))
+                line = desk->List2->item(i);
+        }
+        QVERIFY(line);
+        desk->loadArchiveLine(line);
+        QCOMPARE(desk->currentRecord().fields, stored->fields);
+        QCOMPARE(desk->bodyText(), shown.body);
+    }
+
+    void deskRefusesADateThatIsNone_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskRefusesADateThatIsNone()
+    {
+        QFETCH(QString, text);
+        World world;
+        auto desk = shownDesk(world);
+        desk->Text5[0]->setText(QStringLiteral("王先生"));
+        QVERIFY(desk->savePrescription());
+        const QStringList before = storeSnapshot(world.env.db);
+        desk->Text5[0]->setText(QStringLiteral("李女士"));
+        enterText(desk->Text5[kDateField], text);
+        const QString shownDate = desk->Text5[kDateField]->text();
+
+        QVERIFY(!desk->savePrescription());
+        QCOMPARE(world.warnings().size(), 1);
+        QVERIFY(world.warnings().first().startsWith(QStringLiteral("处方没有保存")));
+        QVERIFY(!holdsSqlError(world.warnings()));
+        QCOMPARE(storeSnapshot(world.env.db), before); // the earlier save is kept as it was
+        QCOMPARE(desk->Text5[kDateField]->text(), shownDate);
+        QCOMPARE(desk->Text5[0]->text(), QStringLiteral("李女士"));
+    }
+
+    void deskSearchesMatchLiterally_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskSearchesMatchLiterally()
+    {
+        QFETCH(QString, text);
+        World world;
+        TestEnv& env = world.env;
+        plantRowsHolding(env, text);
+        const QString planted = QStringLiteral("甲") + text + QStringLiteral("乙");
+        auto desk = shownDesk(world);
+
+        // The drug picker: every row that is no herb and holds the text, at most the row limit.
+        enterText(desk->Text1, text);
+        const int drugs = rowsContaining(env.db, "商品", "查询", text, "[分类] <> '中药'");
+        QCOMPARE(desk->List1->count(), qMin(drugs, kPickerRowLimit));
+        if (drugs <= kPickerRowLimit)
+            QVERIFY(itemTexts(desk->List1).contains(planted));
+
+        // The completion lists of the species field and of a diagnosis line match the text without outer blanks.
+        const QString trimmed = trimBlanks(text);
+        enterText(desk->Text5[kSpeciesField], text);
+        QCOMPARE(desk->List4->count(), rowsContaining(env.db, "动物种类", "序号", trimmed));
+        QVERIFY(itemTexts(desk->List4).contains(planted));
+        enterText(desk->Text5[kFirstDiagnosisField], text);
+        QCOMPARE(desk->List3->count(), rowsContaining(env.db, "诊断", "序号", trimmed));
+        QVERIFY(itemTexts(desk->List3).contains(planted));
+
+        // The archive's owner filter.
+        enterText(desk->Text2, text);
+        desk->Command7->click();
+        QCOMPARE(desk->List2->count(), rowsContaining(env.db, "档案", "0", text, "[6] between ? and ?",
+                                                      {desk->Text3->text(), desk->Text4->text()}));
+        QVERIFY(!itemTexts(desk->List2).filter(planted).isEmpty());
+        QCOMPARE(world.warnings(), QStringList());
+    }
+
+    void deskArchiveDatesThatAreNoneAreReported_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskArchiveDatesThatAreNoneAreReported()
+    {
+        QFETCH(QString, text);
+        World world;
+        auto desk = shownDesk(world);
+        for (QLineEdit* box : {desk->Text3, desk->Text4}) {
+            desk->showTodaysArchive();
+            world.env.messages.clear();
+            enterText(box, text);
+            desk->Command7->click();
+            QCOMPARE(world.warnings(), QStringList{archiveDateMessage()});
+            QCOMPARE(desk->List2->count(), 0);
+        }
+    }
+
+    void drugCatalogStoresWhatItShows_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void drugCatalogStoresWhatItShows()
+    {
+        QFETCH(QString, text);
+        World world;
+        Form3 form(world.env.services);
+        form.addEntry();
+        const QStringList before = storeSnapshot(world.env.db);
+        enterText(form.Text3, text);
+        enterText(form.Text4, text);
+        enterText(form.Text5, text);
+        enterText(form.text6->lineEdit(), text);
+        const QStringList shown{form.Text3->text(), form.Text4->text(), form.Text5->text(), form.text6->currentText()};
+        const QString key = form.currentKey();
+        form.saveRecord();
+
+        const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
+        QVERIFY(change.removed.isEmpty());
+        if (shown[0].trimmed().isEmpty()) {
+            QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+            QVERIFY(change.added.isEmpty());
+            QCOMPARE(form.Text4->text(), shown[1]); // the rest of the entry is kept
+            return;
+        }
+        QCOMPARE(world.warnings(), QStringList());
+        QCOMPARE(change.added.size(), 1);
+        const QList<Row> rows = world.env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), {key});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].text("名称"), shown[0]);
+        QCOMPARE(rows[0].text("用法"), shown[1]);
+        QCOMPARE(rows[0].text("拼音"), shown[2]);
+        QCOMPARE(rows[0].text("分类"), shown[3]);
+    }
+
+    void drugCatalogSearchMatchesLiterally_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void drugCatalogSearchMatchesLiterally()
+    {
+        QFETCH(QString, text);
+        World world;
+        plantRowsHolding(world.env, text);
+        Form3 form(world.env.services);
+        enterText(form.Text2, text);
+        const int expected = rowsContaining(world.env.db, "商品", "查询", text, "[分类] = '西药'");
+        QVERIFY(expected >= 1);
+        QCOMPARE(form.grid()->recordCount(), expected);
+        QCOMPARE(world.warnings(), QStringList());
+    }
+
+    void templatesStoreWhatTheyShow_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void templatesStoreWhatTheyShow()
+    {
+        QFETCH(QString, text);
+        World world;
+        Form4 form(world.env.services);
+        form.newTemplate();
+        const QStringList before = storeSnapshot(world.env.db);
+        enterText(form.Text1, text);
+        enterText(form.Text3, text);
+        enterText(form.text2, text);
+        const QString key = form.currentKey();
+        form.saveRecord();
+
+        const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
+        QVERIFY(change.removed.isEmpty());
+        if (text.trimmed().isEmpty()) {
+            QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+            QVERIFY(change.added.isEmpty());
+            QCOMPARE(form.text2->toPlainText(), text);
+            return;
+        }
+        QCOMPARE(world.warnings(), QStringList());
+        QCOMPARE(change.added.size(), 1);
+        const QList<Row> rows = world.env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), {key});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].text("名称"), form.Text1->text());
+        QCOMPARE(rows[0].text("拼音"), form.Text3->text());
+        QCOMPARE(rows[0].text("内容"), text);
+        QVERIFY(itemTexts(form.List1).contains(form.Text1->text()));
+    }
+
+    void nameCatalogsStoreWhatTheyShow_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows(QStringLiteral("diagnoses, "));
+        addBadTextRows(QStringLiteral("species, "));
+    }
+    void nameCatalogsStoreWhatTheyShow()
+    {
+        QFETCH(QString, text);
+        World world;
+        const bool diagnoses = QString::fromLatin1(QTest::currentDataTag()).startsWith("diagnoses");
+        std::unique_ptr<NameCatalogWindow> form;
+        if (diagnoses)
+            form = std::make_unique<Form5>(world.env.services);
+        else
+            form = std::make_unique<Form6>(world.env.services);
+        const QStringList before = storeSnapshot(world.env.db);
+        enterText(form->Text3, text);
+        enterText(form->Text5, text);
+        pressKey(form->Text3, Qt::Key_Return); // Enter saves
+
+        QCOMPARE(world.env.messages.texts(), QStringList());
+        const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
+        QVERIFY(change.removed.isEmpty());
+        QCOMPARE(change.added.size(), 1);
+        const QString table = diagnoses ? QStringLiteral("诊断") : QStringLiteral("动物种类");
+        const QList<Row> rows = world.env.rows(QStringLiteral("select * from [%1] where [序号] = ?").arg(table), {text + text});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].text("名称"), text);
+        QCOMPARE(rows[0].text("拼音"), text);
+        QVERIFY(itemTexts(form->List1).contains(text));
+    }
+
+    void diagnosisSearchMatchesLiterally_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void diagnosisSearchMatchesLiterally()
+    {
+        QFETCH(QString, text);
+        World world;
+        plantRowsHolding(world.env, text);
+        Form5 form(world.env.services);
+        enterText(form.Text1, text);
+        QCOMPARE(form.List1->count(), rowsContaining(world.env.db, "诊断", "序号", text));
+        QVERIFY(itemTexts(form.List1).contains(QStringLiteral("甲") + text + QStringLiteral("乙")));
+        QCOMPARE(world.env.messages.texts(), QStringList());
+    }
+
+    void settingsStoreWhatTheyShow_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void settingsStoreWhatTheyShow()
+    {
+        QFETCH(QString, text);
+        World world;
+        Form8* form = world.settings.window();
+        const QList<QLineEdit*> boxes{form->Text1, form->Text2, form->Text3, form->Text6, form->Text4, form->Text5};
+        QStringList shown;
+        for (QLineEdit* box : boxes) {
+            enterText(box, text);
+            shown << box->text();
+            QVERIFY(text.startsWith(box->text())); // at most cut at the column's width
+        }
+        const QStringList before = storeSnapshot(world.env.db);
+        form->saveSettings();
+        QCOMPARE(world.env.messages.texts(), QStringList());
+        const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
+        QCOMPARE(change.removed.size(), 1); // the one settings row, changed
+        QCOMPARE(change.added.size(), 1);
+
+        // Loaded afresh, the window shows what was saved; the desk reads the same.
+        QTRY_VERIFY(!world.settings.isLoaded());
+        Form8* again = world.settings.window();
+        const QList<QLineEdit*> reloaded{again->Text1, again->Text2, again->Text3, again->Text6, again->Text4, again->Text5};
+        for (int i = 0; i < reloaded.size(); ++i)
+            QCOMPARE(reloaded[i]->text(), shown[i]);
+        QCOMPARE(world.settings.practiceName(), shown[0]);
+    }
+
+    void passwordsWithOddCharactersStillLogIn_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void passwordsWithOddCharactersStillLogIn()
+    {
+        QFETCH(QString, text);
+        World world;
+        Form8* form = world.settings.window();
+        // A wrong old password of this kind changes nothing.
+        enterText(form->Text8, text);
+        enterText(form->Text12, QStringLiteral("new"));
+        form->changePassword();
+        QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("原密码不正确，无法修改密码！")});
+        QCOMPARE(world.env.rows("select [密码] from [设置]").value(0).text("密码"), QStringLiteral("947"));
+
+        world.env.messages.clear();
+        enterText(form->Text8, QStringLiteral("947"));
+        enterText(form->Text12, text);
+        const QString newPassword = form->Text12->text();
+        form->changePassword();
+        const QString stored = world.env.rows("select [密码] from [设置]").value(0).text("密码");
+        if (text.trimmed().isEmpty()) {
+            QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("请输入新密码！")});
+            QCOMPARE(stored, QStringLiteral("947"));
+            return;
+        }
+        QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
+        QCOMPARE(stored, newPassword);
+
+        // The next start holds the stored password: the login takes the same typing.
+        ScriptedMessages messages;
+        Form9 login(stored, messages);
+        login.show();
+        QSignalSpy accepts(&login, &QDialog::accepted);
+        enterText(login.Text1, newPassword);
+        QCOMPARE(login.Text1->text(), newPassword); // the login box holds every character the settings took
+        pressKey(login.Text1, Qt::Key_Return);
+        QCOMPARE(accepts.count(), 1);
+        QCOMPARE(messages.texts(), QStringList());
+    }
+
+    void loginRefusesBadInput_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void loginRefusesBadInput()
+    {
+        QFETCH(QString, text);
+        ScriptedMessages messages;
+        Form9 login(QStringLiteral("947"), messages);
+        login.show();
+        QSignalSpy accepts(&login, &QDialog::accepted);
+        enterText(login.Text1, text);
+        QVERIFY(login.Text1->text().size() <= 15);
+        pressKey(login.Text1, Qt::Key_Return);
+        QCOMPARE(accepts.count(), 0);
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("密码错误！")});
+    }
+
+    void logDatesThatAreNoneAreReported_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void logDatesThatAreNoneAreReported()
+    {
+        QFETCH(QString, text);
+        World world;
+        Form7 form(world.env.services);
+        const auto shownBefore = form.records().size();
+        const QString exportPath = world.env.dir.filePath(QStringLiteral("log.xls"));
+        world.env.fileDialogs.next = exportPath;
+        for (QLineEdit* box : {form.Text3, form.Text4}) {
+            const QString kept = box->text();
+            enterText(box, text);
+            world.env.messages.clear();
+            form.runQuery();
+            form.exportLog();
+            form.printLog();
+            QCOMPARE(world.warnings(), QStringList(3, dateFormatMessage()));
+            QCOMPARE(form.records().size(), shownBefore);
+            QVERIFY(!QFile::exists(exportPath));
+            box->setText(kept);
+        }
+    }
+
+    void logMarginsStoreWhatTheyShow_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void logMarginsStoreWhatTheyShow()
+    {
+        QFETCH(QString, text);
+        World world;
+        QString left, top;
+        {
+            Form7 form(world.env.services);
+            enterText(form.Text1, text);
+            enterText(form.Text5, text + QStringLiteral("mm"));
+            left = form.Text1->text();
+            top = form.Text5->text();
+            form.close();
+        }
+        QCOMPARE(world.env.messages.texts(), QStringList());
+        Form7 again(world.env.services);
+        QCOMPARE(again.Text1->text(), left);
+        QCOMPARE(again.Text5->text(), top);
+    }
+
+    void statisticsDatesThatAreNoneAreReported_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void statisticsDatesThatAreNoneAreReported()
+    {
+        QFETCH(QString, text);
+        World world;
+        Form12 form(world.env.services);
+        form.countToday();
+        const QString counted = form.Label4->text();
+        for (QLineEdit* box : {form.Text3, form.Text4}) {
+            const QString kept = box->text();
+            enterText(box, text);
+            world.env.messages.clear();
+            form.Command1->click();
+            QCOMPARE(world.warnings(), QStringList{dateFormatMessage()});
+            QCOMPARE(form.Label4->text(), counted); // the last result stays
+            box->setText(kept);
+        }
+    }
+};
+
+QTEST_MAIN(BadInputTest)
+#include "tst_badinput.moc"
