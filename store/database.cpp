@@ -118,6 +118,8 @@ bool Database::openWith(const QString& path, int flags, QString* error, const ch
     Result cipher = run(QStringLiteral("pragma cipher_version"));
     if (!cipher || cipher.rows.isEmpty())
         return fail(QStringLiteral("数据库引擎不支持加密"));
+    // Decrypted pages stay in memory (32 MB), so a list read again is not decrypted again.
+    run(QStringLiteral("pragma cache_size = -32000"));
     return true;
 }
 
@@ -128,7 +130,17 @@ bool Database::open(const QString& path, QString* error, const char* vfs)
             *error = QStringLiteral("文件不存在");
         return false;
     }
-    return openWith(path, SQLITE_OPEN_READWRITE, error, vfs);
+    if (!openWith(path, SQLITE_OPEN_READWRITE, error, vfs))
+        return false;
+    // An empty file reads as an empty database; it is not ours.
+    const Result tables = run(QStringLiteral("select count(*) from sqlite_master"));
+    if (!tables || tables.rows.isEmpty() || tables.rows.first().values().first().toInt() == 0) {
+        if (error)
+            *error = QStringLiteral("文件中没有任何数据表，不是本程序的数据库");
+        close();
+        return false;
+    }
+    return true;
 }
 
 bool Database::create(const QString& path, QString* error)

@@ -65,10 +65,21 @@ int xFileControl(sqlite3_file* f, int op, void* arg) { return shim(f)->real->pMe
 int xSectorSize(sqlite3_file* f) { return shim(f)->real->pMethods->xSectorSize(shim(f)->real); }
 int xDeviceCharacteristics(sqlite3_file* f) { return shim(f)->real->pMethods->xDeviceCharacteristics(shim(f)->real); }
 
-// Version 1 methods only: no shared memory (no WAL) and no memory mapping through the shim.
-const sqlite3_io_methods kMethods = {1, xClose, xRead, xWrite, xTruncate, xSync, xFileSize, xLock, xUnlock,
+// Shared memory (the write-ahead log's index) passes straight through; memory mapping is not offered.
+int xShmMap(sqlite3_file* f, int page, int size, int extend, void volatile** out)
+{
+    return shim(f)->real->pMethods->xShmMap(shim(f)->real, page, size, extend, out);
+}
+int xShmLock(sqlite3_file* f, int offset, int n, int flags)
+{
+    return shim(f)->real->pMethods->xShmLock(shim(f)->real, offset, n, flags);
+}
+void xShmBarrier(sqlite3_file* f) { shim(f)->real->pMethods->xShmBarrier(shim(f)->real); }
+int xShmUnmap(sqlite3_file* f, int deleteFlag) { return shim(f)->real->pMethods->xShmUnmap(shim(f)->real, deleteFlag); }
+
+const sqlite3_io_methods kMethods = {2, xClose, xRead, xWrite, xTruncate, xSync, xFileSize, xLock, xUnlock,
                                      xCheckReservedLock, xFileControl, xSectorSize, xDeviceCharacteristics,
-                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                     xShmMap, xShmLock, xShmBarrier, xShmUnmap, nullptr, nullptr};
 
 int xOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags)
 {
