@@ -4,6 +4,7 @@
 #include "desk/catalogindex.h"
 #include "desk/deskwidgets.h"
 #include "desk/paperlayout.h"
+#include "platform/controls.h"
 #include "platform/units.h"
 
 #include <QFrame>
@@ -27,30 +28,6 @@ QFont deskFont(const QString& family, double points, bool bold = false)
     f.setPointSizeF(points);
     f.setBold(bold);
     return f;
-}
-
-QString arrayName(const char* name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
-template <typename W>
-W* make(QWidget* parent, const QString& name, double left, double top, double width, double height)
-{
-    auto* w = new W(parent);
-    w->setObjectName(name);
-    w->setGeometry(twipsRect(left, top, width, height));
-    return w;
-}
-
-// A label that sizes itself to its text, as the design's captions do.
-QLabel* caption(QWidget* parent, const QString& name, const QString& text, double left, double top)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(twips(left), twips(top));
-    label->adjustSize();
-    return label;
 }
 
 void setColours(QWidget* w, const QColor& text, const QColor& base = QColor())
@@ -149,19 +126,19 @@ Form2::~Form2() = default;
 
 void Form2::buildToolbar()
 {
-    Frame1 = make<QFrame>(this, QStringLiteral("Frame1"), 60, 0, 14505, 795);
+    Frame1 = placed<QFrame>(this, QStringLiteral("Frame1"), 60, 0, 14505, 795);
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     for (const ToolbarButton& b : kToolbar) {
         const int i = b.index;
         const bool wide = i == 5 || i == 6 || i == 8;
         const QString text = QString::fromUtf16(b.caption);
-        Picture4[i] = make<QFrame>(Frame1, arrayName("Picture4", i), b.left, 180, wide ? 1455 : 1095, 555);
+        Picture4[i] = placed<QFrame>(Frame1, arrayName("Picture4", i), b.left, 180, wide ? 1455 : 1095, 555);
         Picture4[i]->setAutoFillBackground(true);
         Picture4[i]->setBackgroundRole(QPalette::Button);
-        Image7[i] = make<QLabel>(Picture4[i], arrayName("Image7", i), 60, 60, 450, 450);
+        Image7[i] = placed<QLabel>(Picture4[i], arrayName("Image7", i), 60, 60, 450, 450);
         Image7[i]->setPixmap(toolbarIcon(text, b.colour, twips(450)));
         Label15[i] = caption(Picture4[i], arrayName("Label15", i), text, 600, 180);
-        Label18[i] = make<ClickLabel>(Picture4[i], arrayName("Label18", i), 0, 0, wide ? 1455 : 1095, 555);
+        Label18[i] = placed<ClickLabel>(Picture4[i], arrayName("Label18", i), 0, 0, wide ? 1455 : 1095, 555);
         Label18[i]->setCursor(Qt::PointingHandCursor);
         // The button looks pressed while a mouse button is held on it; the release runs its action, also
         // when the mouse was dragged off (the release goes to the button where the press began).
@@ -178,17 +155,17 @@ void Form2::buildPicker()
 {
     Label8[1] = caption(this, arrayName("Label8", 1), QStringLiteral("中文或拼音查询"), 60, 1650);
     setColours(Label8[1], Qt::red);
-    Text1 = make<QLineEdit>(this, QStringLiteral("Text1"), 1380, 1590, 2295, 315);
+    Text1 = placed<QLineEdit>(this, QStringLiteral("Text1"), 1380, 1590, 2295, 315);
     Text1->setFont(deskFont(kSong, 12));
     setColours(Text1, Qt::red, QColor(0xff, 0xff, 0xc0));
     for (const CategoryButton& b : kCategoryButtons) {
-        auto* button = make<QPushButton>(this, arrayName("Command1", b.index), b.left, b.top, b.width, 300);
+        auto* button = placed<QPushButton>(this, arrayName("Command1", b.index), b.left, b.top, b.width, 300);
         button->setText(drugCategoryCaption(b.index));
         button->setFont(deskFont(kSong, 9));
         Command1[b.index] = button;
         connect(button, &QPushButton::clicked, this, [this, i = b.index] { switchCategory(i); });
     }
-    List1 = make<QListWidget>(this, QStringLiteral("List1"), 60, 1980, 3615, 2940);
+    List1 = placed<QListWidget>(this, QStringLiteral("List1"), 60, 1980, 3615, 2940);
 
     connect(Text1, &QLineEdit::textChanged, this, &Form2::runSearch);
     connect(List1, &QListWidget::itemDoubleClicked, this, &Form2::addChosenRow);
@@ -200,29 +177,29 @@ void Form2::buildPicker()
 void Form2::buildArchivePanel()
 {
     Label8[2] = caption(this, arrayName("Label8", 2), QStringLiteral("动物主人"), 60, 5100);
-    Text2 = make<QLineEdit>(this, QStringLiteral("Text2"), 900, 5040, 1695, 315);
-    Command7 = make<QPushButton>(this, QStringLiteral("Command7"), 2700, 5040, 930, 345);
+    Text2 = placed<QLineEdit>(this, QStringLiteral("Text2"), 900, 5040, 1695, 315);
+    Command7 = placed<QPushButton>(this, QStringLiteral("Command7"), 2700, 5040, 930, 345);
     Command7->setText(QStringLiteral("查   询"));
     Label8[0] = caption(this, arrayName("Label8", 0), QStringLiteral("日    期"), 60, 5520);
-    Text3 = make<QLineEdit>(this, QStringLiteral("Text3"), 900, 5460, 1695, 315);
-    Command2 = make<QPushButton>(this, QStringLiteral("Command2"), 2700, 5460, 930, 345);
+    Text3 = placed<QLineEdit>(this, QStringLiteral("Text3"), 900, 5460, 1695, 315);
+    Command2 = placed<QPushButton>(this, QStringLiteral("Command2"), 2700, 5460, 930, 345);
     Command2->setText(QStringLiteral("今   日"));
     Label1 = caption(this, QStringLiteral("Label1"), QStringLiteral("至"), 600, 5940);
-    Text4 = make<QLineEdit>(this, QStringLiteral("Text4"), 900, 5880, 1695, 315);
-    Command5 = make<QPushButton>(this, QStringLiteral("Command5"), 2700, 5880, 450, 310);
+    Text4 = placed<QLineEdit>(this, QStringLiteral("Text4"), 900, 5880, 1695, 315);
+    Command5 = placed<QPushButton>(this, QStringLiteral("Command5"), 2700, 5880, 450, 310);
     Command5->setText(QStringLiteral("<<"));
-    Command6 = make<QPushButton>(this, QStringLiteral("Command6"), 3180, 5880, 450, 310);
+    Command6 = placed<QPushButton>(this, QStringLiteral("Command6"), 3180, 5880, 450, 310);
     Command6->setText(QStringLiteral(">>"));
-    List2 = make<QListWidget>(this, QStringLiteral("List2"), 60, 6300, 3615, 2220);
+    List2 = placed<QListWidget>(this, QStringLiteral("List2"), 60, 6300, 3615, 2220);
 
     // The pop-up panel of the archive list: a small menu-like panel, hidden until a right click.
-    Picture6 = make<QFrame>(this, QStringLiteral("Picture6"), 1380, 6960, 1065, 840);
+    Picture6 = placed<QFrame>(this, QStringLiteral("Picture6"), 1380, 6960, 1065, 840);
     Picture6->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Picture6->setAutoFillBackground(true);
     setColours(Picture6, Qt::black, Qt::white);
-    Label9[0] = make<ClickLabel>(Picture6, arrayName("Label9", 0), 30, 120, 975, 225);
+    Label9[0] = placed<ClickLabel>(Picture6, arrayName("Label9", 0), 30, 120, 975, 225);
     Label9[0]->setText(QStringLiteral("删除(D)"));
-    Label9[1] = make<ClickLabel>(Picture6, arrayName("Label9", 1), 60, 480, 915, 225);
+    Label9[1] = placed<ClickLabel>(Picture6, arrayName("Label9", 1), 60, 480, 915, 225);
     Label9[1]->setText(QStringLiteral("取消(E)"));
     Picture6->hide();
 
@@ -231,7 +208,7 @@ void Form2::buildArchivePanel()
 
 void Form2::buildPaper()
 {
-    Picture2 = make<QWidget>(this, QStringLiteral("Picture2"), 3720, 840, 10830, 7257);
+    Picture2 = placed<QWidget>(this, QStringLiteral("Picture2"), 3720, 840, 10830, 7257);
     Picture2->setAutoFillBackground(true);
     setColours(Picture2, Qt::black, Qt::white);
     Picture2->installEventFilter(this);
@@ -251,7 +228,7 @@ void Form2::buildPaper()
     Line4->setObjectName(QStringLiteral("Line4"));
     Line5->setObjectName(QStringLiteral("Line5"));
 
-    Label2[0] = make<QLabel>(Picture2, arrayName("Label2", 0), 0, 300, 4200, 405);
+    Label2[0] = placed<QLabel>(Picture2, arrayName("Label2", 0), 0, 300, 4200, 405);
     Label2[0]->setFont(deskFont(kHei, 20.25));
     Label2[1] = caption(Picture2, arrayName("Label2", 1), QStringLiteral("诊断："), 240, 2340);
     Label2[1]->setFont(deskFont(kSong, 12, true));
@@ -259,20 +236,20 @@ void Form2::buildPaper()
     Label2[2] = caption(Picture2, arrayName("Label2", 2), QStringLiteral("Rp："), 3180, 2280);
     Label2[2]->setFont(deskFont(kSong, 15.75, true));
     Label2[2]->adjustSize();
-    Label4 = make<QLabel>(Picture2, QStringLiteral("Label4"), 7860, 300, 2415, 315);
+    Label4 = placed<QLabel>(Picture2, QStringLiteral("Label4"), 7860, 300, 2415, 315);
     Label4->hide();
 
     for (int i = 0; i < kFieldCount; ++i)
         buildFieldBox(i);
 
-    R1 = make<QPlainTextEdit>(Picture2, QStringLiteral("R1"), 4560, 2580, 5775, 3975);
+    R1 = placed<QPlainTextEdit>(Picture2, QStringLiteral("R1"), 4560, 2580, 5775, 3975);
     R1->setFrameShape(QFrame::NoFrame);
     R1->setFont(deskFont(kSong, 12));
     R1->setTabChangesFocus(true);
     R1->viewport()->installEventFilter(this);
 
-    List3 = make<QListWidget>(Picture2, QStringLiteral("List3"), 900, 3960, 2055, 1290);
-    List4 = make<QListWidget>(Picture2, QStringLiteral("List4"), 1260, 1680, 1455, 1290);
+    List3 = placed<QListWidget>(Picture2, QStringLiteral("List3"), 900, 3960, 2055, 1290);
+    List4 = placed<QListWidget>(Picture2, QStringLiteral("List4"), 1260, 1680, 1455, 1290);
     for (QListWidget* list : {List3, List4}) {
         setColours(list, Qt::blue, Qt::white);
         list->hide();
@@ -285,7 +262,7 @@ void Form2::buildPaper()
 void Form2::buildFieldBox(int i)
 {
     const FieldBox& spec = fieldBoxes()[i];
-    Picture1[i] = make<QWidget>(Picture2, arrayName("Picture1", i), spec.box.left(), spec.box.top(),
+    Picture1[i] = placed<QWidget>(Picture2, arrayName("Picture1", i), spec.box.left(), spec.box.top(),
                                 spec.box.width(), spec.box.height());
     Picture1[i]->setAutoFillBackground(true);
     Label3[i] = caption(Picture1[i], arrayName("Label3", i), spec.caption, 0, kCaptionTop);
@@ -304,9 +281,9 @@ void Form2::buildFieldBox(int i)
 
 void Form2::buildQuickInsertBar()
 {
-    Picture3 = make<QFrame>(this, QStringLiteral("Picture3"), 3720, 8130, 10815, 375);
+    Picture3 = placed<QFrame>(this, QStringLiteral("Picture3"), 3720, 8130, 10815, 375);
     for (const QuickInsertLabel& q : kQuickInsert) {
-        auto* label = make<ClickLabel>(Picture3, arrayName("Label5", q.index), q.left, q.top, q.width, 180);
+        auto* label = placed<ClickLabel>(Picture3, arrayName("Label5", q.index), q.left, q.top, q.width, 180);
         label->setText(QString::fromUtf16(q.caption));
         // Never narrower or lower than its text in the font at hand, so "mg" does not show as "m".
         label->resize(label->size().expandedTo(label->sizeHint()));
