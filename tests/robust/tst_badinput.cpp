@@ -17,9 +17,9 @@
 #include "reports/form7.h"
 #include "reports/logdates.h"
 #include "settings/form8.h"
-#include "settings/settingsreaders.h"
 #include "tests/robust/badinput.h"
 #include "tests/robust/storesnapshot.h"
+#include "tests/robust/world.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
 
@@ -39,26 +39,6 @@ using namespace qv;
 using namespace qv::test;
 
 namespace {
-
-// A test world whose settings readers are the real settings window.
-struct World {
-    World()
-        : settings(env.services)
-    {
-        env.services.settings = &settings;
-    }
-    QStringList warnings() const
-    {
-        QStringList texts;
-        for (const auto& shown : env.messages.shown()) {
-            if (shown.icon == Messages::Icon::Warning)
-                texts << shown.text;
-        }
-        return texts;
-    }
-    TestEnv env;
-    SettingsWindow settings;
-};
 
 // Rows holding the bad text in every catalog a search box looks through, so a literal search must find them.
 const QString kPlantedDrugKey = QStringLiteral("29991231235959");

@@ -10,8 +10,8 @@
 #include "desk/form2.h"
 #include "reports/form7.h"
 #include "settings/form8.h"
-#include "settings/settingsreaders.h"
 #include "tests/robust/storesnapshot.h"
+#include "tests/robust/world.h"
 #include "tests/support/failingvfs.h"
 #include "tests/support/testenv.h"
 
@@ -28,17 +28,6 @@ using namespace qv;
 using namespace qv::test;
 
 namespace {
-
-// A test world whose settings readers are the real settings window.
-struct World {
-    World()
-        : settings(env.services)
-    {
-        env.services.settings = &settings;
-    }
-    TestEnv env;
-    SettingsWindow settings;
-};
 
 struct WriteAction {
     // Opens the window and brings it to the moment before the write, on a healthy disk.
@@ -224,6 +213,7 @@ Outcome runAction(const WriteAction& action, int writes)
     failWritesAfter(-1);
     for (const auto& shown : env.messages.shown()) {
         out.messages << shown.text;
+        // A warning that is a question (delete?) asks; only a warning notice reports.
         out.warned = out.warned || (shown.kind == QStringLiteral("inform") && shown.icon == Messages::Icon::Warning);
     }
     if (out.warned && action.inputKept)
