@@ -1,5 +1,6 @@
 // Saving a prescription with a long body, and the archive query over a large archive.
 
+#include "bench/figures.h"
 #include "desk/archive.h"
 #include "desk/form2.h"
 #include "desk/prescriptionrecord.h"
@@ -9,22 +10,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 using namespace qv;
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 template <typename F>
 double millis(F&& f)
@@ -87,12 +80,20 @@ int main(int argc, char** argv)
     for (int i = 0; i < 41; ++i) {
         PrescriptionRecord r = prescription(QStringLiteral("2026120809%1-BENCH").arg(i, 4, 10, QLatin1Char('0')),
                                             QStringLiteral("2026-12-09"), 200);
-        inserts.push_back(millis([&] { saveRecord(db, r); }));
+        Result saved;
+        inserts.push_back(millis([&] { saved = saveRecord(db, r); }));
         r.fields[0] = QStringLiteral("青禾养殖场二场");
-        updates.push_back(millis([&] { saveRecord(db, r); }));
+        if (saved)
+            updates.push_back(millis([&] { saved = saveRecord(db, r); }));
+        if (!saved) {
+            std::fprintf(stderr, "save: %s\n", qPrintable(saved.error));
+            return 1;
+        }
     }
-    std::printf("save with a 200-line body, new row:      median %.2f ms (target < 10 ms)\n", median(inserts));
-    std::printf("save with a 200-line body, changed row:  median %.2f ms (target < 10 ms)\n", median(updates));
+    bench::printFigure(QStringLiteral("save with a 200-line body, new row"), QStringLiteral("< 10 ms"),
+                       bench::median(inserts), QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("save with a 200-line body, changed row"), QStringLiteral("< 10 ms"),
+                       bench::median(updates), QStringLiteral("ms"));
 
     // 5,000 stored prescriptions over the month before, written in one go.
     const Result filled = db.transaction([&] {
@@ -118,7 +119,8 @@ int main(int argc, char** argv)
         queries.push_back(millis([&] {
             lines = int(queryArchive(db, QString(), QStringLiteral("2026-11-09"), QStringLiteral("2026-12-08")).lines.size());
         }));
-    std::printf("archive query returning %d lines:       median %.2f ms (target < 50 ms)\n", lines, median(queries));
+    bench::printFigure(QStringLiteral("archive query returning %1 lines").arg(lines), QStringLiteral("< 50 ms"),
+                       bench::median(queries), QStringLiteral("ms"));
 
     // The same through the desk: the query and the list filled with its lines.
     BenchClock clock;
@@ -133,8 +135,8 @@ int main(int argc, char** argv)
     std::vector<double> listed;
     for (int i = 0; i < 11; ++i)
         listed.push_back(millis([&] { desk.runArchiveQuery(); }));
-    std::printf("desk \"查   询\" listing %d lines:            median %.2f ms (target < 50 ms)\n", desk.List2->count(),
-                median(listed));
+    bench::printFigure(QStringLiteral("desk \"查   询\" listing %1 lines").arg(desk.List2->count()),
+                       QStringLiteral("< 50 ms"), bench::median(listed), QStringLiteral("ms"));
 
     // The desk's Save: the store write and the refreshed list of one day's prescriptions.
     desk.Text3->setText(QStringLiteral("2026-12-08"));
@@ -142,13 +144,11 @@ int main(int argc, char** argv)
     std::vector<double> saves;
     for (int i = 0; i < 21; ++i)
         saves.push_back(millis([&] { desk.savePrescription(); }));
-    std::printf("desk Save, 200-line body, %d lines listed: median %.2f ms (target < 10 ms)\n", desk.List2->count(),
-                median(saves));
-    if (messages.shown > 0)
-        std::printf("(%d messages were shown: the figures are not valid)\n", messages.shown);
-    // The figures depend on what else the machine is doing.
-    QFile load(QStringLiteral("/proc/loadavg"));
-    if (load.open(QIODevice::ReadOnly))
-        std::printf("load average while measuring: %s", load.readLine().constData());
+    if (messages.shown > 0) {
+        std::fprintf(stderr, "%d messages were shown: the figures are not valid\n", messages.shown);
+        return 1;
+    }
+    bench::printFigure(QStringLiteral("desk Save, 200-line body, %1 lines listed").arg(desk.List2->count()),
+                       QStringLiteral("< 10 ms"), bench::median(saves), QStringLiteral("ms"));
     return 0;
 }

@@ -1,0 +1,44 @@
+// The one line format every benchmark prints its figures in, so that bench/run_all can gather them into a table:
+//     FIGURE<TAB>what was measured<TAB>target<TAB>measured<TAB>against the baseline
+// The target reads "< 15 ms" or "> 20 M chars/s" (empty where there is none), the measured value "12.3 ms" in the
+// target's unit, so that run_all can say whether the target is met. Fields hold no tabs.
+#pragma once
+
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace qv::bench {
+
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A value with as many decimals as its size deserves: 0.0123, 4.56, 45.6, 456.
+inline QString number(double value)
+{
+    const double size = value < 0 ? -value : value;
+    return QString::number(value, 'f', size < 1 ? 4 : size < 10 ? 2 : size < 100 ? 1 : 0);
+}
+
+inline void printFigure(const QString& what, const QString& target, double value, const QString& unit,
+                        const QString& baseline = {})
+{
+    std::printf("FIGURE\t%s\t%s\t%s %s\t%s\n", qPrintable(what), qPrintable(target), qPrintable(number(value)),
+                qPrintable(unit), qPrintable(baseline));
+    std::fflush(stdout);
+}
+
+// The baseline column for a time set against the bare-SQLite time of the same work: "0.42 ms bare SQLite, 3.1×".
+inline QString againstBareSqlite(double ms, double bareMs)
+{
+    return QStringLiteral("%1 ms bare SQLite, %2×").arg(number(bareMs), number(bareMs > 0 ? ms / bareMs : 0));
+}
+
+} // namespace qv::bench
