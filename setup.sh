@@ -2,7 +2,8 @@
 # Installs every Debian package needed to build, run and test Quorvela. Safe to run again.
 set -euo pipefail
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev sqlcipher libgsf-1-dev
-  libicu-dev unicode-data fonts-noto-cjk poppler-utils python3-xlrd xvfb xauth xdotool imagemagick)
+  libicu-dev unicode-data fonts-noto-cjk poppler-utils python3-xlrd xvfb xauth xdotool imagemagick
+  clang libclang-rt-14-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
