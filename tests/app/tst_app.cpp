@@ -71,8 +71,8 @@ private slots:
         QCOMPARE(context.databasePath, c.filePath("Quorvela数据库/数据库.dat"));
         QCOMPARE(context.heldPassword, QStringLiteral("947"));
         QCOMPARE(context.installationTag.size(), 15);
-        QCOMPARE(QDir(context.dataFolder).entryList(QDir::Files), QStringList{"数据库.dat"}); // no temp left
         db.close();
+        QCOMPARE(QDir(context.dataFolder).entryList(QDir::Files), QStringList{"数据库.dat"}); // no temp left
         const QByteArray before = fileHash(context.databasePath);
 
         AppContext again;
@@ -283,6 +283,7 @@ private slots:
         QString error;
         QVERIFY2(copy.open(backup, &error), qPrintable(error));
         QCOMPARE(copy.run("select * from [档案] where [序号] in ('first', 'second')").rows.size(), 2);
+        copy.close();
         QCOMPARE(QDir(c.filePath("Quorvela数据库备份/5日")).entryList(QDir::Files).size(), 1);
         QCOMPARE(backupFolderName(QDate(2026, 1, 31)), QStringLiteral("31日"));
     }

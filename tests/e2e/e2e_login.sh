@@ -40,4 +40,7 @@ for f in "$db" "$backup"; do
     n=$(printf "PRAGMA key = 'kq7315';\nselect count(*) from [设置];\n" | sqlcipher "$f" 2>&1 | tail -1)
     [ "$n" = "1" ] || { echo "FAIL: $f does not open with the key ($n)"; exit 1; }
 done
+# A clean exit leaves the database as one file: the write-ahead log is folded back in.
+left=$(ls -A "$work/Quorvela数据库")
+[ "$left" = "数据库.dat" ] || { echo "FAIL: the data folder holds more than the database: $left"; exit 1; }
 echo "PASS: database and backup open with the key"
