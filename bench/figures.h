@@ -20,11 +20,11 @@ inline double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// A value with as many decimals as its size deserves: 0.0123, 4.56, 45.6, 456.
+// A value with as many decimals as its size deserves: 0.0123, 0.456, 4.56, 45.6, 456.
 inline QString number(double value)
 {
     const double size = value < 0 ? -value : value;
-    return QString::number(value, 'f', size < 1 ? 4 : size < 10 ? 2 : size < 100 ? 1 : 0);
+    return QString::number(value, 'f', size < 0.1 ? 4 : size < 1 ? 3 : size < 10 ? 2 : size < 100 ? 1 : 0);
 }
 
 inline void printFigure(const QString& what, const QString& target, double value, const QString& unit,
@@ -35,10 +35,16 @@ inline void printFigure(const QString& what, const QString& target, double value
     std::fflush(stdout);
 }
 
-// The baseline column for a time set against the bare-SQLite time of the same work: "0.42 ms bare SQLite, 3.1×".
+// The baseline column for a time set against the bare-SQLite time of the same work:
+// "12.1× faster than bare SQLite (83.5 ms)" or "1.50× slower than bare SQLite (0.420 ms)".
 inline QString againstBareSqlite(double ms, double bareMs)
 {
-    return QStringLiteral("%1 ms bare SQLite, %2×").arg(number(bareMs), number(bareMs > 0 ? ms / bareMs : 0));
+    if (ms <= 0 || bareMs <= 0)
+        return QStringLiteral("bare SQLite %1 ms").arg(number(bareMs));
+    const bool faster = ms <= bareMs;
+    return QStringLiteral("%1× %2 than bare SQLite (%3 ms)")
+        .arg(number(faster ? bareMs / ms : ms / bareMs), faster ? QStringLiteral("faster") : QStringLiteral("slower"),
+             number(bareMs));
 }
 
 } // namespace qv::bench
