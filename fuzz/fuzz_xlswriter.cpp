@@ -31,7 +31,14 @@ QString consumeText(FuzzedDataProvider& in)
     const std::string bytes = in.ConsumeRandomLengthString(64);
     QString piece = fuzz::textFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     // Long texts cheaply: a piece repeated, up to beyond the 32767 characters a cell can hold.
-    return piece.repeated(in.ConsumeBool() ? 1 : in.ConsumeIntegralInRange(1, 1200));
+    switch (in.ConsumeIntegralInRange(0, 7)) {
+    case 0:
+        return piece.repeated(in.ConsumeIntegralInRange(1, 300)); // beyond one record of the string table
+    case 1:
+        return piece.repeated(in.ConsumeIntegralInRange(1, 2000)); // often beyond what a cell holds
+    default:
+        return piece;
+    }
 }
 
 Workbook fuzzedWorkbook(FuzzedDataProvider& in)
