@@ -122,7 +122,13 @@ Form2::Form2(Services& services, QWidget* parent)
     load();
 }
 
-Form2::~Form2() = default;
+Form2::~Form2()
+{
+    // The fields are destroyed after this class's part of the window and still signal on the way out (a field
+    // that loses focus says so); no handler of this half-destroyed window may run then.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
 
 void Form2::buildToolbar()
 {
