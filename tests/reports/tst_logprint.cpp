@@ -116,11 +116,13 @@ private slots:
         // Fourteen records on page 1, the fifteenth alone at the top of page 2.
         QCOMPARE(onPage(rec.texts(), 1).size(), 11 + 14 * 8);
         QCOMPARE(onPage(rec.texts(), 2).size(), 11 + 8);
-        const PrintedItem* fifteenth = textItem(rec.texts(), "OWNER15");
+        // The items found point into this list, so it must outlive them.
+        const auto texts = rec.texts();
+        const PrintedItem* fifteenth = textItem(texts, "OWNER15");
         QCOMPARE(fifteenth->page, 2);
         QVERIFY(near(fifteenth->at, onPaper(2, 28, 0, 10)));
-        QCOMPARE(textItem(rec.texts(), "OWNER14")->page, 1);
-        QVERIFY(near(textItem(rec.texts(), "OWNER14")->at, onPaper(2, 158, 0, 10)));
+        QCOMPARE(textItem(texts, "OWNER14")->page, 1);
+        QVERIFY(near(textItem(texts, "OWNER14")->at, onPaper(2, 158, 0, 10)));
     }
 
     void recordValuesStandInTheirBands()
