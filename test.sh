@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs the whole test suite headless.
+# Installs what is missing, builds and runs the whole test suite headless; then the same suite and the fuzz
+# targets once more under AddressSanitizer and UndefinedBehaviorSanitizer (./test-sanitizers.sh, ./build-asan).
+# Arguments go to ctest in both builds.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
 ./build.sh
 export QT_QPA_PLATFORM=offscreen
-cd build
-ctest --output-on-failure -j"$(nproc)" "$@"
+(cd build && ctest --output-on-failure -j"$(nproc)" "$@")
+./test-sanitizers.sh "$@"
