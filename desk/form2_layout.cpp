@@ -267,11 +267,11 @@ void Form2::buildPaper()
 
 void Form2::buildFieldBox(int i)
 {
-    const FieldBox& spec = fieldBoxes()[i];
-    Picture1[i] = placed<QWidget>(Picture2, arrayName("Picture1", i), spec.box.left(), spec.box.top(),
-                                spec.box.width(), spec.box.height());
+    const FieldBox& field = fieldBoxes()[i];
+    Picture1[i] = placed<QWidget>(Picture2, arrayName("Picture1", i), field.box.left(), field.box.top(),
+                                field.box.width(), field.box.height());
     Picture1[i]->setAutoFillBackground(true);
-    Label3[i] = caption(Picture1[i], arrayName("Label3", i), spec.caption, 0, kCaptionTop);
+    Label3[i] = caption(Picture1[i], arrayName("Label3", i), field.caption, 0, kCaptionTop);
     Label3[i]->setFont(deskFont(kSong, 12, true));
     Text5[i] = new FieldEdit(Picture1[i]);
     Text5[i]->setObjectName(arrayName("Text5", i));
