@@ -4,11 +4,10 @@
 
 #include <QString>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 namespace qv::fuzz {
 
