@@ -1,6 +1,7 @@
 #include "app/form10.h"
 #include "app/appicon.h"
 #include "app/webpages.h"
+#include "platform/controls.h"
 #include "platform/services.h"
 #include "platform/units.h"
 
@@ -15,10 +16,7 @@ namespace {
 QLabel* label(QWidget* parent, const QString& name, const QString& text, double left, double top, double width,
               double height = 255)
 {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(twipsRect(left, top, width, height));
-    return l;
+    return placed(new QLabel(text, parent), name, twipsRect(left, top, width, height));
 }
 
 } // namespace
