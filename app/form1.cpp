@@ -14,8 +14,8 @@
 namespace qv {
 
 namespace {
-const double kMinWidthTwips = 15390;
-const double kMinHeightTwips = 10290;
+    const double kMinWidthTwips = 15390;
+    const double kMinHeightTwips = 10290;
 }
 
 Form1::Form1(Services& services, WindowFactories factories, QWidget* parent)
@@ -57,21 +57,18 @@ void Form1::buildMenu()
     addEntry(nullptr, QStringLiteral("业务统计(T)"), bool(f.statistics), [this] { openStatistics(); });
     addEntry(nullptr, QStringLiteral("日志报表(B)"), bool(f.log), [this] { openLog(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(H)"));
-    addEntry(help, QStringLiteral("操作帮助"), true, [this] { openWebPage(WebPage::OperatingHelp, *m_services.urls); });
-    addEntry(help, QStringLiteral("视频教程"), true, [this] { openWebPage(WebPage::VideoTutorials, *m_services.urls); });
-    addEntry(help, QStringLiteral("访问作者主页"), true, [this] { openWebPage(WebPage::HomePage, *m_services.urls); });
+    addEntry(help, QStringLiteral("操作帮助"), true,
+        [this] { openWebPage(WebPage::OperatingHelp, *m_services.urls); });
+    addEntry(help, QStringLiteral("视频教程"), true,
+        [this] { openWebPage(WebPage::VideoTutorials, *m_services.urls); });
+    addEntry(help, QStringLiteral("访问作者主页"), true,
+        [this] { openWebPage(WebPage::HomePage, *m_services.urls); });
     addEntry(help, QStringLiteral("版本信息"), true, [this] { openAbout(); });
 }
 
-QAction* Form1::menuAction(const QString& text) const
-{
-    return findChild<QAction*>(text);
-}
+QAction* Form1::menuAction(const QString& text) const { return findChild<QAction*>(text); }
 
-QWidget* Form1::childWindow(const QString& kind) const
-{
-    return m_children.value(kind);
-}
+QWidget* Form1::childWindow(const QString& kind) const { return m_children.value(kind); }
 
 QWidget* Form1::open(const QString& kind, const std::function<QWidget*()>& factory)
 {
@@ -108,10 +105,7 @@ void Form1::openDiagnoses() { open(QStringLiteral("diagnoses"), m_factories.diag
 void Form1::openStatistics() { open(QStringLiteral("statistics"), m_factories.statistics); }
 void Form1::openLog() { open(QStringLiteral("log"), m_factories.log); }
 
-void Form1::openDesk()
-{
-    open(QStringLiteral("desk"), m_factories.desk);
-}
+void Form1::openDesk() { open(QStringLiteral("desk"), m_factories.desk); }
 
 void Form1::openTemplates(const QString& category, const QString& body, bool preset)
 {
@@ -167,7 +161,8 @@ void Form1::exitWithBackup()
         desk->hide();
     hide();
     if (m_services.db && m_services.drives && m_services.clock) {
-        const QString error = backUpDatabase(*m_services.drives, m_services.clock->now().date(), *m_services.db);
+        const QString error
+            = backUpDatabase(*m_services.drives, m_services.clock->now().date(), *m_services.db);
         if (!error.isEmpty())
             qWarning("backup failed: %s", qPrintable(error));
     }

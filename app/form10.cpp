@@ -13,11 +13,11 @@ namespace qv {
 
 namespace {
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text, double left, double top, double width,
-              double height = 255)
-{
-    return placed(new QLabel(text, parent), name, twipsRect(left, top, width, height));
-}
+    QLabel* label(QWidget* parent, const QString& name, const QString& text, double left, double top,
+        double width, double height = 255)
+    {
+        return placed(new QLabel(text, parent), name, twipsRect(left, top, width, height));
+    }
 
 } // namespace
 
@@ -42,7 +42,8 @@ Form10::Form10(UrlOpener& urls, QWidget* parent)
     label(this, QStringLiteral("Label4"), QStringLiteral("版本：V2.0"), 3000, 780, 1400);
 
     label(this, QStringLiteral("Label1"), QStringLiteral("开发：Quorvela 开发组"), 360, 1260, 3600);
-    label(this, QStringLiteral("Label3"), QStringLiteral("邮箱：support@quorvela.example.org"), 360, 1560, 3600);
+    label(this, QStringLiteral("Label3"), QStringLiteral("邮箱：support@quorvela.example.org"), 360, 1560,
+        3600);
     label(this, QStringLiteral("Label8"), QStringLiteral("QQ：800 123 456"), 360, 1860, 3600);
     label(this, QStringLiteral("Label5"), QStringLiteral("主页："), 360, 2160, 600);
     Label7 = label(this, QStringLiteral("Label7"), webPageAddress(WebPage::HomePage), 960, 2160, 3000);
@@ -60,10 +61,7 @@ Form10::Form10(UrlOpener& urls, QWidget* parent)
     label(this, QStringLiteral("Label6"), QStringLiteral("扫一扫加作者微信"), 4500, 2820, 1800);
 }
 
-void Form10::openHomePage()
-{
-    openWebPage(WebPage::HomePage, m_urls);
-}
+void Form10::openHomePage() { openWebPage(WebPage::HomePage, m_urls); }
 
 bool Form10::eventFilter(QObject* watched, QEvent* event)
 {

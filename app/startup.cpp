@@ -26,10 +26,7 @@ QString backupRootFor(const QString& driveRoot)
     return QDir::cleanPath(driveRoot + QStringLiteral("/Quorvela数据库备份"));
 }
 
-QString backupFolderName(const QDate& day)
-{
-    return QString::number(day.day()) + QStringLiteral("日");
-}
+QString backupFolderName(const QDate& day) { return QString::number(day.day()) + QStringLiteral("日"); }
 
 bool makeFolderPath(const QString& path)
 {
@@ -55,7 +52,8 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     context.installationTag = installationTag();
     const QString shownPath = QDir::toNativeSeparators(context.databasePath);
     if (!makeFolderPath(context.dataFolder)) {
-        result.error = QStringLiteral("无法创建数据文件夹：%1").arg(QDir::toNativeSeparators(context.dataFolder));
+        result.error
+            = QStringLiteral("无法创建数据文件夹：%1").arg(QDir::toNativeSeparators(context.dataFolder));
         return result;
     }
     QString error;
@@ -64,7 +62,8 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
         return result;
     }
     if (!db.open(context.databasePath, &error)) {
-        result.error = QStringLiteral("无法打开数据库文件：%1\n原因：%2\n文件已保持原样，程序将退出。").arg(shownPath, error);
+        result.error = QStringLiteral("无法打开数据库文件：%1\n原因：%2\n文件已保持原样，程序将退出。")
+                           .arg(shownPath, error);
         return result;
     }
     // A readable database without a settings row leaves the held password empty.
@@ -74,7 +73,8 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
         db.close();
         return result;
     }
-    context.heldPassword = settings.rows.isEmpty() ? QString() : settings.rows.first().text(QStringLiteral("密码"));
+    context.heldPassword
+        = settings.rows.isEmpty() ? QString() : settings.rows.first().text(QStringLiteral("密码"));
     result.ok = true;
     return result;
 }
@@ -83,7 +83,8 @@ QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& d
 {
     if (!db.isOpen() || !QFile::exists(db.path()))
         return {};
-    const QString folder = backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
+    const QString folder
+        = backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
     if (!makeFolderPath(folder))
         return QStringLiteral("无法创建备份文件夹：%1").arg(QDir::toNativeSeparators(folder));
     const QString target = folder + QStringLiteral("/数据库.dat");
@@ -94,8 +95,8 @@ QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& d
         return copied.error;
     }
     std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(partial.toStdU16String()),
-                            std::filesystem::path(target.toStdU16String()), ec);
+    std::filesystem::rename(
+        std::filesystem::path(partial.toStdU16String()), std::filesystem::path(target.toStdU16String()), ec);
     if (ec) {
         QFile::remove(partial);
         return QString::fromStdString(ec.message());

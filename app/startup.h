@@ -8,15 +8,16 @@ namespace qv {
 
 // "drive D:" when it holds at least one visible entry at its root, otherwise "drive C:".
 QString chooseDriveRoot(const DriveRoots& drives);
-QString dataFolderFor(const QString& driveRoot);   // <root>/Quorvela数据库
-QString backupRootFor(const QString& driveRoot);   // <root>/Quorvela数据库备份
+QString dataFolderFor(const QString& driveRoot); // <root>/Quorvela数据库
+QString backupRootFor(const QString& driveRoot); // <root>/Quorvela数据库备份
 // The day's backup folder: the day of the month without leading zero followed by "日".
 QString backupFolderName(const QDate& day);
 
 // Creates every level of a folder path; existing levels are fine. False when the folder does not exist after.
 bool makeFolderPath(const QString& path);
 
-// A fixed text of this installation, the same at every start, carried by new archive keys after the time stamp.
+// A fixed text of this installation, the same at every start, carried by new archive keys after the time
+// stamp.
 QString installationTag();
 
 struct StartupResult {
@@ -28,8 +29,8 @@ struct StartupResult {
 // password. A database that cannot be created or opened is reported, never papered over.
 StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& db);
 
-// Copies the open database into today's backup folder, consistently, through a temporary file renamed into place.
-// Returns the error text, empty on success or when there is nothing to back up.
+// Copies the open database into today's backup folder, consistently, through a temporary file renamed into
+// place. Returns the error text, empty on success or when there is nothing to back up.
 QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db);
 
 } // namespace qv

@@ -6,9 +6,9 @@
 #include "catalogs/form6.h"
 #include "desk/form2.h"
 #include "print/fonts.h"
+#include "print/qtprint.h"
 #include "reports/form12.h"
 #include "reports/form7.h"
-#include "print/qtprint.h"
 #include "settings/form8.h"
 #include "settings/settingsreaders.h"
 
@@ -23,10 +23,7 @@ struct ProgramWindows::Shared {
     SettingsWindow settings;
 };
 
-void prepareFonts()
-{
-    installFontSubstitutions();
-}
+void prepareFonts() { installFontSubstitutions(); }
 
 ProgramWindows::ProgramWindows(Services& services)
     : m_services(services)
@@ -47,10 +44,10 @@ WindowFactories ProgramWindows::factories()
     f.drugCatalog = [&s]() -> QWidget* { return new Form3(s); };
     f.desk = [&s]() -> QWidget* {
         auto* desk = new Form2(s);
-        QObject::connect(desk, &Form2::helpPageRequested, desk,
-                         [&s] { openWebPage(WebPage::OperatingHelp, *s.urls); });
-        QObject::connect(desk, &Form2::videoPageRequested, desk,
-                         [&s] { openWebPage(WebPage::VideoTutorials, *s.urls); });
+        QObject::connect(
+            desk, &Form2::helpPageRequested, desk, [&s] { openWebPage(WebPage::OperatingHelp, *s.urls); });
+        QObject::connect(
+            desk, &Form2::videoPageRequested, desk, [&s] { openWebPage(WebPage::VideoTutorials, *s.urls); });
         return desk;
     };
     f.log = [&s]() -> QWidget* { return new Form7(s); };

@@ -1,5 +1,6 @@
 #pragma once
-// The program's windows as the main window makes them, and the process-wide setup they need (fonts, printers).
+// The program's windows as the main window makes them, and the process-wide setup they need (fonts,
+// printers).
 
 #include "app/form1.h"
 

@@ -1,7 +1,8 @@
-// The one line format every benchmark prints its figures in, so that bench/run_all can gather them into a table:
+// The one line format every benchmark prints its figures in, so that bench/run_all can gather them into a
+// table:
 //     FIGURE<TAB>what was measured<TAB>target<TAB>measured<TAB>against the baseline
-// The target reads "< 15 ms" or "> 20 M chars/s" (empty where there is none), the measured value "12.3 ms" in the
-// target's unit, so that run_all can say whether the target is met. Fields hold no tabs.
+// The target reads "< 15 ms" or "> 20 M chars/s" (empty where there is none), the measured value "12.3 ms" in
+// the target's unit, so that run_all can say whether the target is met. Fields hold no tabs.
 #pragma once
 
 #include <QString>
@@ -28,10 +29,10 @@ inline QString number(double value)
 }
 
 inline void printFigure(const QString& what, const QString& target, double value, const QString& unit,
-                        const QString& baseline = {})
+    const QString& baseline = {})
 {
-    std::printf("FIGURE\t%s\t%s\t%s %s\t%s\n", qPrintable(what), qPrintable(target), qPrintable(number(value)),
-                qPrintable(unit), qPrintable(baseline));
+    std::printf("FIGURE\t%s\t%s\t%s %s\t%s\n", qPrintable(what), qPrintable(target),
+        qPrintable(number(value)), qPrintable(unit), qPrintable(baseline));
     std::fflush(stdout);
 }
 
@@ -43,8 +44,8 @@ inline QString againstBareSqlite(double ms, double bareMs)
         return QStringLiteral("bare SQLite %1 ms").arg(number(bareMs));
     const bool faster = ms <= bareMs;
     return QStringLiteral("%1× %2 than bare SQLite (%3 ms)")
-        .arg(number(faster ? bareMs / ms : ms / bareMs), faster ? QStringLiteral("faster") : QStringLiteral("slower"),
-             number(bareMs));
+        .arg(number(faster ? bareMs / ms : ms / bareMs),
+            faster ? QStringLiteral("faster") : QStringLiteral("slower"), number(bareMs));
 }
 
 } // namespace qv::bench

@@ -28,10 +28,10 @@ struct DrugEntry {
 };
 
 enum class SaveOutcome {
-    Inserted,  // no row had the key in the current category: a new row was written
-    Updated,   // the row of the key in the current category was rewritten
+    Inserted, // no row had the key in the current category: a new row was written
+    Updated, // the row of the key in the current category was rewritten
     NameMissing, // a new row with a blank name: nothing written
-    Failed,    // the store refused the write: nothing written, see the error
+    Failed, // the store refused the write: nothing written, see the error
 };
 
 struct SaveResult {
@@ -39,8 +39,9 @@ struct SaveResult {
     QString error;
 };
 
-// Writes the entry: rewrites the row of entry.key listed under currentCategory whatever the fields hold, or adds
-// a new row when there is none and the name is not blank. 查询 is the name followed directly by the code.
+// Writes the entry: rewrites the row of entry.key listed under currentCategory whatever the fields hold, or
+// adds a new row when there is none and the name is not blank. 查询 is the name followed directly by the
+// code.
 SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& currentCategory);
 
 // The stock (库存) of the row with key; found is false when no row has the key. An empty stock counts as 0.

@@ -6,39 +6,37 @@ namespace qv {
 
 namespace {
 
-const QString kColumns = QStringLiteral("select [ID号], [名称], [用法], [拼音], [分类], [查询] from [商品] ");
+    const QString kColumns
+        = QStringLiteral("select [ID号], [名称], [用法], [拼音], [分类], [查询] from [商品] ");
 
-// Rows without a lookup text or category never match the catalog's search, so the index leaves them out.
-std::vector<DrugRecord> listable(const Result& r)
-{
-    std::vector<DrugRecord> records;
-    records.reserve(r.rows.size());
-    for (const Row& row : r.rows) {
-        const QVariantList& v = row.values();
-        if (v[4].isNull() || v[5].isNull())
-            continue;
-        records.push_back({v[0].toString(), v[1].toString(), v[2].toString(), v[3].toString(), v[4].toString(),
-                           v[5].toString()});
+    // Rows without a lookup text or category never match the catalog's search, so the index leaves them out.
+    std::vector<DrugRecord> listable(const Result& r)
+    {
+        std::vector<DrugRecord> records;
+        records.reserve(r.rows.size());
+        for (const Row& row : r.rows) {
+            const QVariantList& v = row.values();
+            if (v[4].isNull() || v[5].isNull())
+                continue;
+            records.push_back({ v[0].toString(), v[1].toString(), v[2].toString(), v[3].toString(),
+                v[4].toString(), v[5].toString() });
+        }
+        return records;
     }
-    return records;
-}
 
-std::shared_ptr<DrugSnapshot> snapshotOf(std::vector<DrugRecord> records)
-{
-    auto snapshot = std::make_shared<DrugSnapshot>();
-    snapshot->records.reserve(records.size());
-    snapshot->starts.reserve(records.size());
-    snapshot->categoryOf.reserve(records.size());
-    for (DrugRecord& r : records)
-        snapshot->add(std::move(r));
-    return snapshot;
-}
+    std::shared_ptr<DrugSnapshot> snapshotOf(std::vector<DrugRecord> records)
+    {
+        auto snapshot = std::make_shared<DrugSnapshot>();
+        snapshot->records.reserve(records.size());
+        snapshot->starts.reserve(records.size());
+        snapshot->categoryOf.reserve(records.size());
+        for (DrugRecord& r : records)
+            snapshot->add(std::move(r));
+        return snapshot;
+    }
 
-// The store orders text by its UTF-8 bytes.
-bool storeOrderBefore(const QString& a, const QString& b)
-{
-    return a.toUtf8() < b.toUtf8();
-}
+    // The store orders text by its UTF-8 bytes.
+    bool storeOrderBefore(const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); }
 
 } // namespace
 
@@ -78,10 +76,14 @@ QString DrugRows::text(int record, int column) const
         return {};
     const DrugRecord& r = at(record);
     switch (column) {
-    case Name: return r.name;
-    case Usage: return r.usage;
-    case Code: return r.code;
-    default: return {};
+    case Name:
+        return r.name;
+    case Usage:
+        return r.usage;
+    case Code:
+        return r.code;
+    default:
+        return {};
     }
 }
 
@@ -111,7 +113,8 @@ std::shared_ptr<DrugRows> DrugIndex::search(const QString& typed, const QString&
         const QStringView text(s.folded);
         qsizetype at = 0;
         while ((at = text.indexOf(needle, at)) >= 0) {
-            const int record = int(std::upper_bound(s.starts.begin(), s.starts.end(), int(at)) - s.starts.begin()) - 1;
+            const int record
+                = int(std::upper_bound(s.starts.begin(), s.starts.end(), int(at)) - s.starts.begin()) - 1;
             if (s.categoryOf[record] == wanted)
                 hits.push_back(record);
             if (record + 1 >= n)
@@ -124,7 +127,7 @@ std::shared_ptr<DrugRows> DrugIndex::search(const QString& typed, const QString&
 
 Result DrugIndex::refresh(Database& db, const QString& key)
 {
-    Result r = db.run(kColumns + QStringLiteral("where [ID号] = ?"), {key});
+    Result r = db.run(kColumns + QStringLiteral("where [ID号] = ?"), { key });
     if (!r)
         return r;
     std::vector<DrugRecord> records = m_snapshot->records;
@@ -132,7 +135,7 @@ Result DrugIndex::refresh(Database& db, const QString& key)
     for (DrugRecord& d : listable(r)) {
         // Newest key first: after every row whose key is greater.
         auto at = std::partition_point(records.begin(), records.end(),
-                                       [&](const DrugRecord& other) { return storeOrderBefore(d.key, other.key); });
+            [&](const DrugRecord& other) { return storeOrderBefore(d.key, other.key); });
         records.insert(at, std::move(d));
     }
     m_snapshot = snapshotOf(std::move(records));

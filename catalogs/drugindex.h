@@ -16,21 +16,21 @@ namespace qv {
 
 // One row of 商品 as the catalog lists it.
 struct DrugRecord {
-    QString key;      // ID号
-    QString name;     // 名称
-    QString usage;    // 用法
-    QString code;     // 拼音
+    QString key; // ID号
+    QString name; // 名称
+    QString usage; // 用法
+    QString code; // 拼音
     QString category; // 分类
-    QString lookup;   // 查询: the name followed by its code
+    QString lookup; // 查询: the name followed by its code
 };
 
-// All listable rows, newest key first, with what a search scans: every lookup text with ASCII letters in lower
-// case, one after the other in one text, each closed by a NUL (which typed text never holds, so a match never
-// runs from one row into the next).
+// All listable rows, newest key first, with what a search scans: every lookup text with ASCII letters in
+// lower case, one after the other in one text, each closed by a NUL (which typed text never holds, so a match
+// never runs from one row into the next).
 struct DrugSnapshot {
     std::vector<DrugRecord> records;
     QString folded;
-    std::vector<int> starts;     // where each record's lookup text begins in folded
+    std::vector<int> starts; // where each record's lookup text begins in folded
     std::vector<int> categoryOf; // index into categories
     QStringList categories;
 

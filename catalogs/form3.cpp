@@ -16,16 +16,16 @@ namespace qv {
 
 namespace {
 
-const QString kCategories[4] = {QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他"),
-                                QStringLiteral("用法")};
+    const QString kCategories[4]
+        = { QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他"), QStringLiteral("用法") };
 
-QLabel* makeLabel(const QString& text, QWidget* parent, int left, int top)
-{
-    auto* label = new QLabel(text, parent);
-    label->move(twips(left), twips(top));
-    label->adjustSize();
-    return label;
-}
+    QLabel* makeLabel(const QString& text, QWidget* parent, int left, int top)
+    {
+        auto* label = new QLabel(text, parent);
+        label->move(twips(left), twips(top));
+        label->adjustSize();
+        return label;
+    }
 
 } // namespace
 
@@ -33,10 +33,10 @@ LabelGridLayout drugCatalogGridLayout()
 {
     LabelGridLayout layout;
     layout.rows = 14;
-    layout.headers = {{1, QStringLiteral("药物名称\\规格\\数量"), 0, 3555},
-                      {5, QStringLiteral("用法用量"), 3540, 2115},
-                      {6, QStringLiteral("拼音"), 5640, 1275}};
-    layout.cells = {{60, 3435, Qt::AlignLeft}, {3600, 1995, Qt::AlignLeft}, {5700, 1155, Qt::AlignHCenter}};
+    layout.headers = { { 1, QStringLiteral("药物名称\\规格\\数量"), 0, 3555 },
+        { 5, QStringLiteral("用法用量"), 3540, 2115 }, { 6, QStringLiteral("拼音"), 5640, 1275 } };
+    layout.cells
+        = { { 60, 3435, Qt::AlignLeft }, { 3600, 1995, Qt::AlignLeft }, { 5700, 1155, Qt::AlignHCenter } };
     layout.left = 60;
     layout.top = 60;
     layout.width = 7215;
@@ -48,10 +48,11 @@ LabelGridLayout drugCatalogGridLayout()
 
 QString drugEntryHelpText()
 {
-    return QStringList{QStringLiteral("药品填写格式："), QString(), QStringLiteral("1、药品名称：阿莫西林片 0.25g×24片"),
-                       QString(), QStringLiteral("    用法用量：0.5g 口服  每日3次"), QString(),
-                       QStringLiteral("2、药品名称：青霉素注射液 960万单位"), QString(),
-                       QStringLiteral("    用法用量：静脉滴注  每日1次")}
+    return QStringList { QStringLiteral("药品填写格式："), QString(),
+        QStringLiteral("1、药品名称：阿莫西林片 0.25g×24片"), QString(),
+        QStringLiteral("    用法用量：0.5g 口服  每日3次"), QString(),
+        QStringLiteral("2、药品名称：青霉素注射液 960万单位"), QString(),
+        QStringLiteral("    用法用量：静脉滴注  每日1次") }
         .join(QLatin1Char('\n'));
 }
 
@@ -115,7 +116,7 @@ void Form3::buildEntryPanel()
     text6 = new QComboBox(Frame1);
     text6->setObjectName(QStringLiteral("text6"));
     text6->setEditable(true);
-    text6->addItems({kCategories[0], kCategories[1], kCategories[2], kCategories[3]});
+    text6->addItems({ kCategories[0], kCategories[1], kCategories[2], kCategories[3] });
     text6->setCurrentText(kCategories[0]);
     text6->setGeometry(twipsRect(900, 1710, 2775, 300));
 
@@ -173,9 +174,9 @@ void Form3::buildQuickWords()
         const char* caption;
         int left, top;
     };
-    static const Word words[] = {{0, "mg", 60, 60},        {2, "g", 360, 60},      {17, "×", 600, 90},
-                                 {13, "口服", 900, 90},    {5, "静脉滴注", 1500, 90}, {9, "肌注", 2400, 90},
-                                 {16, "每日3次", 2940, 90}};
+    static const Word words[]
+        = { { 0, "mg", 60, 60 }, { 2, "g", 360, 60 }, { 17, "×", 600, 90 }, { 13, "口服", 900, 90 },
+              { 5, "静脉滴注", 1500, 90 }, { 9, "肌注", 2400, 90 }, { 16, "每日3次", 2940, 90 } };
     for (const Word& w : words) {
         QLabel* label = makeLabel(QString::fromUtf8(w.caption), Picture3, w.left, w.top);
         label->setObjectName(QStringLiteral("Label5(%1)").arg(w.element));
@@ -198,20 +199,11 @@ bool Form3::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString Form3::currentKey() const
-{
-    return Label2->text();
-}
+QString Form3::currentKey() const { return Label2->text(); }
 
-QString Form3::currentCategory() const
-{
-    return Label3->text();
-}
+QString Form3::currentCategory() const { return Label3->text(); }
 
-void Form3::takeNewKey()
-{
-    Label2->setText(newDrugKey(*m_services.db, m_services.clock->now()));
-}
+void Form3::takeNewKey() { Label2->setText(newDrugKey(*m_services.db, m_services.clock->now())); }
 
 void Form3::resetScroll()
 {
@@ -297,7 +289,7 @@ void Form3::quickWord(int element)
 void Form3::saveRecord()
 {
     const int scroll = m_grid->scrollValue();
-    const DrugEntry entry{currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText()};
+    const DrugEntry entry { currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText() };
     const SaveResult saved = saveDrug(*m_services.db, entry, currentCategory());
     if (saved.outcome == SaveOutcome::NameMissing) {
         m_services.messages->inform(QStringLiteral("请输入药物名称！"));
@@ -330,10 +322,12 @@ void Form3::deleteRecord()
     drugStock(*m_services.db, key, &found, &stock);
     if (found
         && (stock == 0
-            || m_services.messages->askYesNo(QStringLiteral("该商品已有库存，确认要删除吗!"), Messages::Icon::Warning))) {
+            || m_services.messages->askYesNo(
+                QStringLiteral("该商品已有库存，确认要删除吗!"), Messages::Icon::Warning))) {
         const Result removed = deleteDrug(*m_services.db, key);
         if (!removed)
-            m_services.messages->inform(QStringLiteral("删除失败：") + removed.error, Messages::Icon::Warning);
+            m_services.messages->inform(
+                QStringLiteral("删除失败：") + removed.error, Messages::Icon::Warning);
         if (!m_index.refresh(*m_services.db, key))
             m_index.load(*m_services.db);
     }

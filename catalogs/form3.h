@@ -26,15 +26,15 @@ public:
     explicit Form3(Services& services, QWidget* parent = nullptr);
 
     // The handlers, callable by tests as the controls call them.
-    void search();               // lists the current category's rows that match the search text
-    void searchTextChanged();    // Text2 changed: search, then a fresh new entry
+    void search(); // lists the current category's rows that match the search text
+    void searchTextChanged(); // Text2 changed: search, then a fresh new entry
     void categoryChanged(int option);
-    void addEntry();             // "添  加": empty fields, fresh key
-    void selectRow(int row);     // a click on visible row j of the grid
-    void nameEdited();           // Text3 changed: tidy the name, recompute the code
+    void addEntry(); // "添  加": empty fields, fresh key
+    void selectRow(int row); // a click on visible row j of the grid
+    void nameEdited(); // Text3 changed: tidy the name, recompute the code
     void quickWord(int element); // a click on Label5(element)
-    void saveRecord();           // "保  存"
-    void deleteRecord();         // "删  除"
+    void saveRecord(); // "保  存"
+    void deleteRecord(); // "删  除"
 
     QString currentKey() const;
     QString currentCategory() const;

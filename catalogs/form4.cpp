@@ -1,10 +1,10 @@
 #include "catalogs/form4.h"
 #include "catalogs/templatestore.h"
-#include "platform/windowframe.h"
 #include "pinyin/searchcode.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "platform/units.h"
+#include "platform/windowframe.h"
 #include "store/database.h"
 
 #include <QLabel>
@@ -18,12 +18,12 @@ namespace qv {
 
 namespace {
 
-QFont songti(double points)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSizeF(points);
-    return font;
-}
+    QFont songti(double points)
+    {
+        QFont font(QStringLiteral("宋体"));
+        font.setPointSizeF(points);
+        return font;
+    }
 
 } // namespace
 
@@ -45,8 +45,8 @@ Form4::Form4(Services& services, QWidget* parent)
     Text3->setFont(songti(10.5));
     text2->setFont(songti(12));
 
-    const QString categories[2] = {kPersonalSets, kHerbalFormulas};
-    const double optionLeft[2] = {120, 1380};
+    const QString categories[2] = { kPersonalSets, kHerbalFormulas };
+    const double optionLeft[2] = { 120, 1380 };
     for (int i = 0; i < 2; ++i) {
         Option1[i] = new QRadioButton(categories[i], this);
         Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
@@ -98,15 +98,9 @@ void Form4::showEvent(QShowEvent* event)
     }
 }
 
-QString Form4::currentKey() const
-{
-    return Label3->text();
-}
+QString Form4::currentKey() const { return Label3->text(); }
 
-QString Form4::currentCategory() const
-{
-    return Label4->text();
-}
+QString Form4::currentCategory() const { return Label4->text(); }
 
 void Form4::presetFromDesk(const QString& category, const QString& body)
 {
@@ -166,8 +160,8 @@ void Form4::selectTemplate(int row)
 
 void Form4::saveRecord()
 {
-    const TemplateRecord record{currentKey(), Text1->text(), Text3->text(), bodyForStoring(text2->toPlainText()),
-                                currentCategory()};
+    const TemplateRecord record { currentKey(), Text1->text(), Text3->text(),
+        bodyForStoring(text2->toPlainText()), currentCategory() };
     const TemplateSave save = saveTemplate(*m_services.db, record);
     switch (save.outcome) {
     case TemplateSave::Outcome::NameMissing:
@@ -175,7 +169,8 @@ void Form4::saveRecord()
         return;
     case TemplateSave::Outcome::Failed:
         // The fields stay as typed so nothing is lost; the user can try again.
-        m_services.messages->inform(QStringLiteral("模板没有保存：%1").arg(save.error), Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("模板没有保存：%1").arg(save.error), Messages::Icon::Warning);
         return;
     case TemplateSave::Outcome::Added:
     case TemplateSave::Outcome::Changed:
@@ -188,7 +183,8 @@ void Form4::deleteRecord()
 {
     const Result deleted = deleteTemplate(*m_services.db, currentKey(), currentCategory());
     if (!deleted) {
-        m_services.messages->inform(QStringLiteral("模板没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("模板没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
         return;
     }
     newTemplate();

@@ -36,14 +36,8 @@ Form5::Form5(Services& services, QWidget* parent)
     fillList();
 }
 
-QString Form5::searchText() const
-{
-    return Text1->text();
-}
+QString Form5::searchText() const { return Text1->text(); }
 
-void Form5::clearSearch()
-{
-    Text1->clear();
-}
+void Form5::clearSearch() { Text1->clear(); }
 
 } // namespace qv

@@ -11,7 +11,7 @@ public:
     explicit Form5(Services& services, QWidget* parent = nullptr);
 
     QLabel* Label5[2] = {}; // only Label5(1), "查询：", exists
-    QLineEdit* Text1;       // search by part of a name or its initials
+    QLineEdit* Text1; // search by part of a name or its initials
 
 protected:
     QString searchText() const override;

@@ -11,13 +11,13 @@ namespace qv {
 
 namespace {
 
-constexpr int kBackgroundLeft = -60;
-constexpr int kBackgroundWidth = 14175; // wider than the panel, so a row background fills the whole row
-constexpr int kFirstBackgroundTop = 240;
-constexpr int kCellTop = 300;
-constexpr int kCellHeight = 195;
-constexpr int kFirstRowLine = 540;
-constexpr int kLeftBorderLine = -15;
+    constexpr int kBackgroundLeft = -60;
+    constexpr int kBackgroundWidth = 14175; // wider than the panel, so a row background fills the whole row
+    constexpr int kFirstBackgroundTop = 240;
+    constexpr int kCellTop = 300;
+    constexpr int kCellHeight = 195;
+    constexpr int kFirstRowLine = 540;
+    constexpr int kLeftBorderLine = -15;
 
 } // namespace
 
@@ -59,8 +59,9 @@ protected:
         p.fillRect(rect(), LabelGrid::kLineColour);
         // Each row lies in front of the one below it, so row 0 covers the top of row 1.
         for (int j = rows - 1; j >= 0; --j) {
-            p.fillRect(twipsRect(kBackgroundLeft, LabelGrid::backgroundTop(j), kBackgroundWidth, LabelGrid::kRowPitch),
-                       m_grid->m_colours[j]);
+            p.fillRect(twipsRect(kBackgroundLeft, LabelGrid::backgroundTop(j), kBackgroundWidth,
+                           LabelGrid::kRowPitch),
+                m_grid->m_colours[j]);
         }
         const int lineHeight = fontMetrics().height();
         for (int j = 0; j < rows; ++j) {
@@ -88,10 +89,7 @@ protected:
         }
     }
 
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        m_pressedRow = rowUnder(event);
-    }
+    void mousePressEvent(QMouseEvent* event) override { m_pressedRow = rowUnder(event); }
 
     void mouseReleaseEvent(QMouseEvent* event) override
     {
@@ -151,7 +149,7 @@ LabelGrid::LabelGrid(const LabelGridLayout& layout, QWidget* parent)
     VS1 = new QScrollBar(Qt::Vertical, this);
     VS1->setObjectName(QStringLiteral("VS1"));
     VS1->setGeometry(QRect(QPoint(border + twips(m_layout.width - kScrollBarWidth - 60), border),
-                           twipsSize(kScrollBarWidth, height)));
+        twipsSize(kScrollBarWidth, height)));
     VS1->setRange(0, 0);
     VS1->setSingleStep(1);
     VS1->setPageStep(rows);
@@ -165,10 +163,7 @@ LabelGrid::LabelGrid(const LabelGridLayout& layout, QWidget* parent)
 
 LabelGrid::~LabelGrid() = default;
 
-int LabelGrid::backgroundTop(int row)
-{
-    return row == 0 ? kFirstBackgroundTop : 225 + kRowPitch * row;
-}
+int LabelGrid::backgroundTop(int row) { return row == 0 ? kFirstBackgroundTop : 225 + kRowPitch * row; }
 
 int LabelGrid::rowAt(double y, int rows)
 {
@@ -179,10 +174,7 @@ int LabelGrid::rowAt(double y, int rows)
     return qBound(1, int((y - 225) / kRowPitch), rows - 1);
 }
 
-int LabelGrid::innerHeight(int rows)
-{
-    return backgroundTop(rows - 1) + kRowPitch;
-}
+int LabelGrid::innerHeight(int rows) { return backgroundTop(rows - 1) + kRowPitch; }
 
 void LabelGrid::clear()
 {

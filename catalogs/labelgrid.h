@@ -5,8 +5,8 @@
 //
 // How to use it (owner window):
 //     LabelGridLayout layout;            // rows, headers, cells and panel sizes in twips (see below)
-//     m_grid = new LabelGrid(layout, this);   // builds the rows; place nothing else, it sets its own geometry
-//     m_grid->clear();                   // before a query: empties every row
+//     m_grid = new LabelGrid(layout, this);   // builds the rows; place nothing else, it sets its own
+//     geometry m_grid->clear();                   // before a query: empties every row
 //     m_grid->showResult(records);       // after it: the scroll bar is set up and the rows filled
 //     connect(m_grid, &LabelGrid::rowClicked, ...);   // row number j counted from 0 at the top
 //     connect(m_grid, &LabelGrid::scrolled, ...);     // after every scroll (value = record in row 0)
@@ -39,7 +39,10 @@ public:
 // Records held as one list of texts per data column, all of the same length.
 class ColumnLists final : public GridRecords {
 public:
-    explicit ColumnLists(int columns = 0) : m_lists(columns) {}
+    explicit ColumnLists(int columns = 0)
+        : m_lists(columns)
+    {
+    }
     // Appends one record; its texts feed the data columns in order (missing texts are empty).
     void append(const QStringList& record);
     int count() const override { return m_lists.isEmpty() ? 0 : int(m_lists.first().size()); }
@@ -53,27 +56,28 @@ private:
 struct GridHeader {
     int index = 0;
     QString caption;
-    int left = 0;  // twips inside the inner panel
+    int left = 0; // twips inside the inner panel
     int width = 0;
 };
 
 // A cell array `Lb(i)`, i ≥ 2: one cell per row, showing one data column on one line, clipped at its width.
 struct GridCell {
-    int left = 0;  // twips inside the inner panel
+    int left = 0; // twips inside the inner panel
     int width = 0;
     Qt::Alignment alignment = Qt::AlignLeft;
 };
 
-// The sizes of one grid, in twips. The defaults are the drug catalog's panel; the cells and headers are the owner's.
+// The sizes of one grid, in twips. The defaults are the drug catalog's panel; the cells and headers are the
+// owner's.
 struct LabelGridLayout {
-    int rows = 14;                  // visible rows R
+    int rows = 14; // visible rows R
     QList<GridHeader> headers;
-    QList<GridCell> cells;          // the cell arrays Lb2, Lb3, …, fed by data columns 0, 1, … in order
-    int left = 60, top = 60;        // position of the outer panel in the window, twips
-    int width = 7215;               // outer panel width (the inner panel's height follows from the rows)
+    QList<GridCell> cells; // the cell arrays Lb2, Lb3, …, fed by data columns 0, 1, … in order
+    int left = 60, top = 60; // position of the outer panel in the window, twips
+    int width = 7215; // outer panel width (the inner panel's height follows from the rows)
     int innerWidth = 6915;
-    int rowLineEnd = 10380;         // row lines run from x = 0 to here
-    int columnLineEnd = 8880;       // column lines run from y = 0 to here
+    int rowLineEnd = 10380; // row lines run from x = 0 to here
+    int columnLineEnd = 8880; // column lines run from y = 0 to here
 };
 
 class LabelGridBody;
@@ -82,12 +86,12 @@ class LabelGridBody;
 class LabelGrid : public QFrame {
     Q_OBJECT
 public:
-    static constexpr int kRowPitch = 315;      // twips from one row to the next (height of a row background)
+    static constexpr int kRowPitch = 315; // twips from one row to the next (height of a row background)
     static constexpr int kHeaderHeight = 255;
     static constexpr int kScrollBarWidth = 255;
-    static const QColor kEvenRow;   // RGB(249,248,245)
-    static const QColor kOddRow;    // white
-    static const QColor kSelected;  // RGB(0,255,255)
+    static const QColor kEvenRow; // RGB(249,248,245)
+    static const QColor kOddRow; // white
+    static const QColor kSelected; // RGB(0,255,255)
     static const QColor kLineColour; // RGB(224,224,224)
 
     explicit LabelGrid(const LabelGridLayout& layout, QWidget* parent = nullptr);
@@ -96,11 +100,12 @@ public:
     // Forgets the records and empties every cell of every row.
     void clear();
     // Takes the records of a new query: the scroll bar is enabled (maximum n - R) only when there are more
-    // records than rows, and its value is 0 either way; the rows are filled from record 0; stripes are restored.
+    // records than rows, and its value is 0 either way; the rows are filled from record 0; stripes are
+    // restored.
     void showResult(std::shared_ptr<const GridRecords> records);
-    // The scroll handler: shows records v … v + R - 1 in rows 0 … R - 1 (a row whose record does not exist keeps
-    // its text), restripes and reports `scrolled`. Changing the scroll bar's value calls it; a value outside the
-    // bar's range is brought into it.
+    // The scroll handler: shows records v … v + R - 1 in rows 0 … R - 1 (a row whose record does not exist
+    // keeps its text), restripes and reports `scrolled`. Changing the scroll bar's value calls it; a value
+    // outside the bar's range is brought into it.
     void scrollTo(int value);
     // Gives every row its stripe colour, which removes any highlight.
     void restripe();
@@ -117,7 +122,8 @@ public:
     const LabelGridLayout& layout() const { return m_layout; }
 
     // Geometry of the inner panel, in twips: the top of row j's background, the row under height y (-1 above
-    // the rows or below them; row 0 lies in front where it overlaps row 1), and the panel's height for R rows.
+    // the rows or below them; row 0 lies in front where it overlaps row 1), and the panel's height for R
+    // rows.
     static int backgroundTop(int row);
     static int rowAt(double y, int rows);
     static int innerHeight(int rows);
@@ -137,8 +143,8 @@ private:
     LabelGridBody* Pt2 = nullptr;
     QList<QPushButton*> m_headers;
     std::shared_ptr<const GridRecords> m_records;
-    QList<QStringList> m_cells;  // [row][cell array]: the texts the rows show
-    QList<QColor> m_colours;     // [row]
+    QList<QStringList> m_cells; // [row][cell array]: the texts the rows show
+    QList<QColor> m_colours; // [row]
 };
 
 } // namespace qv

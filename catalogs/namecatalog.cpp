@@ -4,11 +4,11 @@ namespace qv {
 
 namespace {
 
-// Table names come from this fixed pair only, never from typed text.
-QString tableOf(NameCatalog catalog)
-{
-    return catalog == NameCatalog::Diagnoses ? QStringLiteral("[诊断]") : QStringLiteral("[动物种类]");
-}
+    // Table names come from this fixed pair only, never from typed text.
+    QString tableOf(NameCatalog catalog)
+    {
+        return catalog == NameCatalog::Diagnoses ? QStringLiteral("[诊断]") : QStringLiteral("[动物种类]");
+    }
 
 } // namespace
 
@@ -18,11 +18,13 @@ QList<NameEntry> listNames(Database& db, NameCatalog catalog, const QString& sea
     const QString table = tableOf(catalog);
     const Result r = search.isEmpty()
         ? db.run(QStringLiteral("select [序号], [名称] from %1 order by rowid").arg(table))
-        : db.run(QStringLiteral("select [序号], [名称] from %1 where [序号] like ? escape '\\' order by rowid").arg(table),
-                 {containsPattern(search)});
+        : db.run(
+            QStringLiteral("select [序号], [名称] from %1 where [序号] like ? escape '\\' order by rowid")
+                .arg(table),
+            { containsPattern(search) });
     QList<NameEntry> entries;
     for (const Row& row : r.rows)
-        entries.append({row.text(QStringLiteral("序号")), row.text(QStringLiteral("名称"))});
+        entries.append({ row.text(QStringLiteral("序号")), row.text(QStringLiteral("名称")) });
     return entries;
 }
 
@@ -32,7 +34,8 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
     const QString key = name + code;
     NameSave save;
     const Result written = db.transaction([&]() -> Result {
-        Result found = db.run(QStringLiteral("select count(*) as n from %1 where [序号] = ?").arg(table), {key});
+        Result found
+            = db.run(QStringLiteral("select count(*) as n from %1 where [序号] = ?").arg(table), { key });
         if (!found)
             return found;
         if (!found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0) {
@@ -41,7 +44,7 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
         }
         save.outcome = NameSave::Outcome::Added;
         return db.run(QStringLiteral("insert into %1 ([名称], [拼音], [序号]) values (?, ?, ?)").arg(table),
-                      {name, code, key});
+            { name, code, key });
     });
     if (!written) {
         save.outcome = NameSave::Outcome::Failed;
@@ -52,7 +55,7 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
 
 Result deleteName(Database& db, NameCatalog catalog, const QString& key)
 {
-    return db.run(QStringLiteral("delete from %1 where [序号] = ?").arg(tableOf(catalog)), {key});
+    return db.run(QStringLiteral("delete from %1 where [序号] = ?").arg(tableOf(catalog)), { key });
 }
 
 } // namespace qv

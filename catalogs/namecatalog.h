@@ -1,6 +1,7 @@
 #pragma once
-// The two name catalogs the desk completes from: diagnosis names (诊断) and animal species (动物种类). A row is a
-// name, its search code and the lookup key 序号 (name followed by code), which is unique: a name is stored once.
+// The two name catalogs the desk completes from: diagnosis names (诊断) and animal species (动物种类). A row
+// is a name, its search code and the lookup key 序号 (name followed by code), which is unique: a name is
+// stored once.
 
 #include "store/database.h"
 
@@ -26,7 +27,8 @@ struct NameSave {
     QString error; // the store's reason when Failed
 };
 
-// Adds the name with its code unless a row with the same 序号 is already stored (AlreadyStored, nothing written).
+// Adds the name with its code unless a row with the same 序号 is already stored (AlreadyStored, nothing
+// written).
 NameSave addName(Database& db, NameCatalog catalog, const QString& name, const QString& code);
 
 // Deletes the row with this 序号.

@@ -1,7 +1,7 @@
 #include "catalogs/namecatalogwindow.h"
-#include "platform/windowframe.h"
 #include "pinyin/searchcode.h"
 #include "platform/services.h"
+#include "platform/windowframe.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,9 +18,9 @@ NameCatalogWindow::NameCatalogWindow(Services& services, NameCatalog catalog, QW
 {
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
-    const QString captions[2] = {catalog == NameCatalog::Diagnoses ? QStringLiteral("诊断名称：")
-                                                                   : QStringLiteral("动物种类："),
-                                 QStringLiteral("拼音代码：")};
+    const QString captions[2]
+        = { catalog == NameCatalog::Diagnoses ? QStringLiteral("诊断名称：") : QStringLiteral("动物种类："),
+              QStringLiteral("拼音代码：") };
     for (int i = 0; i < 2; ++i) {
         Label1[i] = new QLabel(captions[i], this);
         Label1[i]->setObjectName(QStringLiteral("Label1(%1)").arg(i));
@@ -37,7 +37,7 @@ NameCatalogWindow::NameCatalogWindow(Services& services, NameCatalog catalog, QW
 
     Text3->installEventFilter(this);
     connect(Text3, &QLineEdit::textChanged, this,
-            [this](const QString& name) { Text5->setText(searchCode(name.trimmed())); });
+        [this](const QString& name) { Text5->setText(searchCode(name.trimmed())); });
     connect(Command2, &QPushButton::clicked, this, &NameCatalogWindow::saveName);
     connect(Command1, &QPushButton::clicked, this, &NameCatalogWindow::deleteSelected);
 }
@@ -90,9 +90,11 @@ void NameCatalogWindow::deleteSelected()
     const QList<QListWidgetItem*> chosen = List1->selectedItems();
     if (chosen.isEmpty())
         return;
-    const Result deleted = deleteName(*m_services.db, m_catalog, chosen.first()->data(Qt::UserRole).toString());
+    const Result deleted
+        = deleteName(*m_services.db, m_catalog, chosen.first()->data(Qt::UserRole).toString());
     if (!deleted)
-        m_services.messages->inform(QStringLiteral("没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
     fillList();
 }
 

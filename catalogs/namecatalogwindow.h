@@ -1,7 +1,8 @@
 #pragma once
 // What the diagnosis names window (Form5) and the animal species window (Form6) share: a list of the stored
-// names, a name field whose search code fills itself, "保  存" that adds the name (Enter in the name field does
-// the same) and "删  除" that deletes the selected entry. The windows differ in layout and in Form5's search.
+// names, a name field whose search code fills itself, "保  存" that adds the name (Enter in the name field
+// does the same) and "删  除" that deletes the selected entry. The windows differ in layout and in Form5's
+// search.
 
 #include "catalogs/namecatalog.h"
 
@@ -39,7 +40,7 @@ protected:
     // What the list is filtered by; empty lists every row.
     virtual QString searchText() const { return {}; }
     // Called before a save adds its row, so the list can show the whole catalog afterwards.
-    virtual void clearSearch() {}
+    virtual void clearSearch() { }
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;

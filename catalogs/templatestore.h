@@ -1,6 +1,7 @@
 #pragma once
 // Reading and writing the templates of table 个人模板: named blocks of prescription text in two categories.
-// A template is found by its key (序号) within its category (分类); the same key may stand once in each category.
+// A template is found by its key (序号) within its category (分类); the same key may stand once in each
+// category.
 
 #include "store/database.h"
 
@@ -15,10 +16,10 @@ inline const QString kPersonalSets = QStringLiteral("个人组套");
 inline const QString kHerbalFormulas = QStringLiteral("中药方剂");
 
 struct TemplateRecord {
-    QString key;      // 序号: creation time "yyyymmddhhmmss"
-    QString name;     // 名称
-    QString code;     // 拼音
-    QString body;     // 内容
+    QString key; // 序号: creation time "yyyymmddhhmmss"
+    QString name; // 名称
+    QString code; // 拼音
+    QString body; // 内容
     QString category; // 分类
 };
 
@@ -52,7 +53,8 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record);
 QString bodyForEditing(const QString& stored);
 QString bodyForStoring(const QString& edited);
 
-// Deletes the template with this key in this category; deleting a template that is not stored changes nothing.
+// Deletes the template with this key in this category; deleting a template that is not stored changes
+// nothing.
 Result deleteTemplate(Database& db, const QString& key, const QString& category);
 
 } // namespace qv

@@ -3,19 +3,16 @@
 
 namespace qv {
 
-QString archiveDateMessage()
-{
-    return QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
-}
+QString archiveDateMessage() { return QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。"); }
 
-QString archiveLineText(const QString& owner, const QString& species, const QString& sex, const QString& age,
-                        const QString& date)
+QString archiveLineText(
+    const QString& owner, const QString& species, const QString& sex, const QString& age, const QString& date)
 {
     return owner + u'[' + species + u',' + sex + u',' + age + u',' + date + u']';
 }
 
-ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QString& startDate,
-                           const QString& endDate)
+ArchiveResult queryArchive(
+    Database& db, const QString& ownerFilter, const QString& startDate, const QString& endDate)
 {
     ArchiveResult result;
     const std::optional<QDate> start = parseTypedDate(startDate);
@@ -28,9 +25,10 @@ ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QStri
     const Result rows = db.forEachRow(
         QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] "
                        "where [0] like ? escape '\\' and [6] between ? and ? order by [序号] desc"),
-        {containsPattern(ownerFilter), isoDate(*start), isoDate(*end)}, [&](const Cursor& row) {
-            result.lines.append({row.text(0), archiveLineText(row.text(1), row.text(2), row.text(3), row.text(4),
-                                                              storedDateText(row.text(5)))});
+        { containsPattern(ownerFilter), isoDate(*start), isoDate(*end) }, [&](const Cursor& row) {
+            result.lines.append({ row.text(0),
+                archiveLineText(
+                    row.text(1), row.text(2), row.text(3), row.text(4), storedDateText(row.text(5))) });
             return true;
         });
     if (!rows) {
@@ -42,27 +40,21 @@ ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QStri
     return result;
 }
 
-ArchiveRange todayRange(QDate today)
-{
-    return {isoDate(today), isoDate(today)};
-}
+ArchiveRange todayRange(QDate today) { return { isoDate(today), isoDate(today) }; }
 
-ArchiveRange ownerTypingRange(QDate today)
-{
-    return {isoDate(today.addYears(-10)), isoDate(today)};
-}
+ArchiveRange ownerTypingRange(QDate today) { return { isoDate(today.addYears(-10)), isoDate(today) }; }
 
 ArchiveRange steppedDayRange(const QString& start, const QString& end, int days)
 {
     const std::optional<QDate> day = parseTypedDate(end);
     const QString newStart = day ? isoDate(day->addDays(days)) : start;
-    return {newStart, newStart};
+    return { newStart, newStart };
 }
 
 QPointF deletePanelPosition(QPointF listTopLeft, QPointF mouse)
 {
     const QPointF at = listTopLeft + mouse + QPointF(60, 60);
-    return {at.x(), qMin(at.y(), kDeletePanelLowestTop)};
+    return { at.x(), qMin(at.y(), kDeletePanelLowestTop) };
 }
 
 } // namespace qv

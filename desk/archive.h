@@ -17,13 +17,13 @@ namespace qv {
 QString archiveDateMessage();
 
 struct ArchiveLine {
-    QString key;  // 序号 of the row
+    QString key; // 序号 of the row
     QString text; // as the list shows it
 };
 
 // owner[species,sex,age,yyyy-mm-dd], without added blanks.
 QString archiveLineText(const QString& owner, const QString& species, const QString& sex, const QString& age,
-                        const QString& date);
+    const QString& date);
 
 struct ArchiveResult {
     bool ok = false;
@@ -34,8 +34,8 @@ struct ArchiveResult {
 // The rows whose owner contains ownerFilter (empty: all) and whose date lies between the two dates, both
 // inclusive, newest key first. Fails when either date is not a date (a start after the end is no failure:
 // it finds nothing). The owner text is searched for as typed, with apostrophes, "%" and "_" taken literally.
-ArchiveResult queryArchive(Database& db, const QString& ownerFilter, const QString& startDate,
-                           const QString& endDate);
+ArchiveResult queryArchive(
+    Database& db, const QString& ownerFilter, const QString& startDate, const QString& endDate);
 
 // The texts the date buttons put into the start and end boxes.
 struct ArchiveRange {
@@ -50,8 +50,8 @@ ArchiveRange ownerTypingRange(QDate today);
 // date, the start stays and the end takes it.
 ArchiveRange steppedDayRange(const QString& start, const QString& end, int days);
 
-// Where the delete panel opens for a right click at mouse (inside a list whose top-left corner is listTopLeft),
-// in twips on the window: 60 below and right of the mouse, its top no lower than 6960.
+// Where the delete panel opens for a right click at mouse (inside a list whose top-left corner is
+// listTopLeft), in twips on the window: 60 below and right of the mouse, its top no lower than 6960.
 QPointF deletePanelPosition(QPointF listTopLeft, QPointF mouse);
 inline constexpr double kDeletePanelLowestTop = 6960;
 

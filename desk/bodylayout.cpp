@@ -61,8 +61,9 @@ QString bodyToStored(const QString& editorText)
 
 QString bodyFromStored(const QString& storedText)
 {
-    return QString(storedText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'),
-                                                                                              QLatin1Char('\n'));
+    return QString(storedText)
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
 } // namespace qv

@@ -1,7 +1,7 @@
 #pragma once
-// The layout rules of the prescription body, free of any widget: display columns, herb alignment, and the text
-// each kind of chosen row adds. Inside the program the body's lines end in "\n" (what the editor uses); the store
-// and the clipboard see CR LF, converted only by bodyToStored() / bodyFromStored().
+// The layout rules of the prescription body, free of any widget: display columns, herb alignment, and the
+// text each kind of chosen row adds. Inside the program the body's lines end in "\n" (what the editor uses);
+// the store and the clipboard see CR LF, converted only by bodyToStored() / bodyFromStored().
 
 #include <QString>
 #include <QStringView>
@@ -29,12 +29,12 @@ int caretColumn(QStringView text, int position);
 // usage line and an empty line; anything else gives the row and one line break.
 QString drugRowAppendText(const QString& row);
 
-// What a chosen herb inserts at a caret standing at caretColumn: the aligned entry, after an empty line when the
-// caret's row already holds three entries.
+// What a chosen herb inserts at a caret standing at caretColumn: the aligned entry, after an empty line when
+// the caret's row already holds three entries.
 QString herbInsertText(const QString& row, int caretColumn);
 
-// What a prescription set inserts at the end of a body whose last line reaches caretColumn: it starts on a line
-// of its own and is followed by an empty line. content uses "\n".
+// What a prescription set inserts at the end of a body whose last line reaches caretColumn: it starts on a
+// line of its own and is followed by an empty line. content uses "\n".
 QString prescriptionSetInsertText(const QString& content, int caretColumn);
 
 // What a quick-insert label inserts at the caret: a usage caption is followed by an empty line.

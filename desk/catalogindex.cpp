@@ -6,8 +6,8 @@ namespace qv {
 
 namespace {
 
-// The counter lives in the connection's temporary schema: nothing is added to the database file.
-const char kWriteCounter[] = R"(
+    // The counter lives in the connection's temporary schema: nothing is added to the database file.
+    const char kWriteCounter[] = R"(
 create temp table if not exists [qv_catalog_writes] ([n] integer not null);
 insert into [qv_catalog_writes] ([n]) select 0 where not exists (select 1 from [qv_catalog_writes]);
 create temp trigger if not exists [qv_catalog_inserted] after insert on main.[商品]
@@ -34,7 +34,7 @@ PickerRows CatalogIndex::fetch(const PickerQuery& query)
             continue;
         if (!e.hasQuery || !e.foldedQuery.contains(typed))
             continue;
-        out.rows.append({e.text, e.rowId});
+        out.rows.append({ e.text, e.rowId });
         if (out.rows.size() == kPickerRowLimit)
             break;
     }
@@ -78,8 +78,9 @@ bool CatalogIndex::reload(QString* error)
     m_loaded = false;
     m_entries.clear();
     m_categories.clear();
-    const Result r = m_db.run(QStringLiteral("select rowid as [rid], [分类], [名称], [用法], [查询] from [商品] "
-                                             "order by [名称], rowid"));
+    const Result r
+        = m_db.run(QStringLiteral("select rowid as [rid], [分类], [名称], [用法], [查询] from [商品] "
+                                  "order by [名称], rowid"));
     if (!r) {
         *error = r.error;
         return false;

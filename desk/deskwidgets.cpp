@@ -42,7 +42,7 @@ void LineControl::paintEvent(QPaintEvent*)
     painter.setPen(QPen(m_color, 1, m_style));
     const QPoint origin = geometry().topLeft();
     painter.drawLine(QPoint(twips(m_line.x1()), twips(m_line.y1())) - origin,
-                     QPoint(twips(m_line.x2()), twips(m_line.y2())) - origin);
+        QPoint(twips(m_line.x2()), twips(m_line.y2())) - origin);
 }
 
 void FieldEdit::focusInEvent(QFocusEvent* event)

@@ -37,7 +37,10 @@ private:
 class FieldEdit final : public QLineEdit {
     Q_OBJECT
 public:
-    explicit FieldEdit(QWidget* parent) : QLineEdit(parent) { }
+    explicit FieldEdit(QWidget* parent)
+        : QLineEdit(parent)
+    {
+    }
 
 signals:
     void focusEntered();
@@ -54,7 +57,10 @@ protected:
 class ClickLabel final : public QLabel {
     Q_OBJECT
 public:
-    explicit ClickLabel(QWidget* parent) : QLabel(parent) { }
+    explicit ClickLabel(QWidget* parent)
+        : QLabel(parent)
+    {
+    }
 
 signals:
     void pressed();

@@ -1,6 +1,6 @@
 #pragma once
-// Form2: the prescription desk ("销售管理"), where a prescription is written on a paper laid out like the print,
-// with the drug picker and the archive browser on its left.
+// Form2: the prescription desk ("销售管理"), where a prescription is written on a paper laid out like the
+// print, with the drug picker and the archive browser on its left.
 
 #include "desk/pickerqueries.h"
 #include "desk/prescriptionrecord.h"
@@ -37,9 +37,9 @@ public:
 
     // Drug picker.
     void switchCategory(int category); // a category button was clicked
-    void runSearch();                  // the search text changed
-    void addChosenRow();               // double-click or Enter on the result list
-    void quickInsert(int index);       // a quick-insert label was clicked
+    void runSearch(); // the search text changed
+    void addChosenRow(); // double-click or Enter on the result list
+    void quickInsert(int index); // a quick-insert label was clicked
 
     // Completion pickers of the header fields.
     void pickSpecies();

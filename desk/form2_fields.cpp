@@ -48,8 +48,8 @@ QListWidget* Form2::fillCompletionList(int field, const QString& typed)
     list->clear();
     list->hide();
     if (m_services.db)
-        list->addItems(completionNames(*m_services.db,
-                                       species ? CompletionCatalog::Species : CompletionCatalog::Diagnoses, typed));
+        list->addItems(completionNames(
+            *m_services.db, species ? CompletionCatalog::Species : CompletionCatalog::Diagnoses, typed));
     return list;
 }
 
@@ -68,10 +68,7 @@ void Form2::showCompletionList(QListWidget* list)
     list->raise();
 }
 
-void Form2::headerFieldLeft()
-{
-    m_pickerSuppressed = true;
-}
+void Form2::headerFieldLeft() { m_pickerSuppressed = true; }
 
 void Form2::headerFieldChanged(int i)
 {
@@ -116,10 +113,7 @@ bool Form2::headerFieldKey(int i, int key)
     return true;
 }
 
-void Form2::pickSpecies()
-{
-    pickCompletion(List4, kSpeciesField);
-}
+void Form2::pickSpecies() { pickCompletion(List4, kSpeciesField); }
 
 void Form2::pickDiagnosis()
 {

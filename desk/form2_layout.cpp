@@ -19,85 +19,104 @@ namespace qv {
 
 namespace {
 
-const QString kSong = QStringLiteral("宋体");
-const QString kHei = QStringLiteral("黑体");
+    const QString kSong = QStringLiteral("宋体");
+    const QString kHei = QStringLiteral("黑体");
 
-QFont deskFont(const QString& family, double points, bool bold = false)
-{
-    QFont f(family);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
-void setColours(QWidget* w, const QColor& text, const QColor& base = QColor())
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::WindowText, text);
-    if (base.isValid()) {
-        p.setColor(QPalette::Base, base);
-        p.setColor(QPalette::Window, base);
+    QFont deskFont(const QString& family, double points, bool bold = false)
+    {
+        QFont f(family);
+        f.setPointSizeF(points);
+        f.setBold(bold);
+        return f;
     }
-    w->setPalette(p);
-}
 
-// Toolbar buttons in screen order.
-struct ToolbarButton {
-    int index;
-    const char16_t* caption;
-    double left;
-    QColor colour;
-};
-const ToolbarButton kToolbar[] = {
-    {0, u"新建", 60, QColor(0x2e, 0x7d, 0x32)},    {1, u"续开", 1200, QColor(0x00, 0x83, 0x8f)},
-    {2, u"保存", 2340, QColor(0x15, 0x65, 0xc0)},  {3, u"打印", 3540, QColor(0x45, 0x5a, 0x64)},
-    {9, u"复制", 4740, QColor(0x6a, 0x1b, 0x9a)},  {10, u"粘贴", 5940, QColor(0x8e, 0x24, 0xaa)},
-    {4, u"日志", 7140, QColor(0xef, 0x6c, 0x00)},  {7, u"统计", 8340, QColor(0xc6, 0x28, 0x28)},
-    {5, u"存为组套", 9540, QColor(0x55, 0x8b, 0x2f)}, {8, u"操作帮助", 11100, QColor(0x28, 0x35, 0x93)},
-    {6, u"视频教程", 12600, QColor(0xad, 0x14, 0x57)},
-};
+    void setColours(QWidget* w, const QColor& text, const QColor& base = QColor())
+    {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Text, text);
+        p.setColor(QPalette::WindowText, text);
+        if (base.isValid()) {
+            p.setColor(QPalette::Base, base);
+            p.setColor(QPalette::Window, base);
+        }
+        w->setPalette(p);
+    }
 
-// The toolbar's own icons: a coloured tile carrying the first character of the caption.
-QPixmap toolbarIcon(const QString& captionText, const QColor& colour, int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(colour);
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRectF(0, 0, size, size), size / 5.0, size / 5.0);
-    QFont f = deskFont(kHei, 1);
-    f.setPixelSize(qMax(1, size * 3 / 5));
-    painter.setFont(f);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, captionText.left(1));
-    return pixmap;
-}
+    // Toolbar buttons in screen order.
+    struct ToolbarButton {
+        int index;
+        const char16_t* caption;
+        double left;
+        QColor colour;
+    };
+    const ToolbarButton kToolbar[] = {
+        { 0, u"新建", 60, QColor(0x2e, 0x7d, 0x32) },
+        { 1, u"续开", 1200, QColor(0x00, 0x83, 0x8f) },
+        { 2, u"保存", 2340, QColor(0x15, 0x65, 0xc0) },
+        { 3, u"打印", 3540, QColor(0x45, 0x5a, 0x64) },
+        { 9, u"复制", 4740, QColor(0x6a, 0x1b, 0x9a) },
+        { 10, u"粘贴", 5940, QColor(0x8e, 0x24, 0xaa) },
+        { 4, u"日志", 7140, QColor(0xef, 0x6c, 0x00) },
+        { 7, u"统计", 8340, QColor(0xc6, 0x28, 0x28) },
+        { 5, u"存为组套", 9540, QColor(0x55, 0x8b, 0x2f) },
+        { 8, u"操作帮助", 11100, QColor(0x28, 0x35, 0x93) },
+        { 6, u"视频教程", 12600, QColor(0xad, 0x14, 0x57) },
+    };
 
-struct CategoryButton {
-    int index;
-    double left, top, width;
-};
-const CategoryButton kCategoryButtons[] = {
-    {Western, 60, 840, 915},          {Herbs, 1020, 840, 855}, {Other, 1920, 840, 855}, {Usage, 2820, 840, 855},
-    {PrescriptionSets, 60, 1200, 1815}, {Formulas, 1920, 1200, 1755},
-};
+    // The toolbar's own icons: a coloured tile carrying the first character of the caption.
+    QPixmap toolbarIcon(const QString& captionText, const QColor& colour, int size)
+    {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(colour);
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 5.0, size / 5.0);
+        QFont f = deskFont(kHei, 1);
+        f.setPixelSize(qMax(1, size * 3 / 5));
+        painter.setFont(f);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, captionText.left(1));
+        return pixmap;
+    }
 
-struct QuickInsertLabel {
-    int index;
-    const char16_t* caption;
-    double left, top, width;
-};
-// The usage captions come first so that the unit labels lie above their blank margins.
-const QuickInsertLabel kQuickInsert[] = {
-    {7, u"    用法：静脉滴注 每日1次", 3960, 60, 2340}, {12, u"    用法：静脉推注 每日1次", 6180, 60, 2340},
-    {14, u"    用法：肌肉注射 每日1次", 8340, 60, 2340}, {9, u"mg", 60, 60, 180},
-    {1, u"ml", 420, 60, 180},   {8, u"g", 780, 60, 90},    {3, u"*", 1020, 60, 90},   {4, u"×", 1260, 90, 180},
-    {15, u"片", 1620, 60, 180}, {6, u"粒", 1980, 60, 180}, {2, u"袋", 2340, 60, 180}, {10, u"支", 2760, 60, 180},
-    {11, u"瓶", 3120, 60, 180}, {5, u"包", 3480, 60, 180}, {0, u"盒", 3900, 60, 180},
-};
+    struct CategoryButton {
+        int index;
+        double left, top, width;
+    };
+    const CategoryButton kCategoryButtons[] = {
+        { Western, 60, 840, 915 },
+        { Herbs, 1020, 840, 855 },
+        { Other, 1920, 840, 855 },
+        { Usage, 2820, 840, 855 },
+        { PrescriptionSets, 60, 1200, 1815 },
+        { Formulas, 1920, 1200, 1755 },
+    };
+
+    struct QuickInsertLabel {
+        int index;
+        const char16_t* caption;
+        double left, top, width;
+    };
+    // The usage captions come first so that the unit labels lie above their blank margins.
+    const QuickInsertLabel kQuickInsert[] = {
+        { 7, u"    用法：静脉滴注 每日1次", 3960, 60, 2340 },
+        { 12, u"    用法：静脉推注 每日1次", 6180, 60, 2340 },
+        { 14, u"    用法：肌肉注射 每日1次", 8340, 60, 2340 },
+        { 9, u"mg", 60, 60, 180 },
+        { 1, u"ml", 420, 60, 180 },
+        { 8, u"g", 780, 60, 90 },
+        { 3, u"*", 1020, 60, 90 },
+        { 4, u"×", 1260, 90, 180 },
+        { 15, u"片", 1620, 60, 180 },
+        { 6, u"粒", 1980, 60, 180 },
+        { 2, u"袋", 2340, 60, 180 },
+        { 10, u"支", 2760, 60, 180 },
+        { 11, u"瓶", 3120, 60, 180 },
+        { 5, u"包", 3480, 60, 180 },
+        { 0, u"盒", 3900, 60, 180 },
+    };
 
 } // namespace
 
@@ -149,7 +168,7 @@ void Form2::buildToolbar()
         // The button looks pressed while a mouse button is held on it; the release runs its action, also
         // when the mouse was dragged off (the release goes to the button where the press began).
         connect(Label18[i], &ClickLabel::pressed, this,
-                [this, i] { Picture4[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken); });
+            [this, i] { Picture4[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken); });
         connect(Label18[i], &ClickLabel::released, this, [this, i] {
             Picture4[i]->setFrameStyle(QFrame::NoFrame);
             runToolbarAction(i);
@@ -224,7 +243,7 @@ void Form2::buildPaper()
     Line3 = new LineControl(diagnosisGuides()[0], Picture2);
     Line4 = new LineControl(diagnosisGuides()[1], Picture2);
     Line5 = new LineControl(diagnosisGuides()[2], Picture2);
-    for (LineControl* guide : {Line3, Line4, Line5}) {
+    for (LineControl* guide : { Line3, Line4, Line5 }) {
         guide->setPenStyle(Qt::DotLine);
         guide->setColor(QColor(0xc0, 0xc0, 0xc0));
     }
@@ -256,7 +275,7 @@ void Form2::buildPaper()
 
     List3 = placed<QListWidget>(Picture2, QStringLiteral("List3"), 900, 3960, 2055, 1290);
     List4 = placed<QListWidget>(Picture2, QStringLiteral("List4"), 1260, 1680, 1455, 1290);
-    for (QListWidget* list : {List3, List4}) {
+    for (QListWidget* list : { List3, List4 }) {
         setColours(list, Qt::blue, Qt::white);
         list->hide();
         list->installEventFilter(this);
@@ -269,7 +288,7 @@ void Form2::buildFieldBox(int i)
 {
     const FieldBox& field = fieldBoxes()[i];
     Picture1[i] = placed<QWidget>(Picture2, arrayName("Picture1", i), field.box.left(), field.box.top(),
-                                field.box.width(), field.box.height());
+        field.box.width(), field.box.height());
     Picture1[i]->setAutoFillBackground(true);
     Label3[i] = caption(Picture1[i], arrayName("Label3", i), field.caption, 0, kCaptionTop);
     Label3[i]->setFont(deskFont(kSong, 12, true));
@@ -303,13 +322,13 @@ void Form2::setEntryTabOrder()
 {
     // The data-entry path first; the signature fields and the archive controls come late.
     QList<QWidget*> order;
-    for (int i : {0, 1, 2, 3, 4, 5, 6, 10, 11, 12})
+    for (int i : { 0, 1, 2, 3, 4, 5, 6, 10, 11, 12 })
         order << Text5[i];
     order << Text1 << List1 << R1;
-    for (int i : {7, 8, 9})
+    for (int i : { 7, 8, 9 })
         order << Text5[i];
     order << Text2 << Command7 << Text3 << Command2 << Text4 << Command5 << Command6 << List2;
-    for (int i : {1, 0, 2, 3, 4, 5})
+    for (int i : { 1, 0, 2, 3, 4, 5 })
         order << Command1[i];
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -356,8 +375,8 @@ void Form2::layoutFieldBoxes()
         // A caption without text takes no room.
         const double captionWidth = Label3[i]->text().isEmpty() ? 0 : pixelsToTwips(Label3[i]->width());
         const FieldBoxLayout layout = fieldBoxLayout(fieldBoxes()[i].box.width(), captionWidth);
-        Text5[i]->setGeometry(twipsRect(layout.value.left(), layout.value.top(), layout.value.width(),
-                                        layout.value.height()));
+        Text5[i]->setGeometry(
+            twipsRect(layout.value.left(), layout.value.top(), layout.value.width(), layout.value.height()));
         Text5[i]->clear();
         Line1[i]->setLine(layout.underline);
         setColours(Picture1[i], Qt::black, Qt::white);

@@ -47,7 +47,8 @@ void Form2::fillResultList(const PickerQuery& query)
     // A fill that fails leaves the list empty; nothing typed is lost by that.
     if (!m_services.db)
         return;
-    const PickerRows result = query.isTemplate ? fetchPickerRows(*m_services.db, query) : m_catalog->fetch(query);
+    const PickerRows result
+        = query.isTemplate ? fetchPickerRows(*m_services.db, query) : m_catalog->fetch(query);
     for (const PickerRow& row : result.rows) {
         auto* item = new QListWidgetItem(row.text);
         item->setData(Qt::UserRole, row.rowId);
@@ -154,19 +155,10 @@ void Form2::appendAtEnd(const QString& text)
     R1->setTextCursor(cursor);
 }
 
-QString Form2::recordKey() const
-{
-    return Label4->text();
-}
+QString Form2::recordKey() const { return Label4->text(); }
 
-QString Form2::bodyText() const
-{
-    return bodyToStored(R1->toPlainText());
-}
+QString Form2::bodyText() const { return bodyToStored(R1->toPlainText()); }
 
-void Form2::setBodyText(const QString& storedText)
-{
-    R1->setPlainText(bodyFromStored(storedText));
-}
+void Form2::setBodyText(const QString& storedText) { R1->setPlainText(bodyFromStored(storedText)); }
 
 } // namespace qv

@@ -1,5 +1,5 @@
-// Form2: the prescription as a stored record (the toolbar's new, continue, save, print, copy, paste and save as
-// set) and the archive browser that finds, reopens and deletes stored prescriptions.
+// Form2: the prescription as a stored record (the toolbar's new, continue, save, print, copy, paste and save
+// as set) and the archive browser that finds, reopens and deletes stored prescriptions.
 #include "desk/form2.h"
 
 #include "desk/archive.h"
@@ -19,43 +19,40 @@ namespace qv {
 
 namespace {
 
-// Each archive line keeps the key of its row here.
-constexpr int kKeyRole = Qt::UserRole;
+    // Each archive line keeps the key of its row here.
+    constexpr int kKeyRole = Qt::UserRole;
 
-enum ToolbarAction {
-    NewAction = 0,
-    ContinueAction = 1,
-    SaveAction = 2,
-    PrintAction = 3,
-    LogAction = 4,
-    SaveAsSetAction = 5,
-    VideoAction = 6,
-    StatisticsAction = 7,
-    HelpAction = 8,
-    CopyAction = 9,
-    PasteAction = 10,
-};
+    enum ToolbarAction {
+        NewAction = 0,
+        ContinueAction = 1,
+        SaveAction = 2,
+        PrintAction = 3,
+        LogAction = 4,
+        SaveAsSetAction = 5,
+        VideoAction = 6,
+        StatisticsAction = 7,
+        HelpAction = 8,
+        CopyAction = 9,
+        PasteAction = 10,
+    };
 
-QString todayText(const Clock& clock)
-{
-    return isoDate(clock.now().date());
-}
+    QString todayText(const Clock& clock) { return isoDate(clock.now().date()); }
 
-bool isEnter(QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
+    bool isEnter(QEvent* event)
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
 
-void setEntryColours(QLabel* entry, const QColor& text, const QColor& background)
-{
-    QPalette p = entry->palette();
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Window, background);
-    entry->setPalette(p);
-}
+    void setEntryColours(QLabel* entry, const QColor& text, const QColor& background)
+    {
+        QPalette p = entry->palette();
+        p.setColor(QPalette::WindowText, text);
+        p.setColor(QPalette::Window, background);
+        entry->setPalette(p);
+    }
 
 } // namespace
 
@@ -75,9 +72,9 @@ void Form2::connectRecordControls()
     connect(List2, &QListWidget::itemClicked, this, &Form2::loadArchiveLine);
     connect(Label9[0], &ClickLabel::clicked, this, &Form2::deleteShownRecord);
     connect(Label9[1], &ClickLabel::clicked, Picture6, &QWidget::hide);
-    for (QObject* watched : {static_cast<QObject*>(Text2), static_cast<QObject*>(Command2),
-                             static_cast<QObject*>(List2->viewport()), static_cast<QObject*>(Label9[0]),
-                             static_cast<QObject*>(Label9[1])})
+    for (QObject* watched : { static_cast<QObject*>(Text2), static_cast<QObject*>(Command2),
+             static_cast<QObject*>(List2->viewport()), static_cast<QObject*>(Label9[0]),
+             static_cast<QObject*>(Label9[1]) })
         watched->installEventFilter(this);
     for (ClickLabel* entry : Label9) {
         entry->setAutoFillBackground(true);
@@ -115,13 +112,27 @@ bool Form2::archiveEvent(QObject* watched, QEvent* event)
 void Form2::runToolbarAction(int index)
 {
     switch (index) {
-    case NewAction: newPrescription(); break;
-    case ContinueAction: continuePrescription(); break;
-    case SaveAction: savePrescription(); break;
-    case PrintAction: printShownPrescription(); break;
-    case CopyAction: copyBody(); break;
-    case PasteAction: pasteBody(); break;
-    case SaveAsSetAction: saveBodyAsTemplate(); break;
+    case NewAction:
+        newPrescription();
+        break;
+    case ContinueAction:
+        continuePrescription();
+        break;
+    case SaveAction:
+        savePrescription();
+        break;
+    case PrintAction:
+        printShownPrescription();
+        break;
+    case CopyAction:
+        copyBody();
+        break;
+    case PasteAction:
+        pasteBody();
+        break;
+    case SaveAsSetAction:
+        saveBodyAsTemplate();
+        break;
     case LogAction:
         if (m_services.windows)
             m_services.windows->openLog();
@@ -130,9 +141,14 @@ void Form2::runToolbarAction(int index)
         if (m_services.windows)
             m_services.windows->openStatistics();
         break;
-    case HelpAction: emit helpPageRequested(); break;
-    case VideoAction: emit videoPageRequested(); break;
-    default: break;
+    case HelpAction:
+        emit helpPageRequested();
+        break;
+    case VideoAction:
+        emit videoPageRequested();
+        break;
+    default:
+        break;
     }
 }
 
@@ -202,10 +218,7 @@ PrescriptionPaper Form2::currentPaper() const
     return paper;
 }
 
-bool Form2::printShownPrescription()
-{
-    return printPrescription(m_services, currentPaper(), this);
-}
+bool Form2::printShownPrescription() { return printPrescription(m_services, currentPaper(), this); }
 
 void Form2::copyBody()
 {
@@ -224,8 +237,8 @@ void Form2::saveBodyAsTemplate()
     if (!m_services.windows)
         return;
     const bool herbal = m_currentCategory == Herbs || m_currentCategory == Formulas;
-    m_services.windows->openTemplates(herbal ? drugCategoryCaption(Formulas) : drugCategoryCaption(PrescriptionSets),
-                                      bodyText(), true);
+    m_services.windows->openTemplates(
+        herbal ? drugCategoryCaption(Formulas) : drugCategoryCaption(PrescriptionSets), bodyText(), true);
 }
 
 void Form2::runArchiveQuery()
@@ -277,9 +290,11 @@ void Form2::loadArchiveLine(QListWidgetItem* line)
         return;
     // The line's own key, whatever the filters say now.
     QString error;
-    const std::optional<PrescriptionRecord> record = loadRecord(*m_services.db, line->data(kKeyRole).toString(), &error);
+    const std::optional<PrescriptionRecord> record
+        = loadRecord(*m_services.db, line->data(kKeyRole).toString(), &error);
     if (!record) {
-        m_services.messages->inform(QStringLiteral("没有读到这张处方：%1").arg(error), Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("没有读到这张处方：%1").arg(error), Messages::Icon::Warning);
         return;
     }
     showRecord(*record);
@@ -290,7 +305,8 @@ void Form2::openDeletePanel(const QPoint& mouse)
     if (List2->count() == 0)
         return;
     const QPointF listCorner(pixelsToTwips(List2->x()), pixelsToTwips(List2->y()));
-    const QPointF at = deletePanelPosition(listCorner, QPointF(pixelsToTwips(mouse.x()), pixelsToTwips(mouse.y())));
+    const QPointF at
+        = deletePanelPosition(listCorner, QPointF(pixelsToTwips(mouse.x()), pixelsToTwips(mouse.y())));
     Picture6->move(twips(at.x()), twips(at.y()));
     Picture6->show();
     Picture6->raise();
@@ -309,13 +325,15 @@ void Form2::highlightPanelEntry(int index)
 void Form2::deleteShownRecord()
 {
     Picture6->hide();
-    if (!m_services.messages->askOkCancel(QStringLiteral("确实要永久删除该档案吗？"), Messages::Icon::Warning))
+    if (!m_services.messages->askOkCancel(
+            QStringLiteral("确实要永久删除该档案吗？"), Messages::Icon::Warning))
         return;
     const QString key = recordKey();
     const Result deleted = m_services.db ? deleteRecord(*m_services.db, key) : Result {};
     if (!deleted) {
         const QString reason = deleted.error.isEmpty() ? QStringLiteral("数据库未打开。") : deleted.error;
-        m_services.messages->inform(QStringLiteral("档案没有删除！\n%1").arg(reason), Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("档案没有删除！\n%1").arg(reason), Messages::Icon::Warning);
         return;
     }
     for (int i = List2->count() - 1; i >= 0; --i) {

@@ -23,10 +23,13 @@ inline constexpr int kDispenserField = 9;
 inline constexpr int kFirstDiagnosisField = 10;
 inline constexpr int kLastDiagnosisField = 12;
 
-inline bool isDiagnosisField(int index) { return index >= kFirstDiagnosisField && index <= kLastDiagnosisField; }
+inline bool isDiagnosisField(int index)
+{
+    return index >= kFirstDiagnosisField && index <= kLastDiagnosisField;
+}
 
 struct FieldBox {
-    QRectF box;      // on the paper
+    QRectF box; // on the paper
     QString caption; // empty for the diagnosis lines
 };
 

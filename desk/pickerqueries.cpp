@@ -4,26 +4,31 @@ namespace qv {
 
 namespace {
 
-const QString kHerbCategory = QStringLiteral("中药");
+    const QString kHerbCategory = QStringLiteral("中药");
 
-// Catalog rows come sorted by name (ties in store order) and cut at the row limit; the limit is part of the
-// statement so the store stops sorting once it has enough rows.
-PickerQuery catalogQuery(const QString& category, bool excludeCategory, const QString& typed)
-{
-    const QString sql = QStringLiteral("select rowid as [rid], [名称], [用法] from [商品] where [查询] like ? "
-                                       "escape '\\' and [分类] %1 ? order by [名称], rowid limit %2")
-                            .arg(excludeCategory ? QStringLiteral("<>") : QStringLiteral("="))
-                            .arg(kPickerRowLimit);
-    return {sql, {containsPattern(typed), category}, false, category, excludeCategory, typed};
-}
+    // Catalog rows come sorted by name (ties in store order) and cut at the row limit; the limit is part of
+    // the statement so the store stops sorting once it has enough rows.
+    PickerQuery catalogQuery(const QString& category, bool excludeCategory, const QString& typed)
+    {
+        const QString sql
+            = QStringLiteral("select rowid as [rid], [名称], [用法] from [商品] where [查询] like ? "
+                             "escape '\\' and [分类] %1 ? order by [名称], rowid limit %2")
+                  .arg(excludeCategory ? QStringLiteral("<>") : QStringLiteral("="))
+                  .arg(kPickerRowLimit);
+        return { sql, { containsPattern(typed), category }, false, category, excludeCategory, typed };
+    }
 
 } // namespace
 
 QString drugCategoryCaption(int category)
 {
     static const QString captions[kDrugCategoryCount] = {
-        QStringLiteral("中药"), QStringLiteral("西药"), QStringLiteral("其他"),
-        QStringLiteral("用法"), QStringLiteral("个人组套"), QStringLiteral("中药方剂"),
+        QStringLiteral("中药"),
+        QStringLiteral("西药"),
+        QStringLiteral("其他"),
+        QStringLiteral("用法"),
+        QStringLiteral("个人组套"),
+        QStringLiteral("中药方剂"),
     };
     return category >= 0 && category < kDrugCategoryCount ? captions[category] : QString();
 }
@@ -31,19 +36,19 @@ QString drugCategoryCaption(int category)
 PickerQuery categoryListQuery(int category, const QString& searchText)
 {
     if (isTemplateCategory(category))
-        return {QStringLiteral("select rowid as [rid], [名称] from [个人模板] where [分类] = ? order by rowid"),
-                {drugCategoryCaption(category)},
-                true};
+        return { QStringLiteral(
+                     "select rowid as [rid], [名称] from [个人模板] where [分类] = ? order by rowid"),
+            { drugCategoryCaption(category) }, true };
     return catalogQuery(drugCategoryCaption(category), false, searchText);
 }
 
 PickerQuery searchListQuery(int category, const QString& searchText)
 {
     if (isTemplateCategory(category))
-        return {QStringLiteral("select rowid as [rid], [名称] from [个人模板] where [查询] like ? escape '\\' "
-                               "and [分类] = ? order by rowid"),
-                {containsPattern(searchText), drugCategoryCaption(category)},
-                true};
+        return { QStringLiteral(
+                     "select rowid as [rid], [名称] from [个人模板] where [查询] like ? escape '\\' "
+                     "and [分类] = ? order by rowid"),
+            { containsPattern(searchText), drugCategoryCaption(category) }, true };
     return catalogQuery(kHerbCategory, category != Herbs, searchText);
 }
 
@@ -76,14 +81,14 @@ PickerRows fetchPickerRows(Database& db, const PickerQuery& query)
     const QString usage = QStringLiteral("用法");
     for (const Row& row : r.rows) {
         const QString text = query.isTemplate ? row.text(name) : drugRowText(row.text(name), row.text(usage));
-        out.rows.append({text, row.value(rid).toLongLong()});
+        out.rows.append({ text, row.value(rid).toLongLong() });
     }
     return out;
 }
 
 Result templateContent(Database& db, qint64 rowId, QString* content)
 {
-    Result r = db.run(QStringLiteral("select [内容] from [个人模板] where rowid = ?"), {rowId});
+    Result r = db.run(QStringLiteral("select [内容] from [个人模板] where rowid = ?"), { rowId });
     if (r.ok && r.rows.isEmpty()) {
         r.ok = false;
         r.error = QStringLiteral("该模板已不存在。");
@@ -95,10 +100,11 @@ Result templateContent(Database& db, qint64 rowId, QString* content)
 
 QStringList completionNames(Database& db, CompletionCatalog catalog, const QString& typed)
 {
-    const QString table = catalog == CompletionCatalog::Species ? QStringLiteral("动物种类") : QStringLiteral("诊断");
+    const QString table
+        = catalog == CompletionCatalog::Species ? QStringLiteral("动物种类") : QStringLiteral("诊断");
     const Result r = db.run(
         QStringLiteral("select [名称] from [%1] where [序号] like ? escape '\\' order by rowid").arg(table),
-        {containsPattern(typed)});
+        { containsPattern(typed) });
     QStringList names;
     for (const Row& row : r.rows)
         names << row.text(QStringLiteral("名称"));

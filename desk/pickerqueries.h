@@ -28,7 +28,8 @@ struct PickerQuery {
     QVariantList params;
     bool isTemplate = false;
     // What a catalog query asks for, so that the catalog index (catalogindex.h) can answer it without SQL:
-    // rows whose 分类 equals category (or, with excludeCategory, is another category) and whose 查询 contains typed.
+    // rows whose 分类 equals category (or, with excludeCategory, is another category) and whose 查询 contains
+    // typed.
     QString category;
     bool excludeCategory = false;
     QString typed;

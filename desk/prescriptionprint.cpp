@@ -10,101 +10,102 @@ namespace qv {
 
 namespace {
 
-// The paper's fonts, as the window's controls carry them.
-struct PaperFont {
-    const char16_t* name;
-    double points;
-    bool bold;
-};
-constexpr PaperFont kTitleFont {u"黑体", 20.25, false};
-constexpr PaperFont kCaptionFont {u"宋体", 12, true};
-constexpr PaperFont kRpFont {u"宋体", 15.75, true};
-constexpr PaperFont kValueFont {u"宋体", 12, false};
+    // The paper's fonts, as the window's controls carry them.
+    struct PaperFont {
+        const char16_t* name;
+        double points;
+        bool bold;
+    };
+    constexpr PaperFont kTitleFont { u"黑体", 20.25, false };
+    constexpr PaperFont kCaptionFont { u"宋体", 12, true };
+    constexpr PaperFont kRpFont { u"宋体", 15.75, true };
+    constexpr PaperFont kValueFont { u"宋体", 12, false };
 
-constexpr double kTwipsPerMm = 56.7;
-// Margins of this many millimetres print the paper where the screen shows it.
-constexpr double kUnshiftedMarginMm = 10;
+    constexpr double kTwipsPerMm = 56.7;
+    // Margins of this many millimetres print the paper where the screen shows it.
+    constexpr double kUnshiftedMarginMm = 10;
 
-QFont qFont(const PaperFont& font)
-{
-    QFont f(QString::fromUtf16(font.name));
-    f.setPointSizeF(font.points);
-    f.setBold(font.bold);
-    return f;
-}
-
-void useFont(PrintSurface& surface, const PaperFont& font)
-{
-    surface.setFontName(QString::fromUtf16(font.name));
-    surface.setFontBold(font.bold);
-    surface.setFontSize(font.points);
-}
-
-void printAt(PrintSurface& surface, double x, double y, const QString& text)
-{
-    surface.setCurrentX(x);
-    surface.setCurrentY(y);
-    // An empty text leaves nothing on the paper.
-    if (!text.isEmpty())
-        surface.printText(text);
-}
-
-void printFreeCaptions(PrintSurface& surface, const PrescriptionPaper& paper)
-{
-    useFont(surface, kTitleFont);
-    printAt(surface, centredLeft(kPaperWidth, paper.titleWidth), 300, paper.title);
-    useFont(surface, kCaptionFont);
-    printAt(surface, 240, 2340, QStringLiteral("诊断："));
-    useFont(surface, kRpFont);
-    printAt(surface, 3180, 2280, QStringLiteral("Rp："));
-}
-
-void printFieldBoxes(PrintSurface& surface, const PrescriptionPaper& paper)
-{
-    useFont(surface, kCaptionFont);
-    for (int i = 0; i < kFieldCount; ++i) {
-        const FieldBox& box = fieldBoxes()[i];
-        printAt(surface, box.box.left(), box.box.top() + kCaptionTop, box.caption);
+    QFont qFont(const PaperFont& font)
+    {
+        QFont f(QString::fromUtf16(font.name));
+        f.setPointSizeF(font.points);
+        f.setBold(font.bold);
+        return f;
     }
-    useFont(surface, kValueFont);
-    for (int i = 0; i < kFieldCount; ++i) {
-        const QRectF& box = fieldBoxes()[i].box;
-        const QRectF value = fieldBoxLayout(box.width(), paper.captionWidths[i]).value;
-        printAt(surface, box.left() + value.left(), box.top() + value.top(), paper.values[i]);
-    }
-}
 
-void printLines(PrintSurface& surface, const PrescriptionPaper& paper)
-{
-    surface.setDrawWidth(1);
-    for (const QLineF& l : paperLines())
-        surface.line(l.x1(), l.y1(), l.x2(), l.y2());
-    // The diagnosis lines have no underline of their own; their grey guides are not printed either.
-    for (int i = 0; i < kFieldCount; ++i) {
-        if (isDiagnosisField(i))
-            continue;
-        const QRectF& box = fieldBoxes()[i].box;
-        const QLineF l = fieldBoxLayout(box.width(), paper.captionWidths[i]).underline.translated(box.topLeft());
-        surface.line(l.x1(), l.y1(), l.x2(), l.y2());
+    void useFont(PrintSurface& surface, const PaperFont& font)
+    {
+        surface.setFontName(QString::fromUtf16(font.name));
+        surface.setFontBold(font.bold);
+        surface.setFontSize(font.points);
     }
-}
 
-void printBody(PrintSurface& surface, const QString& body)
-{
-    useFont(surface, kValueFont);
-    surface.setCurrentX(kBodyLeft);
-    surface.setCurrentY(kBodyTop);
-    for (const QString& line : printedBodyLines(body)) {
+    void printAt(PrintSurface& surface, double x, double y, const QString& text)
+    {
+        surface.setCurrentX(x);
+        surface.setCurrentY(y);
+        // An empty text leaves nothing on the paper.
+        if (!text.isEmpty())
+            surface.printText(text);
+    }
+
+    void printFreeCaptions(PrintSurface& surface, const PrescriptionPaper& paper)
+    {
+        useFont(surface, kTitleFont);
+        printAt(surface, centredLeft(kPaperWidth, paper.titleWidth), 300, paper.title);
+        useFont(surface, kCaptionFont);
+        printAt(surface, 240, 2340, QStringLiteral("诊断："));
+        useFont(surface, kRpFont);
+        printAt(surface, 3180, 2280, QStringLiteral("Rp："));
+    }
+
+    void printFieldBoxes(PrintSurface& surface, const PrescriptionPaper& paper)
+    {
+        useFont(surface, kCaptionFont);
+        for (int i = 0; i < kFieldCount; ++i) {
+            const FieldBox& box = fieldBoxes()[i];
+            printAt(surface, box.box.left(), box.box.top() + kCaptionTop, box.caption);
+        }
+        useFont(surface, kValueFont);
+        for (int i = 0; i < kFieldCount; ++i) {
+            const QRectF& box = fieldBoxes()[i].box;
+            const QRectF value = fieldBoxLayout(box.width(), paper.captionWidths[i]).value;
+            printAt(surface, box.left() + value.left(), box.top() + value.top(), paper.values[i]);
+        }
+    }
+
+    void printLines(PrintSurface& surface, const PrescriptionPaper& paper)
+    {
+        surface.setDrawWidth(1);
+        for (const QLineF& l : paperLines())
+            surface.line(l.x1(), l.y1(), l.x2(), l.y2());
+        // The diagnosis lines have no underline of their own; their grey guides are not printed either.
+        for (int i = 0; i < kFieldCount; ++i) {
+            if (isDiagnosisField(i))
+                continue;
+            const QRectF& box = fieldBoxes()[i].box;
+            const QLineF l
+                = fieldBoxLayout(box.width(), paper.captionWidths[i]).underline.translated(box.topLeft());
+            surface.line(l.x1(), l.y1(), l.x2(), l.y2());
+        }
+    }
+
+    void printBody(PrintSurface& surface, const QString& body)
+    {
+        useFont(surface, kValueFont);
         surface.setCurrentX(kBodyLeft);
-        surface.setCurrentY(surface.currentY() + kBodyLineGap);
-        surface.printText(line);
+        surface.setCurrentY(kBodyTop);
+        for (const QString& line : printedBodyLines(body)) {
+            surface.setCurrentX(kBodyLeft);
+            surface.setCurrentY(surface.currentY() + kBodyLineGap);
+            surface.printText(line);
+        }
     }
-}
 
 } // namespace
 
-PrescriptionPaper measuredPaper(const QString& title, const std::array<QString, kFieldCount>& values,
-                                const QString& body)
+PrescriptionPaper measuredPaper(
+    const QString& title, const std::array<QString, kFieldCount>& values, const QString& body)
 {
     PrescriptionPaper paper;
     paper.title = title;
@@ -132,7 +133,8 @@ QStringList printedBodyLines(const QString& body)
     return printed;
 }
 
-bool printPaper(PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm)
+bool printPaper(
+    PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm)
 {
     // Each job says its own orientation, so an earlier landscape print cannot turn the prescription.
     surface.setOrientation(Orientation::Portrait);
@@ -151,15 +153,13 @@ QString noPrinterQuestion(const QString& reason)
     return QStringLiteral("处方没有打印：%1\n要把处方保存为 PDF 文件吗？").arg(reason);
 }
 
-QString printFailedMessage(const QString& reason)
-{
-    return QStringLiteral("处方没有打印：%1").arg(reason);
-}
+QString printFailedMessage(const QString& reason) { return QStringLiteral("处方没有打印：%1").arg(reason); }
 
 bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidget* parent)
 {
     if (!services.printers) {
-        services.messages->inform(printFailedMessage(QStringLiteral("没有打印机。")), Messages::Icon::Warning);
+        services.messages->inform(
+            printFailedMessage(QStringLiteral("没有打印机。")), Messages::Icon::Warning);
         return false;
     }
     std::unique_ptr<PrintSurface> surface = services.printers->defaultPrinterSurface();
@@ -167,8 +167,8 @@ bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidg
         if (!services.messages->askYesNo(noPrinterQuestion(surface->errorText()), Messages::Icon::Warning))
             return false;
         const QString folder = services.context ? services.context->dataFolder : QString();
-        QString path = services.fileDialogs->saveFileName(parent, QStringLiteral("保存处方"), folder,
-                                                          QStringLiteral("PDF 文件 (*.pdf)"));
+        QString path = services.fileDialogs->saveFileName(
+            parent, QStringLiteral("保存处方"), folder, QStringLiteral("PDF 文件 (*.pdf)"));
         if (path.isEmpty())
             return false;
         if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
@@ -176,7 +176,8 @@ bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidg
         surface = services.printers->pdfSurface(path);
     }
     // Without the settings window the paper prints where the screen shows it.
-    const double left = services.settings ? leadingNumber(services.settings->leftMargin()) : kUnshiftedMarginMm;
+    const double left
+        = services.settings ? leadingNumber(services.settings->leftMargin()) : kUnshiftedMarginMm;
     const double top = services.settings ? leadingNumber(services.settings->topMargin()) : kUnshiftedMarginMm;
     if (printPaper(*surface, paper, left, top))
         return true;

@@ -7,41 +7,38 @@ namespace qv {
 
 namespace {
 
-const QString kKeyColumn = QStringLiteral("序号");
-const QString kBodyColumn = QStringLiteral("T1");
+    const QString kKeyColumn = QStringLiteral("序号");
+    const QString kBodyColumn = QStringLiteral("T1");
 
-QString fieldColumn(int index)
-{
-    return QStringLiteral("[%1]").arg(index);
-}
+    QString fieldColumn(int index) { return QStringLiteral("[%1]").arg(index); }
 
-// The values of the thirteen field columns and T1, in column order, with the date in its stored form.
-QVariantList writtenValues(const PrescriptionRecord& record, const QDate& date)
-{
-    QVariantList values;
-    for (int i = 0; i < kFieldCount; ++i)
-        values << (i == kDateField ? isoDate(date) : record.fields[i]);
-    values << record.body;
-    return values;
-}
+    // The values of the thirteen field columns and T1, in column order, with the date in its stored form.
+    QVariantList writtenValues(const PrescriptionRecord& record, const QDate& date)
+    {
+        QVariantList values;
+        for (int i = 0; i < kFieldCount; ++i)
+            values << (i == kDateField ? isoDate(date) : record.fields[i]);
+        values << record.body;
+        return values;
+    }
 
-// Counts the rows that carry key: 0 or 1, as 序号 is unique.
-Result countRowsOfKey(Database& db, const QString& key)
-{
-    return db.run(QStringLiteral("select count(*) as n from [档案] where [序号] = ?"), {key});
-}
+    // Counts the rows that carry key: 0 or 1, as 序号 is unique.
+    Result countRowsOfKey(Database& db, const QString& key)
+    {
+        return db.run(QStringLiteral("select count(*) as n from [档案] where [序号] = ?"), { key });
+    }
 
-bool holdsRows(const Result& count)
-{
-    return count && count.rows.value(0).value(QStringLiteral("n")).toInt() > 0;
-}
+    bool holdsRows(const Result& count)
+    {
+        return count && count.rows.value(0).value(QStringLiteral("n")).toInt() > 0;
+    }
 
-Result refused(const QString& reason)
-{
-    Result result;
-    result.error = reason;
-    return result;
-}
+    Result refused(const QString& reason)
+    {
+        Result result;
+        result.error = reason;
+        return result;
+    }
 
 } // namespace
 
@@ -80,25 +77,23 @@ Result saveRecord(Database& db, const PrescriptionRecord& record)
             QStringList assignments;
             for (const QString& column : columns)
                 assignments << column + QStringLiteral(" = ?");
-            return db.run(QStringLiteral("update [档案] set %1 where [序号] = ?").arg(assignments.join(", ")), values);
+            return db.run(
+                QStringLiteral("update [档案] set %1 where [序号] = ?").arg(assignments.join(", ")), values);
         }
         QStringList marks;
         for (int i = 0; i < values.size(); ++i)
             marks << QStringLiteral("?");
         return db.run(QStringLiteral("insert into [档案] (%1, [序号]) values (%2)")
                           .arg(columns.join(", "), marks.join(", ")),
-                      values);
+            values);
     });
 }
 
-QString notSavedMessage(const QString& reason)
-{
-    return QStringLiteral("处方没有保存！\n%1").arg(reason);
-}
+QString notSavedMessage(const QString& reason) { return QStringLiteral("处方没有保存！\n%1").arg(reason); }
 
 std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, QString* error)
 {
-    const Result result = db.run(QStringLiteral("select * from [档案] where [序号] = ?"), {key});
+    const Result result = db.run(QStringLiteral("select * from [档案] where [序号] = ?"), { key });
     if (error)
         *error = result ? QStringLiteral("没有找到这张处方。") : result.error;
     if (!result || result.rows.isEmpty())
@@ -117,13 +112,11 @@ std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, Q
 
 Result deleteRecord(Database& db, const QString& key)
 {
-    return db.transaction([&] { return db.run(QStringLiteral("delete from [档案] where [序号] = ?"), {key}); });
+    return db.transaction(
+        [&] { return db.run(QStringLiteral("delete from [档案] where [序号] = ?"), { key }); });
 }
 
-QString keyTime(const QDateTime& time)
-{
-    return time.toString(QStringLiteral("yyyyMMddHHmmss"));
-}
+QString keyTime(const QDateTime& time) { return time.toString(QStringLiteral("yyyyMMddHHmmss")); }
 
 RecordKeys::RecordKeys(Database* db, QString installationTag)
     : m_db(db)

@@ -1,9 +1,10 @@
 #pragma once
 // A stored prescription is one row of [档案]: the thirteen header fields in the columns named by their field
-// index ("0" to "12"), the body in T1 and the record key in 序号. Columns 13 to 22, T2 and T3 are never written.
+// index ("0" to "12"), the body in T1 and the record key in 序号. Columns 13 to 22, T2 and T3 are never
+// written.
 
-#include "platform/typedvalues.h"
 #include "desk/paperlayout.h"
+#include "platform/typedvalues.h"
 #include "store/database.h"
 
 #include <QDate>
@@ -18,8 +19,8 @@ namespace qv {
 
 struct PrescriptionRecord {
     std::array<QString, kFieldCount> fields; // by field index, which is also the column name
-    QString body;                            // lines end in CR LF
-    QString key;                             // 序号
+    QString body; // lines end in CR LF
+    QString key; // 序号
 };
 
 // A stored date shown as "yyyy-mm-dd"; a stored text that is no date is shown as it is.
@@ -39,9 +40,9 @@ std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, Q
 // Deletes the row of key; deleting a key that is not stored changes nothing and succeeds.
 Result deleteRecord(Database& db, const QString& key);
 
-// Makes record keys: the local time "yyyymmddhhmmss", followed by the installation tag for the keys of New and
-// Continue. A key already handed out in this run or already stored takes the next free second instead, so two
-// new prescriptions within one second never share a row.
+// Makes record keys: the local time "yyyymmddhhmmss", followed by the installation tag for the keys of New
+// and Continue. A key already handed out in this run or already stored takes the next free second instead, so
+// two new prescriptions within one second never share a row.
 class RecordKeys {
 public:
     RecordKeys(Database* db, QString installationTag);

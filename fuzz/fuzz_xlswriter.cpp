@@ -49,7 +49,8 @@ Workbook fuzzedWorkbook(FuzzedDataProvider& in)
     const int fonts = int(book.fonts().size());
     const int sheets = in.ConsumeIntegralInRange(0, 3);
     for (int s = 0; s < sheets; ++s) {
-        Worksheet& sheet = book.addSheet(in.ConsumeBool() ? QStringLiteral("Sheet%1").arg(s) : consumeText(in));
+        Worksheet& sheet
+            = book.addSheet(in.ConsumeBool() ? QStringLiteral("Sheet%1").arg(s) : consumeText(in));
         const int cells = in.ConsumeIntegralInRange(0, 12);
         for (int i = 0; i < cells && in.remaining_bytes() > 0; ++i) {
             const bool far = in.ConsumeIntegralInRange(0, 15) == 0;

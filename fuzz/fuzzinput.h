@@ -25,12 +25,12 @@ inline QString textFromBytes(const uint8_t* data, size_t size)
 }
 
 // Stops the run with the input that broke a property (libFuzzer saves it as a crash file).
-#define QV_FUZZ_CHECK(condition)                                                                           \
-    do {                                                                                                   \
-        if (!(condition)) {                                                                                \
-            fprintf(stderr, "property broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__);              \
-            abort();                                                                                       \
-        }                                                                                                  \
+#define QV_FUZZ_CHECK(condition)                                                                             \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            fprintf(stderr, "property broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__);                \
+            abort();                                                                                         \
+        }                                                                                                    \
     } while (0)
 
 } // namespace qv::fuzz

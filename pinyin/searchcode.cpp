@@ -11,43 +11,43 @@ namespace qv {
 
 namespace {
 
-// The tables folded once into one letter per UTF-16 code unit (0 = none), digits and ASCII letters
-// included, so a code costs one array read per character instead of up to 23 table scans.
-using LetterMap = std::array<char, 0x10000>;
+    // The tables folded once into one letter per UTF-16 code unit (0 = none), digits and ASCII letters
+    // included, so a code costs one array read per character instead of up to 23 table scans.
+    using LetterMap = std::array<char, 0x10000>;
 
-std::unique_ptr<LetterMap> foldTables()
-{
-    auto letters = std::make_unique<LetterMap>();
-    letters->fill(0);
-    for (char d = '0'; d <= '9'; ++d)
-        (*letters)[d] = d;
-    for (char l = 'a'; l <= 'z'; ++l) {
-        (*letters)[l] = l;
-        (*letters)[l - 'a' + 'A'] = l;
-    }
-    // Tables in lookup order, and a character keeps the letter of the first table that lists it.
-    for (int table = 0; table < kLetterTableCount; ++table) {
-        for (QChar c : letterTable(table)) {
-            char& slot = (*letters)[c.unicode()];
-            if (slot == 0 && isGbkDoubleByte(c))
-                slot = kTableLetters[table];
+    std::unique_ptr<LetterMap> foldTables()
+    {
+        auto letters = std::make_unique<LetterMap>();
+        letters->fill(0);
+        for (char d = '0'; d <= '9'; ++d)
+            (*letters)[d] = d;
+        for (char l = 'a'; l <= 'z'; ++l) {
+            (*letters)[l] = l;
+            (*letters)[l - 'a' + 'A'] = l;
         }
+        // Tables in lookup order, and a character keeps the letter of the first table that lists it.
+        for (int table = 0; table < kLetterTableCount; ++table) {
+            for (QChar c : letterTable(table)) {
+                char& slot = (*letters)[c.unicode()];
+                if (slot == 0 && isGbkDoubleByte(c))
+                    slot = kTableLetters[table];
+            }
+        }
+        return letters;
     }
-    return letters;
-}
 
-const LetterMap& foldedLetters()
-{
-    static const std::unique_ptr<LetterMap> letters = foldTables();
-    return *letters;
-}
+    const LetterMap& foldedLetters()
+    {
+        static const std::unique_ptr<LetterMap> letters = foldTables();
+        return *letters;
+    }
 
-// The part of a name that is coded: up to the first ASCII blank (the blank gives nothing anyway).
-QStringView codedPart(const QString& name)
-{
-    const qsizetype blank = name.indexOf(u' ');
-    return blank < 0 ? QStringView(name) : QStringView(name).left(blank);
-}
+    // The part of a name that is coded: up to the first ASCII blank (the blank gives nothing anyway).
+    QStringView codedPart(const QString& name)
+    {
+        const qsizetype blank = name.indexOf(u' ');
+        return blank < 0 ? QStringView(name) : QStringView(name).left(blank);
+    }
 
 } // namespace
 

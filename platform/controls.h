@@ -1,6 +1,6 @@
 #pragma once
-// Making the designed controls of a window: each gets the design's name as its objectName (arrays as "Text5(3)")
-// and its place in twips.
+// Making the designed controls of a window: each gets the design's name as its objectName (arrays as
+// "Text5(3)") and its place in twips.
 
 #include "platform/units.h"
 

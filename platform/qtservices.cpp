@@ -12,30 +12,33 @@ namespace qv {
 
 namespace {
 
-QMessageBox::Icon boxIcon(Messages::Icon icon)
-{
-    switch (icon) {
-    case Messages::Icon::Information: return QMessageBox::Information;
-    case Messages::Icon::Warning: return QMessageBox::Warning;
-    case Messages::Icon::Question: return QMessageBox::Question;
-    case Messages::Icon::Critical: return QMessageBox::Critical;
-    case Messages::Icon::None: break;
+    QMessageBox::Icon boxIcon(Messages::Icon icon)
+    {
+        switch (icon) {
+        case Messages::Icon::Information:
+            return QMessageBox::Information;
+        case Messages::Icon::Warning:
+            return QMessageBox::Warning;
+        case Messages::Icon::Question:
+            return QMessageBox::Question;
+        case Messages::Icon::Critical:
+            return QMessageBox::Critical;
+        case Messages::Icon::None:
+            break;
+        }
+        return QMessageBox::NoIcon;
     }
-    return QMessageBox::NoIcon;
-}
 
-QMessageBox::StandardButton ask(const QString& text, Messages::Icon icon, QMessageBox::StandardButtons buttons)
-{
-    QMessageBox box(boxIcon(icon), QStringLiteral("提示"), text, buttons, QApplication::activeWindow());
-    return static_cast<QMessageBox::StandardButton>(box.exec());
-}
+    QMessageBox::StandardButton ask(
+        const QString& text, Messages::Icon icon, QMessageBox::StandardButtons buttons)
+    {
+        QMessageBox box(boxIcon(icon), QStringLiteral("提示"), text, buttons, QApplication::activeWindow());
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
 
 } // namespace
 
-void BoxMessages::inform(const QString& text, Icon icon)
-{
-    ask(text, icon, QMessageBox::Ok);
-}
+void BoxMessages::inform(const QString& text, Icon icon) { ask(text, icon, QMessageBox::Ok); }
 
 bool BoxMessages::askYesNo(const QString& text, Icon icon)
 {
@@ -47,26 +50,17 @@ bool BoxMessages::askOkCancel(const QString& text, Icon icon)
     return ask(text, icon, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-QString QtFileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& directory,
-                                    const QString& filter)
+QString QtFileDialogs::saveFileName(
+    QWidget* parent, const QString& title, const QString& directory, const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, title, directory, filter);
 }
 
-void QtClipboard::clear()
-{
-    QApplication::clipboard()->clear();
-}
+void QtClipboard::clear() { QApplication::clipboard()->clear(); }
 
-void QtClipboard::setText(const QString& text)
-{
-    QApplication::clipboard()->setText(text);
-}
+void QtClipboard::setText(const QString& text) { QApplication::clipboard()->setText(text); }
 
-QString QtClipboard::text() const
-{
-    return QApplication::clipboard()->text();
-}
+QString QtClipboard::text() const { return QApplication::clipboard()->text(); }
 
 void DesktopUrlOpener::open(const QString& address)
 {

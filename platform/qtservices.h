@@ -19,8 +19,8 @@ public:
 
 class QtFileDialogs final : public FileDialogs {
 public:
-    QString saveFileName(QWidget* parent, const QString& title, const QString& directory,
-                         const QString& filter) override;
+    QString saveFileName(
+        QWidget* parent, const QString& title, const QString& directory, const QString& filter) override;
 };
 
 class QtClipboard final : public Clipboard {

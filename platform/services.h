@@ -37,8 +37,9 @@ public:
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
-    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& directory,
-                                 const QString& filter) = 0;
+    virtual QString saveFileName(
+        QWidget* parent, const QString& title, const QString& directory, const QString& filter)
+        = 0;
 };
 
 class Clipboard {
@@ -83,9 +84,9 @@ struct Services {
 
 // The process-wide values of start-up.
 struct AppContext {
-    QString dataFolder;      // .../Quorvela数据库
-    QString databasePath;    // dataFolder + "/数据库.dat"
-    QString heldPassword;    // 设置.密码 as read once at start-up
+    QString dataFolder; // .../Quorvela数据库
+    QString databasePath; // dataFolder + "/数据库.dat"
+    QString heldPassword; // 设置.密码 as read once at start-up
     QString installationTag; // appended to new archive keys
 };
 
@@ -94,12 +95,12 @@ struct AppContext {
 class SettingsReaders {
 public:
     virtual ~SettingsReaders() = default;
-    virtual QString practiceName() = 0;     // 单位名称: the prescription title
-    virtual QString veterinarian() = 0;     // 执业兽医
+    virtual QString practiceName() = 0; // 单位名称: the prescription title
+    virtual QString veterinarian() = 0; // 执业兽医
     virtual QString practisingNumber() = 0; // 注册号
-    virtual QString dispenser() = 0;        // 发药人
-    virtual QString leftMargin() = 0;       // 左边距: millimetres, as typed
-    virtual QString topMargin() = 0;        // 上边距: millimetres, as typed
+    virtual QString dispenser() = 0; // 发药人
+    virtual QString leftMargin() = 0; // 左边距: millimetres, as typed
+    virtual QString topMargin() = 0; // 上边距: millimetres, as typed
 };
 
 // Lets a window open another area's window without knowing its class (the main window implements it).
@@ -109,7 +110,8 @@ public:
     virtual void openSettings() = 0;
     virtual void openDrugCatalog() = 0;
     // category is "个人组套" or "中药方剂"; body is the prescription body to preset (empty: plain open).
-    virtual void openTemplates(const QString& category = {}, const QString& body = {}, bool preset = false) = 0;
+    virtual void openTemplates(const QString& category = {}, const QString& body = {}, bool preset = false)
+        = 0;
     virtual void openSpecies() = 0;
     virtual void openDiagnoses() = 0;
     virtual void openDesk() = 0;

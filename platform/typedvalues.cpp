@@ -4,10 +4,7 @@
 
 namespace qv {
 
-QString isoDate(QDate day)
-{
-    return day.toString(QStringLiteral("yyyy-MM-dd"));
-}
+QString isoDate(QDate day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }
 
 std::optional<QDate> parseTypedDate(const QString& typed)
 {

@@ -10,11 +10,11 @@ namespace qv {
 
 namespace {
 
-QSize screenSize(QWidget* w)
-{
-    QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->size() : QSize();
-}
+    QSize screenSize(QWidget* w)
+    {
+        QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+        return screen ? screen->size() : QSize();
+    }
 
 } // namespace
 
@@ -44,9 +44,6 @@ void placeAsChildWindow(QWidget* w)
     frame->move(childWindowPosition(area, frame->size()));
 }
 
-void closeWindowFrame(QWidget* w)
-{
-    windowFrame(w)->close();
-}
+void closeWindowFrame(QWidget* w) { windowFrame(w)->close(); }
 
 } // namespace qv

@@ -1,6 +1,6 @@
 #pragma once
-// The page that printed output is drawn on. Coordinates are in the current scale unit (twips unless the caller
-// switches to millimetres) and measured from the scale origin; text is placed by its top-left corner.
+// The page that printed output is drawn on. Coordinates are in the current scale unit (twips unless the
+// caller switches to millimetres) and measured from the scale origin; text is placed by its top-left corner.
 //
 // A surface serves one caller's print: the job begins with the first drawing operation and ends with
 // endDocument(). Drawing after endDocument() begins another job with the same settings. A job that is never

@@ -11,24 +11,22 @@ namespace qv {
 
 namespace {
 
-// 1440 dots per inch makes one device unit one twip; a back end that keeps its own resolution is scaled to.
-constexpr int kTwipsPerInch = 1440;
+    // 1440 dots per inch makes one device unit one twip; a back end that keeps its own resolution is scaled
+    // to.
+    constexpr int kTwipsPerInch = 1440;
 
-std::unique_ptr<QPrinter> preparedPrinter(std::unique_ptr<QPrinter> printer)
-{
-    printer->setResolution(kTwipsPerInch);
-    // Full page: the origin is placed on the printable area by the surface itself, so it does not depend on
-    // margins Qt would add.
-    printer->setFullPage(true);
-    return printer;
-}
+    std::unique_ptr<QPrinter> preparedPrinter(std::unique_ptr<QPrinter> printer)
+    {
+        printer->setResolution(kTwipsPerInch);
+        // Full page: the origin is placed on the printable area by the surface itself, so it does not depend
+        // on margins Qt would add.
+        printer->setFullPage(true);
+        return printer;
+    }
 
 } // namespace
 
-QString noPrinterMessage()
-{
-    return QStringLiteral("没有安装打印机，或者没有设置默认打印机。");
-}
+QString noPrinterMessage() { return QStringLiteral("没有安装打印机，或者没有设置默认打印机。"); }
 
 QtPrintSurface::QtPrintSurface(std::unique_ptr<QPrinter> printer, const QString& unavailableReason)
     : m_printer(std::move(printer))
@@ -40,10 +38,7 @@ QtPrintSurface::QtPrintSurface(std::unique_ptr<QPrinter> printer, const QString&
     m_defaultOrientation = m_printer->pageLayout().orientation();
 }
 
-QtPrintSurface::~QtPrintSurface()
-{
-    abandonOpenJob();
-}
+QtPrintSurface::~QtPrintSurface() { abandonOpenJob(); }
 
 bool QtPrintSurface::beginJob(Orientation orientation)
 {
@@ -96,7 +91,8 @@ void QtPrintSurface::drawText(QPointF topLeftTwips, const QString& text, const Q
     m_painter.setFont(font);
     m_painter.setPen(Qt::black);
     const QPointF topLeft = toDevice(topLeftTwips);
-    m_painter.drawText(QPointF(topLeft.x(), topLeft.y() + QFontMetricsF(font, m_printer.get()).ascent()), text);
+    m_painter.drawText(
+        QPointF(topLeft.x(), topLeft.y() + QFontMetricsF(font, m_printer.get()).ascent()), text);
 }
 
 void QtPrintSurface::drawLine(QPointF fromTwips, QPointF toTwips, double widthTwips)
@@ -131,19 +127,14 @@ QPointF QtPrintSurface::toDevice(QPointF twips) const
 QString QtPrintSurface::outputFailure() const
 {
     if (m_printer->outputFormat() == QPrinter::PdfFormat)
-        return QStringLiteral("无法写入文件“%1”。").arg(QDir::toNativeSeparators(m_printer->outputFileName()));
+        return QStringLiteral("无法写入文件“%1”。")
+            .arg(QDir::toNativeSeparators(m_printer->outputFileName()));
     return QStringLiteral("无法在打印机“%1”上打印。").arg(m_printer->printerName());
 }
 
-QStringList QtPrinterAccess::installedPrinters() const
-{
-    return QPrinterInfo::availablePrinterNames();
-}
+QStringList QtPrinterAccess::installedPrinters() const { return QPrinterInfo::availablePrinterNames(); }
 
-QString QtPrinterAccess::defaultPrinterName() const
-{
-    return QPrinterInfo::defaultPrinterName();
-}
+QString QtPrinterAccess::defaultPrinterName() const { return QPrinterInfo::defaultPrinterName(); }
 
 std::unique_ptr<PrintSurface> QtPrinterAccess::defaultPrinterSurface()
 {

@@ -6,27 +6,21 @@ namespace qv {
 
 namespace {
 
-QList<PrintedItem> itemsOfKind(const QList<PrintedItem>& items, PrintedItem::Kind kind)
-{
-    QList<PrintedItem> result;
-    for (const PrintedItem& item : items) {
-        if (item.kind == kind)
-            result.append(item);
+    QList<PrintedItem> itemsOfKind(const QList<PrintedItem>& items, PrintedItem::Kind kind)
+    {
+        QList<PrintedItem> result;
+        for (const PrintedItem& item : items) {
+            if (item.kind == kind)
+                result.append(item);
+        }
+        return result;
     }
-    return result;
-}
 
 } // namespace
 
-QList<PrintedItem> PrintRecording::texts() const
-{
-    return itemsOfKind(items, PrintedItem::Kind::Text);
-}
+QList<PrintedItem> PrintRecording::texts() const { return itemsOfKind(items, PrintedItem::Kind::Text); }
 
-QList<PrintedItem> PrintRecording::lines() const
-{
-    return itemsOfKind(items, PrintedItem::Kind::Line);
-}
+QList<PrintedItem> PrintRecording::lines() const { return itemsOfKind(items, PrintedItem::Kind::Line); }
 
 RecordingPrintSurface::RecordingPrintSurface(std::shared_ptr<PrintRecording> into, const QString& cannotPrint)
     : m_recording(std::move(into))
@@ -35,10 +29,7 @@ RecordingPrintSurface::RecordingPrintSurface(std::shared_ptr<PrintRecording> int
         fail(cannotPrint);
 }
 
-RecordingPrintSurface::~RecordingPrintSurface()
-{
-    abandonOpenJob();
-}
+RecordingPrintSurface::~RecordingPrintSurface() { abandonOpenJob(); }
 
 bool RecordingPrintSurface::beginJob(Orientation orientation)
 {
@@ -61,10 +52,7 @@ bool RecordingPrintSurface::finishJob()
     return true;
 }
 
-void RecordingPrintSurface::abandonJob()
-{
-    ++m_recording->abandonedJobs;
-}
+void RecordingPrintSurface::abandonJob() { ++m_recording->abandonedJobs; }
 
 void RecordingPrintSurface::drawText(QPointF topLeftTwips, const QString& text, const QFont& font)
 {

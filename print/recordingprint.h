@@ -15,11 +15,11 @@ namespace qv {
 struct PrintedItem {
     enum class Kind { Text, Line };
     Kind kind = Kind::Text;
-    int job = 1;  // 1 for the first job of the surface
+    int job = 1; // 1 for the first job of the surface
     int page = 1; // 1 for the first page of the job
     Orientation orientation = Orientation::PrinterDefault; // of the page
-    QPointF at;   // text: its top-left corner; line: its start
-    QPointF to;   // line: its end
+    QPointF at; // text: its top-left corner; line: its start
+    QPointF to; // line: its end
     QString text;
     QString fontName;
     double fontSize = 0;
@@ -45,7 +45,7 @@ class RecordingPrintSurface final : public ScaledPrintSurface {
 public:
     // cannotPrint: the surface behaves as one without a printer, with that reason.
     explicit RecordingPrintSurface(std::shared_ptr<PrintRecording> into = std::make_shared<PrintRecording>(),
-                                   const QString& cannotPrint = {});
+        const QString& cannotPrint = {});
     ~RecordingPrintSurface() override;
 
     const PrintRecording& recording() const { return *m_recording; }
@@ -83,7 +83,10 @@ public:
     const QList<std::shared_ptr<PrintRecording>>& recordings() const { return m_recordings; }
     QStringList pdfPaths() const { return m_pdfPaths; }
     // The recording of the last surface handed out; null before the first.
-    const PrintRecording* last() const { return m_recordings.isEmpty() ? nullptr : m_recordings.last().get(); }
+    const PrintRecording* last() const
+    {
+        return m_recordings.isEmpty() ? nullptr : m_recordings.last().get();
+    }
 
 private:
     std::unique_ptr<PrintSurface> handOut(const QString& cannotPrint);

@@ -9,40 +9,31 @@ namespace qv {
 
 namespace {
 
-// Font metrics at 1440 dots per inch, so one device unit is one twip.
-QFontMetricsF twipsMetrics(const QFont& font)
-{
-    static const QImage device = [] {
-        QImage image(1, 1, QImage::Format_ARGB32);
-        const int dotsPerMetre = qRound(1440 / 0.0254);
-        image.setDotsPerMeterX(dotsPerMetre);
-        image.setDotsPerMeterY(dotsPerMetre);
-        return image;
-    }();
-    return QFontMetricsF(font, &device);
-}
+    // Font metrics at 1440 dots per inch, so one device unit is one twip.
+    QFontMetricsF twipsMetrics(const QFont& font)
+    {
+        static const QImage device = [] {
+            QImage image(1, 1, QImage::Format_ARGB32);
+            const int dotsPerMetre = qRound(1440 / 0.0254);
+            image.setDotsPerMeterX(dotsPerMetre);
+            image.setDotsPerMeterY(dotsPerMetre);
+            return image;
+        }();
+        return QFontMetricsF(font, &device);
+    }
 
 } // namespace
 
-double twipsPerUnit(ScaleMode mode)
-{
-    return mode == ScaleMode::Millimetres ? 1440.0 / 25.4 : 1.0;
-}
+double twipsPerUnit(ScaleMode mode) { return mode == ScaleMode::Millimetres ? 1440.0 / 25.4 : 1.0; }
 
-double lineSpacingTwips(const QFont& font)
-{
-    return twipsMetrics(font).lineSpacing();
-}
+double lineSpacingTwips(const QFont& font) { return twipsMetrics(font).lineSpacing(); }
 
 double textWidthTwips(const QFont& font, const QString& text)
 {
     return twipsMetrics(font).horizontalAdvance(text);
 }
 
-ScaledPrintSurface::ScaledPrintSurface()
-{
-    m_font.setPointSizeF(12);
-}
+ScaledPrintSurface::ScaledPrintSurface() { m_font.setPointSizeF(12); }
 
 void ScaledPrintSurface::abandonOpenJob()
 {
@@ -51,10 +42,7 @@ void ScaledPrintSurface::abandonOpenJob()
     m_inJob = false;
 }
 
-void ScaledPrintSurface::setFontName(const QString& name)
-{
-    m_font.setFamily(name);
-}
+void ScaledPrintSurface::setFontName(const QString& name) { m_font.setFamily(name); }
 
 void ScaledPrintSurface::setFontSize(double points)
 {
@@ -62,40 +50,19 @@ void ScaledPrintSurface::setFontSize(double points)
         m_font.setPointSizeF(points);
 }
 
-void ScaledPrintSurface::setFontBold(bool bold)
-{
-    m_font.setBold(bold);
-}
+void ScaledPrintSurface::setFontBold(bool bold) { m_font.setBold(bold); }
 
-double ScaledPrintSurface::currentX() const
-{
-    return m_pen.x() / twipsPerUnit(m_mode) + m_scaleLeft;
-}
+double ScaledPrintSurface::currentX() const { return m_pen.x() / twipsPerUnit(m_mode) + m_scaleLeft; }
 
-double ScaledPrintSurface::currentY() const
-{
-    return m_pen.y() / twipsPerUnit(m_mode) + m_scaleTop;
-}
+double ScaledPrintSurface::currentY() const { return m_pen.y() / twipsPerUnit(m_mode) + m_scaleTop; }
 
-void ScaledPrintSurface::setCurrentX(double x)
-{
-    m_pen.setX(toTwips(x, 0).x());
-}
+void ScaledPrintSurface::setCurrentX(double x) { m_pen.setX(toTwips(x, 0).x()); }
 
-void ScaledPrintSurface::setCurrentY(double y)
-{
-    m_pen.setY(toTwips(0, y).y());
-}
+void ScaledPrintSurface::setCurrentY(double y) { m_pen.setY(toTwips(0, y).y()); }
 
-void ScaledPrintSurface::setScaleLeft(double left)
-{
-    m_scaleLeft = left;
-}
+void ScaledPrintSurface::setScaleLeft(double left) { m_scaleLeft = left; }
 
-void ScaledPrintSurface::setScaleTop(double top)
-{
-    m_scaleTop = top;
-}
+void ScaledPrintSurface::setScaleTop(double top) { m_scaleTop = top; }
 
 void ScaledPrintSurface::setScaleMode(ScaleMode mode)
 {
@@ -104,15 +71,9 @@ void ScaledPrintSurface::setScaleMode(ScaleMode mode)
     m_scaleTop = 0;
 }
 
-void ScaledPrintSurface::setOrientation(Orientation orientation)
-{
-    m_orientation = orientation;
-}
+void ScaledPrintSurface::setOrientation(Orientation orientation) { m_orientation = orientation; }
 
-void ScaledPrintSurface::setDrawWidth(int pixels)
-{
-    m_drawWidth = std::max(1, pixels);
-}
+void ScaledPrintSurface::setDrawWidth(int pixels) { m_drawWidth = std::max(1, pixels); }
 
 void ScaledPrintSurface::printText(const QString& text)
 {

@@ -1,11 +1,11 @@
 #include "reports/form12.h"
 
-#include "platform/windowframe.h"
+#include "platform/controls.h"
 #include "platform/services.h"
 #include "platform/units.h"
+#include "platform/windowframe.h"
 #include "reports/logdates.h"
 #include "reports/logquery.h"
-#include "platform/controls.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,13 +1,13 @@
 #include "reports/form7.h"
 
-#include "platform/windowframe.h"
+#include "platform/controls.h"
 #include "platform/services.h"
 #include "platform/units.h"
+#include "platform/windowframe.h"
 #include "print/printeraccess.h"
 #include "reports/busycursor.h"
 #include "reports/logexport.h"
 #include "reports/logprint.h"
-#include "platform/controls.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>

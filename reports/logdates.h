@@ -17,7 +17,6 @@ QString dateFormatMessage();
 // (31 March gives 28 or 29 February).
 QDate oneMonthBefore(QDate day);
 
-
 // An inclusive range of days. A start after the end is a valid range that holds nothing.
 struct DateRange {
     QDate from;

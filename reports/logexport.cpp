@@ -6,20 +6,20 @@ namespace qv {
 
 namespace {
 
-const QString kTitle = QStringLiteral("门诊日志登记本");
-const std::array<QString, 9> kHeadings = {
-    QStringLiteral("动物主人/饲养单位"),
-    QStringLiteral("档案号"),
-    QStringLiteral("动物种类"),
-    QStringLiteral("动物性别"),
-    QStringLiteral("体重/数量"),
-    QStringLiteral("年(日)龄"),
-    QStringLiteral("执业兽医"),
-    QStringLiteral("开具日期"),
-    QStringLiteral("备注"),
-};
-constexpr int kDateColumn = 7;
-constexpr int kRemarksColumn = 8;
+    const QString kTitle = QStringLiteral("门诊日志登记本");
+    const std::array<QString, 9> kHeadings = {
+        QStringLiteral("动物主人/饲养单位"),
+        QStringLiteral("档案号"),
+        QStringLiteral("动物种类"),
+        QStringLiteral("动物性别"),
+        QStringLiteral("体重/数量"),
+        QStringLiteral("年(日)龄"),
+        QStringLiteral("执业兽医"),
+        QStringLiteral("开具日期"),
+        QStringLiteral("备注"),
+    };
+    constexpr int kDateColumn = 7;
+    constexpr int kRemarksColumn = 8;
 
 } // namespace
 

@@ -16,7 +16,6 @@ class PrintSurface;
 
 inline constexpr int kLogRecordsPerPage = 14;
 
-
 // Draws the whole book on the surface as one landscape job, shifted right by leftMm and down by topMm - 10,
 // and ends the job. Nothing is drawn for no records. False when the surface failed (its errorText() says
 // why).

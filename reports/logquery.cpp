@@ -2,7 +2,6 @@
 
 #include "store/database.h"
 
-
 namespace qv {
 
 namespace {
@@ -51,7 +50,8 @@ LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
     const QStringList bounds = rangeBounds(range);
     QVariantList params { bounds[0], bounds[1] };
     if (limit >= 0) {
-        sql += QStringLiteral(" limit ?3"); // one record past the limit is enough to know the range is too large
+        sql += QStringLiteral(
+            " limit ?3"); // one record past the limit is enough to know the range is too large
         params << qint64(limit) + 1;
     }
     LogQueryResult out;
@@ -62,7 +62,7 @@ LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
             return false;
         }
         out.records.push_back({ row.text(0), row.text(1), row.text(2), row.text(3), row.text(4), row.text(5),
-                                row.text(6), storedDateAsIso(row.text(7)) });
+            row.text(6), storedDateAsIso(row.text(7)) });
         return true;
     });
     out.ok = stepped.ok;

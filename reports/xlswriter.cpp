@@ -53,112 +53,113 @@ Worksheet& Workbook::addSheet(const QString& name) { return m_sheets.emplace_bac
 
 namespace {
 
-bool fail(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-    return false;
-}
-
-QString checkFonts(const std::vector<XlsFont>& fonts)
-{
-    for (const XlsFont& font : fonts) {
-        if (font.name.isEmpty() || font.name.size() > 31)
-            return QStringLiteral("字体名称无效：“%1”").arg(font.name);
-        if (!(font.points >= 1 && font.points <= 409))
-            return QStringLiteral("字号无效：%1").arg(font.points);
+    bool fail(QString* error, const QString& message)
+    {
+        if (error)
+            *error = message;
+        return false;
     }
-    return {};
-}
 
-QString checkSheetName(const QString& name, const QStringList& earlierNames)
-{
-    static const QString forbidden = QStringLiteral(":\\/?*[]");
-    const bool badCharacter
-        = std::any_of(name.begin(), name.end(), [](QChar c) { return forbidden.contains(c); });
-    if (name.isEmpty() || name.size() > 31 || badCharacter || name.startsWith(u'\'') || name.endsWith(u'\''))
-        return QStringLiteral("工作表名称无效：“%1”").arg(name);
-    if (earlierNames.contains(name, Qt::CaseInsensitive))
-        return QStringLiteral("工作表名称重复：“%1”").arg(name);
-    return {};
-}
-
-QString checkSheet(const Worksheet& sheet, int fontCount)
-{
-    const QString where = QStringLiteral("工作表“%1”").arg(sheet.name());
-    for (const auto& [r, row] : sheet.rows()) {
-        if (r < 0 || r >= kBiff8Rows)
-            return where + QStringLiteral("的行数超出 .xls 格式的上限 %1 行").arg(kBiff8Rows);
-        if (row.heightPoints < 0 || row.heightPoints > kBiff8MaxRowPoints)
-            return where + QStringLiteral("第 %1 行的行高无效").arg(r + 1);
-        if (row.font < -1 || row.font >= fontCount)
-            return where + QStringLiteral("第 %1 行的字体无效").arg(r + 1);
-        for (const auto& [c, cell] : row.cells) {
-            if (c < 0 || c >= kBiff8Columns)
-                return where + QStringLiteral("的列数超出 .xls 格式的上限 %1 列").arg(kBiff8Columns);
-            if (cell.font < 0 || cell.font >= fontCount)
-                return where + QStringLiteral("第 %1 行第 %2 列的字体无效").arg(r + 1).arg(c + 1);
-            if (cell.kind == XlsCell::Kind::Number && !std::isfinite(cell.number))
-                return where + QStringLiteral("第 %1 行第 %2 列不是有限的数值").arg(r + 1).arg(c + 1);
-            if (cell.text.size() > kBiff8CellTextLength)
-                return where
-                    + QStringLiteral("第 %1 行第 %2 列的文字超过 %3 个字符")
-                          .arg(r + 1)
-                          .arg(c + 1)
-                          .arg(kBiff8CellTextLength);
+    QString checkFonts(const std::vector<XlsFont>& fonts)
+    {
+        for (const XlsFont& font : fonts) {
+            if (font.name.isEmpty() || font.name.size() > 31)
+                return QStringLiteral("字体名称无效：“%1”").arg(font.name);
+            if (!(font.points >= 1 && font.points <= 409))
+                return QStringLiteral("字号无效：%1").arg(font.points);
         }
+        return {};
     }
-    for (const auto& [c, characters] : sheet.columnWidths()) {
-        if (c < 0 || c >= kBiff8Columns || !(characters >= 0 && characters <= kBiff8MaxColumnCharacters))
-            return where + QStringLiteral("第 %1 列的列宽无效").arg(c + 1);
-    }
-    return {};
-}
 
-// Everything the format cannot hold is refused before any file is touched.
-QString checkWorkbook(const Workbook& workbook)
-{
-    if (workbook.sheets().empty())
-        return QStringLiteral("工作簿中没有工作表");
-    if (QString problem = checkFonts(workbook.fonts()); !problem.isEmpty())
-        return problem;
-    QStringList names;
-    for (const Worksheet& sheet : workbook.sheets()) {
-        if (QString problem = checkSheetName(sheet.name(), names); !problem.isEmpty())
+    QString checkSheetName(const QString& name, const QStringList& earlierNames)
+    {
+        static const QString forbidden = QStringLiteral(":\\/?*[]");
+        const bool badCharacter
+            = std::any_of(name.begin(), name.end(), [](QChar c) { return forbidden.contains(c); });
+        if (name.isEmpty() || name.size() > 31 || badCharacter || name.startsWith(u'\'')
+            || name.endsWith(u'\''))
+            return QStringLiteral("工作表名称无效：“%1”").arg(name);
+        if (earlierNames.contains(name, Qt::CaseInsensitive))
+            return QStringLiteral("工作表名称重复：“%1”").arg(name);
+        return {};
+    }
+
+    QString checkSheet(const Worksheet& sheet, int fontCount)
+    {
+        const QString where = QStringLiteral("工作表“%1”").arg(sheet.name());
+        for (const auto& [r, row] : sheet.rows()) {
+            if (r < 0 || r >= kBiff8Rows)
+                return where + QStringLiteral("的行数超出 .xls 格式的上限 %1 行").arg(kBiff8Rows);
+            if (row.heightPoints < 0 || row.heightPoints > kBiff8MaxRowPoints)
+                return where + QStringLiteral("第 %1 行的行高无效").arg(r + 1);
+            if (row.font < -1 || row.font >= fontCount)
+                return where + QStringLiteral("第 %1 行的字体无效").arg(r + 1);
+            for (const auto& [c, cell] : row.cells) {
+                if (c < 0 || c >= kBiff8Columns)
+                    return where + QStringLiteral("的列数超出 .xls 格式的上限 %1 列").arg(kBiff8Columns);
+                if (cell.font < 0 || cell.font >= fontCount)
+                    return where + QStringLiteral("第 %1 行第 %2 列的字体无效").arg(r + 1).arg(c + 1);
+                if (cell.kind == XlsCell::Kind::Number && !std::isfinite(cell.number))
+                    return where + QStringLiteral("第 %1 行第 %2 列不是有限的数值").arg(r + 1).arg(c + 1);
+                if (cell.text.size() > kBiff8CellTextLength)
+                    return where
+                        + QStringLiteral("第 %1 行第 %2 列的文字超过 %3 个字符")
+                              .arg(r + 1)
+                              .arg(c + 1)
+                              .arg(kBiff8CellTextLength);
+            }
+        }
+        for (const auto& [c, characters] : sheet.columnWidths()) {
+            if (c < 0 || c >= kBiff8Columns || !(characters >= 0 && characters <= kBiff8MaxColumnCharacters))
+                return where + QStringLiteral("第 %1 列的列宽无效").arg(c + 1);
+        }
+        return {};
+    }
+
+    // Everything the format cannot hold is refused before any file is touched.
+    QString checkWorkbook(const Workbook& workbook)
+    {
+        if (workbook.sheets().empty())
+            return QStringLiteral("工作簿中没有工作表");
+        if (QString problem = checkFonts(workbook.fonts()); !problem.isEmpty())
             return problem;
-        names << sheet.name();
-        if (QString problem = checkSheet(sheet, int(workbook.fonts().size())); !problem.isEmpty())
-            return problem;
+        QStringList names;
+        for (const Worksheet& sheet : workbook.sheets()) {
+            if (QString problem = checkSheetName(sheet.name(), names); !problem.isEmpty())
+                return problem;
+            names << sheet.name();
+            if (QString problem = checkSheet(sheet, int(workbook.fonts().size())); !problem.isEmpty())
+                return problem;
+        }
+        return {};
     }
-    return {};
-}
 
-// The compound file holding one "Workbook" stream, built in memory.
-QByteArray compoundFile(const QByteArray& workbookStream)
-{
-    static std::once_flag gsfReady;
-    std::call_once(gsfReady, [] { gsf_init(); });
+    // The compound file holding one "Workbook" stream, built in memory.
+    QByteArray compoundFile(const QByteArray& workbookStream)
+    {
+        static std::once_flag gsfReady;
+        std::call_once(gsfReady, [] { gsf_init(); });
 
-    GsfOutput* memory = gsf_output_memory_new();
-    GsfOutfile* ole = gsf_outfile_msole_new(memory);
-    GsfOutput* stream = gsf_outfile_new_child(ole, "Workbook", FALSE);
-    bool ok = stream
-        && gsf_output_write(stream, size_t(workbookStream.size()),
-            reinterpret_cast<const guint8*>(workbookStream.constData()));
-    if (stream) {
-        ok = gsf_output_close(stream) && ok;
-        g_object_unref(stream);
+        GsfOutput* memory = gsf_output_memory_new();
+        GsfOutfile* ole = gsf_outfile_msole_new(memory);
+        GsfOutput* stream = gsf_outfile_new_child(ole, "Workbook", FALSE);
+        bool ok = stream
+            && gsf_output_write(stream, size_t(workbookStream.size()),
+                reinterpret_cast<const guint8*>(workbookStream.constData()));
+        if (stream) {
+            ok = gsf_output_close(stream) && ok;
+            g_object_unref(stream);
+        }
+        ok = gsf_output_close(GSF_OUTPUT(ole)) && ok;
+        g_object_unref(ole);
+        QByteArray bytes;
+        if (ok) {
+            const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory));
+            bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(gsf_output_size(memory)));
+        }
+        g_object_unref(memory);
+        return bytes;
     }
-    ok = gsf_output_close(GSF_OUTPUT(ole)) && ok;
-    g_object_unref(ole);
-    QByteArray bytes;
-    if (ok) {
-        const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory));
-        bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(gsf_output_size(memory)));
-    }
-    g_object_unref(memory);
-    return bytes;
-}
 
 } // namespace
 

@@ -20,73 +20,73 @@ namespace qv {
 
 namespace {
 
-// Layout in twips.
-constexpr int kWidth = 5520;
-constexpr int kHeight = 6240;
-constexpr int kFrameWidth = 5040;
-constexpr int kSettingsFrameHeight = 3480; // the printer rows lie below this and are never seen
-constexpr int kRowStep = 500;
+    // Layout in twips.
+    constexpr int kWidth = 5520;
+    constexpr int kHeight = 6240;
+    constexpr int kFrameWidth = 5040;
+    constexpr int kSettingsFrameHeight = 3480; // the printer rows lie below this and are never seen
+    constexpr int kRowStep = 500;
 
-QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& text, int maxLength)
-{
-    auto* box = new QLineEdit(text, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setMaxLength(maxLength);
-    return box;
-}
+    QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& text, int maxLength)
+    {
+        auto* box = new QLineEdit(text, parent);
+        box->setObjectName(QLatin1String(name));
+        box->setMaxLength(maxLength);
+        return box;
+    }
 
-QLabel* caption(QWidget* parent, const char* name, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    return label;
-}
+    QLabel* caption(QWidget* parent, const char* name, const QString& text)
+    {
+        auto* label = new QLabel(text, parent);
+        label->setObjectName(QLatin1String(name));
+        return label;
+    }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
+    QPushButton* button(QWidget* parent, const char* name, const QString& text)
+    {
+        auto* b = new QPushButton(text, parent);
+        b->setObjectName(QLatin1String(name));
+        return b;
+    }
 
-// One caption + box row of the settings frame, row 0 at the top.
-void placeRow(QWidget* label, QWidget* box, int row)
-{
-    const int top = 360 + row * kRowStep;
-    label->setGeometry(twipsRect(240, top + 40, 1560, 255));
-    box->setGeometry(twipsRect(1860, top, 2940, 315));
-}
+    // One caption + box row of the settings frame, row 0 at the top.
+    void placeRow(QWidget* label, QWidget* box, int row)
+    {
+        const int top = 360 + row * kRowStep;
+        label->setGeometry(twipsRect(240, top + 40, 1560, 255));
+        box->setGeometry(twipsRect(1860, top, 2940, 315));
+    }
 
-QLineEdit* settingsBox(QWidget* frame, int row, QLabel*& label, const char* labelName, const QString& text,
-    const char* boxName, const QString& designText, int maxLength)
-{
-    label = caption(frame, labelName, text);
-    QLineEdit* box = lineEdit(frame, boxName, designText, maxLength);
-    placeRow(label, box, row);
-    return box;
-}
+    QLineEdit* settingsBox(QWidget* frame, int row, QLabel*& label, const char* labelName,
+        const QString& text, const char* boxName, const QString& designText, int maxLength)
+    {
+        label = caption(frame, labelName, text);
+        QLineEdit* box = lineEdit(frame, boxName, designText, maxLength);
+        placeRow(label, box, row);
+        return box;
+    }
 
-// A printer row: loaded and saved like the others, but below the visible part of the frame and hidden.
-QComboBox* hiddenPrinterList(
-    QWidget* frame, int row, QLabel*& label, const char* labelName, const QString& text, const char* listName)
-{
-    label = caption(frame, labelName, text);
-    auto* list = new QComboBox(frame);
-    list->setObjectName(QLatin1String(listName));
-    list->setEditable(true);
-    list->setInsertPolicy(QComboBox::NoInsert);
-    list->lineEdit()->setMaxLength(50);
-    placeRow(label, list, row);
-    label->setVisible(false);
-    list->setVisible(false);
-    return list;
-}
+    // A printer row: loaded and saved like the others, but below the visible part of the frame and hidden.
+    QComboBox* hiddenPrinterList(QWidget* frame, int row, QLabel*& label, const char* labelName,
+        const QString& text, const char* listName)
+    {
+        label = caption(frame, labelName, text);
+        auto* list = new QComboBox(frame);
+        list->setObjectName(QLatin1String(listName));
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+        list->lineEdit()->setMaxLength(50);
+        placeRow(label, list, row);
+        label->setVisible(false);
+        list->setVisible(false);
+        return list;
+    }
 
-void setIfStored(QLineEdit* box, const std::optional<QString>& value)
-{
-    if (value)
-        box->setText(*value);
-}
+    void setIfStored(QLineEdit* box, const std::optional<QString>& value)
+    {
+        if (value)
+            box->setText(*value);
+    }
 
 } // namespace
 
@@ -196,8 +196,8 @@ void Form8::fillPrinterLists()
 
 void Form8::saveSettings()
 {
-    SettingsToSave values {Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
-        Text5->text(), text19->currentText(), text17->currentText()};
+    SettingsToSave values { Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
+        Text5->text(), text19->currentText(), text17->currentText() };
     QString error = QStringLiteral("没有打开的数据库");
     if (!m_services.db || !writeSettings(*m_services.db, values, &error)) {
         // The typed values stay in the window, so the user can try again.

@@ -1,11 +1,11 @@
 #pragma once
-// Form8, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number, dispenser, print
-// margins, and two hidden printer names) and changes the login password.
+// Form8, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number, dispenser,
+// print margins, and two hidden printer names) and changes the login password.
 //
 // The window "loads" when it is constructed (values from the store, printer lists from services.printers) and
-// "unloads" when it is closed: by "保  存", "取  消", a successful password change or its close box. Unloading
-// emits unloaded() and deletes the window (or the MDI sub-window holding it), so the next reader loads the stored
-// values afresh.
+// "unloads" when it is closed: by "保  存", "取  消", a successful password change or its close box.
+// Unloading emits unloaded() and deletes the window (or the MDI sub-window holding it), so the next reader
+// loads the stored values afresh.
 
 #include <QWidget>
 
@@ -59,7 +59,8 @@ public:
 
     // Fills the boxes from the store and the printer lists from the installed printers.
     void loadSettings();
-    // "保  存": writes the eight edited columns, then unloads. A refused write is reported and the window stays.
+    // "保  存": writes the eight edited columns, then unloads. A refused write is reported and the window
+    // stays.
     void saveSettings();
     // "取  消": unloads without writing.
     void cancel();

@@ -1,6 +1,6 @@
 #pragma once
-// SettingsWindow: the one holder of the settings window Form8 for the whole run, and the settings readers that
-// other windows use (services.settings points at it).
+// SettingsWindow: the one holder of the settings window Form8 for the whole run, and the settings readers
+// that other windows use (services.settings points at it).
 //
 // Lifecycle of the window it holds:
 // - not loaded: no Form8 exists;
@@ -8,9 +8,9 @@
 //   and left it hidden, without a parent;
 // - shown: the main window put window() into a sub-window of its MDI area and showed it (Form8 places itself
 //   there by the child-window rule when first shown).
-// Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the Form8 is deleted and
-// the next read or opening loads the stored values again. Until then readers see the boxes as typed, saved or
-// not.
+// Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the Form8 is deleted
+// and the next read or opening loads the stored values again. Until then readers see the boxes as typed,
+// saved or not.
 //
 // The program owns one SettingsWindow for the run and sets services.settings to it; the main window's factory
 // for the menu "综合设置(S)" returns window(), so the window it opens is the very one the readers read.

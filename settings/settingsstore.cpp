@@ -6,35 +6,35 @@ namespace qv {
 
 namespace {
 
-// The table holds one row; "the first row" is the one a plain select returns first.
-const QString kFirstRow = QStringLiteral("rowid = (select min(rowid) from [设置])");
+    // The table holds one row; "the first row" is the one a plain select returns first.
+    const QString kFirstRow = QStringLiteral("rowid = (select min(rowid) from [设置])");
 
-std::optional<QString> column(const Row& row, const QString& name)
-{
-    if (row.isNull(name))
-        return std::nullopt;
-    return row.text(name);
-}
-
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
-QString noRowText() { return QStringLiteral("表“设置”中没有记录"); }
-
-// The first row of [设置] with the given columns; nullopt (and why) when it cannot be read or there is
-// none.
-std::optional<Row> firstRow(Database& db, const QString& columns, QString* error)
-{
-    const Result r = db.run(QStringLiteral("select %1 from [设置] where ").arg(columns) + kFirstRow);
-    if (!r || r.rows.isEmpty()) {
-        setError(error, r ? noRowText() : r.error);
-        return std::nullopt;
+    std::optional<QString> column(const Row& row, const QString& name)
+    {
+        if (row.isNull(name))
+            return std::nullopt;
+        return row.text(name);
     }
-    return r.rows.first();
-}
+
+    void setError(QString* error, const QString& text)
+    {
+        if (error)
+            *error = text;
+    }
+
+    QString noRowText() { return QStringLiteral("表“设置”中没有记录"); }
+
+    // The first row of [设置] with the given columns; nullopt (and why) when it cannot be read or there is
+    // none.
+    std::optional<Row> firstRow(Database& db, const QString& columns, QString* error)
+    {
+        const Result r = db.run(QStringLiteral("select %1 from [设置] where ").arg(columns) + kFirstRow);
+        if (!r || r.rows.isEmpty()) {
+            setError(error, r ? noRowText() : r.error);
+            return std::nullopt;
+        }
+        return r.rows.first();
+    }
 
 } // namespace
 
@@ -62,8 +62,8 @@ bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
         QStringLiteral("update [设置] set [单位名称] = ?, [执业兽医] = ?, [注册号] = ?, [发药人] = ?, "
                        "[左边距] = ?, [上边距] = ?, [处方打印机] = ?, [默认打印机] = ? where ")
             + kFirstRow,
-        {v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
-            v.slipPrinter, v.defaultPrinter});
+        { v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
+            v.slipPrinter, v.defaultPrinter });
     if (!r) {
         setError(error, r.error);
         return false;
@@ -90,7 +90,7 @@ PasswordChange changeStoredPassword(
         return PasswordChange::WrongOldPassword;
 
     const Result written
-        = db.run(QStringLiteral("update [设置] set [密码] = ? where ") + kFirstRow, {newPassword});
+        = db.run(QStringLiteral("update [设置] set [密码] = ? where ") + kFirstRow, { newPassword });
     if (!written || written.changes != 1) {
         setError(error, written ? noRowText() : written.error);
         return PasswordChange::NotStored;

@@ -1,6 +1,6 @@
 #pragma once
-// Reading and writing the one row of table [设置] without any window: the values the settings window edits, and
-// the login password change.
+// Reading and writing the one row of table [设置] without any window: the values the settings window edits,
+// and the login password change.
 
 #include <QString>
 
@@ -10,17 +10,17 @@ namespace qv {
 
 class Database;
 
-// The columns the settings window edits. A column that is null in the store is nullopt, so the window can keep
-// its design text for it.
+// The columns the settings window edits. A column that is null in the store is nullopt, so the window can
+// keep its design text for it.
 struct StoredSettings {
-    std::optional<QString> practiceName;     // 单位名称
-    std::optional<QString> veterinarian;     // 执业兽医
+    std::optional<QString> practiceName; // 单位名称
+    std::optional<QString> veterinarian; // 执业兽医
     std::optional<QString> practisingNumber; // 注册号
-    std::optional<QString> dispenser;        // 发药人
-    std::optional<QString> leftMargin;       // 左边距
-    std::optional<QString> topMargin;        // 上边距
-    std::optional<QString> slipPrinter;      // 处方打印机
-    std::optional<QString> defaultPrinter;   // 默认打印机
+    std::optional<QString> dispenser; // 发药人
+    std::optional<QString> leftMargin; // 左边距
+    std::optional<QString> topMargin; // 上边距
+    std::optional<QString> slipPrinter; // 处方打印机
+    std::optional<QString> defaultPrinter; // 默认打印机
 };
 
 // The first row of [设置]; nullopt when the store cannot be read or holds no row (error says why).
@@ -32,20 +32,22 @@ struct SettingsToSave {
         defaultPrinter;
 };
 
-// Writes exactly the eight edited columns of the first row; 密码, 自动打印, 左边距1, 上边距1 and the spare columns
-// stay as they are. False (with the reason in error) when the store refuses or there is no row to write.
+// Writes exactly the eight edited columns of the first row; 密码, 自动打印, 左边距1, 上边距1 and the spare
+// columns stay as they are. False (with the reason in error) when the store refuses or there is no row to
+// write.
 bool writeSettings(Database& db, const SettingsToSave& values, QString* error);
 
 enum class PasswordChange {
     Changed,
-    NewPasswordBlank,  // the new password is empty or blanks only
-    WrongOldPassword,  // the typed old password is not the stored one (exact, case-sensitive)
-    NotStored,         // the store could not be read or refused the write
+    NewPasswordBlank, // the new password is empty or blanks only
+    WrongOldPassword, // the typed old password is not the stored one (exact, case-sensitive)
+    NotStored, // the store could not be read or refused the write
 };
 
-// Replaces the stored login password when typedOld (trimmed) equals the stored one exactly. The new password is
-// stored trimmed. The login keeps the password it read at start-up, so the change counts from the next start.
-PasswordChange changeStoredPassword(Database& db, const QString& typedOld, const QString& typedNew,
-                                    QString* error);
+// Replaces the stored login password when typedOld (trimmed) equals the stored one exactly. The new password
+// is stored trimmed. The login keeps the password it read at start-up, so the change counts from the next
+// start.
+PasswordChange changeStoredPassword(
+    Database& db, const QString& typedOld, const QString& typedNew, QString* error);
 
 } // namespace qv

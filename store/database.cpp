@@ -35,59 +35,56 @@ QString Row::text(const QString& column) const
     return v.isNull() ? QString() : v.toString();
 }
 
-bool Row::isNull(const QString& column) const
-{
-    return value(column).isNull();
-}
+bool Row::isNull(const QString& column) const { return value(column).isNull(); }
 
 namespace {
 
-QString lastError(sqlite3* db)
-{
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库未打开");
-}
+    QString lastError(sqlite3* db)
+    {
+        return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库未打开");
+    }
 
-bool bindAll(sqlite3_stmt* stmt, const QVariantList& params)
-{
-    for (int i = 0; i < params.size(); ++i) {
-        const QVariant& v = params.at(i);
-        int rc;
-        if (v.isNull()) {
-            rc = sqlite3_bind_null(stmt, i + 1);
-        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong
-                   || v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool) {
-            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
-        } else if (v.typeId() == QMetaType::Double) {
-            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
-        } else {
-            const QByteArray utf8 = v.toString().toUtf8();
-            rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    bool bindAll(sqlite3_stmt* stmt, const QVariantList& params)
+    {
+        for (int i = 0; i < params.size(); ++i) {
+            const QVariant& v = params.at(i);
+            int rc;
+            if (v.isNull()) {
+                rc = sqlite3_bind_null(stmt, i + 1);
+            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong
+                || v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool) {
+                rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+            } else if (v.typeId() == QMetaType::Double) {
+                rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+            } else {
+                const QByteArray utf8 = v.toString().toUtf8();
+                rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+            }
+            if (rc != SQLITE_OK)
+                return false;
         }
-        if (rc != SQLITE_OK)
-            return false;
+        return true;
     }
-    return true;
-}
 
-QVariant columnValue(sqlite3_stmt* stmt, int i)
-{
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL: return QVariant();
-    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt, i));
-    default: {
-        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return QVariant(QString::fromUtf8(data, sqlite3_column_bytes(stmt, i)));
+    QVariant columnValue(sqlite3_stmt* stmt, int i)
+    {
+        switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            return QVariant();
+        case SQLITE_INTEGER:
+            return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(stmt, i));
+        default: {
+            const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+            return QVariant(QString::fromUtf8(data, sqlite3_column_bytes(stmt, i)));
+        }
+        }
     }
-    }
-}
 
 } // namespace
 
-Database::~Database()
-{
-    close();
-}
+Database::~Database() { close(); }
 
 bool Database::openWith(const QString& path, int flags, QString* error, const char* vfs)
 {
@@ -214,13 +211,10 @@ QString Cursor::text(int column) const
     return data ? QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column)) : QString();
 }
 
-bool Cursor::isNull(int column) const
-{
-    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
-}
+bool Cursor::isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
 
-Result Database::forEachRow(const QString& sql, const QVariantList& params,
-                            const std::function<bool(const Cursor&)>& visit)
+Result Database::forEachRow(
+    const QString& sql, const QVariantList& params, const std::function<bool(const Cursor&)>& visit)
 {
     Result result;
     sqlite3_stmt* stmt = prepare(sql, params, result);

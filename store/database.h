@@ -34,7 +34,7 @@ private:
 
 struct Result {
     bool ok = false;
-    QString error;  // why it failed, in words a user can read
+    QString error; // why it failed, in words a user can read
     QList<Row> rows;
     int changes = 0; // rows written by an insert, update or delete
 
@@ -79,7 +79,8 @@ public:
     // Runs one statement; parameters bind to ?1, ?2 … in order. Null QVariants bind SQL NULL.
     Result run(const QString& sql, const QVariantList& params = {});
     // Steps through the rows of a query without building Rows (for long lists); visit returns false to stop.
-    Result forEachRow(const QString& sql, const QVariantList& params, const std::function<bool(const Cursor&)>& visit);
+    Result forEachRow(
+        const QString& sql, const QVariantList& params, const std::function<bool(const Cursor&)>& visit);
     // Runs several statements without parameters (schema scripts).
     Result script(const QString& sql);
     // Runs body inside a transaction; rolls back and returns the failure when body fails.

@@ -4,20 +4,21 @@ namespace qv {
 
 namespace {
 
-// Declared types keep the text / memo / date / currency distinction. LONGTEXT and TEXT(n) have text affinity,
-// so a memo or a name made of digits stays text; CURRENCY is numeric; DATE holds "yyyy-mm-dd" text, which
-// compares correctly with between.
-QString archiveTable()
-{
-    QStringList columns;
-    for (int i = 1; i <= 22; ++i) {
-        const char* type = (i == 3 || i == 4) ? "TEXT(10)" : (i == 6 ? "DATE" : "TEXT(50)");
-        columns << QStringLiteral("[%1] %2").arg(i).arg(QLatin1String(type));
+    // Declared types keep the text / memo / date / currency distinction. LONGTEXT and TEXT(n) have text
+    // affinity, so a memo or a name made of digits stays text; CURRENCY is numeric; DATE holds "yyyy-mm-dd"
+    // text, which compares correctly with between.
+    QString archiveTable()
+    {
+        QStringList columns;
+        for (int i = 1; i <= 22; ++i) {
+            const char* type = (i == 3 || i == 4) ? "TEXT(10)" : (i == 6 ? "DATE" : "TEXT(50)");
+            columns << QStringLiteral("[%1] %2").arg(i).arg(QLatin1String(type));
+        }
+        columns << QStringLiteral("[T1] LONGTEXT") << QStringLiteral("[T2] LONGTEXT")
+                << QStringLiteral("[T3] LONGTEXT") << QStringLiteral("[0] TEXT(50)")
+                << QStringLiteral("[序号] TEXT(50)");
+        return QStringLiteral("create table [档案] (%1);\n").arg(columns.join(QStringLiteral(", ")));
     }
-    columns << QStringLiteral("[T1] LONGTEXT") << QStringLiteral("[T2] LONGTEXT") << QStringLiteral("[T3] LONGTEXT")
-            << QStringLiteral("[0] TEXT(50)") << QStringLiteral("[序号] TEXT(50)");
-    return QStringLiteral("create table [档案] (%1);\n").arg(columns.join(QStringLiteral(", ")));
-}
 
 } // namespace
 

@@ -30,7 +30,7 @@ public:
 
 class SilentMessages final : public Messages {
 public:
-    void inform(const QString&, Icon) override {}
+    void inform(const QString&, Icon) override { }
     bool askYesNo(const QString&, Icon) override { return false; }
     bool askOkCancel(const QString&, Icon) override { return false; }
 };
@@ -38,12 +38,11 @@ public:
 // n rows of category 西药 with names like the template's, each with its own strength and pack.
 bool fill(Database& db, int n)
 {
-    const QStringList bases = {QStringLiteral("阿莫西林胶囊"), QStringLiteral("头孢氨苄颗粒"), QStringLiteral("甲硝唑片"),
-                               QStringLiteral("青霉素钠注射液"), QStringLiteral("庆大霉素注射液"),
-                               QStringLiteral("左氧氟沙星注射液"), QStringLiteral("氯化钠注射液"),
-                               QStringLiteral("葡萄糖注射液"), QStringLiteral("维生素C片"),
-                               QStringLiteral("地塞米松磷酸钠注射液"), QStringLiteral("伊维菌素注射液"),
-                               QStringLiteral("阿苯达唑片")};
+    const QStringList bases = { QStringLiteral("阿莫西林胶囊"), QStringLiteral("头孢氨苄颗粒"),
+        QStringLiteral("甲硝唑片"), QStringLiteral("青霉素钠注射液"), QStringLiteral("庆大霉素注射液"),
+        QStringLiteral("左氧氟沙星注射液"), QStringLiteral("氯化钠注射液"), QStringLiteral("葡萄糖注射液"),
+        QStringLiteral("维生素C片"), QStringLiteral("地塞米松磷酸钠注射液"), QStringLiteral("伊维菌素注射液"),
+        QStringLiteral("阿苯达唑片") };
     Result r = db.transaction([&]() -> Result {
         Result last;
         last.ok = true;
@@ -51,9 +50,11 @@ bool fill(Database& db, int n)
             const QString name = bases[i % bases.size()] + QStringLiteral(" %1g×%2片").arg(i % 97).arg(i);
             const QString code = searchCode(name);
             const QString key = QStringLiteral("2%1").arg(i, 13, 10, QLatin1Char('0'));
-            last = db.run(QStringLiteral("insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) "
-                                         "values (?, ?, ?, ?, ?, ?, 0)"),
-                          {key, name, QStringLiteral("0.5g 口服 每日3次"), code, QStringLiteral("西药"), name + code});
+            last = db.run(
+                QStringLiteral("insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) "
+                               "values (?, ?, ?, ?, ?, ?, 0)"),
+                { key, name, QStringLiteral("0.5g 口服 每日3次"), code, QStringLiteral("西药"),
+                    name + code });
         }
         return last;
     });
@@ -104,17 +105,19 @@ int main(int argc, char** argv)
     window.show();
     LabelGrid* grid = window.grid();
     std::printf("catalog of %d rows (%d listed in 西药)\n", n, grid->recordCount());
-    bench::printFigure(QStringLiteral("catalog window open (read the catalog, first search)"), QString(), openMs,
-                       QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("catalog window open (read the catalog, first search)"), QString(),
+        openMs, QStringLiteral("ms"));
 
     // Typing "amxl", erasing it, then typing "阿莫" and "头孢", and a text that finds nothing.
-    const QStringList typed = {QStringLiteral("a"),  QStringLiteral("am"),   QStringLiteral("amx"), QStringLiteral("amxl"),
-                               QStringLiteral("amx"), QStringLiteral("am"),  QStringLiteral("a"),   QString(),
-                               QStringLiteral("阿"), QStringLiteral("阿莫"), QString(),             QStringLiteral("头"),
-                               QStringLiteral("头孢"), QStringLiteral("头孢x"), QString()};
-    // The straightforward answer the window's index replaces: the table searched by SQLite at every keystroke.
-    const QString bareSql = QStringLiteral("select [ID号], [名称], [用法], [拼音] from [商品] where [分类] = ? and "
-                                           "[查询] like ? escape '\\' order by [ID号] desc");
+    const QStringList typed = { QStringLiteral("a"), QStringLiteral("am"), QStringLiteral("amx"),
+        QStringLiteral("amxl"), QStringLiteral("amx"), QStringLiteral("am"), QStringLiteral("a"), QString(),
+        QStringLiteral("阿"), QStringLiteral("阿莫"), QString(), QStringLiteral("头"), QStringLiteral("头孢"),
+        QStringLiteral("头孢x"), QString() };
+    // The straightforward answer the window's index replaces: the table searched by SQLite at every
+    // keystroke.
+    const QString bareSql
+        = QStringLiteral("select [ID号], [名称], [用法], [拼音] from [商品] where [分类] = ? and "
+                         "[查询] like ? escape '\\' order by [ID号] desc");
     std::vector<double> keystrokeMs, bareMs;
     for (int round = 0; round < 5; ++round) {
         for (const QString& text : typed) {
@@ -122,7 +125,8 @@ int main(int argc, char** argv)
             window.Text2->setText(text); // runs the search-text change handler
             const double handler = t.nsecsElapsed() / 1e6;
             keystrokeMs.push_back(handler + paintMs(grid));
-            bareMs.push_back(bench::bareQueryMs(db, bareSql, {QStringLiteral("西药"), containsPattern(text)}));
+            bareMs.push_back(
+                bench::bareQueryMs(db, bareSql, { QStringLiteral("西药"), containsPattern(text) }));
             if (bareMs.back() < 0) {
                 std::fprintf(stderr, "SQLite refused the search statement\n");
                 return 1;
@@ -131,10 +135,11 @@ int main(int argc, char** argv)
     }
     const double keystroke = bench::median(keystrokeMs);
     std::printf("search keystroke: worst %.2f ms over %zu keystrokes\n",
-                *std::max_element(keystrokeMs.begin(), keystrokeMs.end()), keystrokeMs.size());
-    bench::printFigure(QStringLiteral("catalog search keystroke, %1 rows (search + grid fill + paint)").arg(n),
-                       QStringLiteral("< 30 ms"), keystroke, QStringLiteral("ms"),
-                       bench::againstBareSqlite(keystroke, bench::median(bareMs)));
+        *std::max_element(keystrokeMs.begin(), keystrokeMs.end()), keystrokeMs.size());
+    bench::printFigure(
+        QStringLiteral("catalog search keystroke, %1 rows (search + grid fill + paint)").arg(n),
+        QStringLiteral("< 30 ms"), keystroke, QStringLiteral("ms"),
+        bench::againstBareSqlite(keystroke, bench::median(bareMs)));
 
     window.Text2->setText(QString());
     std::vector<double> scrollMs, scrollPaintMs;
@@ -146,9 +151,11 @@ int main(int argc, char** argv)
         if (step % 25 == 0)
             scrollPaintMs.push_back(scrollMs.back() + paintMs(grid));
     }
-    bench::printFigure(QStringLiteral("catalog scroll step over %1 records (handler)").arg(grid->recordCount()),
-                       QStringLiteral("< 1 ms"), bench::median(scrollMs), QStringLiteral("ms"));
-    bench::printFigure(QStringLiteral("catalog scroll step over %1 records (handler + grid paint)").arg(grid->recordCount()),
-                       QStringLiteral("< 1 ms"), bench::median(scrollPaintMs), QStringLiteral("ms"));
+    bench::printFigure(
+        QStringLiteral("catalog scroll step over %1 records (handler)").arg(grid->recordCount()),
+        QStringLiteral("< 1 ms"), bench::median(scrollMs), QStringLiteral("ms"));
+    bench::printFigure(
+        QStringLiteral("catalog scroll step over %1 records (handler + grid paint)").arg(grid->recordCount()),
+        QStringLiteral("< 1 ms"), bench::median(scrollPaintMs), QStringLiteral("ms"));
     return 0;
 }

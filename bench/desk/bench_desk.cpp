@@ -1,7 +1,8 @@
 // The prescription desk's two hot paths:
-//  - one keystroke in the drug search box (search + list refill) on a catalog of 100,000 商品 rows, beside the
-//    same statement stepped bare through SQLite on the same connection (the desk answers from its catalog index,
-//    read once when the desk loads: that read is reported too);
+//  - one keystroke in the drug search box (search + list refill) on a catalog of 100,000 商品 rows, beside
+//  the
+//    same statement stepped bare through SQLite on the same connection (the desk answers from its catalog
+//    index, read once when the desk loads: that read is reported too);
 //  - a herb inserted into a body of 500 lines.
 // Usage: bench_desk [rows]   (default 100000)
 
@@ -44,20 +45,20 @@ Figures summarise(QList<double> ms)
     std::sort(ms.begin(), ms.end());
     if (ms.isEmpty())
         return {};
-    return {ms[ms.size() / 2], ms[qMin(ms.size() - 1, ms.size() * 9 / 10)], ms.last()};
+    return { ms[ms.size() / 2], ms[qMin(ms.size() - 1, ms.size() * 9 / 10)], ms.last() };
 }
 
-// Catalog rows shaped like real ones: Chinese names of 2 to 6 characters with a form and a dose, a usage line on
-// most non-herb rows, categories in the proportions of a practice's catalog.
+// Catalog rows shaped like real ones: Chinese names of 2 to 6 characters with a form and a dose, a usage line
+// on most non-herb rows, categories in the proportions of a practice's catalog.
 bool fillCatalog(Database& db, int count)
 {
     QString pool;
     for (int table = 0; table < kLetterTableCount; ++table)
         pool += letterTable(table);
-    const QStringList forms = {u"注射液"_qs, u"胶囊"_qs, u"片"_qs, u"颗粒"_qs, u"软膏"_qs, QString()};
-    const QStringList doses = {u" 10g"_qs, u"  0.25g×24粒"_qs, u" 250ml"_qs, u"  3.0g"_qs};
-    const QStringList categories = {u"中药"_qs, u"中药"_qs, u"西药"_qs, u"西药"_qs, u"西药"_qs,
-                                    u"西药"_qs, u"其他"_qs, u"用法"_qs};
+    const QStringList forms = { u"注射液"_qs, u"胶囊"_qs, u"片"_qs, u"颗粒"_qs, u"软膏"_qs, QString() };
+    const QStringList doses = { u" 10g"_qs, u"  0.25g×24粒"_qs, u" 250ml"_qs, u"  3.0g"_qs };
+    const QStringList categories
+        = { u"中药"_qs, u"中药"_qs, u"西药"_qs, u"西药"_qs, u"西药"_qs, u"西药"_qs, u"其他"_qs, u"用法"_qs };
     QRandomGenerator random(20170417);
     const Result r = db.transaction([&] {
         for (int i = 0; i < count; ++i) {
@@ -71,11 +72,11 @@ bool fillCatalog(Database& db, int count)
             const QString code = searchCode(name);
             Result row = db.run(u"insert into [商品] ([ID号], [分类], [名称], [用法], [拼音], [查询]) "
                                 u"values (?, ?, ?, ?, ?, ?)"_qs,
-                                {QStringLiteral("B%1").arg(i), category, name, usage, code, name + code});
+                { QStringLiteral("B%1").arg(i), category, name, usage, code, name + code });
             if (!row)
                 return row;
         }
-        return Result{true};
+        return Result { true };
     });
     if (!r)
         std::fprintf(stderr, "catalog fill failed: %s\n", qPrintable(r.error));
@@ -96,7 +97,8 @@ void print(const char* what, const Figures& f)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv(
+        "QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
 
@@ -126,15 +128,16 @@ int main(int argc, char** argv)
     loadTimer.start();
     Form2 desk(services);
     bench::printFigure(QStringLiteral("desk load, catalog index read included"), QString(),
-                       loadTimer.nsecsElapsed() / 1e6, QStringLiteral("ms"));
+        loadTimer.nsecsElapsed() / 1e6, QStringLiteral("ms"));
     desk.show();
     app.processEvents();
 
     // Keystrokes as a user types them: initials, then Chinese, each word typed and erased again.
-    const QStringList words = {u"amx"_qs, u"zsy"_qs, u"qms"_qs, u"黄芪"_qs, u"注射液"_qs, u"xq"_qs, u"10g"_qs};
+    const QStringList words
+        = { u"amx"_qs, u"zsy"_qs, u"qms"_qs, u"黄芪"_qs, u"注射液"_qs, u"xq"_qs, u"10g"_qs };
     QList<double> keystroke, bare;
     QElapsedTimer timer;
-    for (int category : {int(Western), int(Herbs), int(Usage)}) {
+    for (int category : { int(Western), int(Herbs), int(Usage) }) {
         desk.switchCategory(category);
         for (const QString& word : words) {
             for (int pass = 0; pass < 2; ++pass) {
@@ -157,13 +160,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "SQLite refused the picker's statement\n");
         return 1;
     }
-    std::printf("search box keystroke on %d 商品 rows (%lld keystrokes):\n", rows, qlonglong(keystroke.size()));
+    std::printf(
+        "search box keystroke on %d 商品 rows (%lld keystrokes):\n", rows, qlonglong(keystroke.size()));
     const Figures typing = summarise(keystroke), bareTyping = summarise(bare);
     print("keystroke: search + list refill", typing);
     print("bare SQLite, same statement, same connection", bareTyping);
     bench::printFigure(QStringLiteral("desk search keystroke, %1 商品 rows (query + list refill)").arg(rows),
-                       QStringLiteral("< 15 ms"), typing.median, QStringLiteral("ms"),
-                       bench::againstBareSqlite(typing.median, bareTyping.median));
+        QStringLiteral("< 15 ms"), typing.median, QStringLiteral("ms"),
+        bench::againstBareSqlite(typing.median, bareTyping.median));
 
     // A herb into a body of 500 lines, at its end.
     QStringList lines;
@@ -184,6 +188,6 @@ int main(int argc, char** argv)
     const Figures inserting = summarise(herb);
     print("insert at the caret", inserting);
     bench::printFigure(QStringLiteral("desk herb insert into a body of 500 lines"), QStringLiteral("< 5 ms"),
-                       inserting.median, QStringLiteral("ms"));
+        inserting.median, QStringLiteral("ms"));
     return 0;
 }

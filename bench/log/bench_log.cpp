@@ -78,7 +78,8 @@ int main(int argc, char** argv)
     const double openMs = t.nsecsElapsed() / 1e6;
     window.show();
     app.processEvents();
-    std::printf("open window (query + grid fill): %.1f ms, %zu records shown\n", openMs, window.records().size());
+    std::printf(
+        "open window (query + grid fill): %.1f ms, %zu records shown\n", openMs, window.records().size());
 
     std::vector<double> shown;
     for (int i = 0; i < 7; ++i) {
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
         shown.push_back(t.nsecsElapsed() / 1e6);
     }
     bench::printFigure(QStringLiteral("log query + grid fill, %1 records").arg(window.records().size()),
-                       QStringLiteral("< 300 ms"), bench::median(shown), QStringLiteral("ms"));
+        QStringLiteral("< 300 ms"), bench::median(shown), QStringLiteral("ms"));
 
     const DateRange all { QDate(2024, 4, 30), QDate(2024, 5, 31) };
     std::vector<double> queried;
@@ -96,7 +97,8 @@ int main(int argc, char** argv)
         const LogQueryResult read = queryLog(env.db, all, kLogViewLimit);
         queried.push_back(t.nsecsElapsed() / 1e6);
     }
-    bench::printFigure(QStringLiteral("log query alone (store)"), QString(), bench::median(queried), QStringLiteral("ms"));
+    bench::printFigure(
+        QStringLiteral("log query alone (store)"), QString(), bench::median(queried), QStringLiteral("ms"));
 
     QScrollBar* bar = window.m_grid->VS1;
     const int steps = 2000;
@@ -105,10 +107,10 @@ int main(int argc, char** argv)
         bar->setValue((i * 7919) % (bar->maximum() + 1));
         app.processEvents(); // repaint the rows as a user would see them
     }
-    bench::printFigure(QStringLiteral("log scroll step (set value + repaint), mean of %1").arg(steps), QString(),
-                       t.nsecsElapsed() / 1e6 / steps, QStringLiteral("ms"));
-    bench::printFigure(QStringLiteral("peak memory with the log of %1 shown").arg(count), QStringLiteral("< 150 MB"),
-                       peakMegabytes(), QStringLiteral("MB"));
+    bench::printFigure(QStringLiteral("log scroll step (set value + repaint), mean of %1").arg(steps),
+        QString(), t.nsecsElapsed() / 1e6 / steps, QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("peak memory with the log of %1 shown").arg(count),
+        QStringLiteral("< 150 MB"), peakMegabytes(), QStringLiteral("MB"));
 
     // Export as the window does it: the whole range read, then written as a workbook.
     const QString xlsPath = env.dir.filePath("bench.xls");
@@ -134,8 +136,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("export: %lld bytes\n", QFileInfo(xlsPath).size());
-    bench::printFigure(QStringLiteral("log export to .xls, %1 records").arg(count), QStringLiteral("< 2000 ms"),
-                       bench::median(exports), QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("log export to .xls, %1 records").arg(count),
+        QStringLiteral("< 2000 ms"), bench::median(exports), QStringLiteral("ms"));
 
     // The printed book takes seconds: one run.
     t.restart();
@@ -149,8 +151,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("print: %d pages\n",
-                int((printedRecords.records.size() + kLogRecordsPerPage - 1) / kLogRecordsPerPage));
+        int((printedRecords.records.size() + kLogRecordsPerPage - 1) / kLogRecordsPerPage));
     bench::printFigure(QStringLiteral("log book of %1 records printed to PDF (one run)").arg(count),
-                       QStringLiteral("< 20000 ms"), printMs, QStringLiteral("ms"));
+        QStringLiteral("< 20000 ms"), printMs, QStringLiteral("ms"));
     return 0;
 }

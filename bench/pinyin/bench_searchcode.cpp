@@ -21,9 +21,9 @@ QList<QString> makeNames(qsizetype count)
     QString pool;
     for (int table = 0; table < kLetterTableCount; ++table)
         pool += letterTable(table);
-    const QStringList stems = {u"注射液"_qs, u"胶囊"_qs, u"片"_qs, u"颗粒"_qs, u"软膏"_qs, QString()};
-    const QStringList doses = {u" 10g"_qs, u"  0.25g×24粒"_qs, u" 250ml"_qs, QString()};
-    const QStringList prefixes = {QString(), QString(), u"0.9%"_qs, u"10%"_qs};
+    const QStringList stems = { u"注射液"_qs, u"胶囊"_qs, u"片"_qs, u"颗粒"_qs, u"软膏"_qs, QString() };
+    const QStringList doses = { u" 10g"_qs, u"  0.25g×24粒"_qs, u" 250ml"_qs, QString() };
+    const QStringList prefixes = { QString(), QString(), u"0.9%"_qs, u"10%"_qs };
 
     QRandomGenerator random(20170417);
     QList<QString> names;
@@ -46,8 +46,7 @@ struct Run {
     qint64 codeLength = 0; // keeps the work from being optimised away
 };
 
-template <typename Coder>
-Run codeAll(const QList<QString>& names, qsizetype count, Coder coder)
+template <typename Coder> Run codeAll(const QList<QString>& names, qsizetype count, Coder coder)
 {
     Run run;
     QElapsedTimer timer;
@@ -86,12 +85,12 @@ int main(int argc, char** argv)
     const double fastRate = bench::median(fastRates);
     const double scanRate = bench::median(scanRates);
     std::printf("folded lookup: %lld names, 5 runs; table scan: %lld names, 3 runs (code chars %lld, %lld)\n",
-                static_cast<long long>(count), static_cast<long long>(scanCount), static_cast<long long>(fastCode),
-                static_cast<long long>(scanCode));
-    bench::printFigure(QStringLiteral("search codes, catalog-like names"), QStringLiteral("> 20 M chars/s"), fastRate,
-                       QStringLiteral("M chars/s"),
-                       QStringLiteral("23-table scan %1 M chars/s").arg(bench::number(scanRate)));
-    bench::printFigure(QStringLiteral("search codes, speed-up over the 23-table scan"), QStringLiteral("≥ 50 ×"),
-                       fastRate / scanRate, QStringLiteral("×"));
+        static_cast<long long>(count), static_cast<long long>(scanCount), static_cast<long long>(fastCode),
+        static_cast<long long>(scanCode));
+    bench::printFigure(QStringLiteral("search codes, catalog-like names"), QStringLiteral("> 20 M chars/s"),
+        fastRate, QStringLiteral("M chars/s"),
+        QStringLiteral("23-table scan %1 M chars/s").arg(bench::number(scanRate)));
+    bench::printFigure(QStringLiteral("search codes, speed-up over the 23-table scan"),
+        QStringLiteral("≥ 50 ×"), fastRate / scanRate, QStringLiteral("×"));
     return 0;
 }

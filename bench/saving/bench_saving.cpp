@@ -7,9 +7,9 @@
 #include "store/template/templatedb.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -19,8 +19,7 @@ using namespace qv;
 
 namespace {
 
-template <typename F>
-double millis(F&& f)
+template <typename F> double millis(F&& f)
 {
     QElapsedTimer t;
     t.start();
@@ -43,7 +42,8 @@ PrescriptionRecord prescription(const QString& key, const QString& date, int bod
     r.fields[10] = QStringLiteral("肺炎");
     QStringList body;
     for (int i = 0; i < bodyLines; ++i)
-        body << (i % 2 ? QStringLiteral("    用法：肌肉注射 每日1次") : QStringLiteral("阿莫西林注射液 10ml×10支"));
+        body << (i % 2 ? QStringLiteral("    用法：肌肉注射 每日1次")
+                       : QStringLiteral("阿莫西林注射液 10ml×10支"));
     r.body = body.join(QStringLiteral("\r\n"));
     return r;
 }
@@ -65,7 +65,8 @@ public:
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv(
+        "QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("数据库.dat"));
@@ -78,8 +79,9 @@ int main(int argc, char** argv)
 
     std::vector<double> inserts, updates;
     for (int i = 0; i < 41; ++i) {
-        PrescriptionRecord r = prescription(QStringLiteral("2026120809%1-BENCH").arg(i, 4, 10, QLatin1Char('0')),
-                                            QStringLiteral("2026-12-09"), 200);
+        PrescriptionRecord r
+            = prescription(QStringLiteral("2026120809%1-BENCH").arg(i, 4, 10, QLatin1Char('0')),
+                QStringLiteral("2026-12-09"), 200);
         Result saved;
         inserts.push_back(millis([&] { saved = saveRecord(db, r); }));
         r.fields[0] = QStringLiteral("青禾养殖场二场");
@@ -91,9 +93,9 @@ int main(int argc, char** argv)
         }
     }
     bench::printFigure(QStringLiteral("save with a 200-line body, new row"), QStringLiteral("< 10 ms"),
-                       bench::median(inserts), QStringLiteral("ms"));
+        bench::median(inserts), QStringLiteral("ms"));
     bench::printFigure(QStringLiteral("save with a 200-line body, changed row"), QStringLiteral("< 10 ms"),
-                       bench::median(updates), QStringLiteral("ms"));
+        bench::median(updates), QStringLiteral("ms"));
 
     // 5,000 stored prescriptions over the month before, written in one go.
     const Result filled = db.transaction([&] {
@@ -102,10 +104,11 @@ int main(int argc, char** argv)
         const QString body = prescription({}, {}, 6).body;
         for (int i = 0; i < 5000 && last; ++i) {
             const QDate day = QDate(2026, 11, 9).addDays(i % 30);
-            const QString key = day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("%1-ARCHIVE").arg(i, 6, 10, QLatin1Char('0'));
+            const QString key = day.toString(QStringLiteral("yyyyMMdd"))
+                + QStringLiteral("%1-ARCHIVE").arg(i, 6, 10, QLatin1Char('0'));
             last = db.run(QStringLiteral("insert into [档案] ([0], [2], [3], [5], [6], [T1], [序号]) "
                                          "values ('青禾养殖场', '猪', '母', '60天', ?, ?, ?)"),
-                          {isoDate(day), body, key});
+                { isoDate(day), body, key });
         }
         return last;
     });
@@ -117,10 +120,12 @@ int main(int argc, char** argv)
     int lines = 0;
     for (int i = 0; i < 11; ++i)
         queries.push_back(millis([&] {
-            lines = int(queryArchive(db, QString(), QStringLiteral("2026-11-09"), QStringLiteral("2026-12-08")).lines.size());
+            lines
+                = int(queryArchive(db, QString(), QStringLiteral("2026-11-09"), QStringLiteral("2026-12-08"))
+                          .lines.size());
         }));
-    bench::printFigure(QStringLiteral("archive query returning %1 lines").arg(lines), QStringLiteral("< 50 ms"),
-                       bench::median(queries), QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("archive query returning %1 lines").arg(lines),
+        QStringLiteral("< 50 ms"), bench::median(queries), QStringLiteral("ms"));
 
     // The same through the desk: the query and the list filled with its lines.
     BenchClock clock;
@@ -136,7 +141,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 11; ++i)
         listed.push_back(millis([&] { desk.runArchiveQuery(); }));
     bench::printFigure(QStringLiteral("desk \"查   询\" listing %1 lines").arg(desk.List2->count()),
-                       QStringLiteral("< 50 ms"), bench::median(listed), QStringLiteral("ms"));
+        QStringLiteral("< 50 ms"), bench::median(listed), QStringLiteral("ms"));
 
     // The desk's Save: the store write and the refreshed list of one day's prescriptions.
     desk.Text3->setText(QStringLiteral("2026-12-08"));
@@ -149,6 +154,6 @@ int main(int argc, char** argv)
         return 1;
     }
     bench::printFigure(QStringLiteral("desk Save, 200-line body, %1 lines listed").arg(desk.List2->count()),
-                       QStringLiteral("< 10 ms"), bench::median(saves), QStringLiteral("ms"));
+        QStringLiteral("< 10 ms"), bench::median(saves), QStringLiteral("ms"));
     return 0;
 }

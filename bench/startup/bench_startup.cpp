@@ -42,7 +42,8 @@ double startOnce(RootsIn& drives)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv(
+        "QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     std::vector<double> first, later;
     for (int i = 0; i < 9; ++i) {
@@ -56,9 +57,9 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    bench::printFigure(QStringLiteral("start-up to shown login, first start (template written)"), QStringLiteral("< 1000 ms"),
-                       bench::median(first), QStringLiteral("ms"));
-    bench::printFigure(QStringLiteral("start-up to shown login, database present"), QStringLiteral("< 300 ms"),
-                       bench::median(later), QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("start-up to shown login, first start (template written)"),
+        QStringLiteral("< 1000 ms"), bench::median(first), QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("start-up to shown login, database present"),
+        QStringLiteral("< 300 ms"), bench::median(later), QStringLiteral("ms"));
     return 0;
 }

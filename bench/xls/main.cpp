@@ -38,8 +38,8 @@ int main()
         }
         total.push_back(timer.nsecsElapsed() / 1e6);
     }
-    std::printf("xls export: workbook built in %.1f ms (median), file of %lld bytes\n", qv::bench::median(built),
-        QFileInfo(path).size());
+    std::printf("xls export: workbook built in %.1f ms (median), file of %lld bytes\n",
+        qv::bench::median(built), QFileInfo(path).size());
     qv::bench::printFigure(QStringLiteral(".xls export of %1 log records (workbook + file)").arg(count),
         QStringLiteral("< 2000 ms"), qv::bench::median(total), QStringLiteral("ms"));
     return 0;

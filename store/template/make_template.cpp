@@ -31,39 +31,40 @@ QStringList dataLines(const QString& path)
 }
 
 Result insertCatalogRow(Database& db, const QString& id, const QString& category, const QString& name,
-                        const QString& usage, const QString& code)
+    const QString& usage, const QString& code)
 {
-    return db.run(QStringLiteral("insert into [商品] ([ID号], [查询], [用法], [名称], [拼音], [进价], [售价], [分类], "
-                                 "[库存]) values (?, ?, ?, ?, ?, 0, 0, ?, 0)"),
-                  {id, name + code, usage, name, code, category});
+    return db.run(
+        QStringLiteral("insert into [商品] ([ID号], [查询], [用法], [名称], [拼音], [进价], [售价], [分类], "
+                       "[库存]) values (?, ?, ?, ?, ?, 0, 0, ?, 0)"),
+        { id, name + code, usage, name, code, category });
 }
 
 Result seed(Database& db, const QString& seedDir)
 {
     const QStringList herbs = dataLines(seedDir + QStringLiteral("/herbs.txt"));
     if (herbs.size() != 196)
-        return {false, QStringLiteral("herbs.txt: expected 196 names, found %1").arg(herbs.size())};
+        return { false, QStringLiteral("herbs.txt: expected 196 names, found %1").arg(herbs.size()) };
     for (int i = 0; i < herbs.size(); ++i) {
         const QString name = herbs.at(i) + QStringLiteral(" 10g");
-        Result r = insertCatalogRow(db, QString::number(10000 + i), QStringLiteral("中药"), name, QString(),
-                                    searchCode(name));
+        Result r = insertCatalogRow(
+            db, QString::number(10000 + i), QStringLiteral("中药"), name, QString(), searchCode(name));
         if (!r)
             return r;
     }
     const QStringList rows = dataLines(seedDir + QStringLiteral("/catalog.tsv"));
     if (rows.size() != 45)
-        return {false, QStringLiteral("catalog.tsv: expected 45 rows, found %1").arg(rows.size())};
+        return { false, QStringLiteral("catalog.tsv: expected 45 rows, found %1").arg(rows.size()) };
     for (const QString& line : rows) {
         const QStringList f = line.split(QLatin1Char('\t'));
         if (f.size() != 5)
-            return {false, QStringLiteral("catalog.tsv: bad line %1").arg(line)};
+            return { false, QStringLiteral("catalog.tsv: bad line %1").arg(line) };
         Result r = insertCatalogRow(db, f[0], f[1], f[2], f[3], f[4]);
         if (!r)
             return r;
     }
     QFile sql(seedDir + QStringLiteral("/seed.sql"));
     if (!sql.open(QIODevice::ReadOnly))
-        return {false, QStringLiteral("seed.sql: cannot read")};
+        return { false, QStringLiteral("seed.sql: cannot read") };
     return db.script(QString::fromUtf8(sql.readAll()));
 }
 

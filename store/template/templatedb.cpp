@@ -11,7 +11,8 @@ extern const std::size_t kTemplateImageSize;
 
 QByteArray templateImage()
 {
-    return QByteArray::fromRawData(reinterpret_cast<const char*>(kTemplateImage), qsizetype(kTemplateImageSize));
+    return QByteArray::fromRawData(
+        reinterpret_cast<const char*>(kTemplateImage), qsizetype(kTemplateImageSize));
 }
 
 bool writeTemplateDatabase(const QString& path, QString* error)

@@ -72,7 +72,8 @@ private slots:
         QCOMPARE(context.heldPassword, QStringLiteral("947"));
         QCOMPARE(context.installationTag.size(), 15);
         db.close();
-        QCOMPARE(QDir(context.dataFolder).entryList(QDir::Files), QStringList{"数据库.dat"}); // no temp left
+        QCOMPARE(
+            QDir(context.dataFolder).entryList(QDir::Files), QStringList { "数据库.dat" }); // no temp left
         const QByteArray before = fileHash(context.databasePath);
 
         AppContext again;
@@ -165,7 +166,7 @@ private slots:
         QTest::keyClicks(login.Text1, "wrong");
         QTest::keyClick(login.Text1, Qt::Key_Return);
         QTest::keyClick(login.Text1, Qt::Key_Return);
-        QCOMPARE(messages.texts(), (QStringList{"密码错误！", "密码错误！"}));
+        QCOMPARE(messages.texts(), (QStringList { "密码错误！", "密码错误！" }));
         QCOMPARE(login.Text1->text(), QStringLiteral("wrong")); // the entry stays
         QCOMPARE(accepted.count(), 0);
         login.Text1->clear();
@@ -217,7 +218,7 @@ private slots:
         QCOMPARE(made, 2);
 
         main.menuAction("访问作者主页")->trigger();
-        QCOMPARE(urls.opened, QStringList{"https://quorvela.example.org/"});
+        QCOMPARE(urls.opened, QStringList { "https://quorvela.example.org/" });
         main.menuAction("操作帮助")->trigger();
         QVERIFY(urls.opened.last().startsWith("file://"));
         QVERIFY(QFile::exists(QUrl(urls.opened.last()).toLocalFile()));

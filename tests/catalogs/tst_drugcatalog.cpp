@@ -12,10 +12,13 @@ using qv::test::TestEnv;
 
 namespace {
 
-void insertDrug(TestEnv& env, const QString& key, const QString& category, const QString& name, const QString& code)
+void insertDrug(
+    TestEnv& env, const QString& key, const QString& category, const QString& name, const QString& code)
 {
-    env.rows(QStringLiteral("insert into [商品] ([ID号], [名称], [拼音], [分类], [查询], [库存]) values (?, ?, ?, ?, ?, 0)"),
-             {key, name, code, category, name + code});
+    env.rows(
+        QStringLiteral(
+            "insert into [商品] ([ID号], [名称], [拼音], [分类], [查询], [库存]) values (?, ?, ?, ?, ?, 0)"),
+        { key, name, code, category, name + code });
 }
 
 QStringList keysOf(const DrugRows& rows)
@@ -30,9 +33,10 @@ QStringList keysOf(const DrugRows& rows)
 QStringList storeKeys(TestEnv& env, const QString& typed, const QString& category)
 {
     QStringList keys;
-    const QList<Row> rows = env.rows(QStringLiteral("select [ID号] from [商品] where [查询] like ? escape '\\' and [分类] = ? "
-                                                    "order by [ID号] desc"),
-                                     {containsPattern(typed), category});
+    const QList<Row> rows
+        = env.rows(QStringLiteral("select [ID号] from [商品] where [查询] like ? escape '\\' and [分类] = ? "
+                                  "order by [ID号] desc"),
+            { containsPattern(typed), category });
     for (const Row& row : rows)
         keys << row.text(QStringLiteral("ID号"));
     return keys;
@@ -46,21 +50,27 @@ private slots:
     void theIndexFindsWhatTheStoreFinds()
     {
         TestEnv env;
-        insertDrug(env, QStringLiteral("20250101000001"), QStringLiteral("西药"), QStringLiteral("O'Neil氏液"), QStringLiteral("oneils"));
-        insertDrug(env, QStringLiteral("20250101000002"), QStringLiteral("西药"), QStringLiteral("葡萄糖 50%"), QStringLiteral("ptt"));
-        insertDrug(env, QStringLiteral("20250101000003"), QStringLiteral("西药"), QStringLiteral("VC_片"), QStringLiteral("vcp"));
-        insertDrug(env, QStringLiteral("20250101000004"), QStringLiteral("其他"), QStringLiteral("AMX试剂"), QStringLiteral("amxsj"));
-        insertDrug(env, QStringLiteral("20250101000005"), QStringLiteral("西药"), QStringLiteral("维生素Ｃ片"), QStringLiteral("wssp"));
-        env.rows(QStringLiteral("insert into [商品] ([ID号], [名称], [分类]) values ('20250101000006', '无查询', '西药')"));
+        insertDrug(env, QStringLiteral("20250101000001"), QStringLiteral("西药"),
+            QStringLiteral("O'Neil氏液"), QStringLiteral("oneils"));
+        insertDrug(env, QStringLiteral("20250101000002"), QStringLiteral("西药"),
+            QStringLiteral("葡萄糖 50%"), QStringLiteral("ptt"));
+        insertDrug(env, QStringLiteral("20250101000003"), QStringLiteral("西药"), QStringLiteral("VC_片"),
+            QStringLiteral("vcp"));
+        insertDrug(env, QStringLiteral("20250101000004"), QStringLiteral("其他"), QStringLiteral("AMX试剂"),
+            QStringLiteral("amxsj"));
+        insertDrug(env, QStringLiteral("20250101000005"), QStringLiteral("西药"),
+            QStringLiteral("维生素Ｃ片"), QStringLiteral("wssp"));
+        env.rows(QStringLiteral(
+            "insert into [商品] ([ID号], [名称], [分类]) values ('20250101000006', '无查询', '西药')"));
 
         DrugIndex index;
         QVERIFY(index.load(env.db));
-        const QStringList typed = {QString(), QStringLiteral("a"), QStringLiteral("AMX"), QStringLiteral("'"),
-                                   QStringLiteral("%"), QStringLiteral("50%"), QStringLiteral("_"), QStringLiteral("c_"),
-                                   QStringLiteral("阿莫"), QStringLiteral("zsy"), QStringLiteral("ｃ"), QStringLiteral("Ｃ"),
-                                   QStringLiteral("\\"), QStringLiteral("0.9%氯"), QStringLiteral("无")};
-        const QStringList categories = {QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他"),
-                                        QStringLiteral("用法"), QStringLiteral("没有")};
+        const QStringList typed = { QString(), QStringLiteral("a"), QStringLiteral("AMX"),
+            QStringLiteral("'"), QStringLiteral("%"), QStringLiteral("50%"), QStringLiteral("_"),
+            QStringLiteral("c_"), QStringLiteral("阿莫"), QStringLiteral("zsy"), QStringLiteral("ｃ"),
+            QStringLiteral("Ｃ"), QStringLiteral("\\"), QStringLiteral("0.9%氯"), QStringLiteral("无") };
+        const QStringList categories = { QStringLiteral("西药"), QStringLiteral("中药"),
+            QStringLiteral("其他"), QStringLiteral("用法"), QStringLiteral("没有") };
         for (const QString& category : categories) {
             for (const QString& text : typed) {
                 QCOMPARE(keysOf(*index.search(text, category)), storeKeys(env, text, category));
@@ -69,7 +79,7 @@ private slots:
         // The search is not vacuous: these find rows.
         QCOMPARE(index.search(QStringLiteral("'"), QStringLiteral("西药"))->count(), 1);
         QCOMPARE(index.search(QStringLiteral("amx"), QStringLiteral("西药"))->at(0).name,
-                 QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
+            QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
     }
 
     void refreshedRowsKeepNewestKeyFirst()
@@ -79,23 +89,25 @@ private slots:
         QVERIFY(index.load(env.db));
         const int before = index.size();
         // A key in the middle of the seed keys, one newer than all, and a deleted row.
-        QCOMPARE(saveDrug(env.db, {QStringLiteral("20170417174300"), QStringLiteral("新药甲"), {}, QStringLiteral("xyj"),
-                                   QStringLiteral("西药")},
-                          QStringLiteral("西药"))
+        QCOMPARE(saveDrug(env.db,
+                     { QStringLiteral("20170417174300"), QStringLiteral("新药甲"), {}, QStringLiteral("xyj"),
+                         QStringLiteral("西药") },
+                     QStringLiteral("西药"))
                      .outcome,
-                 SaveOutcome::Inserted);
+            SaveOutcome::Inserted);
         QVERIFY(index.refresh(env.db, QStringLiteral("20170417174300")));
-        QCOMPARE(saveDrug(env.db, {QStringLiteral("20991231235959"), QStringLiteral("新药乙"), {}, QStringLiteral("xyy"),
-                                   QStringLiteral("西药")},
-                          QStringLiteral("西药"))
+        QCOMPARE(saveDrug(env.db,
+                     { QStringLiteral("20991231235959"), QStringLiteral("新药乙"), {}, QStringLiteral("xyy"),
+                         QStringLiteral("西药") },
+                     QStringLiteral("西药"))
                      .outcome,
-                 SaveOutcome::Inserted);
+            SaveOutcome::Inserted);
         QVERIFY(index.refresh(env.db, QStringLiteral("20991231235959")));
         QVERIFY(deleteDrug(env.db, QStringLiteral("20170417174045")));
         QVERIFY(index.refresh(env.db, QStringLiteral("20170417174045")));
 
         QCOMPARE(index.size(), before + 1);
-        for (const QString& category : {QStringLiteral("西药"), QStringLiteral("中药")})
+        for (const QString& category : { QStringLiteral("西药"), QStringLiteral("中药") })
             QCOMPARE(keysOf(*index.search(QString(), category)), storeKeys(env, QString(), category));
         QCOMPARE(index.search(QString(), QStringLiteral("西药"))->at(0).name, QStringLiteral("新药乙"));
     }
@@ -117,8 +129,10 @@ private slots:
         TestEnv env;
         const QDateTime t(QDate(2026, 12, 31), QTime(23, 59, 58));
         QCOMPARE(newDrugKey(env.db, t), QStringLiteral("20261231235958"));
-        insertDrug(env, QStringLiteral("20261231235958"), QStringLiteral("西药"), QStringLiteral("甲"), QStringLiteral("j"));
-        insertDrug(env, QStringLiteral("20261231235959"), QStringLiteral("中药"), QStringLiteral("乙"), QStringLiteral("y"));
+        insertDrug(env, QStringLiteral("20261231235958"), QStringLiteral("西药"), QStringLiteral("甲"),
+            QStringLiteral("j"));
+        insertDrug(env, QStringLiteral("20261231235959"), QStringLiteral("中药"), QStringLiteral("乙"),
+            QStringLiteral("y"));
         // Taken in any category; the next second is in the next year and still 14 digits.
         QCOMPARE(newDrugKey(env.db, t), QStringLiteral("20270101000000"));
     }
@@ -134,17 +148,20 @@ private slots:
     {
         TestEnv env;
         const int before = env.count(QStringLiteral("商品"));
-        const SaveResult refused = saveDrug(env.db, {QStringLiteral("20261208093000"), QStringLiteral("   "),
-                                                     QStringLiteral("口服"), {}, QStringLiteral("西药")},
-                                            QStringLiteral("西药"));
+        const SaveResult refused = saveDrug(env.db,
+            { QStringLiteral("20261208093000"), QStringLiteral("   "), QStringLiteral("口服"), {},
+                QStringLiteral("西药") },
+            QStringLiteral("西药"));
         QCOMPARE(refused.outcome, SaveOutcome::NameMissing);
         QCOMPARE(env.count(QStringLiteral("商品")), before);
 
-        const SaveResult cleared = saveDrug(env.db, {QStringLiteral("20170417174045"), QString(), QStringLiteral("口服"),
-                                                     QString(), QStringLiteral("西药")},
-                                            QStringLiteral("西药"));
+        const SaveResult cleared = saveDrug(env.db,
+            { QStringLiteral("20170417174045"), QString(), QStringLiteral("口服"), QString(),
+                QStringLiteral("西药") },
+            QStringLiteral("西药"));
         QCOMPARE(cleared.outcome, SaveOutcome::Updated);
-        const QList<Row> row = env.rows(QStringLiteral("select * from [商品] where [ID号] = '20170417174045'"));
+        const QList<Row> row
+            = env.rows(QStringLiteral("select * from [商品] where [ID号] = '20170417174045'"));
         QCOMPARE(row.size(), 1);
         QCOMPARE(row[0].text(QStringLiteral("名称")), QString());
         QCOMPARE(row[0].text(QStringLiteral("用法")), QStringLiteral("口服"));
@@ -156,12 +173,14 @@ private slots:
     {
         TestEnv env;
         // The key belongs to a 中药 row, so under 西药 it looks new, and the store's unique key refuses it.
-        const SaveResult r = saveDrug(env.db, {QStringLiteral("10000"), QStringLiteral("桂枝 20g"), {}, QStringLiteral("gz"),
-                                               QStringLiteral("西药")},
-                                      QStringLiteral("西药"));
+        const SaveResult r = saveDrug(env.db,
+            { QStringLiteral("10000"), QStringLiteral("桂枝 20g"), {}, QStringLiteral("gz"),
+                QStringLiteral("西药") },
+            QStringLiteral("西药"));
         QCOMPARE(r.outcome, SaveOutcome::Failed);
         QVERIFY(!r.error.isEmpty());
-        const QList<Row> row = env.rows(QStringLiteral("select [名称], [分类] from [商品] where [ID号] = '10000'"));
+        const QList<Row> row
+            = env.rows(QStringLiteral("select [名称], [分类] from [商品] where [ID号] = '10000'"));
         QCOMPARE(row.size(), 1);
         QCOMPARE(row[0].text(QStringLiteral("名称")), QStringLiteral("桂枝 10g"));
         QCOMPARE(row[0].text(QStringLiteral("分类")), QStringLiteral("中药"));

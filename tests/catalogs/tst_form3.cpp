@@ -21,7 +21,8 @@ namespace {
 QStringList storeNames(TestEnv& env, const QString& category)
 {
     QStringList names;
-    for (const Row& row : env.rows(QStringLiteral("select [名称] from [商品] where [分类] = ? order by [ID号] desc"), {category}))
+    for (const Row& row : env.rows(
+             QStringLiteral("select [名称] from [商品] where [分类] = ? order by [ID号] desc"), { category }))
         names << row.text(QStringLiteral("名称"));
     return names;
 }
@@ -37,12 +38,13 @@ QStringList shownNames(const Form3& w)
 void clickRow(Form3& w, int row)
 {
     QWidget* body = w.grid()->findChild<QWidget*>(QStringLiteral("Pt2"));
-    QTest::mouseClick(body, Qt::LeftButton, {}, QPoint(twips(1500), twips(LabelGrid::backgroundTop(row) + 160)));
+    QTest::mouseClick(
+        body, Qt::LeftButton, {}, QPoint(twips(1500), twips(LabelGrid::backgroundTop(row) + 160)));
 }
 
 QList<Row> rowOf(TestEnv& env, const QString& key)
 {
-    return env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), {key});
+    return env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), { key });
 }
 
 } // namespace
@@ -77,13 +79,16 @@ private slots:
         typeText(w.Text2, QStringLiteral("TBA"));
         QCOMPARE(w.grid()->recordCount(), 2); // 头孢氨苄 capsules and granules
         QCOMPARE(w.grid()->cellText(1, 2), QStringLiteral("tbabjn"));
-        // Typed text is literal: a quote or a percent sign finds nothing here instead of failing or finding all.
+        // Typed text is literal: a quote or a percent sign finds nothing here instead of failing or finding
+        // all.
         w.Text2->clear();
         typeText(w.Text2, QStringLiteral("'"));
         QCOMPARE(w.grid()->recordCount(), 0);
         w.Text2->setText(QStringLiteral("%"));
-        QCOMPARE(w.grid()->recordCount(), env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '西药' and instr([名称], '%') > 0")));
-        QVERIFY(w.grid()->recordCount() < env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '西药'")));
+        QCOMPARE(w.grid()->recordCount(),
+            env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '西药' and instr([名称], '%') > 0")));
+        QVERIFY(
+            w.grid()->recordCount() < env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '西药'")));
     }
 
     void aSearchTextChangeStartsANewEntry()
@@ -133,7 +138,8 @@ private slots:
         typeText(w.Text3, QStringLiteral("美洛昔康注射液 10ml"));
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(env.count(QStringLiteral("商品")), before + 2);
-        QCOMPARE(rowOf(env, QStringLiteral("20261208093000")).value(0).text(QStringLiteral("名称")), QStringLiteral("美洛昔康片 7.5mg"));
+        QCOMPARE(rowOf(env, QStringLiteral("20261208093000")).value(0).text(QStringLiteral("名称")),
+            QStringLiteral("美洛昔康片 7.5mg"));
         const QList<Row> second = rowOf(env, QStringLiteral("20261208093001"));
         QCOMPARE(second.size(), 1);
         QCOMPARE(second[0].text(QStringLiteral("名称")), QStringLiteral("美洛昔康注射液 10ml"));
@@ -157,7 +163,7 @@ private slots:
         typeText(w.Text3, QStringLiteral("  "));
         typeText(w.Text4, QStringLiteral("口服"));
         QTest::mouseClick(w.Command3, Qt::LeftButton);
-        QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+        QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
         QCOMPARE(env.count(QStringLiteral("商品")), before);
         QCOMPARE(w.Text4->text(), QStringLiteral("口服"));
     }
@@ -179,12 +185,13 @@ private slots:
         QCOMPARE(w.grid()->rowColour(1), LabelGrid::kSelected);
         QVERIFY(!w.Command4->isEnabled());
 
-        // Saving again finds no such row under 西药; the store refuses a second row with that key, and says so.
+        // Saving again finds no such row under 西药; the store refuses a second row with that key, and says
+        // so.
         env.messages.clear();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(env.messages.shown().size(), 1);
         QVERIFY(env.messages.last().startsWith(QStringLiteral("保存失败")));
-        QCOMPARE(env.count(QStringLiteral("商品"), QStringLiteral("[ID号] = ?"), {key}), 1);
+        QCOMPARE(env.count(QStringLiteral("商品"), QStringLiteral("[ID号] = ?"), { key }), 1);
     }
 
     void selectingAfterAScrollEditsTheRecordShown()
@@ -213,17 +220,17 @@ private slots:
         const QStringList names = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 0);
         const QString stocked = w.currentKey();
-        env.rows(QStringLiteral("update [商品] set [库存] = 3 where [ID号] = ?"), {stocked});
-        env.messages.setNextAnswers({false});
+        env.rows(QStringLiteral("update [商品] set [库存] = 3 where [ID号] = ?"), { stocked });
+        env.messages.setNextAnswers({ false });
         QTest::mouseClick(w.Command4, Qt::LeftButton);
-        QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("该商品已有库存，确认要删除吗!")});
+        QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("该商品已有库存，确认要删除吗!") });
         QCOMPARE(env.messages.shown().first().kind, QStringLiteral("yesno"));
         QCOMPARE(rowOf(env, stocked).size(), 1);
         QVERIFY(w.Text3->text().isEmpty()); // back to a new entry all the same
         QVERIFY(!w.Command4->isEnabled());
 
         clickRow(w, 0);
-        env.messages.setNextAnswers({true});
+        env.messages.setNextAnswers({ true });
         QTest::mouseClick(w.Command4, Qt::LeftButton);
         QCOMPARE(rowOf(env, stocked).size(), 0);
         QCOMPARE(w.grid()->cellText(0, 0), names[1]);

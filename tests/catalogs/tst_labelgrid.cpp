@@ -16,9 +16,10 @@ LabelGridLayout threeColumns(int rows)
 {
     LabelGridLayout layout;
     layout.rows = rows;
-    layout.headers = {{1, QStringLiteral("名称"), 0, 3555}, {5, QStringLiteral("用法"), 3540, 2115},
-                      {6, QStringLiteral("拼音"), 5640, 1275}};
-    layout.cells = {{60, 3435, Qt::AlignLeft}, {3600, 1995, Qt::AlignLeft}, {5700, 1155, Qt::AlignHCenter}};
+    layout.headers = { { 1, QStringLiteral("名称"), 0, 3555 }, { 5, QStringLiteral("用法"), 3540, 2115 },
+        { 6, QStringLiteral("拼音"), 5640, 1275 } };
+    layout.cells
+        = { { 60, 3435, Qt::AlignLeft }, { 3600, 1995, Qt::AlignLeft }, { 5700, 1155, Qt::AlignHCenter } };
     return layout;
 }
 
@@ -35,10 +36,7 @@ std::shared_ptr<ColumnLists> numbered(int n, int columns = 3)
     return lists;
 }
 
-QString shown(const LabelGrid& grid, int row)
-{
-    return grid.cellText(row, 0);
-}
+QString shown(const LabelGrid& grid, int row) { return grid.cellText(row, 0); }
 
 } // namespace
 
@@ -137,7 +135,8 @@ private slots:
         grid.highlightRow(4);
         const QImage image = grid.grab().toImage();
         auto colourAtRow = [&](int row) {
-            const int y = grid.findChild<QWidget*>(QStringLiteral("Pt2"))->y() + twips(LabelGrid::backgroundTop(row) + 150);
+            const int y = grid.findChild<QWidget*>(QStringLiteral("Pt2"))->y()
+                + twips(LabelGrid::backgroundTop(row) + 150);
             return QColor(image.pixel(twips(3000), y));
         };
         QCOMPARE(colourAtRow(0), LabelGrid::kEvenRow);
@@ -156,7 +155,7 @@ private slots:
         auto clickAt = [&](double xTwips, double yTwips) {
             QTest::mouseClick(body, Qt::LeftButton, {}, QPoint(twips(xTwips), twips(yTwips)));
         };
-        clickAt(1000, 400);                 // row 0, in a cell
+        clickAt(1000, 400); // row 0, in a cell
         clickAt(6500, 225 + 315 * 5 + 150); // row 5, right of the last cell: the background
         clickAt(1000, 225 + 315 * 13 + 200); // bottom row
         QCOMPARE(clicked.count(), 3);
@@ -176,8 +175,8 @@ private slots:
     {
         QCOMPARE(LabelGrid::innerHeight(14), 4635);
         QCOMPARE(LabelGrid::innerHeight(20), 6525);
-        QCOMPARE(LabelGrid::rowAt(100, 14), -1);  // header
-        QCOMPARE(LabelGrid::rowAt(550, 14), 0);   // row 0 lies in front of the top of row 1
+        QCOMPARE(LabelGrid::rowAt(100, 14), -1); // header
+        QCOMPARE(LabelGrid::rowAt(550, 14), 0); // row 0 lies in front of the top of row 1
         QCOMPARE(LabelGrid::rowAt(560, 14), 1);
         QCOMPARE(LabelGrid::rowAt(225 + 315 * 7 + 1, 14), 7);
         QCOMPARE(LabelGrid::rowAt(4634, 14), 13);

@@ -34,13 +34,13 @@ void TestNameCatalogs::searchFindsByInitialsOrCharacters()
     Form5 w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("诊断名称维护"));
     QCOMPARE(listed(w.List1),
-             (QStringList{QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良")}));
+        (QStringList { QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良") }));
 
     typeText(w.Text1, QStringLiteral("fy"));
-    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("肺炎")});
+    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("肺炎") });
     w.Text1->clear();
     typeText(w.Text1, QStringLiteral("炎"));
-    QCOMPARE(listed(w.List1), (QStringList{QStringLiteral("肺炎"), QStringLiteral("肠炎")}));
+    QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("肺炎"), QStringLiteral("肠炎") }));
     w.Text1->clear();
     QCOMPARE(w.List1->count(), 3);
 }
@@ -50,12 +50,12 @@ void TestNameCatalogs::searchTextIsTakenLiterally()
     TestEnv env;
     env.rows(QStringLiteral("insert into [诊断] values ('50%脱水', '50ts', '50%脱水50ts')"));
     Form5 w(env.services);
-    for (const QString& typed : {QStringLiteral("'"), QStringLiteral("' or '1'='1"), QStringLiteral("_")}) {
+    for (const QString& typed : { QStringLiteral("'"), QStringLiteral("' or '1'='1"), QStringLiteral("_") }) {
         w.Text1->setText(typed);
         QVERIFY2(w.List1->count() == 0, qPrintable(typed));
     }
     w.Text1->setText(QStringLiteral("%"));
-    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("50%脱水")});
+    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("50%脱水") });
     QCOMPARE(env.count(QStringLiteral("诊断")), 4);
 }
 
@@ -71,7 +71,7 @@ void TestNameCatalogs::deletingFromFilteredListDeletesSelectedEntry()
     const QList<Row> left = env.rows(QStringLiteral("select [名称] from [诊断] order by [名称]"));
     QCOMPARE(left.size(), 2);
     QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '肠炎'")), 0);
-    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("肺炎")});
+    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("肺炎") });
     QVERIFY(env.messages.texts().isEmpty());
 }
 
@@ -86,8 +86,9 @@ void TestNameCatalogs::savingClearsSearchAndAddsOnce()
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     QVERIFY(w.Text1->text().isEmpty());
     QCOMPARE(w.List1->count(), 4);
-    QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '胃炎' and [拼音] = 'wy' and [序号] = '胃炎wy'")),
-             1);
+    QCOMPARE(env.count(QStringLiteral("诊断"),
+                 QStringLiteral("[名称] = '胃炎' and [拼音] = 'wy' and [序号] = '胃炎wy'")),
+        1);
     QCOMPARE(w.Text3->text(), QStringLiteral("胃炎"));
 
     // A name already stored is refused by its unique key, without a word, and listed once.
@@ -137,8 +138,9 @@ void TestNameCatalogs::deleteWithNothingSelectedChangesNothing()
     w.deleteSelected();
     QCOMPARE(env.count(QStringLiteral("动物种类")), 4);
     QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("[名称] = '鸡'")), 0);
-    QCOMPARE(listed(w.List1), (QStringList{QStringLiteral("猪"), QStringLiteral("狗"), QStringLiteral("牛"),
-                                          QStringLiteral("猫")}));
+    QCOMPARE(listed(w.List1),
+        (QStringList {
+            QStringLiteral("猪"), QStringLiteral("狗"), QStringLiteral("牛"), QStringLiteral("猫") }));
 }
 
 void TestNameCatalogs::clickingAnEntryOnlySelectsIt()
@@ -155,7 +157,8 @@ void TestNameCatalogs::clickingAnEntryOnlySelectsIt()
 void TestNameCatalogs::refusedWriteIsReported()
 {
     TestEnv env;
-    env.rows(QStringLiteral("create trigger refuse before insert on [动物种类] begin select raise(abort, 'disk full'); end"));
+    env.rows(QStringLiteral(
+        "create trigger refuse before insert on [动物种类] begin select raise(abort, 'disk full'); end"));
     Form6 w(env.services);
     typeText(w.Text3, QStringLiteral("羊"));
     w.saveName();

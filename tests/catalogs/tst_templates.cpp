@@ -10,8 +10,8 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPointer>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -47,12 +47,12 @@ void TestTemplates::opensOnPersonalSetsNewestFirst()
     QCOMPARE(w.windowTitle(), QStringLiteral("模板维护"));
     QVERIFY(w.Option1[0]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("个人组套"));
-    QCOMPARE(listed(w.List1), (QStringList{QStringLiteral("肺炎组套"), QStringLiteral("青霉素组套")}));
+    QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("肺炎组套"), QStringLiteral("青霉素组套") }));
     QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
 
     QTest::mouseClick(w.Option1[1], Qt::LeftButton);
     QCOMPARE(w.currentCategory(), QStringLiteral("中药方剂"));
-    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("华佗汤")});
+    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("华佗汤") });
 }
 
 void TestTemplates::savingTwiceAfterNewKeepsOneRow()
@@ -68,7 +68,8 @@ void TestTemplates::savingTwiceAfterNewKeepsOneRow()
     w.text2->setPlainText(QStringLiteral("改过的一行\n第二行"));
     QTest::mouseClick(w.Command5, Qt::LeftButton);
 
-    const QList<Row> rows = env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), {w.currentKey()});
+    const QList<Row> rows
+        = env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), { w.currentKey() });
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].text(QStringLiteral("内容")), QStringLiteral("改过的一行\r\n第二行"));
     QCOMPARE(rows[0].text(QStringLiteral("查询")), QStringLiteral("感冒组套gmzt"));
@@ -83,14 +84,14 @@ void TestTemplates::newTwiceInOneSecondGivesTwoTemplates()
 {
     TestEnv env;
     Form4 w(env.services);
-    for (const QString& name : {QStringLiteral("甲方"), QStringLiteral("乙方")}) {
+    for (const QString& name : { QStringLiteral("甲方"), QStringLiteral("乙方") }) {
         w.newTemplate();
         typeText(w.Text1, name);
         w.text2->setPlainText(name + QStringLiteral("的内容"));
         w.saveRecord();
     }
-    const QList<Row> rows = env.rows(
-        QStringLiteral("select * from [个人模板] where [序号] like '2026%' order by [序号]"));
+    const QList<Row> rows
+        = env.rows(QStringLiteral("select * from [个人模板] where [序号] like '2026%' order by [序号]"));
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows[0].text(QStringLiteral("序号")), QStringLiteral("20261208093000"));
     QCOMPARE(rows[0].text(QStringLiteral("名称")), QStringLiteral("甲方"));
@@ -107,23 +108,24 @@ void TestTemplates::otherCategoryThenSaveAddsThereAndKeepsFirst()
     clickRow(w.List1, QStringLiteral("青霉素组套"));
     const QString key = w.currentKey();
     QCOMPARE(key, QStringLiteral("20170417180102"));
-    const QString storedBody = env.rows(QStringLiteral("select [内容] from [个人模板] where [序号] = ?"), {key})
-                                   .first()
-                                   .text(QStringLiteral("内容"));
+    const QString storedBody
+        = env.rows(QStringLiteral("select [内容] from [个人模板] where [序号] = ?"), { key })
+              .first()
+              .text(QStringLiteral("内容"));
 
     QTest::mouseClick(w.Option1[1], Qt::LeftButton);
     QCOMPARE(w.Text1->text(), QStringLiteral("青霉素组套"));
     QTest::mouseClick(w.Command5, Qt::LeftButton);
 
-    QCOMPARE(env.count(kTemplates, QStringLiteral("[序号] = ?"), {key}), 2);
+    QCOMPARE(env.count(kTemplates, QStringLiteral("[序号] = ?"), { key }), 2);
     const QList<Row> copy = env.rows(
-        QStringLiteral("select * from [个人模板] where [序号] = ? and [分类] = '中药方剂'"), {key});
+        QStringLiteral("select * from [个人模板] where [序号] = ? and [分类] = '中药方剂'"), { key });
     QCOMPARE(copy.size(), 1);
     QCOMPARE(copy[0].text(QStringLiteral("内容")), storedBody);
-    QCOMPARE(listed(w.List1), (QStringList{QStringLiteral("华佗汤"), QStringLiteral("青霉素组套")}));
-    QCOMPARE(env.count(kTemplates, QStringLiteral("[序号] = ? and [分类] = '个人组套' and [名称] = '青霉素组套'"),
-                       {key}),
-             1);
+    QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("华佗汤"), QStringLiteral("青霉素组套") }));
+    QCOMPARE(env.count(kTemplates,
+                 QStringLiteral("[序号] = ? and [分类] = '个人组套' and [名称] = '青霉素组套'"), { key }),
+        1);
 }
 
 void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
@@ -141,7 +143,7 @@ void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
     QTest::mouseClick(w.Command4, Qt::LeftButton);
     QCOMPARE(env.count(kTemplates, QStringLiteral("[名称] = '肺炎组套'")), 0);
     QCOMPARE(env.count(kTemplates), 2);
-    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("青霉素组套")});
+    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("青霉素组套") });
     QVERIFY(w.Text1->text().isEmpty());
     QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
     QVERIFY(env.messages.texts().isEmpty());
@@ -167,7 +169,7 @@ void TestTemplates::blankNameOfNewTemplateIsRefused()
     typeText(w.Text1, QStringLiteral("   "));
     w.text2->setPlainText(QStringLiteral("内容"));
     w.saveRecord();
-    QCOMPARE(env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+    QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(env.count(kTemplates), 3);
     QCOMPARE(w.text2->toPlainText(), QStringLiteral("内容"));
@@ -176,8 +178,10 @@ void TestTemplates::blankNameOfNewTemplateIsRefused()
 void TestTemplates::refusedSaveIsReportedAndFieldsKept()
 {
     TestEnv env;
-    env.rows(QStringLiteral("create trigger refuse before insert on [个人模板] begin select raise(abort, 'disk full'); end"));
-    env.rows(QStringLiteral("create trigger refuse2 before update on [个人模板] begin select raise(abort, 'disk full'); end"));
+    env.rows(QStringLiteral(
+        "create trigger refuse before insert on [个人模板] begin select raise(abort, 'disk full'); end"));
+    env.rows(QStringLiteral(
+        "create trigger refuse2 before update on [个人模板] begin select raise(abort, 'disk full'); end"));
     Form4 w(env.services);
     w.show();
     typeText(w.Text1, QStringLiteral("新组套"));
@@ -210,7 +214,7 @@ void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
     QVERIFY(w.Option1[1]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("中药方剂"));
     QCOMPARE(w.Label4->text(), w.Option1[1]->text());
-    QCOMPARE(listed(w.List1), QStringList{QStringLiteral("华佗汤")});
+    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("华佗汤") });
     QCOMPARE(w.text2->toPlainText(), QStringLiteral("黄芪 10g\n甘草 10g"));
     QVERIFY(w.Text1->text().isEmpty());
 

@@ -23,8 +23,19 @@ using test::typeText;
 
 namespace {
 
-enum Button { New = 0, Continue = 1, Save = 2, Print = 3, Log = 4, SaveAsSet = 5, Video = 6, Statistics = 7,
-              Help = 8, Copy = 9, Paste = 10 };
+enum Button {
+    New = 0,
+    Continue = 1,
+    Save = 2,
+    Print = 3,
+    Log = 4,
+    SaveAsSet = 5,
+    Video = 6,
+    Statistics = 7,
+    Help = 8,
+    Copy = 9,
+    Paste = 10
+};
 
 struct Desk {
     Desk()
@@ -32,7 +43,7 @@ struct Desk {
         env.services.settings = &settings;
         env.services.printers = &printers;
         printers.defaultPrinter = QStringLiteral("HP LaserJet P1007");
-        printers.printers = {printers.defaultPrinter};
+        printers.printers = { printers.defaultPrinter };
         // The template's sample prescription would only get in the way of counting.
         env.db.run(QStringLiteral("delete from [档案]"));
     }
@@ -59,7 +70,7 @@ struct Desk {
 
     QString stored(const QString& key, const QString& column)
     {
-        const QList<Row> rows = env.rows(QStringLiteral("select * from [档案] where [序号] = ?"), {key});
+        const QList<Row> rows = env.rows(QStringLiteral("select * from [档案] where [序号] = ?"), { key });
         return rows.size() == 1 ? rows.first().text(column) : QStringLiteral("<%1 rows>").arg(rows.size());
     }
 
@@ -115,7 +126,7 @@ private slots:
         QCOMPARE(d.stored(key, "1"), QStringLiteral("A-7"));
         QCOMPARE(d.stored(key, "T1"), QStringLiteral("阿莫西林 1盒\r\n    用法：口服"));
         // The save refreshed the archive list, and the window kept what it shows.
-        QCOMPARE(d.lines(), QStringList({QStringLiteral("李四[,,,2026-12-08]")}));
+        QCOMPARE(d.lines(), QStringList({ QStringLiteral("李四[,,,2026-12-08]") }));
         QCOMPARE(d.form->recordKey(), key);
         QVERIFY(d.env.messages.shown().isEmpty());
     }
@@ -141,7 +152,7 @@ private slots:
         QCOMPARE(row.text("7"), d.settings.vet);
         QCOMPARE(row.text("8"), d.settings.number);
         QCOMPARE(row.text("9"), d.settings.dispenserName);
-        for (const char* column : {"0", "2", "3", "4", "5", "10", "11", "12", "T1"}) {
+        for (const char* column : { "0", "2", "3", "4", "5", "10", "11", "12", "T1" }) {
             QVERIFY2(!row.isNull(column), column);
             QCOMPARE(row.text(column), QString());
         }
@@ -230,11 +241,11 @@ private slots:
         d.form->setBodyText(QStringLiteral("黄芪 10g"));
         d.form->switchCategory(Other);
         d.press(SaveAsSet);
-        QCOMPARE(d.env.windows.opened, QStringList({"templates"}));
+        QCOMPARE(d.env.windows.opened, QStringList({ "templates" }));
         QCOMPARE(d.env.windows.templateCategory, QStringLiteral("个人组套"));
         QCOMPARE(d.env.windows.templateBody, QStringLiteral("黄芪 10g"));
         QVERIFY(d.env.windows.templatePreset);
-        for (int herbal : {int(Herbs), int(Formulas)}) {
+        for (int herbal : { int(Herbs), int(Formulas) }) {
             d.form->switchCategory(herbal);
             d.press(SaveAsSet);
             QCOMPARE(d.env.windows.templateCategory, QStringLiteral("中药方剂"));
@@ -251,7 +262,7 @@ private slots:
         d.press(Statistics, Qt::MiddleButton);
         d.press(Help);
         d.press(Video);
-        QCOMPARE(d.env.windows.opened, QStringList({"log", "statistics"}));
+        QCOMPARE(d.env.windows.opened, QStringList({ "log", "statistics" }));
         QCOMPARE(help.count(), 1);
         QCOMPARE(video.count(), 1);
 
@@ -259,7 +270,8 @@ private slots:
         d.type(0, QStringLiteral("张三"));
         QTest::mousePress(d.form->Label18[Save], Qt::LeftButton);
         const QPoint overNew = d.form->Label18[New]->mapTo(d.form.get(), QPoint(5, 5));
-        QTest::mouseRelease(d.form->Label18[Save], Qt::LeftButton, {}, d.form->Label18[Save]->mapFrom(d.form.get(), overNew));
+        QTest::mouseRelease(
+            d.form->Label18[Save], Qt::LeftButton, {}, d.form->Label18[Save]->mapFrom(d.form.get(), overNew));
         QCOMPARE(d.env.count("档案"), 1);
         QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("张三"));
     }
@@ -294,7 +306,7 @@ private slots:
         QVERIFY(!texts.contains(d.form->recordKey()));
         // Nothing is stored by printing, and no file is left in the data folder.
         QCOMPARE(d.env.count("档案"), 0);
-        QVERIFY(QDir(d.env.dataFolder()).entryList({QStringLiteral("*.txt")}).isEmpty());
+        QVERIFY(QDir(d.env.dataFolder()).entryList({ QStringLiteral("*.txt") }).isEmpty());
     }
 
     void theArchiveQueryListsNewestFirstAndAnswersBadDates()
@@ -306,7 +318,8 @@ private slots:
         d.saveNew(QStringLiteral("李四"), QStringLiteral("2026-12-08"));
         d.env.clock.advanceSeconds(1);
         d.saveNew(QStringLiteral("王五"), QStringLiteral("2025-01-01")); // stored, but outside the range
-        QCOMPARE(d.lines(), QStringList({QStringLiteral("李四[,,,2026-12-08]"), QStringLiteral("张三[,,,2026-12-01]")}));
+        QCOMPARE(d.lines(),
+            QStringList({ QStringLiteral("李四[,,,2026-12-08]"), QStringLiteral("张三[,,,2026-12-01]") }));
 
         // Start after end: nothing, and no message.
         d.form->Text3->setText(QStringLiteral("2026-12-08"));
@@ -318,7 +331,8 @@ private slots:
         d.form->Text3->setText(QStringLiteral("2026-12-32"));
         QTest::mouseClick(d.form->Command7, Qt::LeftButton);
         QCOMPARE(d.form->List2->count(), 0);
-        QCOMPARE(d.env.messages.texts(), QStringList({QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。")}));
+        QCOMPARE(d.env.messages.texts(),
+            QStringList({ QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。") }));
         QCOMPARE(d.env.messages.shown().last().icon, Messages::Icon::Warning);
 
         // An apostrophe in the owner filter is searched for, not a failure.
@@ -340,7 +354,7 @@ private slots:
         QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-08"));
         QCOMPARE(d.form->List2->count(), 0);
         QTest::mouseClick(d.form->Command7, Qt::LeftButton);
-        QCOMPARE(d.lines(), QStringList({QStringLiteral("张三[,,,2019-05-05]")}));
+        QCOMPARE(d.lines(), QStringList({ QStringLiteral("张三[,,,2019-05-05]") }));
 
         // Enter goes on to "今   日", and Enter there shows today with the filter cleared.
         pressKey(d.form->Text2, Qt::Key_Return);
@@ -362,7 +376,7 @@ private slots:
         QCOMPARE(d.form->Text3->text(), QStringLiteral("2026-12-07"));
         QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-07"));
         QCOMPARE(d.form->Text2->text(), QString());
-        QCOMPARE(d.lines(), QStringList({QStringLiteral("张三[,,,2026-12-07]")}));
+        QCOMPARE(d.lines(), QStringList({ QStringLiteral("张三[,,,2026-12-07]") }));
         QTest::mouseClick(d.form->Command6, Qt::LeftButton);
         QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-08"));
         QCOMPARE(d.form->List2->count(), 0);
@@ -427,7 +441,8 @@ private slots:
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(d.form->Label9[1], &enter);
         QCOMPARE(d.form->Label9[1]->palette().color(QPalette::WindowText), QColor(Qt::white));
-        QCOMPARE(d.form->Label9[1]->palette().color(QPalette::Window), d.form->palette().color(QPalette::Highlight));
+        QCOMPARE(d.form->Label9[1]->palette().color(QPalette::Window),
+            d.form->palette().color(QPalette::Highlight));
         QCOMPARE(d.form->Label9[0]->palette().color(QPalette::WindowText), QColor(Qt::black));
         QApplication::sendEvent(d.form->Label9[0], &enter);
         QCOMPARE(d.form->Label9[1]->palette().color(QPalette::Window), QColor(Qt::white));
@@ -452,7 +467,7 @@ private slots:
         // A right click on another line leaves the shown prescription's line marked; Cancel keeps everything.
         QCOMPARE(d.form->List2->currentRow(), 1);
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {},
-                          d.form->List2->visualItemRect(d.form->List2->item(0)).center());
+            d.form->List2->visualItemRect(d.form->List2->item(0)).center());
         QCOMPARE(d.form->List2->currentRow(), 1);
         QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
         QCOMPARE(d.env.messages.last(), QStringLiteral("确实要永久删除该档案吗？"));
@@ -462,20 +477,21 @@ private slots:
         QCOMPARE(d.env.count("档案"), 2);
         QCOMPARE(d.form->recordKey(), zhang);
 
-        // The list changed without a query: the line of the deleted record goes, not the line at its position.
+        // The list changed without a query: the line of the deleted record goes, not the line at its
+        // position.
         d.form->List2->insertItem(0, QStringLiteral("别的行"));
-        d.env.messages.setNextAnswers({true});
+        d.env.messages.setNextAnswers({ true });
         d.env.clock.advanceSeconds(5);
         d.form->deleteShownRecord();
         QCOMPARE(d.env.count("档案"), 1);
         QCOMPARE(d.stored(li, "0"), QStringLiteral("李四"));
-        QCOMPARE(d.lines(), QStringList({QStringLiteral("别的行"), QStringLiteral("李四[,,,2026-12-08]")}));
+        QCOMPARE(d.lines(), QStringList({ QStringLiteral("别的行"), QStringLiteral("李四[,,,2026-12-08]") }));
 
         // A fresh prescription whose veterinarian fields are empty, keyed by the time alone.
         QCOMPARE(d.form->recordKey(), QStringLiteral("20261208093006"));
         QCOMPARE(d.form->Text5[1]->text(), QStringLiteral("20261208093006"));
         QCOMPARE(d.form->Text5[6]->text(), QStringLiteral("2026-12-08"));
-        for (int i : {0, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12})
+        for (int i : { 0, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12 })
             QCOMPARE(d.form->Text5[i]->text(), QString());
         QVERIFY(d.form->bodyText().isEmpty());
         QCOMPARE(QApplication::focusWidget(), d.form->Text5[0]);

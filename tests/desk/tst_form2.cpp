@@ -62,8 +62,9 @@ struct Desk {
         env.db.run(QStringLiteral("begin"));
         for (int i = 0; i < count; ++i) {
             const QString name = prefix + QString::number(1000 + i);
-            env.db.run(QStringLiteral("insert into [商品] ([ID号], [分类], [名称], [查询]) values (?, ?, ?, ?)"),
-                       {QStringLiteral("8%1").arg(i), category, name, name});
+            env.db.run(
+                QStringLiteral("insert into [商品] ([ID号], [分类], [名称], [查询]) values (?, ?, ?, ?)"),
+                { QStringLiteral("8%1").arg(i), category, name, name });
         }
         env.db.run(QStringLiteral("commit"));
     }
@@ -91,7 +92,7 @@ private slots:
         QCOMPARE(d.field(7)->text(), d.settings.vet);
         QCOMPARE(d.field(8)->text(), d.settings.number);
         QCOMPARE(d.field(9)->text(), d.settings.dispenserName);
-        for (int i : {0, 2, 3, 4, 5, 10, 11, 12})
+        for (int i : { 0, 2, 3, 4, 5, 10, 11, 12 })
             QVERIFY(d.field(i)->text().isEmpty());
         QCOMPARE(d.form->Label2[0]->text(), d.settings.name);
         QVERIFY(!d.form->Label4->isVisible());
@@ -104,7 +105,8 @@ private slots:
         for (int i = 0; i < kDrugCategoryCount; ++i)
             QCOMPARE(d.form->Command1[i]->font().bold(), i == Western);
         QStringList western;
-        for (const Row& row : d.env.rows(QStringLiteral("select [名称] from [商品] where [分类] = '西药' order by [名称]")))
+        for (const Row& row :
+            d.env.rows(QStringLiteral("select [名称] from [商品] where [分类] = '西药' order by [名称]")))
             western << row.text(QStringLiteral("名称"));
         QCOMPARE(d.form->List1->count(), western.size());
         QVERIFY(d.listTexts(d.form->List1).contains(kAmoxicillin));
@@ -121,7 +123,7 @@ private slots:
         Desk longName;
         longName.settings.name = QString(40, QChar(0x5b66)); // wider than the paper
         QVERIFY(longName.open());
-        for (Desk* d : {&shortName, &longName}) {
+        for (Desk* d : { &shortName, &longName }) {
             const QLabel* title = d->form->Label2[0];
             QVERIFY(qAbs(2 * title->x() + title->width() - d->form->Picture2->width()) <= 1);
         }
@@ -144,8 +146,8 @@ private slots:
         for (int i = 0; i < Form2::kToolbarButtonCount; ++i)
             byPosition << i;
         std::sort(byPosition.begin(), byPosition.end(),
-                  [&](int a, int b) { return f.Picture4[a]->x() < f.Picture4[b]->x(); });
-        QCOMPARE(byPosition, (QList<int>{0, 1, 2, 3, 9, 10, 4, 7, 5, 8, 6}));
+            [&](int a, int b) { return f.Picture4[a]->x() < f.Picture4[b]->x(); });
+        QCOMPARE(byPosition, (QList<int> { 0, 1, 2, 3, 9, 10, 4, 7, 5, 8, 6 }));
         QCOMPARE(f.Label15[5]->text(), QStringLiteral("存为组套"));
         QCOMPARE(f.Picture4[8]->width(), twips(1455));
         QCOMPARE(f.Label5[7]->text(), QStringLiteral("    用法：静脉滴注 每日1次"));
@@ -153,7 +155,8 @@ private slots:
 
         // Each value starts 100 twips after its own caption, so a longer caption pushes it right.
         for (int i = 0; i < 10; ++i)
-            QVERIFY2(qAbs(f.Text5[i]->x() - f.Label3[i]->width() - twips(100)) <= 1, qPrintable(QString::number(i)));
+            QVERIFY2(qAbs(f.Text5[i]->x() - f.Label3[i]->width() - twips(100)) <= 1,
+                qPrintable(QString::number(i)));
         QVERIFY(f.Text5[0]->x() > f.Text5[1]->x());
         QVERIFY(!f.Line1[10]->isVisible());
         QVERIFY(f.Line1[0]->isVisible());
@@ -194,7 +197,7 @@ private slots:
         QVERIFY(d.open());
         d.field(0)->setFocus();
         QCOMPARE(d.focused(), d.field(0));
-        for (int next : {1, 2, 3, 4, 5, 6, 10, 11, 12}) {
+        for (int next : { 1, 2, 3, 4, 5, 6, 10, 11, 12 }) {
             pressKey(d.focused(), Qt::Key_Return);
             QCOMPARE(d.focused(), d.field(next));
             // The caret stands at the end, nothing selected.
@@ -256,7 +259,7 @@ private slots:
         QVERIFY(d.form->List4->isVisible());
         QCOMPARE(d.form->List4->count(), 5);
         typeText(species, QStringLiteral("g"));
-        QCOMPARE(d.listTexts(d.form->List4), QStringList{QStringLiteral("狗")});
+        QCOMPARE(d.listTexts(d.form->List4), QStringList { QStringLiteral("狗") });
         typeText(species, QStringLiteral("q"));
         QVERIFY(!d.form->List4->isVisible());
         pressKey(species, Qt::Key_Down); // hidden list: nothing happens
@@ -321,7 +324,7 @@ private slots:
         QLineEdit* line = d.field(10);
         line->setFocus();
         typeText(line, QStringLiteral("肺 "));
-        QCOMPARE(d.listTexts(d.form->List3), QStringList{QStringLiteral("肺炎")});
+        QCOMPARE(d.listTexts(d.form->List3), QStringList { QStringLiteral("肺炎") });
         QVERIFY(d.form->List3->isVisible());
         d.form->Text1->setFocus();
         line->setFocus();
@@ -360,7 +363,8 @@ private slots:
         QCOMPARE(d.form->currentCategory(), int(Usage));
         QVERIFY(d.form->Command1[Usage]->font().bold());
         QVERIFY(!d.form->Command1[Western]->font().bold());
-        QCOMPARE(d.form->List1->count(), d.env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '用法'")));
+        QCOMPARE(
+            d.form->List1->count(), d.env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '用法'")));
         QVERIFY(!d.listTexts(d.form->List1).contains(kAmoxicillin));
 
         typeText(d.form->Text1, QStringLiteral("yf"));
@@ -393,7 +397,7 @@ private slots:
         d.addRows(QStringLiteral("西药"), 1, QStringLiteral("O'Brien "));
         QVERIFY(d.open());
         typeText(d.form->Text1, QStringLiteral("'"));
-        QCOMPARE(d.listTexts(d.form->List1), QStringList{QStringLiteral("O'Brien 1000")});
+        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("O'Brien 1000") });
         QVERIFY(d.env.messages.shown().isEmpty());
     }
 
@@ -412,7 +416,8 @@ private slots:
         QCOMPARE(d.form->Text1->text(), QStringLiteral("zsy"));
         d.form->Text1->setText(QStringLiteral("amxljn"));
         pressKey(d.form->Text1, Qt::Key_Return);
-        QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
+        QCOMPARE(d.form->bodyText(),
+            QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
     }
 
     void drugRowGivesDrugLineUsageLineAndEmptyLine()
@@ -422,7 +427,8 @@ private slots:
         d.form->R1->setFocus();
         d.form->R1->moveCursor(QTextCursor::Start);
         d.doubleClickRow(kAmoxicillin);
-        QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
+        QCOMPARE(d.form->bodyText(),
+            QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
         QCOMPARE(d.form->R1->textCursor().position(), d.form->R1->toPlainText().size());
         QCOMPARE(d.focused(), d.form->Text1);
         QVERIFY(d.form->List1->selectedItems().isEmpty());
@@ -431,8 +437,9 @@ private slots:
         d.form->R1->moveCursor(QTextCursor::Start);
         d.doubleClickRow(QStringLiteral("0.9%氯化钠注射液  100ml"));
         d.doubleClickRow(QStringLiteral("0.9%氯化钠注射液  250ml"));
-        QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"
-                                                    "0.9%氯化钠注射液  100ml\r\n0.9%氯化钠注射液  250ml\r\n"));
+        QCOMPARE(d.form->bodyText(),
+            QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"
+                           "0.9%氯化钠注射液  100ml\r\n0.9%氯化钠注射液  250ml\r\n"));
     }
 
     void fourHerbsMakeARowOfThreeAnEmptyLineAndTheFourth()
@@ -450,7 +457,7 @@ private slots:
         QVERIFY(d.form->Text1->text().isEmpty());
         d.doubleClickRow(QStringLiteral("白芷 10g"));
         QCOMPARE(d.form->bodyText(),
-                 QStringLiteral("     桂枝 10g     荆芥 10g     防风 10g\r\n\r\n     白芷 10g"));
+            QStringLiteral("     桂枝 10g     荆芥 10g     防风 10g\r\n\r\n     白芷 10g"));
     }
 
     void herbGoesInAtTheCaretReplacingTheSelection()
@@ -459,7 +466,7 @@ private slots:
         QVERIFY(d.open());
         d.form->setBodyText(QStringLiteral("上\r\nXY\r\n下"));
         QTextCursor cursor = d.form->R1->textCursor();
-        cursor.setPosition(2);                          // start of "XY"
+        cursor.setPosition(2); // start of "XY"
         cursor.setPosition(4, QTextCursor::KeepAnchor); // "XY" selected
         d.form->R1->setTextCursor(cursor);
         QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
@@ -471,12 +478,14 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        const QString set = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '肺炎组套'"))
-                                .value(0)
-                                .text(QStringLiteral("内容"));
-        const QString formula = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '华佗汤'"))
-                                    .value(0)
-                                    .text(QStringLiteral("内容"));
+        const QString set
+            = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '肺炎组套'"))
+                  .value(0)
+                  .text(QStringLiteral("内容"));
+        const QString formula
+            = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '华佗汤'"))
+                  .value(0)
+                  .text(QStringLiteral("内容"));
         QVERIFY(set.endsWith(QStringLiteral("\r\n")));
 
         QTest::mouseClick(d.form->Command1[PrescriptionSets], Qt::LeftButton);

@@ -56,9 +56,9 @@ QString letterLines(int count)
     return lines.join("\r\n");
 }
 
-#define QCOMPARE_NEAR(actual, expected, tolerance)                                                             \
-    QVERIFY2(qAbs((actual) - (expected)) < (tolerance),                                                        \
-             qPrintable(QStringLiteral("%1 is %2, expected %3").arg(#actual).arg(actual).arg(expected)))
+#define QCOMPARE_NEAR(actual, expected, tolerance)                                                           \
+    QVERIFY2(qAbs((actual) - (expected)) < (tolerance),                                                      \
+        qPrintable(QStringLiteral("%1 is %2, expected %3").arg(#actual).arg(actual).arg(expected)))
 
 } // namespace
 
@@ -70,8 +70,9 @@ private slots:
 
     void theBodyPrintsItsFirstTwentyNonBlankLinesAsTheyAre()
     {
-        QCOMPARE(printedBodyLines("A\r\n\r\n   \r\nB\rC\nD"), QStringList({"A", "B", "C", "D"}));
-        QCOMPARE(printedBodyLines("    用法：肌肉注射 每日1次\r\n"), QStringList({"    用法：肌肉注射 每日1次"}));
+        QCOMPARE(printedBodyLines("A\r\n\r\n   \r\nB\rC\nD"), QStringList({ "A", "B", "C", "D" }));
+        QCOMPARE(printedBodyLines("    用法：肌肉注射 每日1次\r\n"),
+            QStringList({ "    用法：肌肉注射 每日1次" }));
         const QStringList many = printedBodyLines("\r\n" + letterLines(25));
         QCOMPARE(many.size(), 20);
         QCOMPARE(many.last(), QString("LINET"));
@@ -93,7 +94,7 @@ private slots:
         PrescriptionPaper paper = measuredPaper("青禾动物诊所", sampleValues(), "LINEA");
         QVERIFY(printPaper(surface, paper, 10, 10));
         const PrintRecording& r = surface.recording();
-        QCOMPARE(r.pagesPerFinishedJob, QList<int>({1}));
+        QCOMPARE(r.pagesPerFinishedJob, QList<int>({ 1 }));
 
         const PrintedItem title = onlyText(r, "青禾动物诊所");
         QCOMPARE(title.at, QPointF((10830 - paper.titleWidth) / 2, 300));
@@ -182,7 +183,7 @@ private slots:
         env.services.settings = &settings;
         const PrescriptionPaper paper = measuredPaper("", sampleValues(), "LINEA");
 
-        env.messages.setNextAnswers({false});
+        env.messages.setNextAnswers({ false });
         QVERIFY(!printPrescription(env.services, paper));
         QCOMPARE(env.messages.shown().size(), 1);
         QVERIFY(env.messages.last().contains(noPrinterMessage()));
@@ -190,15 +191,15 @@ private slots:
         QVERIFY(printers.pdfPaths().isEmpty());
         QCOMPARE(printers.last()->finishedJobs(), 0);
 
-        env.messages.setNextAnswers({true});
+        env.messages.setNextAnswers({ true });
         env.fileDialogs.next = env.dir.filePath("处方");
         QVERIFY(printPrescription(env.services, paper));
-        QCOMPARE(printers.pdfPaths(), QStringList({env.dir.filePath("处方.pdf")}));
+        QCOMPARE(printers.pdfPaths(), QStringList({ env.dir.filePath("处方.pdf") }));
         QCOMPARE(printers.last()->finishedJobs(), 1);
         QCOMPARE(env.fileDialogs.lastDirectory, env.dataFolder());
 
         // Cancelling the file dialog prints nothing and says nothing more.
-        env.messages.setNextAnswers({true});
+        env.messages.setNextAnswers({ true });
         env.fileDialogs.next.clear();
         QVERIFY(!printPrescription(env.services, paper));
         QCOMPARE(printers.recordings().size(), 4);
@@ -240,7 +241,7 @@ private slots:
         QCOMPARE_NEAR(unshifted.word("LINEA").yMin, (2580.0 + 90) / 20, kTolerancePt);
 
         // 20 mm left and 15 mm top move everything 567 right and 283.5 down.
-        for (const QString& w : {"OWNERX", "VETX", "DIAGX", "LINEA", "LINEB", "usage"}) {
+        for (const QString& w : { "OWNERX", "VETX", "DIAGX", "LINEA", "LINEB", "usage" }) {
             QCOMPARE_NEAR(shifted.word(w).xMin - unshifted.word(w).xMin, 567.0 / 20, kTolerancePt);
             QCOMPARE_NEAR(shifted.word(w).yMin - unshifted.word(w).yMin, 283.5 / 20, kTolerancePt);
         }
@@ -251,7 +252,7 @@ private slots:
         const double step = (lineSpacingTwips(song) + 90) / 20;
         QCOMPARE_NEAR(unshifted.word("LINEB").yMin - unshifted.word("LINEA").yMin, step, kTolerancePt);
         QCOMPARE_NEAR(unshifted.word("usage").xMin - unshifted.word("LINEB").xMin,
-                      textWidthTwips(song, "    ") / 20, kTolerancePt);
+            textWidthTwips(song, "    ") / 20, kTolerancePt);
         // LINEA, LINEB, the usage line, then LINEC onwards: the 20th printed line is LINES.
         QCOMPARE_NEAR(unshifted.word("LINES").yMin - unshifted.word("LINEA").yMin, 19 * step, kTolerancePt);
         for (const PdfWord& w : unshifted.words)

@@ -29,15 +29,12 @@ PrescriptionRecord record(const QString& key, const QString& owner, const QStrin
 
 QString column(TestEnv& env, const QString& key, const QString& name)
 {
-    const QList<Row> rows = env.rows(QString("select * from [档案] where [序号] = ?"), {key});
+    const QList<Row> rows = env.rows(QString("select * from [档案] where [序号] = ?"), { key });
     return rows.size() == 1 ? rows.first().text(name) : QString("<%1 rows>").arg(rows.size());
 }
 
 // The template database carries one sample prescription; these tests count from an empty archive.
-void emptyArchive(TestEnv& env)
-{
-    QVERIFY(env.db.run("delete from [档案]").ok);
-}
+void emptyArchive(TestEnv& env) { QVERIFY(env.db.run("delete from [档案]").ok); }
 
 QStringList texts(const ArchiveResult& result)
 {
@@ -87,7 +84,7 @@ private slots:
         const QList<Row> rows = env.rows("select * from [档案]");
         QCOMPARE(rows.size(), 1);
         const Row& row = rows.first();
-        for (int i : {0, 2, 3, 4, 5, 10, 11, 12}) {
+        for (int i : { 0, 2, 3, 4, 5, 10, 11, 12 }) {
             QVERIFY2(!row.isNull(QString::number(i)), qPrintable(QString::number(i)));
             QCOMPARE(row.text(QString::number(i)), QString());
         }
@@ -109,7 +106,8 @@ private slots:
         QCOMPARE(column(env, "K1", "6"), QString("2026-01-03"));
 
         // A date the store cannot compare is refused, and the stored row keeps its values.
-        for (const QString& bad : {QString("2026-02-30"), QString("明天"), QString(), QString("2026-12-08x")}) {
+        for (const QString& bad :
+            { QString("2026-02-30"), QString("明天"), QString(), QString("2026-12-08x") }) {
             PrescriptionRecord changed = record("K1", "李四", bad);
             const Result saved = saveRecord(env.db, changed);
             QVERIFY2(!saved.ok, qPrintable(bad));
@@ -156,7 +154,9 @@ private slots:
         QCOMPARE(loaded->key, QString("K1"));
 
         // A row written elsewhere, with nulls and a date carrying a time.
-        QVERIFY(env.db.run("insert into [档案] ([序号], [0], [6]) values ('OLD', '老王', '2015-03-04 00:00:00')").ok);
+        QVERIFY(
+            env.db.run("insert into [档案] ([序号], [0], [6]) values ('OLD', '老王', '2015-03-04 00:00:00')")
+                .ok);
         const auto old = loadRecord(env.db, "OLD");
         QVERIFY(old);
         QCOMPARE(old->fields[0], QString("老王"));
@@ -233,7 +233,7 @@ private slots:
         QVERIFY(saveRecord(env.db, b).ok);
         const ArchiveResult all = queryArchive(env.db, "", "2026-11-08", "2026-12-08");
         QVERIFY(all.ok);
-        QCOMPARE(texts(all), QStringList({"李四[猫,母,,2026-12-05]", "张三[犬,公,2岁,2026-12-01]"}));
+        QCOMPARE(texts(all), QStringList({ "李四[猫,母,,2026-12-05]", "张三[犬,公,2岁,2026-12-01]" }));
         QCOMPARE(all.lines[0].key, b.key);
         QCOMPARE(all.lines[1].key, a.key);
     }
@@ -257,8 +257,8 @@ private slots:
         TestEnv env;
         emptyArchive(env);
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
-        for (const auto& [start, end] : QList<QPair<QString, QString>>{
-                 {"2026-02-30", "2026-12-08"}, {"2026-11-08", "十二月"}, {"", "2026-12-08"}}) {
+        for (const auto& [start, end] : QList<QPair<QString, QString>> {
+                 { "2026-02-30", "2026-12-08" }, { "2026-11-08", "十二月" }, { "", "2026-12-08" } }) {
             const ArchiveResult r = queryArchive(env.db, "", start, end);
             QVERIFY2(!r.ok, qPrintable(start + " " + end));
             QVERIFY(r.lines.isEmpty());
@@ -280,11 +280,11 @@ private slots:
                 k << line.key;
             return k;
         };
-        QCOMPARE(keys("三"), QStringList({"K1"}));
-        QCOMPARE(keys("'"), QStringList({"K2"}));
-        QCOMPARE(keys("%"), QStringList({"K2"}));
-        QCOMPARE(keys("_"), QStringList({"K3"}));
-        QCOMPARE(keys(""), QStringList({"K3", "K2", "K1"}));
+        QCOMPARE(keys("三"), QStringList({ "K1" }));
+        QCOMPARE(keys("'"), QStringList({ "K2" }));
+        QCOMPARE(keys("%"), QStringList({ "K2" }));
+        QCOMPARE(keys("_"), QStringList({ "K3" }));
+        QCOMPARE(keys(""), QStringList({ "K3", "K2", "K1" }));
     }
 
     void theDateButtonsGiveSingleDaysAndOwnerTypingTenYears()

@@ -10,21 +10,21 @@ namespace qv::test {
 
 namespace {
 
-QByteArray runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
-        return {};
+    QByteArray runTool(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+            qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+            return {};
+        }
+        return process.readAllStandardOutput();
     }
-    return process.readAllStandardOutput();
-}
 
-QString unescapeHtml(QString text)
-{
-    return text.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
-}
+    QString unescapeHtml(QString text)
+    {
+        return text.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
+    }
 
 } // namespace
 
@@ -43,7 +43,7 @@ PdfWord PdfText::word(const QString& text) const
                                     .arg(text)
                                     .arg(found.size())
                                     .arg(all.join(' '))),
-                     __FILE__, __LINE__);
+            __FILE__, __LINE__);
         return {};
     }
     return found.first();
@@ -51,7 +51,7 @@ PdfWord PdfText::word(const QString& text) const
 
 PdfText readPdfText(const QString& pdfPath)
 {
-    const QString html = QString::fromUtf8(runTool("pdftotext", {"-bbox", pdfPath, "-"}));
+    const QString html = QString::fromUtf8(runTool("pdftotext", { "-bbox", pdfPath, "-" }));
     static const QRegularExpression tag(
         R"re(<page width="([\d.]+)" height="([\d.]+)">|<word xMin="([\d.-]+)" yMin="([\d.-]+)" xMax="([\d.-]+)" yMax="([\d.-]+)">([^<]*)</word>)re");
     PdfText result;
@@ -75,7 +75,7 @@ PdfText readPdfText(const QString& pdfPath)
 
 QStringList pdfFontNames(const QString& pdfPath)
 {
-    const QStringList lines = QString::fromUtf8(runTool("pdffonts", {pdfPath})).split('\n');
+    const QStringList lines = QString::fromUtf8(runTool("pdffonts", { pdfPath })).split('\n');
     QStringList names;
     for (const QString& line : lines.mid(2)) { // after the heading and its rule
         if (!line.trimmed().isEmpty())
@@ -88,8 +88,9 @@ GreyPage renderPage(const QString& pdfPath, int page, int dotsPerInch)
 {
     QTemporaryDir dir;
     const QString stem = dir.filePath("page");
-    runTool("pdftoppm", {"-gray", "-singlefile", "-f", QString::number(page), "-l", QString::number(page), "-r",
-                         QString::number(dotsPerInch), pdfPath, stem});
+    runTool("pdftoppm",
+        { "-gray", "-singlefile", "-f", QString::number(page), "-l", QString::number(page), "-r",
+            QString::number(dotsPerInch), pdfPath, stem });
     QFile file(stem + ".pgm");
     GreyPage result;
     if (!file.open(QIODevice::ReadOnly))

@@ -19,10 +19,7 @@ namespace {
 constexpr double kTolerancePt = 0.6; // about 12 twips
 constexpr double kTwipsPerMm = 1440 / 25.4;
 
-double pt(double twips)
-{
-    return twips / 20;
-}
+double pt(double twips) { return twips / 20; }
 
 // A Latin font whose words pdftotext reads back exactly.
 void useLatinFont(PrintSurface& surface, double points = 12)
@@ -32,8 +29,9 @@ void useLatinFont(PrintSurface& surface, double points = 12)
     surface.setFontBold(false);
 }
 
-#define QCOMPARE_PT(actual, expected) QVERIFY2(qAbs((actual) - (expected)) < kTolerancePt,                      \
-    qPrintable(QStringLiteral("%1 is %2, expected %3").arg(#actual).arg(actual).arg(expected)))
+#define QCOMPARE_PT(actual, expected)                                                                        \
+    QVERIFY2(qAbs((actual) - (expected)) < kTolerancePt,                                                     \
+        qPrintable(QStringLiteral("%1 is %2, expected %3").arg(#actual).arg(actual).arg(expected)))
 
 } // namespace
 
@@ -68,7 +66,8 @@ private slots:
         QCOMPARE_PT(pdf.word("OMEGA").xMin, pt(567));
         QCOMPARE_PT(pdf.word("OMEGA").yMin, pt(7257));
         // The larger font really is larger: 20 pt text is taller than 12 pt text.
-        QVERIFY(pdf.word("OMEGA").yMax - pdf.word("OMEGA").yMin > pdf.word("ALPHA").yMax - pdf.word("ALPHA").yMin);
+        QVERIFY(pdf.word("OMEGA").yMax - pdf.word("OMEGA").yMin
+            > pdf.word("ALPHA").yMax - pdf.word("ALPHA").yMin);
     }
 
     void scaleOriginShiftsOutputByMinusItsValue()
@@ -175,7 +174,8 @@ private slots:
         QVERIFY(surface->endDocument());
 
         const PdfText pdf = readPdfText(m_pdf);
-        const PdfWord owner = pdf.word("OWNER"), continued = pdf.word("CONTINUED"), column = pdf.word("COLUMN");
+        const PdfWord owner = pdf.word("OWNER"), continued = pdf.word("CONTINUED"),
+                      column = pdf.word("COLUMN");
         QCOMPARE_PT(owner.xMin, pt(2 * kTwipsPerMm));
         QCOMPARE_PT(owner.yMin, pt(28 * kTwipsPerMm));
         QCOMPARE_PT(continued.yMin, owner.yMin);
@@ -201,13 +201,14 @@ private slots:
         // At 144 dpi one pixel is 10 twips.
         const GreyPage page = renderPage(m_pdf, 1, 144);
         QVERIFY(page.width > 0);
-        for (int x : {150, 300, 570})
+        for (int x : { 150, 300, 570 })
             QVERIFY2(page.at(x, 144) < 40, qPrintable(QString("x %1: %2").arg(x).arg(page.at(x, 144))));
         QVERIFY(page.at(144, 139) < 40 && page.at(144, 149) < 40); // inside the thick line
         QVERIFY(page.at(300, 134) > 215 && page.at(300, 154) > 215); // beyond its width
-        QVERIFY(page.at(600, 144) > 215);                            // beyond its end
+        QVERIFY(page.at(600, 144) > 215); // beyond its end
         const int lineX = qRound(60 * kTwipsPerMm / 10);
-        for (int y : {qRound(62 * kTwipsPerMm / 10), qRound(80 * kTwipsPerMm / 10), qRound(98 * kTwipsPerMm / 10)})
+        for (int y :
+            { qRound(62 * kTwipsPerMm / 10), qRound(80 * kTwipsPerMm / 10), qRound(98 * kTwipsPerMm / 10) })
             QVERIFY2(page.at(lineX, y) < 100, qPrintable(QString("y %1: %2").arg(y).arg(page.at(lineX, y))));
         QVERIFY(page.at(lineX - 4, qRound(80 * kTwipsPerMm / 10)) > 215);
         QVERIFY(page.at(lineX + 4, qRound(80 * kTwipsPerMm / 10)) > 215);
@@ -308,7 +309,7 @@ private slots:
 
         const QStringList fonts = pdfFontNames(m_pdf);
         QVERIFY2(fonts.filter("NotoSerifCJKsc").size() == 1 && fonts.filter("NotoSansCJKsc").size() == 1,
-                 qPrintable(fonts.join(", ")));
+            qPrintable(fonts.join(", ")));
         QCOMPARE_PT(readPdfText(m_pdf).word("动物种类").yMin, 72.0);
     }
 

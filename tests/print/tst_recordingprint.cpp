@@ -15,7 +15,7 @@ private slots:
     void recordsResolvedPositionsFontsAndPages()
     {
         RecordingPrinterAccess printers;
-        printers.printers = QStringList{"Office Laser", "Label Printer"};
+        printers.printers = QStringList { "Office Laser", "Label Printer" };
         printers.defaultPrinter = "Office Laser";
         {
             auto surface = printers.defaultPrinterSurface();
@@ -40,7 +40,7 @@ private slots:
             QVERIFY(surface->endDocument());
         }
         const PrintRecording& recording = *printers.last();
-        QCOMPARE(recording.pagesPerFinishedJob, QList<int>{2});
+        QCOMPARE(recording.pagesPerFinishedJob, QList<int> { 2 });
         QCOMPARE(recording.abandonedJobs, 0);
 
         const double mm = 1440 / 25.4;
@@ -113,8 +113,8 @@ private slots:
         QVERIFY(pdf->endDocument());
         pdf->printText("B");
         QVERIFY(pdf->endDocument());
-        QCOMPARE(printers.pdfPaths(), QStringList{"/tmp/out.pdf"});
-        QCOMPARE(printers.last()->pagesPerFinishedJob, (QList<int>{1, 1}));
+        QCOMPARE(printers.pdfPaths(), QStringList { "/tmp/out.pdf" });
+        QCOMPARE(printers.last()->pagesPerFinishedJob, (QList<int> { 1, 1 }));
         QCOMPARE(printers.last()->texts()[1].job, 2);
         QCOMPARE(printers.recordings().size(), 3);
     }

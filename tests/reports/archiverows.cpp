@@ -6,13 +6,14 @@ namespace qv::test {
 
 namespace {
 
-const QString kInsert = QStringLiteral(
-    "insert into [档案] ([序号], [6], [0], [1], [2], [3], [4], [5], [7]) values (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const QString kInsert = QStringLiteral("insert into [档案] ([序号], [6], [0], [1], [2], [3], [4], [5], "
+                                           "[7]) values (?, ?, ?, ?, ?, ?, ?, ?, ?)");
 
-Result insert(Database& db, const Prescription& p)
-{
-    return db.run(kInsert, { p.key, p.date, p.owner, p.number, p.species, p.sex, p.weight, p.age, p.vet });
-}
+    Result insert(Database& db, const Prescription& p)
+    {
+        return db.run(
+            kInsert, { p.key, p.date, p.owner, p.number, p.species, p.sex, p.weight, p.age, p.vet });
+    }
 
 } // namespace
 

@@ -9,7 +9,7 @@ namespace qv::test {
 
 // One archive row with the columns the reports read; a null QVariant stores NULL.
 struct Prescription {
-    QString key;  // 序号
+    QString key; // 序号
     QVariant date; // [6]
     QVariant owner = QStringLiteral("OWNER");
     QVariant number = QStringLiteral("N1");
@@ -24,6 +24,7 @@ void insertPrescription(Database& db, const Prescription& p);
 
 // count rows dated `date`, keyed keyPrefix + a 6-digit serial (so key order is serial order), owner
 // "OWNER" + the same serial, record number "N" + serial. Written in one transaction.
-void insertPrescriptions(Database& db, int count, const QString& date, const QString& keyPrefix = QStringLiteral("K"));
+void insertPrescriptions(
+    Database& db, int count, const QString& date, const QString& keyPrefix = QStringLiteral("K"));
 
 } // namespace qv::test

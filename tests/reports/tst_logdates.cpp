@@ -32,17 +32,28 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("read"); // empty: refused
-        QTest::newRow("iso") << "2016-01-03" << "2016-01-03";
-        QTest::newRow("one-digit month and day") << "2016-1-3" << "2016-01-03";
-        QTest::newRow("slashes") << "2016/01/03" << "2016-01-03";
-        QTest::newRow("blanks around") << " 2016-01-03 " << "2016-01-03";
-        QTest::newRow("29 February of a leap year") << "2024-02-29" << "2024-02-29";
-        QTest::newRow("29 February of a common year") << "2023-02-29" << "";
-        QTest::newRow("month 13") << "2016-13-01" << "";
-        QTest::newRow("mixed separators") << "2016-01/03" << "";
-        QTest::newRow("words") << "yesterday" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("quote that would break SQL") << "2016-01-03' or '1'='1" << "";
+        QTest::newRow("iso") << "2016-01-03"
+                             << "2016-01-03";
+        QTest::newRow("one-digit month and day") << "2016-1-3"
+                                                 << "2016-01-03";
+        QTest::newRow("slashes") << "2016/01/03"
+                                 << "2016-01-03";
+        QTest::newRow("blanks around") << " 2016-01-03 "
+                                       << "2016-01-03";
+        QTest::newRow("29 February of a leap year") << "2024-02-29"
+                                                    << "2024-02-29";
+        QTest::newRow("29 February of a common year") << "2023-02-29"
+                                                      << "";
+        QTest::newRow("month 13") << "2016-13-01"
+                                  << "";
+        QTest::newRow("mixed separators") << "2016-01/03"
+                                          << "";
+        QTest::newRow("words") << "yesterday"
+                               << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("quote that would break SQL") << "2016-01-03' or '1'='1"
+                                                    << "";
     }
     void typedDatesAreReadOnlyWhenTheyAreRealDays()
     {
@@ -66,13 +77,20 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("plain") << "2017-04-17" << "2017-04-17";
-        QTest::newRow("with time") << "2017-04-17 18:27:45" << "2017-04-17";
-        QTest::newRow("iso stamp") << "2017-04-17T18:27:45" << "2017-04-17";
-        QTest::newRow("short form") << "2017-4-7" << "2017-04-07";
-        QTest::newRow("null or empty") << "" << "";
-        QTest::newRow("not a date stays as stored") << "昨天" << "昨天";
-        QTest::newRow("digits run on") << "2017-04-170" << "2017-04-170";
+        QTest::newRow("plain") << "2017-04-17"
+                               << "2017-04-17";
+        QTest::newRow("with time") << "2017-04-17 18:27:45"
+                                   << "2017-04-17";
+        QTest::newRow("iso stamp") << "2017-04-17T18:27:45"
+                                   << "2017-04-17";
+        QTest::newRow("short form") << "2017-4-7"
+                                    << "2017-04-07";
+        QTest::newRow("null or empty") << ""
+                                       << "";
+        QTest::newRow("not a date stays as stored") << "昨天"
+                                                    << "昨天";
+        QTest::newRow("digits run on") << "2017-04-170"
+                                       << "2017-04-170";
     }
     void storedDatesShowWithoutTheirTimePart()
     {

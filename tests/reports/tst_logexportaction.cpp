@@ -1,5 +1,5 @@
-// The export button of the log window: the save dialog, the file it writes (read back with xlrd), and what the
-// user is told.
+// The export button of the log window: the save dialog, the file it writes (read back with xlrd), and what
+// the user is told.
 
 #include "archiverows.h"
 #include "reports/form7.h"
@@ -26,7 +26,8 @@ struct ExportFixture {
 
     ExportFixture()
     {
-        insertPrescription(env.db, { "K1", "2020-04-01 09:00:00", "张三", "A-1", "猫", "母", "3kg", "2岁", "李医生" });
+        insertPrescription(
+            env.db, { "K1", "2020-04-01 09:00:00", "张三", "A-1", "猫", "母", "3kg", "2岁", "李医生" });
         insertPrescription(env.db, { "K2", "2020-04-15", "李四" });
         insertPrescription(env.db, { "K3", "2020-04-30", QVariant(), "A-3" });
         insertPrescription(env.db, { "K4", "2020-05-01", "MAY" });
@@ -79,10 +80,14 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("no suffix") << "book" << "book.xls";
-        QTest::newRow("with suffix") << "book.xls" << "book.xls";
-        QTest::newRow("upper-case suffix") << "book.XLS" << "book.XLS";
-        QTest::newRow("other suffix") << "book.txt" << "book.txt.xls";
+        QTest::newRow("no suffix") << "book"
+                                   << "book.xls";
+        QTest::newRow("with suffix") << "book.xls"
+                                     << "book.xls";
+        QTest::newRow("upper-case suffix") << "book.XLS"
+                                           << "book.XLS";
+        QTest::newRow("other suffix") << "book.txt"
+                                      << "book.txt.xls";
     }
     void theSuffixIsAddedOnlyWhenMissing()
     {
@@ -119,7 +124,7 @@ private slots:
         f.window->Text4->setText("2020-04-31");
         f.window->exportLog();
         QCOMPARE(f.env.messages.texts(),
-                 QStringList { QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。") });
+            QStringList { QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。") });
         QVERIFY(!QFile::exists(f.path("bad.xls")));
 
         f.env.messages.clear();

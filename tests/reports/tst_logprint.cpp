@@ -27,7 +27,8 @@ std::vector<LogRecord> records(int n)
     std::vector<LogRecord> out;
     for (int i = 1; i <= n; ++i) {
         const QString s = QString::number(i);
-        out.push_back({ "OWNER" + s, "NO" + s, "SP" + s, "SEX" + s, "W" + s, "AGE" + s, "VET" + s, "2020-01-0" + s });
+        out.push_back(
+            { "OWNER" + s, "NO" + s, "SP" + s, "SEX" + s, "W" + s, "AGE" + s, "VET" + s, "2020-01-0" + s });
     }
     return out;
 }
@@ -38,10 +39,7 @@ QPointF onPaper(double x, double y, double left, double top)
     return QPointF((x + left) * kTwipsPerMm, (y + top - 10) * kTwipsPerMm);
 }
 
-bool near(QPointF a, QPointF b)
-{
-    return qAbs(a.x() - b.x()) < 1 && qAbs(a.y() - b.y()) < 1;
-}
+bool near(QPointF a, QPointF b) { return qAbs(a.x() - b.x()) < 1 && qAbs(a.y() - b.y()) < 1; }
 
 QList<PrintedItem> onPage(const QList<PrintedItem>& items, int page)
 {
@@ -63,7 +61,10 @@ const PrintedItem* textItem(const QList<PrintedItem>& items, const QString& text
 // Every job for the default printer goes into one PDF file.
 class PdfPrinter final : public PrinterAccess {
 public:
-    explicit PdfPrinter(QString path) : m_path(std::move(path)) { }
+    explicit PdfPrinter(QString path)
+        : m_path(std::move(path))
+    {
+    }
     QStringList installedPrinters() const override { return { "PDF" }; }
     QString defaultPrinterName() const override { return "PDF"; }
     std::unique_ptr<PrintSurface> defaultPrinterSurface() override { return m_qt.pdfSurface(m_path); }
@@ -99,8 +100,8 @@ private slots:
             QCOMPARE(title->fontName, QStringLiteral("宋体"));
             QCOMPARE(title->fontSize, 26.0);
             QVERIFY(title->bold);
-            for (const char* heading : { "动物主人/饲养单位", "档案号", "动物种类", "动物性别", "体重/数量", "年(日)龄",
-                                         "执业兽医", "开具日期", "备注" }) {
+            for (const char* heading : { "动物主人/饲养单位", "档案号", "动物种类", "动物性别", "体重/数量",
+                     "年(日)龄", "执业兽医", "开具日期", "备注" }) {
                 const PrintedItem* h = textItem(texts, QString::fromUtf8(heading));
                 QVERIFY2(h, heading);
                 QCOMPARE(h->fontSize, 11.0);
@@ -150,7 +151,8 @@ private slots:
         QVERIFY(printLogBook(surface, records(1), 15, 20));
         const PrintRecording& rec = surface.recording();
         QVERIFY(near(textItem(rec.texts(), "门 诊 日 志 登 记 本")->at, onPaper(90, 0, 15, 20)));
-        QVERIFY(near(textItem(rec.texts(), "门 诊 日 志 登 记 本")->at, QPointF(105 * kTwipsPerMm, 10 * kTwipsPerMm)));
+        QVERIFY(near(
+            textItem(rec.texts(), "门 诊 日 志 登 记 本")->at, QPointF(105 * kTwipsPerMm, 10 * kTwipsPerMm)));
         int leftRules = 0;
         for (const PrintedItem& line : rec.lines())
             if (near(line.at, onPaper(0, 15, 15, 20)) && near(line.to, onPaper(0, 165, 15, 20)))
@@ -238,8 +240,9 @@ private slots:
         env.services.printers = &printers;
         // Latin letters only: poppler reads digits in the CJK face back unreliably.
         for (char c = 'A'; c <= 'O'; ++c)
-            insertPrescription(env.db, { QStringLiteral("K%1").arg(c), "2020-04-01", QStringLiteral("OWNER%1").arg(c),
-                                         QStringLiteral("NO%1").arg(c) });
+            insertPrescription(env.db,
+                { QStringLiteral("K%1").arg(c), "2020-04-01", QStringLiteral("OWNER%1").arg(c),
+                    QStringLiteral("NO%1").arg(c) });
         Form7 w(env.services);
         w.Text3->setText("2020-04-01");
         w.Text4->setText("2020-04-01");
@@ -262,7 +265,8 @@ private slots:
         QVERIFY(at(text.word("OWNERO"), 2, 17, 38));
         bool pageTwoNumbered = false;
         for (const PdfWord& word : text.words)
-            pageTwoNumbered = pageTwoNumbered || (word.text == "2" && word.page == 2 && word.xMin > 255 * kPointsPerMm);
+            pageTwoNumbered
+                = pageTwoNumbered || (word.text == "2" && word.page == 2 && word.xMin > 255 * kPointsPerMm);
         QVERIFY(pageTwoNumbered);
     }
 };

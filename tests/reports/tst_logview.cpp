@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(w.Text4->text(), QStringLiteral("2024-03-31"));
         QCOMPARE(w.Label1->text(), QStringLiteral("记录数：1"));
         QCOMPARE(visibleRow(w, 0),
-                 QStringList({ "张三", "A-1", "猫", "母", "3kg", "2岁", "李医生", "2024-02-29", "" }));
+            QStringList({ "张三", "A-1", "猫", "母", "3kg", "2岁", "李医生", "2024-02-29", "" }));
         QVERIFY(visibleRow(w, 1).join("").isEmpty());
         QVERIFY(!w.m_grid->VS1->isEnabled());
         QVERIFY(env.messages.texts().isEmpty());
@@ -83,8 +83,9 @@ private slots:
     void nullsShowEmptyAndTheRemarksColumnStaysEmpty()
     {
         TestEnv env;
-        insertPrescription(env.db, { "K1", "2020-05-01", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
-                                     QVariant(), QVariant() });
+        insertPrescription(env.db,
+            { "K1", "2020-05-01", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+                QVariant() });
         insertPrescription(env.db, { "K2", "2020-05-02", "SECOND" });
         env.db.run("update [档案] set [8] = 'x', [22] = 'y', [T1] = 'z'");
         Form7 w(env.services);
@@ -135,9 +136,12 @@ private slots:
     {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
-        QTest::newRow("start is no date") << "2020-13-01" << "2020-03-31";
-        QTest::newRow("end is no date") << "2020-03-01" << "三月";
-        QTest::newRow("typed quote") << "2020-03-01'" << "2020-03-31";
+        QTest::newRow("start is no date") << "2020-13-01"
+                                          << "2020-03-31";
+        QTest::newRow("end is no date") << "2020-03-01"
+                                        << "三月";
+        QTest::newRow("typed quote") << "2020-03-01'"
+                                     << "2020-03-31";
     }
     void aBadDateGivesTheMessageAndAnEmptyGrid()
     {
@@ -180,7 +184,8 @@ private slots:
         QCOMPARE(env.messages.texts(), QStringList { kTooMany });
         QVERIFY(gridIsEmpty(w));
         QVERIFY(!w.m_grid->VS1->isEnabled());
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：30000")); // the count of the last query shown stays
+        QCOMPARE(
+            w.Label1->text(), QStringLiteral("记录数：30000")); // the count of the last query shown stays
     }
 
     void aQueryTheStoreRefusesIsReportedAndShowsNothing()

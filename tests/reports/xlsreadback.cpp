@@ -9,7 +9,7 @@ namespace qv::test {
 
 namespace {
 
-quint64 cellKey(int row, int column) { return quint64(row) << 16 | quint64(column); }
+    quint64 cellKey(int row, int column) { return quint64(row) << 16 | quint64(column); }
 
 } // namespace
 

@@ -10,35 +10,35 @@ namespace qv::test {
 
 namespace {
 
-QString longText()
-{
-    // Every awkward character again and again, so a cut or an escape gone wrong shows anywhere along it.
-    QString text;
-    while (text.size() < 10000)
-        text += QStringLiteral("长'%_\\文");
-    return text.left(10000);
-}
+    QString longText()
+    {
+        // Every awkward character again and again, so a cut or an escape gone wrong shows anywhere along it.
+        QString text;
+        while (text.size() < 10000)
+            text += QStringLiteral("长'%_\\文");
+        return text.left(10000);
+    }
 
-// Above this the text is pasted: ten thousand key presses, each running a search, prove nothing more.
-constexpr int kLongestTyped = 200;
+    // Above this the text is pasted: ten thousand key presses, each running a search, prove nothing more.
+    constexpr int kLongestTyped = 200;
 
 } // namespace
 
 const QList<BadText>& badTexts()
 {
-    static const QList<BadText> texts{
-        {"apostrophes", QStringLiteral("O'Brien's 狗")},
-        {"percent", QStringLiteral("50%")},
-        {"underscore", QStringLiteral("a_b")},
-        {"injection", QStringLiteral("' or '1'='1")},
-        {"statement", QStringLiteral("x'); drop table [档案]; --")},
-        {"backslashes", QStringLiteral("C:\\病历\\")},
-        {"10000 characters", longText()},
-        {"emoji", QStringLiteral("小狗🐶发烧🌡️")},
-        {"not in GBK", QStringLiteral("한국어 ᚠᛁ ₿")},
-        {"blanks only", QStringLiteral("   ")},
-        {"impossible date", QStringLiteral("2017-02-30")},
-        {"not a date", QStringLiteral("abc")},
+    static const QList<BadText> texts {
+        { "apostrophes", QStringLiteral("O'Brien's 狗") },
+        { "percent", QStringLiteral("50%") },
+        { "underscore", QStringLiteral("a_b") },
+        { "injection", QStringLiteral("' or '1'='1") },
+        { "statement", QStringLiteral("x'); drop table [档案]; --") },
+        { "backslashes", QStringLiteral("C:\\病历\\") },
+        { "10000 characters", longText() },
+        { "emoji", QStringLiteral("小狗🐶发烧🌡️") },
+        { "not in GBK", QStringLiteral("한국어 ᚠᛁ ₿") },
+        { "blanks only", QStringLiteral("   ") },
+        { "impossible date", QStringLiteral("2017-02-30") },
+        { "not a date", QStringLiteral("abc") },
     };
     return texts;
 }
@@ -87,12 +87,13 @@ bool holdsSqlError(const QStringList& messages)
 }
 
 int rowsContaining(Database& db, const QString& table, const QString& column, const QString& needle,
-                   const QString& condition, const QVariantList& params)
+    const QString& condition, const QVariantList& params)
 {
-    QString sql = QStringLiteral("select count(*) as n from [%1] where instr(lower([%2]), lower(?)) > 0").arg(table, column);
+    QString sql = QStringLiteral("select count(*) as n from [%1] where instr(lower([%2]), lower(?)) > 0")
+                      .arg(table, column);
     if (!condition.isEmpty())
         sql += QStringLiteral(" and ") + condition;
-    const Result r = db.run(sql, QVariantList{needle} + params);
+    const Result r = db.run(sql, QVariantList { needle } + params);
     return r ? r.rows.value(0).value(QStringLiteral("n")).toInt() : -1;
 }
 

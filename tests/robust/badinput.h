@@ -31,7 +31,7 @@ bool holdsSqlError(const QStringList& messages);
 // The rows of table whose column holds needle literally (ASCII letters case-blind, as LIKE matches), with an
 // optional further condition.
 int rowsContaining(Database& db, const QString& table, const QString& column, const QString& needle,
-                   const QString& condition = {}, const QVariantList& params = {});
+    const QString& condition = {}, const QVariantList& params = {});
 
 // What an action changed in the store: rows that appeared and rows that went (see storeSnapshot()).
 struct StoreChange {

@@ -1,8 +1,8 @@
 #pragma once
-// The saves of the kill test, worked out from the run and the step number alone, so the saver and the test that
-// checks what survived agree without talking: step 3m+2 changes the prescription made as the m-th new one of the
-// run (version 2); every other step adds a new prescription (version 1). Bodies differ in length so saves touch
-// different numbers of pages.
+// The saves of the kill test, worked out from the run and the step number alone, so the saver and the test
+// that checks what survived agree without talking: step 3m+2 changes the prescription made as the m-th new
+// one of the run (version 2); every other step adds a new prescription (version 1). Bodies differ in length
+// so saves touch different numbers of pages.
 
 #include "desk/prescriptionrecord.h"
 
@@ -23,8 +23,8 @@ inline QString streamKey(int run, int index)
 inline SaveStep saveStep(int run, int step)
 {
     if (step % 3 == 2)
-        return {streamKey(run, step / 3), 2};
-    return {streamKey(run, 2 * (step / 3) + step % 3), 1};
+        return { streamKey(run, step / 3), 2 };
+    return { streamKey(run, 2 * (step / 3) + step % 3), 1 };
 }
 
 inline QString streamBody(const QString& key, int version)

@@ -4,8 +4,8 @@ namespace qv::test {
 
 QStringList storeSnapshot(Database& db)
 {
-    static const QStringList tables{QStringLiteral("商品"), QStringLiteral("个人模板"), QStringLiteral("诊断"),
-                                    QStringLiteral("动物种类"), QStringLiteral("设置"), QStringLiteral("档案")};
+    static const QStringList tables { QStringLiteral("商品"), QStringLiteral("个人模板"),
+        QStringLiteral("诊断"), QStringLiteral("动物种类"), QStringLiteral("设置"), QStringLiteral("档案") };
     QStringList snapshot;
     for (const QString& table : tables) {
         const Result r = db.run(QStringLiteral("select * from [%1]").arg(table));

@@ -7,7 +7,8 @@
 
 namespace qv::test {
 
-// Every row of every table the windows write, one text per row ("table|value|value…"), sorted within each table.
+// Every row of every table the windows write, one text per row ("table|value|value…"), sorted within each
+// table.
 QStringList storeSnapshot(Database& db);
 
 // The answer of "pragma integrity_check": "ok" for a sound file, otherwise what is wrong.

@@ -1,7 +1,7 @@
 // Bad input in every text field and search box of every window: apostrophes, "%", "_", SQL fragments,
 // backslashes, 10,000 characters, emoji, characters GBK cannot write, blanks only, impossible dates.
-// Nothing crashes, no SQL error reaches the user, searches match the typed text literally, a save either stores
-// exactly what the window shows or says clearly why it cannot, and nothing stored before is lost.
+// Nothing crashes, no SQL error reaches the user, searches match the typed text literally, a save either
+// stores exactly what the window shows or says clearly why it cannot, and nothing stored before is lost.
 
 #include "app/form9.h"
 #include "catalogs/form3.h"
@@ -46,11 +46,17 @@ const QString kPlantedDrugKey = QStringLiteral("29991231235959");
 void plantRowsHolding(TestEnv& env, const QString& text)
 {
     const QString name = QStringLiteral("甲") + text + QStringLiteral("乙");
-    QVERIFY(env.db.run(QStringLiteral("insert into [商品] ([ID号], [名称], [查询], [分类], [用法]) values (?, ?, ?, '西药', '')"),
-                       {kPlantedDrugKey, name, name + QStringLiteral("jy")}).ok);
-    for (const QString table : {QStringLiteral("诊断"), QStringLiteral("动物种类")})
-        QVERIFY(env.db.run(QStringLiteral("insert into [%1] ([名称], [拼音], [序号]) values (?, 'jy', ?)").arg(table),
-                           {name, name + QStringLiteral("jy")}).ok);
+    QVERIFY(env.db
+                .run(QStringLiteral("insert into [商品] ([ID号], [名称], [查询], [分类], [用法]) values (?, "
+                                    "?, ?, '西药', '')"),
+                    { kPlantedDrugKey, name, name + QStringLiteral("jy") })
+                .ok);
+    for (const QString table : { QStringLiteral("诊断"), QStringLiteral("动物种类") })
+        QVERIFY(env.db
+                    .run(QStringLiteral("insert into [%1] ([名称], [拼音], [序号]) values (?, 'jy', ?)")
+                             .arg(table),
+                        { name, name + QStringLiteral("jy") })
+                    .ok);
     PrescriptionRecord planted;
     planted.key = QStringLiteral("20261208000000-PLANTED");
     planted.fields[0] = name;
@@ -92,7 +98,11 @@ class BadInputTest final : public QObject {
     Q_OBJECT
 
 private slots:
-    void deskStoresWhatItShows_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskStoresWhatItShows_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void deskStoresWhatItShows()
     {
         QFETCH(QString, text);
@@ -132,7 +142,11 @@ private slots:
         QCOMPARE(desk->bodyText(), shown.body);
     }
 
-    void deskRefusesADateThatIsNone_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskRefusesADateThatIsNone_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void deskRefusesADateThatIsNone()
     {
         QFETCH(QString, text);
@@ -154,7 +168,11 @@ private slots:
         QCOMPARE(desk->Text5[0]->text(), QStringLiteral("李女士"));
     }
 
-    void deskSearchesMatchLiterally_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskSearchesMatchLiterally_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void deskSearchesMatchLiterally()
     {
         QFETCH(QString, text);
@@ -171,7 +189,8 @@ private slots:
         if (drugs <= kPickerRowLimit)
             QVERIFY(itemTexts(desk->List1).contains(planted));
 
-        // The completion lists of the species field and of a diagnosis line match the text without outer blanks.
+        // The completion lists of the species field and of a diagnosis line match the text without outer
+        // blanks.
         const QString trimmed = trimBlanks(text);
         enterText(desk->Text5[kSpeciesField], text);
         QCOMPARE(desk->List4->count(), rowsContaining(env.db, "动物种类", "序号", trimmed));
@@ -183,29 +202,38 @@ private slots:
         // The archive's owner filter.
         enterText(desk->Text2, text);
         desk->Command7->click();
-        QCOMPARE(desk->List2->count(), rowsContaining(env.db, "档案", "0", text, "[6] between ? and ?",
-                                                      {desk->Text3->text(), desk->Text4->text()}));
+        QCOMPARE(desk->List2->count(),
+            rowsContaining(env.db, "档案", "0", text, "[6] between ? and ?",
+                { desk->Text3->text(), desk->Text4->text() }));
         QVERIFY(!itemTexts(desk->List2).filter(planted).isEmpty());
         QCOMPARE(world.warnings(), QStringList());
     }
 
-    void deskArchiveDatesThatAreNoneAreReported_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void deskArchiveDatesThatAreNoneAreReported_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void deskArchiveDatesThatAreNoneAreReported()
     {
         QFETCH(QString, text);
         World world;
         auto desk = shownDesk(world);
-        for (QLineEdit* box : {desk->Text3, desk->Text4}) {
+        for (QLineEdit* box : { desk->Text3, desk->Text4 }) {
             desk->showTodaysArchive();
             world.env.messages.clear();
             enterText(box, text);
             desk->Command7->click();
-            QCOMPARE(world.warnings(), QStringList{archiveDateMessage()});
+            QCOMPARE(world.warnings(), QStringList { archiveDateMessage() });
             QCOMPARE(desk->List2->count(), 0);
         }
     }
 
-    void drugCatalogStoresWhatItShows_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void drugCatalogStoresWhatItShows_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void drugCatalogStoresWhatItShows()
     {
         QFETCH(QString, text);
@@ -217,21 +245,23 @@ private slots:
         enterText(form.Text4, text);
         enterText(form.Text5, text);
         enterText(form.text6->lineEdit(), text);
-        const QStringList shown{form.Text3->text(), form.Text4->text(), form.Text5->text(), form.text6->currentText()};
+        const QStringList shown { form.Text3->text(), form.Text4->text(), form.Text5->text(),
+            form.text6->currentText() };
         const QString key = form.currentKey();
         form.saveRecord();
 
         const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
         QVERIFY(change.removed.isEmpty());
         if (shown[0].trimmed().isEmpty()) {
-            QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+            QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
             QVERIFY(change.added.isEmpty());
             QCOMPARE(form.Text4->text(), shown[1]); // the rest of the entry is kept
             return;
         }
         QCOMPARE(world.warnings(), QStringList());
         QCOMPARE(change.added.size(), 1);
-        const QList<Row> rows = world.env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), {key});
+        const QList<Row> rows
+            = world.env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), { key });
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), shown[0]);
         QCOMPARE(rows[0].text("用法"), shown[1]);
@@ -239,7 +269,11 @@ private slots:
         QCOMPARE(rows[0].text("分类"), shown[3]);
     }
 
-    void drugCatalogSearchMatchesLiterally_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void drugCatalogSearchMatchesLiterally_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void drugCatalogSearchMatchesLiterally()
     {
         QFETCH(QString, text);
@@ -253,7 +287,11 @@ private slots:
         QCOMPARE(world.warnings(), QStringList());
     }
 
-    void templatesStoreWhatTheyShow_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void templatesStoreWhatTheyShow_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void templatesStoreWhatTheyShow()
     {
         QFETCH(QString, text);
@@ -270,14 +308,15 @@ private slots:
         const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
         QVERIFY(change.removed.isEmpty());
         if (text.trimmed().isEmpty()) {
-            QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("请输入药物名称！")});
+            QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
             QVERIFY(change.added.isEmpty());
             QCOMPARE(form.text2->toPlainText(), text);
             return;
         }
         QCOMPARE(world.warnings(), QStringList());
         QCOMPARE(change.added.size(), 1);
-        const QList<Row> rows = world.env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), {key});
+        const QList<Row> rows
+            = world.env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), { key });
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), form.Text1->text());
         QCOMPARE(rows[0].text("拼音"), form.Text3->text());
@@ -311,14 +350,19 @@ private slots:
         QVERIFY(change.removed.isEmpty());
         QCOMPARE(change.added.size(), 1);
         const QString table = diagnoses ? QStringLiteral("诊断") : QStringLiteral("动物种类");
-        const QList<Row> rows = world.env.rows(QStringLiteral("select * from [%1] where [序号] = ?").arg(table), {text + text});
+        const QList<Row> rows = world.env.rows(
+            QStringLiteral("select * from [%1] where [序号] = ?").arg(table), { text + text });
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), text);
         QCOMPARE(rows[0].text("拼音"), text);
         QVERIFY(itemTexts(form->List1).contains(text));
     }
 
-    void diagnosisSearchMatchesLiterally_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void diagnosisSearchMatchesLiterally_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void diagnosisSearchMatchesLiterally()
     {
         QFETCH(QString, text);
@@ -331,13 +375,18 @@ private slots:
         QCOMPARE(world.env.messages.texts(), QStringList());
     }
 
-    void settingsStoreWhatTheyShow_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void settingsStoreWhatTheyShow_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void settingsStoreWhatTheyShow()
     {
         QFETCH(QString, text);
         World world;
         Form8* form = world.settings.window();
-        const QList<QLineEdit*> boxes{form->Text1, form->Text2, form->Text3, form->Text6, form->Text4, form->Text5};
+        const QList<QLineEdit*> boxes { form->Text1, form->Text2, form->Text3, form->Text6, form->Text4,
+            form->Text5 };
         QStringList shown;
         for (QLineEdit* box : boxes) {
             enterText(box, text);
@@ -354,13 +403,18 @@ private slots:
         // Loaded afresh, the window shows what was saved; the desk reads the same.
         QTRY_VERIFY(!world.settings.isLoaded());
         Form8* again = world.settings.window();
-        const QList<QLineEdit*> reloaded{again->Text1, again->Text2, again->Text3, again->Text6, again->Text4, again->Text5};
+        const QList<QLineEdit*> reloaded { again->Text1, again->Text2, again->Text3, again->Text6,
+            again->Text4, again->Text5 };
         for (int i = 0; i < reloaded.size(); ++i)
             QCOMPARE(reloaded[i]->text(), shown[i]);
         QCOMPARE(world.settings.practiceName(), shown[0]);
     }
 
-    void passwordsWithOddCharactersStillLogIn_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void passwordsWithOddCharactersStillLogIn_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void passwordsWithOddCharactersStillLogIn()
     {
         QFETCH(QString, text);
@@ -370,7 +424,7 @@ private slots:
         enterText(form->Text8, text);
         enterText(form->Text12, QStringLiteral("new"));
         form->changePassword();
-        QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("原密码不正确，无法修改密码！")});
+        QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("原密码不正确，无法修改密码！") });
         QCOMPARE(world.env.rows("select [密码] from [设置]").value(0).text("密码"), QStringLiteral("947"));
 
         world.env.messages.clear();
@@ -380,11 +434,11 @@ private slots:
         form->changePassword();
         const QString stored = world.env.rows("select [密码] from [设置]").value(0).text("密码");
         if (text.trimmed().isEmpty()) {
-            QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("请输入新密码！")});
+            QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("请输入新密码！") });
             QCOMPARE(stored, QStringLiteral("947"));
             return;
         }
-        QCOMPARE(world.env.messages.texts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
+        QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("修改密码成功，请牢记新密码！") });
         QCOMPARE(stored, newPassword);
 
         // The next start holds the stored password: the login takes the same typing.
@@ -399,7 +453,11 @@ private slots:
         QCOMPARE(messages.texts(), QStringList());
     }
 
-    void loginRefusesBadInput_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void loginRefusesBadInput_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void loginRefusesBadInput()
     {
         QFETCH(QString, text);
@@ -411,10 +469,14 @@ private slots:
         QVERIFY(login.Text1->text().size() <= 15);
         pressKey(login.Text1, Qt::Key_Return);
         QCOMPARE(accepts.count(), 0);
-        QCOMPARE(messages.texts(), QStringList{QStringLiteral("密码错误！")});
+        QCOMPARE(messages.texts(), QStringList { QStringLiteral("密码错误！") });
     }
 
-    void logDatesThatAreNoneAreReported_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void logDatesThatAreNoneAreReported_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void logDatesThatAreNoneAreReported()
     {
         QFETCH(QString, text);
@@ -423,7 +485,7 @@ private slots:
         const auto shownBefore = form.records().size();
         const QString exportPath = world.env.dir.filePath(QStringLiteral("log.xls"));
         world.env.fileDialogs.next = exportPath;
-        for (QLineEdit* box : {form.Text3, form.Text4}) {
+        for (QLineEdit* box : { form.Text3, form.Text4 }) {
             const QString kept = box->text();
             enterText(box, text);
             world.env.messages.clear();
@@ -437,7 +499,11 @@ private slots:
         }
     }
 
-    void logMarginsStoreWhatTheyShow_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void logMarginsStoreWhatTheyShow_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void logMarginsStoreWhatTheyShow()
     {
         QFETCH(QString, text);
@@ -457,7 +523,11 @@ private slots:
         QCOMPARE(again.Text5->text(), top);
     }
 
-    void statisticsDatesThatAreNoneAreReported_data() { QTest::addColumn<QString>("text"); addBadTextRows(); }
+    void statisticsDatesThatAreNoneAreReported_data()
+    {
+        QTest::addColumn<QString>("text");
+        addBadTextRows();
+    }
     void statisticsDatesThatAreNoneAreReported()
     {
         QFETCH(QString, text);
@@ -465,12 +535,12 @@ private slots:
         Form12 form(world.env.services);
         form.countToday();
         const QString counted = form.Label4->text();
-        for (QLineEdit* box : {form.Text3, form.Text4}) {
+        for (QLineEdit* box : { form.Text3, form.Text4 }) {
             const QString kept = box->text();
             enterText(box, text);
             world.env.messages.clear();
             form.Command1->click();
-            QCOMPARE(world.warnings(), QStringList{dateFormatMessage()});
+            QCOMPARE(world.warnings(), QStringList { dateFormatMessage() });
             QCOMPARE(form.Label4->text(), counted); // the last result stays
             box->setText(kept);
         }

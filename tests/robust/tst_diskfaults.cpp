@@ -1,6 +1,7 @@
-// A disk that starts failing in the middle of a write: every writing action of every window either reports that
-// nothing was stored (and the store still holds exactly what it held before) or stores everything and says
-// nothing. The failure is injected after 0, 1, 2 … successful write calls, until the action gets through.
+// A disk that starts failing in the middle of a write: every writing action of every window either reports
+// that nothing was stored (and the store still holds exactly what it held before) or stores everything and
+// says nothing. The failure is injected after 0, 1, 2 … successful write calls, until the action gets
+// through.
 
 #include "catalogs/form3.h"
 #include "catalogs/form4.h"
@@ -38,8 +39,7 @@ struct WriteAction {
     std::function<bool(QWidget*)> inputKept;
 };
 
-template <typename W>
-std::function<void(QWidget*)> on(void (W::*action)())
+template <typename W> std::function<void(QWidget*)> on(void (W::*action)())
 {
     return [action](QWidget* w) { (static_cast<W*>(w)->*action)(); };
 }
@@ -58,88 +58,83 @@ QMap<QString, WriteAction> writeActions()
 {
     QMap<QString, WriteAction> a;
 
-    a["desk: save a new prescription"] = {
-        [](World& w) -> QWidget* { return deskWithPrescription(w); },
+    a["desk: save a new prescription"] = { [](World& w) -> QWidget* { return deskWithPrescription(w); },
         [](QWidget* w) { static_cast<Form2*>(w)->savePrescription(); },
-        [](QWidget* w) { return static_cast<Form2*>(w)->Text5[0]->text() == QStringLiteral("王先生"); }};
-    a["desk: save a changed prescription"] = {
-        [](World& w) -> QWidget* {
-            Form2* desk = deskWithPrescription(w);
-            desk->savePrescription();
-            desk->setBodyText(QStringLiteral("头孢氨苄胶囊    1盒"));
-            desk->Text5[0]->setText(QStringLiteral("李女士"));
-            return desk;
-        },
+        [](QWidget* w) { return static_cast<Form2*>(w)->Text5[0]->text() == QStringLiteral("王先生"); } };
+    a["desk: save a changed prescription"] = { [](World& w) -> QWidget* {
+                                                  Form2* desk = deskWithPrescription(w);
+                                                  desk->savePrescription();
+                                                  desk->setBodyText(QStringLiteral("头孢氨苄胶囊    1盒"));
+                                                  desk->Text5[0]->setText(QStringLiteral("李女士"));
+                                                  return desk;
+                                              },
         [](QWidget* w) { static_cast<Form2*>(w)->savePrescription(); },
         [](QWidget* w) {
             auto* desk = static_cast<Form2*>(w);
             return desk->Text5[0]->text() == QStringLiteral("李女士")
                 && desk->bodyText() == QStringLiteral("头孢氨苄胶囊    1盒");
-        }};
-    a["desk: delete a stored prescription"] = {
-        [](World& w) -> QWidget* {
-            Form2* desk = deskWithPrescription(w);
-            desk->savePrescription();
-            w.env.messages.setNextAnswers({true});
-            return desk;
-        },
+        } };
+    a["desk: delete a stored prescription"] = { [](World& w) -> QWidget* {
+                                                   Form2* desk = deskWithPrescription(w);
+                                                   desk->savePrescription();
+                                                   w.env.messages.setNextAnswers({ true });
+                                                   return desk;
+                                               },
         [](QWidget* w) { static_cast<Form2*>(w)->deleteShownRecord(); },
-        [](QWidget* w) { return static_cast<Form2*>(w)->Text5[0]->text() == QStringLiteral("王先生"); }};
+        [](QWidget* w) { return static_cast<Form2*>(w)->Text5[0]->text() == QStringLiteral("王先生"); } };
 
-    a["drugs: add"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form3(w.env.services);
-            f->addEntry();
-            f->Text3->setText(QStringLiteral("恩诺沙星注射液 10ml"));
-            f->Text4->setText(QStringLiteral("肌注，每日一次"));
-            return f;
-        },
+    a["drugs: add"] = { [](World& w) -> QWidget* {
+                           auto* f = new Form3(w.env.services);
+                           f->addEntry();
+                           f->Text3->setText(QStringLiteral("恩诺沙星注射液 10ml"));
+                           f->Text4->setText(QStringLiteral("肌注，每日一次"));
+                           return f;
+                       },
         on(&Form3::saveRecord),
-        [](QWidget* w) { return static_cast<Form3*>(w)->Text3->text() == QStringLiteral("恩诺沙星注射液 10ml"); }};
-    a["drugs: change"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form3(w.env.services);
-            f->selectRow(0);
-            f->Text4->setText(QStringLiteral("改过的用法"));
-            return f;
-        },
+        [](QWidget* w) {
+            return static_cast<Form3*>(w)->Text3->text() == QStringLiteral("恩诺沙星注射液 10ml");
+        } };
+    a["drugs: change"] = { [](World& w) -> QWidget* {
+                              auto* f = new Form3(w.env.services);
+                              f->selectRow(0);
+                              f->Text4->setText(QStringLiteral("改过的用法"));
+                              return f;
+                          },
         on(&Form3::saveRecord),
-        [](QWidget* w) { return static_cast<Form3*>(w)->Text4->text() == QStringLiteral("改过的用法"); }};
-    a["drugs: delete"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form3(w.env.services);
-            f->selectRow(0);
-            w.env.messages.setNextAnswers({true});
-            return f;
-        },
-        on(&Form3::deleteRecord), {}};
+        [](QWidget* w) { return static_cast<Form3*>(w)->Text4->text() == QStringLiteral("改过的用法"); } };
+    a["drugs: delete"] = { [](World& w) -> QWidget* {
+                              auto* f = new Form3(w.env.services);
+                              f->selectRow(0);
+                              w.env.messages.setNextAnswers({ true });
+                              return f;
+                          },
+        on(&Form3::deleteRecord), {} };
 
-    a["templates: add"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form4(w.env.services);
-            f->newTemplate();
-            f->Text1->setText(QStringLiteral("犬瘟热组套"));
-            f->text2->setPlainText(QStringLiteral("利巴韦林注射液\n干扰素"));
-            return f;
-        },
+    a["templates: add"] = { [](World& w) -> QWidget* {
+                               auto* f = new Form4(w.env.services);
+                               f->newTemplate();
+                               f->Text1->setText(QStringLiteral("犬瘟热组套"));
+                               f->text2->setPlainText(QStringLiteral("利巴韦林注射液\n干扰素"));
+                               return f;
+                           },
         on(&Form4::saveRecord),
-        [](QWidget* w) { return static_cast<Form4*>(w)->Text1->text() == QStringLiteral("犬瘟热组套"); }};
-    a["templates: change"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form4(w.env.services);
-            f->selectTemplate(0);
-            f->text2->setPlainText(QStringLiteral("改过的组套"));
-            return f;
-        },
+        [](QWidget* w) { return static_cast<Form4*>(w)->Text1->text() == QStringLiteral("犬瘟热组套"); } };
+    a["templates: change"] = { [](World& w) -> QWidget* {
+                                  auto* f = new Form4(w.env.services);
+                                  f->selectTemplate(0);
+                                  f->text2->setPlainText(QStringLiteral("改过的组套"));
+                                  return f;
+                              },
         on(&Form4::saveRecord),
-        [](QWidget* w) { return static_cast<Form4*>(w)->text2->toPlainText() == QStringLiteral("改过的组套"); }};
-    a["templates: delete"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form4(w.env.services);
-            f->selectTemplate(0);
-            return f;
-        },
-        on(&Form4::deleteRecord), {}};
+        [](QWidget* w) {
+            return static_cast<Form4*>(w)->text2->toPlainText() == QStringLiteral("改过的组套");
+        } };
+    a["templates: delete"] = { [](World& w) -> QWidget* {
+                                  auto* f = new Form4(w.env.services);
+                                  f->selectTemplate(0);
+                                  return f;
+                              },
+        on(&Form4::deleteRecord), {} };
 
     auto nameAdd = [](auto* window) {
         window->Text3->setText(QStringLiteral("新名称"));
@@ -149,43 +144,42 @@ QMap<QString, WriteAction> writeActions()
         window->List1->setCurrentRow(0);
         return window;
     };
-    auto nameKept = [](QWidget* w) { return static_cast<NameCatalogWindow*>(w)->Text3->text() == QStringLiteral("新名称"); };
-    a["diagnoses: add"] = {[=](World& w) -> QWidget* { return nameAdd(new Form5(w.env.services)); },
-                           on(&NameCatalogWindow::saveName), nameKept};
-    a["diagnoses: delete"] = {[=](World& w) -> QWidget* { return nameDelete(new Form5(w.env.services)); },
-                              on(&NameCatalogWindow::deleteSelected), {}};
-    a["species: add"] = {[=](World& w) -> QWidget* { return nameAdd(new Form6(w.env.services)); },
-                         on(&NameCatalogWindow::saveName), nameKept};
-    a["species: delete"] = {[=](World& w) -> QWidget* { return nameDelete(new Form6(w.env.services)); },
-                            on(&NameCatalogWindow::deleteSelected), {}};
+    auto nameKept = [](QWidget* w) {
+        return static_cast<NameCatalogWindow*>(w)->Text3->text() == QStringLiteral("新名称");
+    };
+    a["diagnoses: add"] = { [=](World& w) -> QWidget* { return nameAdd(new Form5(w.env.services)); },
+        on(&NameCatalogWindow::saveName), nameKept };
+    a["diagnoses: delete"] = { [=](World& w) -> QWidget* { return nameDelete(new Form5(w.env.services)); },
+        on(&NameCatalogWindow::deleteSelected), {} };
+    a["species: add"] = { [=](World& w) -> QWidget* { return nameAdd(new Form6(w.env.services)); },
+        on(&NameCatalogWindow::saveName), nameKept };
+    a["species: delete"] = { [=](World& w) -> QWidget* { return nameDelete(new Form6(w.env.services)); },
+        on(&NameCatalogWindow::deleteSelected), {} };
 
-    a["log: margins stored on close"] = {
-        [](World& w) -> QWidget* {
-            auto* f = new Form7(w.env.services);
-            f->Text1->setText(QStringLiteral("25"));
-            f->Text5->setText(QStringLiteral("30"));
-            return f;
-        },
-        [](QWidget* w) { w->close(); }, {}};
+    a["log: margins stored on close"] = { [](World& w) -> QWidget* {
+                                             auto* f = new Form7(w.env.services);
+                                             f->Text1->setText(QStringLiteral("25"));
+                                             f->Text5->setText(QStringLiteral("30"));
+                                             return f;
+                                         },
+        [](QWidget* w) { w->close(); }, {} };
 
-    a["settings: save"] = {
-        [](World& w) -> QWidget* {
-            Form8* f = w.settings.window();
-            f->Text1->setText(QStringLiteral("河畔动物医院"));
-            f->Text2->setText(QStringLiteral("赵医生"));
-            return f;
-        },
+    a["settings: save"] = { [](World& w) -> QWidget* {
+                               Form8* f = w.settings.window();
+                               f->Text1->setText(QStringLiteral("河畔动物医院"));
+                               f->Text2->setText(QStringLiteral("赵医生"));
+                               return f;
+                           },
         on(&Form8::saveSettings),
-        [](QWidget* w) { return static_cast<Form8*>(w)->Text1->text() == QStringLiteral("河畔动物医院"); }};
-    a["settings: change the password"] = {
-        [](World& w) -> QWidget* {
-            Form8* f = w.settings.window();
-            f->Text8->setText(QStringLiteral("947"));
-            f->Text12->setText(QStringLiteral("newpass"));
-            return f;
-        },
+        [](QWidget* w) { return static_cast<Form8*>(w)->Text1->text() == QStringLiteral("河畔动物医院"); } };
+    a["settings: change the password"] = { [](World& w) -> QWidget* {
+                                              Form8* f = w.settings.window();
+                                              f->Text8->setText(QStringLiteral("947"));
+                                              f->Text12->setText(QStringLiteral("newpass"));
+                                              return f;
+                                          },
         on(&Form8::changePassword),
-        [](QWidget* w) { return static_cast<Form8*>(w)->Text12->text() == QStringLiteral("newpass"); }};
+        [](QWidget* w) { return static_cast<Form8*>(w)->Text12->text() == QStringLiteral("newpass"); } };
     return a;
 }
 
@@ -214,7 +208,8 @@ Outcome runAction(const WriteAction& action, int writes)
     for (const auto& shown : env.messages.shown()) {
         out.messages << shown.text;
         // A warning that is a question (delete?) asks; only a warning notice reports.
-        out.warned = out.warned || (shown.kind == QStringLiteral("inform") && shown.icon == Messages::Icon::Warning);
+        out.warned
+            = out.warned || (shown.kind == QStringLiteral("inform") && shown.icon == Messages::Icon::Warning);
     }
     if (out.warned && action.inputKept)
         out.inputKept = window && action.inputKept(window);
@@ -255,8 +250,8 @@ private slots:
         for (int writes = 0;; ++writes) {
             QVERIFY2(writes < 200, "the action never got through");
             const Outcome o = runAction(write, writes);
-            const QByteArray where = QByteArray("after ") + QByteArray::number(writes) + " writes: "
-                + o.messages.join(" / ").toUtf8();
+            const QByteArray where = QByteArray("after ") + QByteArray::number(writes)
+                + " writes: " + o.messages.join(" / ").toUtf8();
             QVERIFY2(o.integrity == QStringLiteral("ok"), where + " " + o.integrity.toUtf8());
             QCOMPARE(o.before, healthy.before);
             if (!o.warned) {

@@ -119,7 +119,7 @@ private slots:
         // The damaged file is what the user may still rescue: never replaced by the template, never changed.
         QCOMPARE(contentsOf(drive.databasePath), bytes);
         QCOMPARE(QDir(dataFolderFor(drive.root.path())).entryList(QDir::Files),
-                 QStringList{QStringLiteral("数据库.dat")});
+            QStringList { QStringLiteral("数据库.dat") });
     }
 
     void aFolderWhereTheFileShouldBeIsReported()
@@ -156,8 +156,8 @@ private slots:
 
     void aStartAfterAKilledWriteRollsItBack()
     {
-        // A write-ahead log left by a process that died inside a save: the next start opens the file as it was
-        // before, the half-written transaction ignored.
+        // A write-ahead log left by a process that died inside a save: the next start opens the file as it
+        // was before, the half-written transaction ignored.
         StartedDrive drive;
         QVERIFY(drive.start().ok);
         drive.addPrescriptions(5);
@@ -165,12 +165,15 @@ private slots:
         QVERIFY(drive.start().ok);
         QVERIFY(drive.db.run("begin immediate").ok);
         QVERIFY(drive.db.run("delete from [档案] where [序号] like 'K%'").ok);
-        // Copy the file and its log as a crash would leave them: uncommitted pages already spilled into the log.
+        // Copy the file and its log as a crash would leave them: uncommitted pages already spilled into the
+        // log.
         const QString journal = drive.databasePath + QStringLiteral("-wal");
         QVERIFY(drive.db.run("pragma cache_size = 1").ok);
         for (int i = 0; i < 50; ++i)
-            QVERIFY(drive.db.run("insert into [档案] ([序号], [T1]) values (?, ?)",
-                                 {QStringLiteral("X%1").arg(i), QString(3000, QLatin1Char('y'))}).ok);
+            QVERIFY(drive.db
+                        .run("insert into [档案] ([序号], [T1]) values (?, ?)",
+                            { QStringLiteral("X%1").arg(i), QString(3000, QLatin1Char('y')) })
+                        .ok);
         QVERIFY(QFile::exists(journal));
         const QByteArray crashedFile = contentsOf(drive.databasePath);
         const QByteArray crashedJournal = contentsOf(journal);
@@ -182,12 +185,14 @@ private slots:
 
         const StartupResult r = drive.start();
         QVERIFY2(r.ok, qPrintable(r.error));
-        QCOMPARE(drive.db.run("select count(*) as n from [档案] where [序号] like 'K%'").rows.value(0).text("n"),
-                 QStringLiteral("5"));
-        QCOMPARE(drive.db.run("select count(*) as n from [档案] where [序号] like 'X%'").rows.value(0).text("n"),
-                 QStringLiteral("0"));
+        QCOMPARE(
+            drive.db.run("select count(*) as n from [档案] where [序号] like 'K%'").rows.value(0).text("n"),
+            QStringLiteral("5"));
+        QCOMPARE(
+            drive.db.run("select count(*) as n from [档案] where [序号] like 'X%'").rows.value(0).text("n"),
+            QStringLiteral("0"));
         QCOMPARE(drive.db.run("pragma integrity_check").rows.value(0).values().value(0).toString(),
-                 QStringLiteral("ok"));
+            QStringLiteral("ok"));
     }
 
     void aDamagedFileNeverReplacesTheBackupOfTheDay()
@@ -211,7 +216,7 @@ private slots:
             QVERIFY(!backUpDatabase(drive.drives, day, drive.db).isEmpty());
         QCOMPARE(contentsOf(backup), goodCopy);
         QCOMPARE(QDir(backupRootFor(drive.root.path()) + QStringLiteral("/8日")).entryList(QDir::Files),
-                 QStringList{QStringLiteral("数据库.dat")});
+            QStringList { QStringLiteral("数据库.dat") });
     }
 
     void filesOnDiskHoldNoPlaintextOfAPrescription()
@@ -228,16 +233,18 @@ private slots:
         QCOMPARE(backUpDatabase(drive.drives, QDate(2026, 12, 8), drive.db), QString());
         drive.db.close();
 
-        const QList<QByteArray> secrets{"Zebediah", "Xylophonicillin", "SECRET", QStringLiteral("独有标记").toUtf8(),
-                                        QStringLiteral("独有标记").toUtf8().toHex(),
-                                        QByteArray::fromRawData(reinterpret_cast<const char*>(u"Zebediah"), 16)};
-        const QStringList files{drive.databasePath, backupRootFor(drive.root.path()) + QStringLiteral("/8日/数据库.dat")};
+        const QList<QByteArray> secrets { "Zebediah", "Xylophonicillin", "SECRET",
+            QStringLiteral("独有标记").toUtf8(), QStringLiteral("独有标记").toUtf8().toHex(),
+            QByteArray::fromRawData(reinterpret_cast<const char*>(u"Zebediah"), 16) };
+        const QStringList files { drive.databasePath,
+            backupRootFor(drive.root.path()) + QStringLiteral("/8日/数据库.dat") };
         for (const QString& path : files) {
             const QByteArray bytes = contentsOf(path);
             QVERIFY(!bytes.isEmpty());
             QVERIFY(!bytes.startsWith("SQLite format 3"));
             for (const QByteArray& secret : secrets)
-                QVERIFY2(!bytes.contains(secret), qPrintable(path + QStringLiteral(": ") + QString::fromUtf8(secret)));
+                QVERIFY2(!bytes.contains(secret),
+                    qPrintable(path + QStringLiteral(": ") + QString::fromUtf8(secret)));
         }
         // And the key opens them.
         for (const QString& path : files) {

@@ -1,5 +1,5 @@
-// A process killed in the middle of a stream of saves: the file stays whole and every save it reported done is
-// there, with the content it reported.
+// A process killed in the middle of a stream of saves: the file stays whole and every save it reported done
+// is there, with the content it reported.
 
 #include "tests/robust/savestream.h"
 #include "tests/support/testenv.h"
@@ -53,7 +53,7 @@ private slots:
         Reported all;
         for (int run = 0; run < 12; ++run) {
             QProcess saver;
-            saver.start(QStringLiteral(QV_SAVER), {path, QString::number(run)});
+            saver.start(QStringLiteral(QV_SAVER), { path, QString::number(run) });
             QVERIFY2(saver.waitForStarted(), qPrintable(saver.errorString()));
             // Kill after a random number of reported saves, at a random moment inside the next one.
             const int target = random.bounded(1, 80);
@@ -83,7 +83,8 @@ private slots:
             for (auto it = all.versions.cbegin(); it != all.versions.cend(); ++it) {
                 const auto stored = loadRecord(db, it.key(), &error);
                 QVERIFY2(stored, qPrintable(it.key() + QStringLiteral(": ") + error));
-                // The save in flight at the kill may have landed as well; nothing older than reported may show.
+                // The save in flight at the kill may have landed as well; nothing older than reported may
+                // show.
                 const int version = stored->fields[kVersionField].toInt();
                 QVERIFY2(version >= it.value(), qPrintable(it.key()));
                 QCOMPARE(stored->body, streamBody(it.key(), version));

@@ -1,6 +1,6 @@
 // A working day, in one process, through the real windows: start on an empty folder, log in, write a
-// prescription from the pickers, save, print to PDF, find it again, change it, continue with a second one, read
-// the log and its export, count the day, and close with the backup.
+// prescription from the pickers, save, print to PDF, find it again, change it, continue with a second one,
+// read the log and its export, count the day, and close with the backup.
 
 #include "app/form1.h"
 #include "app/form9.h"
@@ -163,14 +163,16 @@ private slots:
         addFromPicker(QStringLiteral("amxljn"));
         addFromPicker(QStringLiteral("alxl"));
         QTest::mouseClick(m_desk->Command1[Herbs], Qt::LeftButton);
-        for (const QString herb : {QStringLiteral("桂枝"), QStringLiteral("荆芥"), QStringLiteral("防风"), QStringLiteral("白芷")})
+        for (const QString herb : { QStringLiteral("桂枝"), QStringLiteral("荆芥"), QStringLiteral("防风"),
+                 QStringLiteral("白芷") })
             addFromPicker(herb);
         QTest::mouseClick(m_desk->Command1[PrescriptionSets], Qt::LeftButton);
         addFromPicker(QStringLiteral("fyzt"));
         const QString body = m_desk->bodyText();
-        for (const QString part : {QStringLiteral("阿莫西林胶囊"), QStringLiteral("阿洛西林钠注射液"), QStringLiteral("桂枝 10g"),
-                                   QStringLiteral("荆芥 10g"), QStringLiteral("防风 10g"), QStringLiteral("白芷 10g"),
-                                   QStringLiteral("头孢曲松注射液粉"), QStringLiteral("阿奇霉素胶囊")})
+        for (const QString part :
+            { QStringLiteral("阿莫西林胶囊"), QStringLiteral("阿洛西林钠注射液"), QStringLiteral("桂枝 10g"),
+                QStringLiteral("荆芥 10g"), QStringLiteral("防风 10g"), QStringLiteral("白芷 10g"),
+                QStringLiteral("头孢曲松注射液粉"), QStringLiteral("阿奇霉素胶囊") })
             QVERIFY2(body.contains(part), qPrintable(part + QStringLiteral(" missing from:\n") + body));
 
         // Saved: one row holding exactly what the desk shows.
@@ -188,7 +190,7 @@ private slots:
         // Printed: no printer here, so the desk offers a PDF file, which poppler reads back.
         const QString pdf = m_root.filePath(QStringLiteral("处方.pdf"));
         m_fileDialogs.next = pdf;
-        m_messages.setNextAnswers({true});
+        m_messages.setNextAnswers({ true });
         click(Print);
         QCOMPARE(m_messages.shown().size(), 1);
         QCOMPARE(m_messages.shown().first().kind, QStringLiteral("yesno"));
@@ -205,8 +207,8 @@ private slots:
         QCOMPARE(m_desk->List2->count(), 1);
         QCOMPARE(m_desk->List2->item(0)->text(), QStringLiteral("张伟[狗,公,3岁,2026-12-08]"));
         QListWidgetItem* line = m_desk->List2->item(0);
-        QTest::mouseClick(m_desk->List2->viewport(), Qt::LeftButton, {},
-                          m_desk->List2->visualItemRect(line).center());
+        QTest::mouseClick(
+            m_desk->List2->viewport(), Qt::LeftButton, {}, m_desk->List2->visualItemRect(line).center());
         QCOMPARE(m_desk->recordKey(), firstKey);
         QCOMPARE(m_desk->bodyText(), body);
         QCOMPARE(m_desk->Text5[kFirstDiagnosisField]->text(), QStringLiteral("肺炎"));
@@ -247,7 +249,7 @@ private slots:
         const QString xls = m_root.filePath(QStringLiteral("日志.xls"));
         m_fileDialogs.next = xls;
         log->Command2->click();
-        QCOMPARE(m_messages.texts(), QStringList{QStringLiteral("文件导出成功！")});
+        QCOMPARE(m_messages.texts(), QStringList { QStringLiteral("文件导出成功！") });
         m_messages.clear();
         const XlsReadBack sheet(xls);
         QVERIFY2(sheet.ok(), qPrintable(sheet.error()));
@@ -259,7 +261,7 @@ private slots:
             numbers << sheet.text(row, 1);
         }
         numbers.sort();
-        QCOMPARE(numbers, (QStringList{today[0].text("1"), today[1].text("1")}));
+        QCOMPARE(numbers, (QStringList { today[0].text("1"), today[1].text("1") }));
         QVERIFY(numbers[0] != numbers[1]);
 
         // The statistics count the day's two prescriptions.
@@ -275,15 +277,18 @@ private slots:
         const QString backup = m_root.filePath(QStringLiteral("Quorvela数据库备份/8日/数据库.dat"));
         const QByteArray copyBytes = contentsOf(backup);
         QVERIFY(!copyBytes.isEmpty());
-        for (const QByteArray secret : {QStringLiteral("张伟").toUtf8(), QByteArray("13kg"), QStringLiteral("阿米卡星").toUtf8()}) {
+        for (const QByteArray secret :
+            { QStringLiteral("张伟").toUtf8(), QByteArray("13kg"), QStringLiteral("阿米卡星").toUtf8() }) {
             QVERIFY(!copyBytes.contains(secret));
             QVERIFY(!contentsOf(m_context.databasePath).contains(secret));
         }
         Database copy;
         QString error;
         QVERIFY2(copy.open(backup, &error), qPrintable(error));
-        QCOMPARE(copy.run(QStringLiteral("select count(*) as n from [档案] where [6] = '2026-12-08'")).rows.value(0).text("n"),
-                 QStringLiteral("2"));
+        QCOMPARE(copy.run(QStringLiteral("select count(*) as n from [档案] where [6] = '2026-12-08'"))
+                     .rows.value(0)
+                     .text("n"),
+            QStringLiteral("2"));
         QCOMPARE(m_messages.texts(), QStringList());
     }
 };

@@ -1,5 +1,5 @@
-// The settings window: loading the settings row, saving exactly its columns, the password change, and the readers
-// other windows use.
+// The settings window: loading the settings row, saving exactly its columns, the password change, and the
+// readers other windows use.
 
 #include "platform/services.h"
 #include "print/recordingprint.h"
@@ -25,8 +25,8 @@ using qv::test::TestEnv;
 
 namespace {
 
-const QStringList kAllColumns = {"密码", "单位名称", "执业兽医", "注册号", "发药人", "备用1", "备用2",
-    "备用3", "左边距", "上边距", "自动打印", "默认打印机", "处方打印机", "左边距1", "上边距1"};
+const QStringList kAllColumns = { "密码", "单位名称", "执业兽医", "注册号", "发药人", "备用1", "备用2",
+    "备用3", "左边距", "上边距", "自动打印", "默认打印机", "处方打印机", "左边距1", "上边距1" };
 
 // The whole settings row, column by column, with nulls kept apart from empty texts.
 QVariantMap settingsRow(TestEnv& env)
@@ -42,7 +42,7 @@ QVariantMap settingsRow(TestEnv& env)
 
 void setColumn(TestEnv& env, const QString& column, const QVariant& value)
 {
-    QVERIFY(env.db.run(QStringLiteral("update [设置] set [%1] = ?").arg(column), {value}).ok);
+    QVERIFY(env.db.run(QStringLiteral("update [设置] set [%1] = ?").arg(column), { value }).ok);
 }
 
 // Makes the store refuse every write to the settings row, as a full or read-only disk would.
@@ -105,10 +105,10 @@ void TestSettings::windowCarriesTheDesignedControlsAndTexts()
     QStringList captions;
     for (const QLabel* l : w.findChildren<QLabel*>())
         captions << l->text();
-    for (const char* c : {"原密码", "新密码", "单位名称", "执业兽医", "注 册 号", "发 药 人",
-             "处方打印左边距", "处方打印上边距", "默认打印机", "处方打印机"})
+    for (const char* c : { "原密码", "新密码", "单位名称", "执业兽医", "注 册 号", "发 药 人",
+             "处方打印左边距", "处方打印上边距", "默认打印机", "处方打印机" })
         QVERIFY2(captions.contains(QString::fromUtf8(c)), c);
-    for (const char* name : {"Text8", "Text12"}) {
+    for (const char* name : { "Text8", "Text12" }) {
         auto* box = w.findChild<QLineEdit*>(name);
         QCOMPARE(box->maxLength(), 15);
         QCOMPARE(box->echoMode(), QLineEdit::Normal);
@@ -156,12 +156,12 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
 {
     TestEnv env;
     RecordingPrinterAccess printers;
-    printers.printers = {QStringLiteral("办公室打印机"), QStringLiteral("Label Writer")};
+    printers.printers = { QStringLiteral("办公室打印机"), QStringLiteral("Label Writer") };
     printers.defaultPrinter = QStringLiteral("Label Writer");
     env.services.printers = &printers;
     {
         Form8 w(env.services);
-        for (QComboBox* list : {w.text17, w.text19}) {
+        for (QComboBox* list : { w.text17, w.text19 }) {
             QCOMPARE(list->count(), 2);
             QCOMPARE(list->itemText(0), QStringLiteral("办公室打印机"));
             QCOMPARE(list->itemText(1), QStringLiteral("Label Writer"));
@@ -198,7 +198,7 @@ void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
     setColumn(env, "备用2", QStringLiteral("spare"));
     const QVariantMap before = settingsRow(env);
     RecordingPrinterAccess printers;
-    printers.printers = {QStringLiteral("P1"), QStringLiteral("P2")};
+    printers.printers = { QStringLiteral("P1"), QStringLiteral("P2") };
     env.services.printers = &printers;
 
     QPointer<Form8> w = new Form8(env.services);
@@ -273,7 +273,7 @@ void TestSettings::blankNewPasswordIsRefused()
     w.Text8->setText(QStringLiteral("947"));
     w.Text12->setText(QStringLiteral("   "));
     click(w.Command3);
-    QCOMPARE(env.messages.texts(), QStringList {QStringLiteral("请输入新密码！")});
+    QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("请输入新密码！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));
     QVERIFY(w.isVisible());
@@ -288,7 +288,7 @@ void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
     w.Text8->setText(QStringLiteral("vet947")); // the login would accept this; the change does not
     w.Text12->setText(QStringLiteral("new"));
     click(w.Command3);
-    QCOMPARE(env.messages.texts(), QStringList {QStringLiteral("原密码不正确，无法修改密码！")});
+    QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("原密码不正确，无法修改密码！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("Vet947"));
     QVERIFY2(w.isVisible(), "the window comes back after the refusal");
@@ -309,7 +309,7 @@ void TestSettings::passwordChangeIsStoredButCountsFromTheNextStart()
     qv::test::typeText(w->Text12, QStringLiteral(" Abc123 "));
     click(w->Command3);
     settle();
-    QCOMPARE(env.messages.texts(), QStringList {QStringLiteral("修改密码成功，请牢记新密码！")});
+    QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("修改密码成功，请牢记新密码！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     const QVariantMap row = settingsRow(env);
     QCOMPARE(row["密码"].toString(), QStringLiteral("Abc123"));

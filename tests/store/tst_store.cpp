@@ -63,7 +63,7 @@ private slots:
     {
         Database db;
         freshTemplate(db);
-        Result r = db.run("select * from [商品] where [ID号] = ?", {QStringLiteral("20170417175506")});
+        Result r = db.run("select * from [商品] where [ID号] = ?", { QStringLiteral("20170417175506") });
         QVERIFY(r && r.rows.size() == 1);
         QCOMPARE(r.rows[0].text("名称"), QStringLiteral("0.9%氯化钠注射液  250ml"));
         QCOMPARE(r.rows[0].text("拼音"), QStringLiteral("09lhnzsy"));
@@ -98,7 +98,7 @@ private slots:
         QVERIFY(sample.isNull("13") && sample.isNull("T2"));
         QCOMPARE(sample.columns().size(), 27);
         QCOMPARE(sample.columns().first(), QStringLiteral("1"));
-        QCOMPARE(sample.columns().mid(22), (QStringList{"T1", "T2", "T3", "0", "序号"}));
+        QCOMPARE(sample.columns().mid(22), (QStringList { "T1", "T2", "T3", "0", "序号" }));
     }
 
     void uniqueIndexesRefuseDuplicates()
@@ -120,15 +120,15 @@ private slots:
         Database db;
         freshTemplate(db);
         const QString like = QStringLiteral("select count(*) from [商品] where [查询] like ? escape '\\'");
-        QCOMPARE(count(db, like, {containsPattern("0.9%")}), 3);
-        QCOMPARE(count(db, like, {containsPattern("%")}), 11);
-        QCOMPARE(count(db, like, {containsPattern("_")}), 0);
-        QCOMPARE(count(db, like, {containsPattern("\\")}), 0);
-        QCOMPARE(count(db, like, {containsPattern("' or '1'='1")}), 0);
-        QCOMPARE(count(db, like, {containsPattern("LHNZSY")}), 5); // ASCII case is ignored
+        QCOMPARE(count(db, like, { containsPattern("0.9%") }), 3);
+        QCOMPARE(count(db, like, { containsPattern("%") }), 11);
+        QCOMPARE(count(db, like, { containsPattern("_") }), 0);
+        QCOMPARE(count(db, like, { containsPattern("\\") }), 0);
+        QCOMPARE(count(db, like, { containsPattern("' or '1'='1") }), 0);
+        QCOMPARE(count(db, like, { containsPattern("LHNZSY") }), 5); // ASCII case is ignored
         // Values go in as they are, quotes and all.
-        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values (?, ?)", {"O'Brien", "O'Brien"}).ok);
-        QCOMPARE(count(db, "select count(*) from [诊断] where [名称] = ?", {"O'Brien"}), 1);
+        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values (?, ?)", { "O'Brien", "O'Brien" }).ok);
+        QCOMPARE(count(db, "select count(*) from [诊断] where [名称] = ?", { "O'Brien" }), 1);
     }
 
     void failedTransactionLeavesNothingBehind()
@@ -148,7 +148,7 @@ private slots:
         Database db;
         const QString path = freshTemplate(db);
         const QString secret = QStringLiteral("独一无二的主人名字XYZZY");
-        QVERIFY(db.run("insert into [档案] ([0], [序号]) values (?, 'enc')", {secret}).ok);
+        QVERIFY(db.run("insert into [档案] ([0], [序号]) values (?, 'enc')", { secret }).ok);
         db.close();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -160,13 +160,13 @@ private slots:
 
         // An independent reader: the sqlcipher shell opens it with the key, and not without.
         QProcess shell;
-        shell.start("sqlcipher", {path});
+        shell.start("sqlcipher", { path });
         QVERIFY(shell.waitForStarted());
         shell.write("PRAGMA key = 'kq7315';\nselect [0] from [档案] where [序号] = 'enc';\n");
         shell.closeWriteChannel();
         QVERIFY(shell.waitForFinished());
         QVERIFY(QString::fromUtf8(shell.readAllStandardOutput()).contains(secret));
-        shell.start("sqlcipher", {path});
+        shell.start("sqlcipher", { path });
         shell.write("select count(*) from sqlite_master;\n");
         shell.closeWriteChannel();
         QVERIFY(shell.waitForFinished());
@@ -205,7 +205,8 @@ private slots:
         QVERIFY(env.db.open(env.context.databasePath, &error));
         QCOMPARE(env.count("档案", "[序号] = 'before'"), 1);
         QCOMPARE(env.count("档案", "[序号] = 'after'"), 0);
-        QCOMPARE(env.rows("pragma integrity_check").first().values().first().toString(), QStringLiteral("ok"));
+        QCOMPARE(
+            env.rows("pragma integrity_check").first().values().first().toString(), QStringLiteral("ok"));
     }
 
     void templateIsNeverWrittenOverAFile()

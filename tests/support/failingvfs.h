@@ -1,6 +1,7 @@
 #pragma once
-// An SQLite VFS that passes everything to the default one until told to fail: from then on every write and sync
-// reports an I/O error, as a full or failing disk does. Open a Database with vfs = kFailingVfs to use it.
+// An SQLite VFS that passes everything to the default one until told to fail: from then on every write and
+// sync reports an I/O error, as a full or failing disk does. Open a Database with vfs = kFailingVfs to use
+// it.
 
 namespace qv::test {
 

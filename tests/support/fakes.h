@@ -1,7 +1,7 @@
 #pragma once
 // Fakes for the seams of platform/services.h: a clock the test sets, messages whose answers are scripted and
-// whose texts are recorded, the next file name of a save dialog, an in-memory clipboard, recorded web addresses,
-// drive roots in temporary folders.
+// whose texts are recorded, the next file name of a save dialog, an in-memory clipboard, recorded web
+// addresses, drive roots in temporary folders.
 
 #include "platform/services.h"
 
@@ -31,15 +31,18 @@ public:
         Icon icon;
         QString kind; // "inform", "yesno", "okcancel"
     };
-    void inform(const QString& text, Icon icon) override { m_shown.append({text, icon, QStringLiteral("inform")}); }
+    void inform(const QString& text, Icon icon) override
+    {
+        m_shown.append({ text, icon, QStringLiteral("inform") });
+    }
     bool askYesNo(const QString& text, Icon icon) override
     {
-        m_shown.append({text, icon, QStringLiteral("yesno")});
+        m_shown.append({ text, icon, QStringLiteral("yesno") });
         return nextAnswer();
     }
     bool askOkCancel(const QString& text, Icon icon) override
     {
-        m_shown.append({text, icon, QStringLiteral("okcancel")});
+        m_shown.append({ text, icon, QStringLiteral("okcancel") });
         return nextAnswer();
     }
     // Answers for the coming questions, in order; unscripted questions are answered "no" / "cancel".
@@ -63,7 +66,8 @@ private:
 
 class NextFileName final : public FileDialogs {
 public:
-    QString saveFileName(QWidget*, const QString& title, const QString& directory, const QString& filter) override
+    QString saveFileName(
+        QWidget*, const QString& title, const QString& directory, const QString& filter) override
     {
         lastTitle = title;
         lastDirectory = directory;

@@ -30,10 +30,7 @@ TestEnv::TestEnv()
     services.context = &context;
 }
 
-TestEnv::~TestEnv()
-{
-    db.close();
-}
+TestEnv::~TestEnv() { db.close(); }
 
 void TestEnv::reopenOnFailingDisk()
 {
@@ -44,10 +41,7 @@ void TestEnv::reopenOnFailingDisk()
         qFatal("test database: %s", qPrintable(error));
 }
 
-QString TestEnv::dataFolder() const
-{
-    return context.dataFolder;
-}
+QString TestEnv::dataFolder() const { return context.dataFolder; }
 
 QList<Row> TestEnv::rows(const QString& sql, const QVariantList& params)
 {

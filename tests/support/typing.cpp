@@ -15,15 +15,13 @@ void typeText(QWidget* widget, const QString& text)
         }
         // A character outside the BMP (an emoji) is one key press carrying both halves of its surrogate pair;
         // a widget ignores a lone half.
-        const qsizetype length = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        const qsizetype length
+            = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text.mid(i, length), Qt::NoModifier);
         i += length - 1;
     }
 }
 
-void pressKey(QWidget* widget, int key)
-{
-    QTest::keyClick(widget, static_cast<Qt::Key>(key));
-}
+void pressKey(QWidget* widget, int key) { QTest::keyClick(widget, static_cast<Qt::Key>(key)); }
 
 } // namespace qv::test
