@@ -3,6 +3,7 @@
 set -euo pipefail
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev sqlcipher libgsf-1-dev
   libicu-dev unicode-data fonts-noto-cjk poppler-utils python3-xlrd xvfb xauth xdotool imagemagick
+  fonts-arphic-uming fonts-wqy-zenhei
   clang libclang-rt-14-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do

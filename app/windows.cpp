@@ -23,7 +23,7 @@ struct ProgramWindows::Shared {
     SettingsWindow settings;
 };
 
-void prepareFonts() { installFontSubstitutions(); }
+void prepareFonts() { installDesignFonts(); }
 
 ProgramWindows::ProgramWindows(Services& services)
     : m_services(services)

@@ -1,8 +1,10 @@
 // The prescription desk driven through its real widgets: load, header-field rules, the drug picker, line
 // entry and the completion pickers.
+#include "desk/bodylayout.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "platform/units.h"
+#include "print/fonts.h"
 #include "tests/desk/fakesettings.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
@@ -80,6 +82,9 @@ class Form2Test final : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's fonts, as it runs with them.
+    void initTestCase() { installDesignFonts(); }
+
     void freshDeskShowsClockValuesSettingsNamesAndWesternDrugs()
     {
         Desk d;
@@ -458,6 +463,40 @@ private slots:
         d.doubleClickRow(QStringLiteral("白芷 10g"));
         QCOMPARE(d.form->bodyText(),
             QStringLiteral("     桂枝 10g     荆芥 10g     防风 10g\r\n\r\n     白芷 10g"));
+    }
+
+    void herbColumnsEndAtOneXOnScreen()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        // Entries of different widths in each column; each dose is its own mark.
+        const QStringList herbs
+            = { QStringLiteral("丁香"), QStringLiteral("五倍子"), QStringLiteral("制何首乌") };
+        QStringList rows;
+        for (int row = 1; row <= 3; ++row) {
+            QString line;
+            for (int column = 1; column <= 3; ++column)
+                line += alignHerbEntry(
+                    QStringLiteral("%1 %2%3g").arg(herbs[(row + column) % 3]).arg(row).arg(column));
+            rows << line;
+        }
+        d.form->R1->setPlainText(rows.join(QStringLiteral("\n\n")));
+        const QString text = d.form->R1->toPlainText();
+        for (int column = 1; column <= 3; ++column) {
+            QList<int> ends;
+            for (int row = 1; row <= 3; ++row) {
+                const QString dose = QStringLiteral("%1%2g").arg(row).arg(column);
+                QTextCursor cursor(d.form->R1->document());
+                cursor.setPosition(int(text.indexOf(dose) + dose.size()));
+                ends << d.form->R1->cursorRect(cursor).left();
+            }
+            QVERIFY2(qAbs(ends[0] - ends[1]) <= 1 && qAbs(ends[0] - ends[2]) <= 1,
+                qPrintable(QStringLiteral("column %1 ends at %2, %3, %4")
+                               .arg(column)
+                               .arg(ends[0])
+                               .arg(ends[1])
+                               .arg(ends[2])));
+        }
     }
 
     void herbGoesInAtTheCaretReplacingTheSelection()

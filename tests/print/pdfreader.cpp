@@ -73,14 +73,36 @@ PdfText readPdfText(const QString& pdfPath)
     return result;
 }
 
+QList<PdfFont> pdfFonts(const QString& pdfPath)
+{
+    // A table under a rule of dashes; the rule's gaps mark the columns (the type column holds blanks).
+    const QStringList lines = QString::fromUtf8(runTool("pdffonts", { pdfPath })).split('\n');
+    if (lines.size() < 2)
+        return {};
+    QList<int> starts { 0 };
+    const QString rule = lines.at(1);
+    for (int i = 1; i < rule.size(); ++i) {
+        if (rule.at(i) == '-' && rule.at(i - 1) == ' ')
+            starts << i;
+    }
+    const int embColumn = 3;
+    QList<PdfFont> fonts;
+    for (const QString& line : lines.mid(2)) {
+        if (line.trimmed().isEmpty() || starts.size() <= embColumn)
+            continue;
+        PdfFont font;
+        font.name = line.section(' ', 0, 0);
+        font.embedded = line.mid(starts.at(embColumn), 3).trimmed() == QStringLiteral("yes");
+        fonts << font;
+    }
+    return fonts;
+}
+
 QStringList pdfFontNames(const QString& pdfPath)
 {
-    const QStringList lines = QString::fromUtf8(runTool("pdffonts", { pdfPath })).split('\n');
     QStringList names;
-    for (const QString& line : lines.mid(2)) { // after the heading and its rule
-        if (!line.trimmed().isEmpty())
-            names << line.section(' ', 0, 0);
-    }
+    for (const PdfFont& font : pdfFonts(pdfPath))
+        names << font.name;
     return names;
 }
 

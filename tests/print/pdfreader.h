@@ -23,6 +23,12 @@ struct PdfText {
 };
 
 PdfText readPdfText(const QString& pdfPath);
+// A font as `pdffonts` lists it.
+struct PdfFont {
+    QString name; // with the subset prefix, as "ABCDEF+ARPLUMingCN"
+    bool embedded = false;
+};
+QList<PdfFont> pdfFonts(const QString& pdfPath);
 // Font names that `pdffonts` lists for the file.
 QStringList pdfFontNames(const QString& pdfPath);
 

@@ -287,15 +287,40 @@ private slots:
         QCOMPARE_PT(pdf.word("NEXT").xMin, 0.0); // back at scale left, the printable area's edge
     }
 
-    void fontsOfTheLayoutMapToNotoCjk()
+    void theLayoutsFontsMapToFacesWithTheDesignsMetrics()
     {
         installFontSubstitutions();
         installFontSubstitutions(); // a second call changes nothing
-        const QStringList substitutes = QFont::substitutes("宋体");
-        QCOMPARE(substitutes.size(), 1);
-        QCOMPARE(substitutes.first().toLower(), QString("noto serif cjk sc"));
-        QCOMPARE(QFontInfo(QFont("SimHei")).family(), QString("Noto Sans CJK SC"));
+        QCOMPARE(QFont::substitutes("宋体"), QStringList({ "ar pl uming cn", "noto serif cjk sc" }));
+        QCOMPARE(QFontInfo(QFont("宋体")).family(), songSubstituteFace());
+        QCOMPARE(QFontInfo(QFont("SimSun")).family(), songSubstituteFace());
+        QCOMPARE(QFontInfo(QFont("黑体")).family(), heiSubstituteFace());
+        QCOMPARE(QFontInfo(QFont("SimHei")).family(), heiSubstituteFace());
 
+        // Measured in twips at the print's resolution: a blank, Latin letters and digits are exactly half a
+        // Chinese character, bold as well, and 宋体's line is close to one em.
+        for (const char* family : { "宋体", "黑体" }) {
+            for (bool bold : { false, true }) {
+                QFont font(family);
+                font.setPointSizeF(12);
+                font.setBold(bold);
+                const double em = textWidthTwips(font, "丁");
+                QCOMPARE(em, 240.0);
+                for (const QString& text : { " ", "g", "m", "W", "0", "9", "/", "*" })
+                    QVERIFY2(textWidthTwips(font, text) == em / 2,
+                        qPrintable(QString(family) + " '" + text + "'"));
+                QCOMPARE(textWidthTwips(font, "     丁香 10g"), textWidthTwips(font, " 制何首乌 10g"));
+            }
+        }
+        QFont song("宋体");
+        song.setPointSizeF(12);
+        QVERIFY2(lineSpacingTwips(song) >= 240 && lineSpacingTwips(song) <= 264,
+            qPrintable(QString::number(lineSpacingTwips(song))));
+    }
+
+    void printedFontsAreTheSubstitutesEmbedded()
+    {
+        installFontSubstitutions();
         auto surface = m_printers.pdfSurface(m_pdf);
         surface->setFontName("宋体");
         surface->setFontSize(12);
@@ -307,9 +332,15 @@ private slots:
         surface->printText("兽医院");
         QVERIFY(surface->endDocument());
 
-        const QStringList fonts = pdfFontNames(m_pdf);
-        QVERIFY2(fonts.filter("NotoSerifCJKsc").size() == 1 && fonts.filter("NotoSansCJKsc").size() == 1,
-            qPrintable(fonts.join(", ")));
+        const QList<PdfFont> fonts = pdfFonts(m_pdf);
+        QStringList names;
+        for (const PdfFont& font : fonts) {
+            names << font.name;
+            QVERIFY2(font.embedded, qPrintable(font.name + " is not embedded"));
+        }
+        // The faces' PostScript names.
+        QVERIFY2(names.filter("UMingCN").size() == 1 && names.filter("WenQuanYiZenHeiMono").size() == 1,
+            qPrintable(names.join(", ")));
         QCOMPARE_PT(readPdfText(m_pdf).word("动物种类").yMin, 72.0);
     }
 
