@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace qv {
 
 namespace {
@@ -90,16 +92,52 @@ namespace {
         }
     }
 
-    void printBody(PrintSurface& surface, const QString& body)
+    void printBody(PrintSurface& surface, const QStringList& lines)
     {
         useFont(surface, kValueFont);
         surface.setCurrentX(kBodyLeft);
         surface.setCurrentY(kBodyTop);
-        for (const QString& line : printedBodyLines(body)) {
+        for (const QString& line : lines) {
             surface.setCurrentX(kBodyLeft);
             surface.setCurrentY(surface.currentY() + kBodyLineGap);
             surface.printText(line);
         }
+    }
+
+    // Where a line that is wider than the body breaks: after the last blank that fits (past the indent), as
+    // the screen wraps words, or else after the last character that fits. Never before the first character.
+    qsizetype wrapPoint(const QFont& font, const QString& line)
+    {
+        if (textWidthTwips(font, line) <= kBodyWidth)
+            return line.size();
+        qsizetype fitting = 0;
+        for (qsizetype next = 0; next < line.size();) {
+            next += line.at(next).isHighSurrogate() && next + 1 < line.size() ? 2 : 1;
+            if (textWidthTwips(font, line.left(next)) > kBodyWidth)
+                break;
+            fitting = next;
+        }
+        if (fitting == 0)
+            return line.at(0).isHighSurrogate() && line.size() > 1 ? 2 : 1;
+        qsizetype indent = 0;
+        while (indent < line.size() && line.at(indent) == ' ')
+            ++indent;
+        const qsizetype blank = line.lastIndexOf(' ', fitting - 1);
+        return blank >= indent ? blank + 1 : fitting;
+    }
+
+    QStringList wrapped(const QString& line)
+    {
+        const QFont font = qFont(kValueFont);
+        QStringList rows;
+        QString rest = line;
+        while (!rest.isEmpty()) {
+            const qsizetype at = wrapPoint(font, rest);
+            if (!rest.left(at).trimmed().isEmpty())
+                rows << rest.left(at);
+            rest = rest.mid(at);
+        }
+        return rows;
     }
 
 } // namespace
@@ -124,13 +162,24 @@ QStringList printedBodyLines(const QString& body)
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
     QStringList printed;
     for (const QString& line : body.split(lineEnd)) {
-        if (line.trimmed().isEmpty())
-            continue;
-        if (printed.size() == kPrintedBodyLines)
-            break;
-        printed << line;
+        if (!line.trimmed().isEmpty())
+            printed << wrapped(line);
     }
     return printed;
+}
+
+QList<QStringList> bodySheets(const QString& body)
+{
+    // Line n of a sheet (from 1) ends at body top + n × (gap + line height).
+    const double step = kBodyLineGap + lineSpacingTwips(qFont(kValueFont));
+    const int perSheet = std::max(1, int((kSignatureRuleY - kBodyTop) / step));
+    const QStringList lines = printedBodyLines(body);
+    QList<QStringList> sheets;
+    for (qsizetype first = 0; first < lines.size(); first += perSheet)
+        sheets << lines.mid(first, perSheet);
+    if (sheets.isEmpty())
+        sheets << QStringList();
+    return sheets;
 }
 
 bool printPaper(
@@ -141,10 +190,15 @@ bool printPaper(
     surface.setScaleMode(ScaleMode::Twips);
     surface.setScaleLeft(float(kUnshiftedMarginMm * kTwipsPerMm - leftMarginMm * kTwipsPerMm));
     surface.setScaleTop(float(kUnshiftedMarginMm * kTwipsPerMm - topMarginMm * kTwipsPerMm));
-    printFreeCaptions(surface, paper);
-    printFieldBoxes(surface, paper);
-    printLines(surface, paper);
-    printBody(surface, paper.body);
+    const QList<QStringList> sheets = bodySheets(paper.body);
+    for (qsizetype i = 0; i < sheets.size(); ++i) {
+        if (i > 0)
+            surface.newPage();
+        printFreeCaptions(surface, paper);
+        printFieldBoxes(surface, paper);
+        printLines(surface, paper);
+        printBody(surface, sheets[i]);
+    }
     return surface.endDocument();
 }
 

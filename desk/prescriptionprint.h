@@ -17,12 +17,14 @@ namespace qv {
 
 class PrintSurface;
 
-// At most this many body lines are printed; the paper has room for no more.
-inline constexpr int kPrintedBodyLines = 20;
 // Extra room above each body line, in twips.
 inline constexpr double kBodyLineGap = 90;
 inline constexpr double kBodyLeft = 4560;
 inline constexpr double kBodyTop = 2580;
+// The body box's width: a longer line wraps, as it does on screen.
+inline constexpr double kBodyWidth = 5775;
+// The rule above the signature row: no body line may reach below it.
+inline constexpr double kSignatureRuleY = 6660;
 
 // What the paper shows, with the widths its self-sizing labels have taken (in twips).
 struct PrescriptionPaper {
@@ -37,11 +39,17 @@ struct PrescriptionPaper {
 PrescriptionPaper measuredPaper(
     const QString& title, const std::array<QString, kFieldCount>& values, const QString& body);
 
-// The body lines that are printed: lines that are not blank, as they are (leading blanks kept), the first 20.
+// The body lines that are printed: lines that are not blank, as they are (leading blanks kept), each wrapped
+// at the body's width.
 QStringList printedBodyLines(const QString& body);
 
-// Draws the paper as one portrait page, shifted by (margin - 10 mm) right and down, and ends the document.
-// False when the surface failed (its errorText() says why).
+// The printed body lines, sheet by sheet: as many on each sheet as fit above the signature rule. Always at
+// least one sheet, which may be empty.
+QList<QStringList> bodySheets(const QString& body);
+
+// Draws the paper, shifted by (margin - 10 mm) right and down, and ends the document: one portrait page, and
+// for a body too long for it further pages that repeat the paper with the next body lines. False when the
+// surface failed (its errorText() says why).
 bool printPaper(
     PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm);
 

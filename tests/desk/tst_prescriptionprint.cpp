@@ -1,6 +1,7 @@
 // Printing the prescription paper: what lands where on a recording surface, and on a real PDF read back with
 // pdftotext, where the margins and the body lines must show at their twips (x = twips / 20 points).
 
+#include "desk/bodylayout.h"
 #include "desk/prescriptionprint.h"
 #include "print/fonts.h"
 #include "print/qtprint.h"
@@ -10,6 +11,7 @@
 #include "tests/support/testenv.h"
 
 #include <QDir>
+#include <QPrinter>
 #include <QtTest>
 
 using namespace qv;
@@ -56,6 +58,44 @@ QString letterLines(int count)
     return lines.join("\r\n");
 }
 
+// No printer installed; what the user saves goes to a real PDF file.
+class NoPrinterButPdf final : public PrinterAccess {
+public:
+    QStringList installedPrinters() const override { return {}; }
+    QString defaultPrinterName() const override { return {}; }
+    std::unique_ptr<PrintSurface> defaultPrinterSurface() override
+    {
+        return std::make_unique<QtPrintSurface>(nullptr, noPrinterMessage());
+    }
+    std::unique_ptr<PrintSurface> pdfSurface(const QString& path) override { return m_qt.pdfSurface(path); }
+
+private:
+    QtPrinterAccess m_qt;
+};
+
+// A prescription of 30 printed lines, each carrying its own mark R01 … R30, with empty lines between groups.
+QString thirtyLineBody()
+{
+    QStringList lines;
+    for (int i = 1; i <= 30; ++i) {
+        const QString mark = QString("R%1").arg(i, 2, 10, QChar('0'));
+        if (i % 3 == 1)
+            lines << mark + " 阿莫西林胶囊 0.25g×24粒";
+        else if (i % 3 == 2)
+            lines << "    用法：0.5g 口服 每日3次 " + mark << "";
+        else
+            lines << alignHerbEntry("丁香 10g") + alignHerbEntry("五倍子 10g") + "    " + mark;
+    }
+    return lines.join("\r\n");
+}
+
+QFont bodyFont()
+{
+    QFont song("宋体");
+    song.setPointSizeF(12);
+    return song;
+}
+
 #define QCOMPARE_NEAR(actual, expected, tolerance)                                                           \
     QVERIFY2(qAbs((actual) - (expected)) < (tolerance),                                                      \
         qPrintable(QStringLiteral("%1 is %2, expected %3").arg(#actual).arg(actual).arg(expected)))
@@ -68,15 +108,35 @@ class PrescriptionPrintTest final : public QObject {
 private slots:
     void initTestCase() { installFontSubstitutions(); }
 
-    void theBodyPrintsItsFirstTwentyNonBlankLinesAsTheyAre()
+    void theBodyPrintsEveryNonBlankLineAsItIs()
     {
         QCOMPARE(printedBodyLines("A\r\n\r\n   \r\nB\rC\nD"), QStringList({ "A", "B", "C", "D" }));
         QCOMPARE(printedBodyLines("    用法：肌肉注射 每日1次\r\n"),
             QStringList({ "    用法：肌肉注射 每日1次" }));
         const QStringList many = printedBodyLines("\r\n" + letterLines(25));
-        QCOMPARE(many.size(), 20);
-        QCOMPARE(many.last(), QString("LINET"));
+        QCOMPARE(many.size(), 25);
+        QCOMPARE(many.last(), QString("LINEY"));
         QVERIFY(printedBodyLines("").isEmpty());
+    }
+
+    void aLineWiderThanTheBodyWrapsInsideIt()
+    {
+        const QFont song = bodyFont();
+        // Without blanks it breaks after the last character that fits.
+        const QString herbs = QString("当归川芎白芍熟地黄").repeated(6);
+        const QStringList rows = printedBodyLines(herbs);
+        QCOMPARE(rows.join(QString()), herbs);
+        QCOMPARE(rows.size(), 3);
+        for (const QString& row : rows)
+            QVERIFY(textWidthTwips(song, row) <= kBodyWidth);
+        QVERIFY(textWidthTwips(song, rows[0] + rows[1].left(1)) > kBodyWidth);
+        // With blanks it breaks after one, as the screen wraps words; the indent is no place to break.
+        const QString usage = "    用法：" + QString("每日3次 ").repeated(6) + "饭后服用";
+        const QStringList usageRows = printedBodyLines(usage);
+        QCOMPARE(usageRows.join(QString()), usage);
+        QCOMPARE(usageRows.size(), 2);
+        QVERIFY(usageRows[0].startsWith("    用法："));
+        QVERIFY(usageRows[0].endsWith(' '));
     }
 
     void marginsAreTheirLeadingNumber()
@@ -139,27 +199,97 @@ private slots:
             QCOMPARE(line.lineWidthTwips, kTwipsPerPixel);
     }
 
-    void bodyLinesAreOneLineAndNinetyTwipsApart()
+    void aBodyThatFitsPrintsOnOnePageOneLineAndNinetyTwipsApart()
     {
+        const QFont song = bodyFont();
+        const double step = lineSpacingTwips(song) + 90;
+        const int fitting = int((kSignatureRuleY - kBodyTop) / step);
+        QVERIFY2(fitting >= 11, qPrintable(QString::number(fitting))); // the design's 宋体 line is about 1 em
+
         RecordingPrintSurface surface;
-        // LINEA, LINEB, the usage line, then LINEC onwards: the 20th printed line is LINES.
-        const QString body = "LINEA\r\n\r\n  \r\nLINEB\r\n    usage: oral\r\n" + letterLines(25).mid(14);
+        // LINEA, LINEB, the usage line, then LINEC onwards, up to the last line that fits.
+        const QString body
+            = "LINEA\r\n\r\n  \r\nLINEB\r\n    usage: oral\r\n" + letterLines(fitting - 1).mid(14);
         QVERIFY(printPaper(surface, measuredPaper("", {}, body), 10, 10));
         const PrintRecording& r = surface.recording();
+        QCOMPARE(r.pagesPerFinishedJob, QList<int>({ 1 }));
         QList<PrintedItem> bodyLines;
         for (const PrintedItem& item : r.texts())
             if (item.at.x() == 4560)
                 bodyLines << item;
-        QCOMPARE(bodyLines.size(), 20);
+        QCOMPARE(bodyLines.size(), fitting);
         QCOMPARE(bodyLines[0].text, QString("LINEA"));
         QCOMPARE(bodyLines[0].at.y(), 2580.0 + 90);
         QCOMPARE(bodyLines[2].text, QString("    usage: oral"));
-        QFont song("宋体");
-        song.setPointSizeF(12);
-        const double step = lineSpacingTwips(song) + 90;
         for (int i = 1; i < bodyLines.size(); ++i)
             QCOMPARE_NEAR(bodyLines[i].at.y() - bodyLines[i - 1].at.y(), step, 0.01);
-        QCOMPARE(bodyLines.last().text, QString("LINES"));
+        QVERIFY(bodyLines.last().at.y() + lineSpacingTwips(song) <= kSignatureRuleY);
+    }
+
+    void aLongBodyContinuesOnSheetsThatRepeatThePaper()
+    {
+        const QString body
+            = letterLines(26).replace("\r\n", "\r\n\r\n") + "\r\nLASTA\r\nLASTB\r\nLASTC\r\nLASTD";
+        const PrescriptionPaper paper = measuredPaper("青禾动物诊所", sampleValues(), body);
+        const QList<QStringList> sheets = bodySheets(body);
+        QVERIFY(sheets.size() >= 3);
+
+        RecordingPrintSurface surface;
+        QVERIFY(printPaper(surface, paper, 10, 10));
+        const PrintRecording& r = surface.recording();
+        QCOMPARE(r.pagesPerFinishedJob, QList<int>({ int(sheets.size()) }));
+
+        // The first sheet is the page a body of its own lines prints.
+        RecordingPrintSurface shortSurface;
+        QVERIFY(printPaper(
+            shortSurface, measuredPaper("青禾动物诊所", sampleValues(), sheets[0].join("\r\n")), 10, 10));
+        QList<PrintedItem> firstSheet;
+        for (const PrintedItem& item : r.items)
+            if (item.page == 1)
+                firstSheet << item;
+        const QList<PrintedItem>& alone = shortSurface.recording().items;
+        QCOMPARE(firstSheet.size(), alone.size());
+        for (int i = 0; i < alone.size(); ++i) {
+            QCOMPARE(firstSheet[i].text, alone[i].text);
+            QCOMPARE(firstSheet[i].at, alone[i].at);
+            QCOMPARE(firstSheet[i].to, alone[i].to);
+        }
+
+        QStringList printedBody;
+        for (int page = 1; page <= sheets.size(); ++page) {
+            QList<PrintedItem> texts, lines;
+            for (const PrintedItem& item : r.items)
+                if (item.page == page)
+                    (item.kind == PrintedItem::Kind::Text ? texts : lines) << item;
+            // Every sheet carries the whole paper: title, captions, values, frame and underlines.
+            QCOMPARE(lines.size(), 17);
+            QCOMPARE(lines[4].at, QPointF(120, 6660));
+            for (const QString& text :
+                { "青禾动物诊所", "诊断：", "Rp：", "OWNERX", "DIAGX", "执业兽医师", "VETX", "发药人" }) {
+                int found = 0;
+                for (const PrintedItem& item : texts)
+                    found += item.text == text;
+                QVERIFY2(found == 1, qPrintable(QString("%1 on page %2").arg(text).arg(page)));
+            }
+            for (const PrintedItem& item : texts) {
+                if (item.at.x() != kBodyLeft)
+                    continue;
+                printedBody << item.text;
+                // Above the signature rule and inside the frame.
+                QVERIFY(item.at.y() >= 2580 + 90);
+                QVERIFY(item.at.y() + lineSpacingTwips(bodyFont()) <= kSignatureRuleY);
+                QVERIFY(item.at.x() + textWidthTwips(bodyFont(), item.text) <= 10620);
+            }
+        }
+        // Every non-blank line once, in order.
+        QStringList expected;
+        for (int i = 0; i < 26; ++i)
+            expected << QString("LINE") + QChar('A' + i);
+        expected << "LASTA"
+                 << "LASTB"
+                 << "LASTC"
+                 << "LASTD";
+        QCOMPARE(printedBody, expected);
     }
 
     void thePrescriptionIsPortraitAfterALandscapeJob()
@@ -223,7 +353,7 @@ private slots:
     {
         QTemporaryDir dir;
         QtPrinterAccess printers;
-        const QString body = "LINEA\r\n\r\n\r\nLINEB\r\n    usage\r\n" + letterLines(25).mid(14);
+        const QString body = "LINEA\r\n\r\n\r\nLINEB\r\n    usage\r\n" + letterLines(10).mid(14);
         const PrescriptionPaper paper = measuredPaper("", sampleValues(), body);
         const QString unshiftedPdf = dir.filePath("unshifted.pdf"), shiftedPdf = dir.filePath("shifted.pdf");
         QVERIFY(printPaper(*printers.pdfSurface(unshiftedPdf), paper, 10, 10));
@@ -247,16 +377,81 @@ private slots:
         }
 
         // Blank lines leave no gap; the indented line keeps its four blanks.
-        QFont song("宋体");
-        song.setPointSizeF(12);
+        const QFont song = bodyFont();
         const double step = (lineSpacingTwips(song) + 90) / 20;
         QCOMPARE_NEAR(unshifted.word("LINEB").yMin - unshifted.word("LINEA").yMin, step, kTolerancePt);
         QCOMPARE_NEAR(unshifted.word("usage").xMin - unshifted.word("LINEB").xMin,
             textWidthTwips(song, "    ") / 20, kTolerancePt);
-        // LINEA, LINEB, the usage line, then LINEC onwards: the 20th printed line is LINES.
-        QCOMPARE_NEAR(unshifted.word("LINES").yMin - unshifted.word("LINEA").yMin, 19 * step, kTolerancePt);
-        for (const PdfWord& w : unshifted.words)
-            QVERIFY2(w.text != "LINET" && w.text != "LINEY", qPrintable(w.text));
+        // LINEA, LINEB, the usage line, then LINEC onwards: the tenth printed line is LINEI.
+        QCOMPARE_NEAR(unshifted.word("LINEI").yMin - unshifted.word("LINEA").yMin, 9 * step, kTolerancePt);
+    }
+
+    void aThirtyLinePrescriptionSavedAsPdfCarriesEveryLineOnceAboveTheSignatures()
+    {
+        TestEnv env;
+        NoPrinterButPdf printers;
+        env.services.printers = &printers;
+        env.messages.setNextAnswers({ true });
+        env.fileDialogs.next = env.dir.filePath("处方.pdf");
+        const QString body = thirtyLineBody();
+        QVERIFY(printPrescription(env.services, measuredPaper("青禾动物诊所", sampleValues(), body)));
+
+        const PdfText pdf = readPdfText(env.dir.filePath("处方.pdf"));
+        const int perSheet = int(bodySheets(body).first().size());
+        QCOMPARE(pdf.pageSizes.size(), (30 + perSheet - 1) / perSheet);
+        for (int i = 1; i <= 30; ++i) {
+            const PdfWord mark = pdf.word(QString("R%1").arg(i, 2, 10, QChar('0')));
+            QCOMPARE(mark.page, (i - 1) / perSheet + 1);
+            QVERIFY(mark.yMin >= (kBodyTop + 90) / 20 - kTolerancePt);
+            QVERIFY2(mark.yMax <= kSignatureRuleY / 20, qPrintable(QString::number(mark.yMax)));
+            QVERIFY(mark.xMax <= 10620.0 / 20);
+        }
+        // Each sheet is the whole paper: the header values and the signature row on every page.
+        for (const QString& text : { "OWNERX", "VETX", "2026-12-08", "DIAGX" }) {
+            QList<int> pages;
+            for (const PdfWord& w : pdf.words)
+                if (w.text == text)
+                    pages << w.page;
+            QCOMPARE(pages.size(), pdf.pageSizes.size());
+            for (int page = 1; page <= pdf.pageSizes.size(); ++page)
+                QVERIFY(pages.contains(page));
+        }
+        for (const PdfWord& w : pdf.words) {
+            QVERIFY2(w.xMin >= 120.0 / 20 && w.xMax <= 10620.0 / 20, qPrintable(w.text));
+            QVERIFY2(w.yMin >= 120.0 / 20 && w.yMax <= 7080.0 / 20, qPrintable(w.text));
+        }
+    }
+
+    void herbColumnsEndAtOneXOnPaper()
+    {
+        // Three rows of three entries of different widths; each dose is its own mark.
+        const QStringList herbs = { "丁香", "五倍子", "制何首乌" };
+        QStringList rows;
+        for (int row = 1; row <= 3; ++row) {
+            QString line;
+            for (int column = 1; column <= 3; ++column)
+                line += alignHerbEntry(
+                    QString("%1 %2%3g").arg(herbs[(row + column) % 3]).arg(row).arg(column));
+            rows << line;
+        }
+        QTemporaryDir dir;
+        QtPrinterAccess printers;
+        const QString path = dir.filePath("herbs.pdf");
+        QVERIFY(printPaper(*printers.pdfSurface(path), measuredPaper("", {}, rows.join("\r\n\r\n")), 10, 10));
+        const PdfText pdf = readPdfText(path);
+        for (int column = 1; column <= 3; ++column) {
+            // A display column is half of 宋体's 12 pt: 6 pt.
+            const double end = kBodyLeft / 20 + column * kHerbEntryColumns * 6;
+            for (int row = 1; row <= 3; ++row) {
+                const PdfWord dose = pdf.word(QString("%1%2g").arg(row).arg(column));
+                QVERIFY2(qAbs(dose.xMax - end) <= 0.5,
+                    qPrintable(QString("row %1 column %2 ends at %3, not %4")
+                                   .arg(row)
+                                   .arg(column)
+                                   .arg(dose.xMax)
+                                   .arg(end)));
+            }
+        }
     }
 };
 
