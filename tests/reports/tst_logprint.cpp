@@ -268,6 +268,20 @@ private slots:
             pageTwoNumbered
                 = pageTwoNumbered || (word.text == "2" && word.page == 2 && word.xMin > 255 * kPointsPerMm);
         QVERIFY(pageTwoNumbered);
+
+        // The title's seven characters stand above its double rule (book y 10 mm) on every page.
+        for (int page = 1; page <= 2; ++page) {
+            int titleWords = 0;
+            for (const PdfWord& word : text.words) {
+                if (word.page != page || word.yMin > 20 * kPointsPerMm || word.xMin < 100 * kPointsPerMm)
+                    continue;
+                ++titleWords;
+                QVERIFY2(word.yMax <= 20 * kPointsPerMm,
+                    qPrintable(
+                        QStringLiteral("%1 reaches %2 mm").arg(word.text).arg(word.yMax / kPointsPerMm)));
+            }
+            QCOMPARE(titleWords, 7);
+        }
     }
 };
 
