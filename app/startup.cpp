@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "platform/failures.h"
 #include "store/template/templatedb.h"
 
 #include <QCryptographicHash>
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <cerrno>
 #include <filesystem>
 
 namespace qv {
@@ -51,25 +53,28 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     context.databasePath = context.dataFolder + QStringLiteral("/数据库.dat");
     context.installationTag = installationTag();
     const QString shownPath = QDir::toNativeSeparators(context.databasePath);
+    errno = 0;
     if (!makeFolderPath(context.dataFolder)) {
-        result.error
-            = QStringLiteral("无法创建数据文件夹：%1").arg(QDir::toNativeSeparators(context.dataFolder));
+        const int savedErrno = errno;
+        result.error = QStringLiteral("无法创建数据文件夹：%1\n%2")
+                           .arg(QDir::toNativeSeparators(context.dataFolder),
+                               explainFileFailure(context.dataFolder, QString(), savedErrno));
         return result;
     }
     QString error;
     if (!QFile::exists(context.databasePath) && !writeTemplateDatabase(context.databasePath, &error)) {
-        result.error = QStringLiteral("无法创建数据库文件：%1\n原因：%2").arg(shownPath, error);
+        result.error = QStringLiteral("无法创建数据库文件：%1\n%2").arg(shownPath, error);
         return result;
     }
     if (!db.open(context.databasePath, &error)) {
-        result.error = QStringLiteral("无法打开数据库文件：%1\n原因：%2\n文件已保持原样，程序将退出。")
+        result.error = QStringLiteral("无法打开数据库文件：%1\n%2\n文件已保持原样，程序将退出。")
                            .arg(shownPath, error);
         return result;
     }
     // A readable database without a settings row leaves the held password empty.
     const Result settings = db.run(QStringLiteral("select * from [设置]"));
     if (!settings) {
-        result.error = QStringLiteral("无法读取数据库文件：%1\n原因：%2").arg(shownPath, settings.error);
+        result.error = QStringLiteral("无法读取数据库文件：%1\n%2").arg(shownPath, settings.error);
         db.close();
         return result;
     }
@@ -85,8 +90,12 @@ QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& d
         return {};
     const QString folder
         = backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
-    if (!makeFolderPath(folder))
-        return QStringLiteral("无法创建备份文件夹：%1").arg(QDir::toNativeSeparators(folder));
+    errno = 0;
+    if (!makeFolderPath(folder)) {
+        const int savedErrno = errno;
+        return QStringLiteral("无法创建备份文件夹：%1\n%2")
+            .arg(QDir::toNativeSeparators(folder), explainFileFailure(folder, QString(), savedErrno));
+    }
     const QString target = folder + QStringLiteral("/数据库.dat");
     const QString partial = target + QStringLiteral(".part");
     const Result copied = db.backupTo(partial);
@@ -99,7 +108,7 @@ QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& d
         std::filesystem::path(partial.toStdU16String()), std::filesystem::path(target.toStdU16String()), ec);
     if (ec) {
         QFile::remove(partial);
-        return QString::fromStdString(ec.message());
+        return explainFileFailure(target, QString::fromStdString(ec.message()), ec.value());
     }
     return {};
 }

@@ -297,7 +297,7 @@ void Form3::saveRecord()
     }
     if (saved.outcome == SaveOutcome::Failed) {
         // Nothing was stored; the fields keep what was typed.
-        m_services.messages->inform(QStringLiteral("保存失败：") + saved.error, Messages::Icon::Warning);
+        m_services.messages->inform(QStringLiteral("保存失败！\n") + saved.error, Messages::Icon::Warning);
         return;
     }
     if (!m_index.refresh(*m_services.db, entry.key))
@@ -327,7 +327,7 @@ void Form3::deleteRecord()
         const Result removed = deleteDrug(*m_services.db, key);
         if (!removed)
             m_services.messages->inform(
-                QStringLiteral("删除失败：") + removed.error, Messages::Icon::Warning);
+                QStringLiteral("删除失败！\n") + removed.error, Messages::Icon::Warning);
         if (!m_index.refresh(*m_services.db, key))
             m_index.load(*m_services.db);
     }

@@ -170,7 +170,7 @@ void Form4::saveRecord()
     case TemplateSave::Outcome::Failed:
         // The fields stay as typed so nothing is lost; the user can try again.
         m_services.messages->inform(
-            QStringLiteral("模板没有保存：%1").arg(save.error), Messages::Icon::Warning);
+            QStringLiteral("模板没有保存！\n%1").arg(save.error), Messages::Icon::Warning);
         return;
     case TemplateSave::Outcome::Added:
     case TemplateSave::Outcome::Changed:
@@ -184,7 +184,7 @@ void Form4::deleteRecord()
     const Result deleted = deleteTemplate(*m_services.db, currentKey(), currentCategory());
     if (!deleted) {
         m_services.messages->inform(
-            QStringLiteral("模板没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
+            QStringLiteral("模板没有删除！\n%1").arg(deleted.error), Messages::Icon::Warning);
         return;
     }
     newTemplate();

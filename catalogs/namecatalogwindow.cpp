@@ -81,7 +81,8 @@ void NameCatalogWindow::saveName()
     clearSearch();
     const NameSave save = addName(*m_services.db, m_catalog, Text3->text(), Text5->text());
     if (save.outcome == NameSave::Outcome::Failed)
-        m_services.messages->inform(QStringLiteral("没有保存：%1").arg(save.error), Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("没有保存！\n%1").arg(save.error), Messages::Icon::Warning);
     fillList();
 }
 
@@ -94,7 +95,7 @@ void NameCatalogWindow::deleteSelected()
         = deleteName(*m_services.db, m_catalog, chosen.first()->data(Qt::UserRole).toString());
     if (!deleted)
         m_services.messages->inform(
-            QStringLiteral("没有删除：%1").arg(deleted.error), Messages::Icon::Warning);
+            QStringLiteral("没有删除！\n%1").arg(deleted.error), Messages::Icon::Warning);
     fillList();
 }
 

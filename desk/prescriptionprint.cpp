@@ -204,10 +204,10 @@ bool printPaper(
 
 QString noPrinterQuestion(const QString& reason)
 {
-    return QStringLiteral("处方没有打印：%1\n要把处方保存为 PDF 文件吗？").arg(reason);
+    return QStringLiteral("处方没有打印！\n%1\n要把处方保存为 PDF 文件吗？").arg(reason);
 }
 
-QString printFailedMessage(const QString& reason) { return QStringLiteral("处方没有打印：%1").arg(reason); }
+QString printFailedMessage(const QString& reason) { return QStringLiteral("处方没有打印！\n%1").arg(reason); }
 
 bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidget* parent)
 {

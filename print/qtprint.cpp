@@ -1,4 +1,5 @@
 #include "print/qtprint.h"
+#include "platform/failures.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -126,9 +127,12 @@ QPointF QtPrintSurface::toDevice(QPointF twips) const
 
 QString QtPrintSurface::outputFailure() const
 {
-    if (m_printer->outputFormat() == QPrinter::PdfFormat)
-        return QStringLiteral("无法写入文件“%1”。")
-            .arg(QDir::toNativeSeparators(m_printer->outputFileName()));
+    if (m_printer->outputFormat() == QPrinter::PdfFormat) {
+        // Qt gives no reason for a PDF it could not write; the file system shows it.
+        const QString path = m_printer->outputFileName();
+        return QStringLiteral("无法写入文件“%1”：%2")
+            .arg(QDir::toNativeSeparators(path), explainFileFailure(path, QString()));
+    }
     return QStringLiteral("无法在打印机“%1”上打印。").arg(m_printer->printerName());
 }
 

@@ -69,7 +69,7 @@ void Form12::runCount()
     QString error;
     const int n = countPrescriptions(*m_services.db, *range, &error);
     if (n < 0) {
-        m_services.messages->inform(QStringLiteral("统计失败：") + error, Messages::Icon::Warning);
+        m_services.messages->inform(QStringLiteral("统计失败！\n") + error, Messages::Icon::Warning);
         return;
     }
     Label4->setText(QStringLiteral("处方数：%1张").arg(n));

@@ -96,7 +96,7 @@ void Form7::runQuery()
         if (!range) {
             failure = dateFormatMessage();
         } else if (!result.ok) {
-            failure = QStringLiteral("查询失败：") + result.error;
+            failure = QStringLiteral("查询失败！\n") + result.error;
         } else if (result.overLimit) {
             failure = QStringLiteral("数据太多，请缩短查询时间范围！");
             icon = Messages::Icon::None;
@@ -137,7 +137,7 @@ void Form7::exportLog()
         BusyCursor busy;
         const LogQueryResult result = queryLog(*m_services.db, *range);
         if (!result.ok) {
-            failure = QStringLiteral("查询失败：") + result.error;
+            failure = QStringLiteral("查询失败！\n") + result.error;
         } else {
             Label1->setText(QStringLiteral("计录数：%1").arg(result.records.size()));
             if (!result.records.empty()) {
@@ -148,7 +148,7 @@ void Form7::exportLog()
                 QString error;
                 written = writeXls(logWorkbook(rows), Text6->text(), &error);
                 if (!written)
-                    failure = QStringLiteral("文件导出失败：") + error;
+                    failure = QStringLiteral("文件导出失败！\n") + error;
             }
         }
     }
@@ -170,13 +170,13 @@ void Form7::printLog()
         BusyCursor busy;
         const LogQueryResult result = queryLog(*m_services.db, *range);
         if (!result.ok) {
-            failure = QStringLiteral("查询失败：") + result.error;
+            failure = QStringLiteral("查询失败！\n") + result.error;
         } else if (!result.records.empty()) {
             // A surface of its own for this job, so the landscape page does not stay on the printer.
             const std::unique_ptr<PrintSurface> surface = m_services.printers->defaultPrinterSurface();
             if (!printLogBook(
                     *surface, result.records, leadingNumber(Text1->text()), leadingNumber(Text5->text())))
-                failure = QStringLiteral("打印失败：") + surface->errorText();
+                failure = QStringLiteral("打印失败！\n") + surface->errorText();
         }
     }
     if (!failure.isEmpty())
@@ -196,7 +196,8 @@ bool Form7::storeMargins()
 {
     const Result r = storeLogMargins(*m_services.db, Text1->text(), Text5->text());
     if (!r)
-        m_services.messages->inform(QStringLiteral("打印边距未能保存：") + r.error, Messages::Icon::Warning);
+        m_services.messages->inform(
+            QStringLiteral("打印边距未能保存！\n") + r.error, Messages::Icon::Warning);
     return r.ok;
 }
 

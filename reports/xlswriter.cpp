@@ -1,7 +1,9 @@
 #include "reports/xlswriter.h"
 
+#include "platform/failures.h"
 #include "reports/biff8.h"
 
+#include <QDir>
 #include <QSaveFile>
 
 #include <gsf/gsf-outfile-msole.h>
@@ -10,6 +12,7 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <mutex>
 
@@ -174,15 +177,20 @@ bool writeXls(const Workbook& workbook, const QString& path, QString* error)
 
     // QSaveFile writes a temporary file beside the target and renames it only when all was written.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(error, QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
+    auto refused = [&](int savedErrno) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return fail(error, QStringLiteral("写入文件“%1”失败：%2").arg(path, reason));
-    }
+        return fail(error,
+            QStringLiteral("无法写入文件“%1”：%2")
+                .arg(QDir::toNativeSeparators(path), explainFileFailure(path, reason, savedErrno)));
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return refused(errno);
+    if (file.write(bytes) != bytes.size())
+        return refused(errno);
     if (!file.commit())
-        return fail(error, QStringLiteral("保存文件“%1”失败：%2").arg(path, file.errorString()));
+        return refused(errno);
     return true;
 }
 

@@ -39,9 +39,59 @@ bool Row::isNull(const QString& column) const { return value(column).isNull(); }
 
 namespace {
 
-    QString lastError(sqlite3* db)
+    // What a failed SQLite call means to the user. path is the database file, looked at when SQLite only
+    // says it could not open or reach it.
+    FailureKind kindOfCode(int code, int systemErrno, const QString& path)
     {
-        return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库未打开");
+        switch (code & 0xff) {
+        case SQLITE_FULL:
+            return FailureKind::DiskFull;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return FailureKind::NoWriteAccess;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return FailureKind::Busy;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return FailureKind::Damaged;
+        case SQLITE_CONSTRAINT:
+            return code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY
+                ? FailureKind::KeyTaken
+                : FailureKind::Other;
+        case SQLITE_CANTOPEN:
+            return fileFailureKind(path, systemErrno);
+        case SQLITE_IOERR: {
+            if (code == SQLITE_IOERR_NOMEM)
+                return FailureKind::Other;
+            const FailureKind onDisk = fileFailureKind(path, systemErrno);
+            return onDisk == FailureKind::Other ? FailureKind::DiskError : onDisk;
+        }
+        default:
+            return FailureKind::Other;
+        }
+    }
+
+    // The failure of the call just made on db, read before anything else touches the handle.
+    void setFailure(Result& result, sqlite3* db, const QString& path, const char* message = nullptr)
+    {
+        if (!db) {
+            result.error = QStringLiteral("数据库没有打开，请关闭程序后重新启动。");
+            result.failure = FailureKind::Stated;
+            result.code = 0;
+            return;
+        }
+        result.code = sqlite3_extended_errcode(db);
+        result.failure = kindOfCode(result.code, sqlite3_system_errno(db), path);
+        result.error
+            = explainFailure(result.failure, QString::fromUtf8(message ? message : sqlite3_errmsg(db)));
+    }
+
+    Result failureOf(sqlite3* db, const QString& path)
+    {
+        Result result;
+        setFailure(result, db, path);
+        return result;
     }
 
     bool bindAll(sqlite3_stmt* stmt, const QVariantList& params)
@@ -98,7 +148,9 @@ bool Database::openWith(const QString& path, int flags, QString* error, const ch
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, vfs);
     if (rc != SQLITE_OK) {
-        const QString why = db ? lastError(db) : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString why = db
+            ? failureOf(db, path).error
+            : explainFailure(kindOfCode(rc, 0, path), QString::fromUtf8(sqlite3_errstr(rc)));
         if (db)
             sqlite3_close(db); // never key a handle whose open failed
         return fail(why);
@@ -107,7 +159,7 @@ bool Database::openWith(const QString& path, int flags, QString* error, const ch
     m_path = path;
     sqlite3_busy_timeout(m_db, 2000);
     if (sqlite3_key(m_db, kKey, int(strlen(kKey))) != SQLITE_OK)
-        return fail(lastError(m_db));
+        return fail(failureOf(m_db, path).error);
     // A wrong key or a damaged file only shows on the first read of the schema.
     Result proof = run(QStringLiteral("select count(*) from sqlite_master"));
     if (!proof)
@@ -115,7 +167,7 @@ bool Database::openWith(const QString& path, int flags, QString* error, const ch
     // An existing file without tables (an empty file reads that way) is not ours: leave it untouched.
     const bool creating = flags & SQLITE_OPEN_CREATE;
     if (!creating && (proof.rows.isEmpty() || proof.rows.first().values().first().toInt() == 0))
-        return fail(QStringLiteral("文件中没有任何数据表，不是本程序的数据库"));
+        return fail(explainFailure(FailureKind::Damaged, QStringLiteral("文件中没有任何数据表")));
     Result cipher = run(QStringLiteral("pragma cipher_version"));
     if (!cipher || cipher.rows.isEmpty())
         return fail(QStringLiteral("数据库引擎不支持加密"));
@@ -155,17 +207,17 @@ void Database::close()
 sqlite3_stmt* Database::prepare(const QString& sql, const QVariantList& params, Result& result)
 {
     if (!m_db) {
-        result.error = lastError(nullptr);
+        setFailure(result, nullptr, m_path);
         return nullptr;
     }
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
-        result.error = lastError(m_db);
+        setFailure(result, m_db, m_path);
         return nullptr;
     }
     if (!bindAll(stmt, params)) {
-        result.error = lastError(m_db);
+        setFailure(result, m_db, m_path);
         sqlite3_finalize(stmt);
         return nullptr;
     }
@@ -194,7 +246,7 @@ Result Database::run(const QString& sql, const QVariantList& params)
         result.rows.append(Row(columns, std::move(values)));
     }
     if (rc != SQLITE_DONE) {
-        result.error = lastError(m_db);
+        setFailure(result, m_db, m_path);
         result.rows.clear();
         sqlite3_finalize(stmt);
         return result;
@@ -229,7 +281,7 @@ Result Database::forEachRow(
         }
     }
     if (rc != SQLITE_DONE)
-        result.error = lastError(m_db);
+        setFailure(result, m_db, m_path);
     else
         result.ok = true;
     sqlite3_finalize(stmt);
@@ -240,12 +292,12 @@ Result Database::script(const QString& sql)
 {
     Result result;
     if (!m_db) {
-        result.error = lastError(nullptr);
+        setFailure(result, nullptr, m_path);
         return result;
     }
     char* message = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        result.error = message ? QString::fromUtf8(message) : lastError(m_db);
+        setFailure(result, m_db, m_path, message);
         sqlite3_free(message);
         return result;
     }
@@ -275,7 +327,7 @@ Result Database::backupTo(const QString& targetPath)
 {
     Result result;
     if (!m_db) {
-        result.error = lastError(nullptr);
+        setFailure(result, nullptr, m_path);
         return result;
     }
     Database target;
@@ -287,13 +339,20 @@ Result Database::backupTo(const QString& targetPath)
     }
     sqlite3_backup* backup = sqlite3_backup_init(target.m_db, "main", m_db, "main");
     if (!backup) {
-        result.error = lastError(target.m_db);
+        setFailure(result, target.m_db, targetPath);
         return result;
     }
-    const int rc = sqlite3_backup_step(backup, -1);
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) {
-        result.error = lastError(target.m_db);
+    const int stepped = sqlite3_backup_step(backup, -1);
+    // finish leaves a failed step's code and message on the target handle, whichever side it came from.
+    const int finished = sqlite3_backup_finish(backup);
+    if (finished != SQLITE_OK) {
+        setFailure(result, target.m_db, targetPath);
+        return result;
+    }
+    if (stepped != SQLITE_DONE) {
+        result.code = stepped;
+        result.failure = kindOfCode(stepped, 0, targetPath);
+        result.error = explainFailure(result.failure, QString::fromUtf8(sqlite3_errstr(stepped)));
         return result;
     }
     result.ok = true;

@@ -1,6 +1,8 @@
 #pragma once
 // The one encrypted connection of the run. Every value reaches SQL as a bound parameter; every failure comes
-// back as a text the caller can show.
+// back as a text the caller can show, with its kind and SQLite's own code beside it.
+
+#include "platform/failures.h"
 
 #include <QList>
 #include <QSharedPointer>
@@ -34,7 +36,9 @@ private:
 
 struct Result {
     bool ok = false;
-    QString error; // why it failed, in words a user can read
+    QString error; // why it failed, in words a user can read (the technical reason in brackets)
+    FailureKind failure = FailureKind::Stated; // what kind of failure; Stated when the program refused
+    int code = 0; // SQLite's extended result code of the failure; 0 when the program refused
     QList<Row> rows;
     int changes = 0; // rows written by an insert, update or delete
 

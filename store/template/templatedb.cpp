@@ -1,7 +1,9 @@
 #include "store/template/templatedb.h"
+#include "platform/failures.h"
 
 #include <QFile>
 #include <QSaveFile>
+#include <cerrno>
 #include <cstddef>
 
 namespace qv {
@@ -24,9 +26,11 @@ bool writeTemplateDatabase(const QString& path, QString* error)
     }
     QSaveFile file(path);
     const QByteArray image = templateImage();
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit()) {
+        const int savedErrno = errno;
         if (error)
-            *error = file.errorString();
+            *error = explainFileFailure(path, file.errorString(), savedErrno);
         return false;
     }
     return true;

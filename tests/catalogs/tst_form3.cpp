@@ -190,7 +190,8 @@ private slots:
         env.messages.clear();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(env.messages.shown().size(), 1);
-        QVERIFY(env.messages.last().startsWith(QStringLiteral("保存失败")));
+        QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败！\n已经存在一条相同的记录")),
+            qPrintable(env.messages.last()));
         QCOMPARE(env.count(QStringLiteral("商品"), QStringLiteral("[ID号] = ?"), { key }), 1);
     }
 

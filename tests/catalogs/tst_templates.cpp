@@ -5,6 +5,8 @@
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
 
+#include <sqlcipher/sqlite3.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -178,17 +180,15 @@ void TestTemplates::blankNameOfNewTemplateIsRefused()
 void TestTemplates::refusedSaveIsReportedAndFieldsKept()
 {
     TestEnv env;
-    env.rows(QStringLiteral(
-        "create trigger refuse before insert on [个人模板] begin select raise(abort, 'disk full'); end"));
-    env.rows(QStringLiteral(
-        "create trigger refuse2 before update on [个人模板] begin select raise(abort, 'disk full'); end"));
+    env.failEveryWrite(SQLITE_FULL);
     Form4 w(env.services);
     w.show();
     typeText(w.Text1, QStringLiteral("新组套"));
     w.text2->setPlainText(QStringLiteral("一行"));
     w.saveRecord();
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY(env.messages.last().contains(QStringLiteral("disk full")));
+    QVERIFY2(env.messages.last().startsWith(QStringLiteral("模板没有保存！\n磁盘已满")),
+        qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(env.count(kTemplates), 3);
     QCOMPARE(w.Text1->text(), QStringLiteral("新组套"));

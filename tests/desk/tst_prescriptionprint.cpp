@@ -347,6 +347,17 @@ private slots:
         qunsetenv("QUORVELA_PRINT_PDF");
         QVERIFY(env.messages.last().startsWith("处方没有打印"));
         QCOMPARE(env.messages.shown().last().icon, Messages::Icon::Warning);
+
+        // A folder where the PDF should go is named for what it is.
+        const QString folder = env.dir.filePath("处方.pdf");
+        QVERIFY(QDir().mkpath(folder));
+        qputenv("QUORVELA_PRINT_PDF", folder.toUtf8());
+        QVERIFY(!printPrescription(env.services, measuredPaper("", sampleValues(), "LINEA")));
+        qunsetenv("QUORVELA_PRINT_PDF");
+        QVERIFY2(env.messages.last().startsWith(
+                     QStringLiteral("处方没有打印！\n无法写入文件“%1”：这个位置上是一个文件夹")
+                         .arg(QDir::toNativeSeparators(folder))),
+            qPrintable(env.messages.last()));
     }
 
     void marginsShiftTheRealPageByTheirMillimetres()

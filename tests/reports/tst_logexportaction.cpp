@@ -6,7 +6,9 @@
 #include "tests/support/testenv.h"
 #include "xlsreadback.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -144,6 +146,18 @@ private slots:
         QCOMPARE(f.env.messages.texts().size(), 1);
         QVERIFY(f.env.messages.last().startsWith(QStringLiteral("文件导出失败")));
         QCOMPARE(f.env.messages.shown().last().icon, Messages::Icon::Warning);
+
+        // A folder of the chosen name: the user is told so, in words, and the folder stays.
+        QVERIFY(QDir().mkpath(f.path("门诊日志.xls")));
+        f.env.messages.clear();
+        f.env.fileDialogs.next = f.path("门诊日志.xls");
+        f.window->exportLog();
+        QCOMPARE(f.env.messages.texts().size(), 1);
+        QVERIFY2(f.env.messages.last().startsWith(
+                     QStringLiteral("文件导出失败！\n无法写入文件“%1”：这个位置上是一个文件夹，而不是文件。")
+                         .arg(QDir::toNativeSeparators(f.path("门诊日志.xls")))),
+            qPrintable(f.env.messages.last()));
+        QVERIFY(QFileInfo(f.path("门诊日志.xls")).isDir());
     }
 
     void moreRecordsThanASixteenBitCountAreAllExported()

@@ -189,6 +189,7 @@ struct Outcome {
     bool warned = false;
     bool inputKept = true;
     QStringList messages;
+    QStringList reports; // the warning notices among them
 };
 
 // Runs one action with writes failing after `writes` successful write calls (-1: a healthy disk), then looks
@@ -208,8 +209,9 @@ Outcome runAction(const WriteAction& action, int writes)
     for (const auto& shown : env.messages.shown()) {
         out.messages << shown.text;
         // A warning that is a question (delete?) asks; only a warning notice reports.
-        out.warned
-            = out.warned || (shown.kind == QStringLiteral("inform") && shown.icon == Messages::Icon::Warning);
+        if (shown.kind == QStringLiteral("inform") && shown.icon == Messages::Icon::Warning)
+            out.reports << shown.text;
+        out.warned = !out.reports.isEmpty();
     }
     if (out.warned && action.inputKept)
         out.inputKept = window && action.inputKept(window);
@@ -260,6 +262,9 @@ private slots:
                 break;
             }
             ++refused;
+            // Told in words, with what to do; the store's own text only in brackets after it.
+            for (const QString& report : o.reports)
+                QVERIFY2(report.contains(QStringLiteral("\n读写磁盘时出错。请检查磁盘")), where);
             QVERIFY2(o.after == o.before, where + " reported a failure, yet the store changed");
             QVERIFY2(o.inputKept, where + " lost what was typed");
         }

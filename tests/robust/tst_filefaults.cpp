@@ -116,6 +116,10 @@ private slots:
         const StartupResult r = drive.start();
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains(QDir::toNativeSeparators(drive.databasePath)), qPrintable(r.error));
+        // Told what it means and how to get the data back, before the store's own words.
+        QVERIFY2(r.error.contains(
+                     QStringLiteral("\n数据库文件已损坏，或者不是本程序的数据库。请把“Quorvela数据库备份”")),
+            qPrintable(r.error));
         // The damaged file is what the user may still rescue: never replaced by the template, never changed.
         QCOMPARE(contentsOf(drive.databasePath), bytes);
         QCOMPARE(QDir(dataFolderFor(drive.root.path())).entryList(QDir::Files),
@@ -129,6 +133,8 @@ private slots:
         const StartupResult r = drive.start();
         QVERIFY(!r.ok);
         QVERIFY(r.error.contains(QDir::toNativeSeparators(drive.databasePath)));
+        QVERIFY2(
+            r.error.contains(QStringLiteral("\n这个位置上是一个文件夹，而不是文件。")), qPrintable(r.error));
         QVERIFY(QFileInfo(drive.databasePath + QStringLiteral("/inside")).isDir());
     }
 
@@ -147,6 +153,7 @@ private slots:
 
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains(QStringLiteral("无法创建数据库文件")), qPrintable(r.error));
+        QVERIFY2(r.error.contains(QStringLiteral("\n磁盘已满")), qPrintable(r.error));
         // Nothing half written that the next start would take for the database.
         QCOMPARE(QDir(dataFolderFor(drive.root.path())).entryList(QDir::Files | QDir::Hidden), QStringList());
         const StartupResult again = drive.start();

@@ -9,6 +9,8 @@
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
 
+#include <sqlcipher/sqlite3.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -45,14 +47,8 @@ void setColumn(TestEnv& env, const QString& column, const QVariant& value)
     QVERIFY(env.db.run(QStringLiteral("update [设置] set [%1] = ?").arg(column), { value }).ok);
 }
 
-// Makes the store refuse every write to the settings row, as a full or read-only disk would.
-void refuseSettingsWrites(TestEnv& env)
-{
-    QVERIFY(env.db
-                .run(QStringLiteral("create trigger refuse before update on [设置] "
-                                    "begin select raise(abort, 'disk is full'); end"))
-                .ok);
-}
+// Puts the database on a read-only medium: the store refuses every write.
+void refuseSettingsWrites(TestEnv& env) { env.failEveryWrite(SQLITE_READONLY); }
 
 void replaceText(QLineEdit* box, const QString& text)
 {
@@ -246,7 +242,8 @@ void TestSettings::refusedSaveIsReportedAndKeepsTheTypedValues()
     QVERIFY2(!w.isNull(), "a refused save keeps the window and what was typed");
     QCOMPARE(w->Text1->text(), QStringLiteral("新名称"));
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY(env.messages.last().contains(QStringLiteral("没有保存")));
+    QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败，设置没有保存！\n文件或文件夹是只读的")),
+        qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(settingsRow(env), before);
     delete w;
@@ -330,7 +327,9 @@ void TestSettings::refusedPasswordChangeIsReported()
     w.Text12->setText(QStringLiteral("555"));
     click(w.Command3);
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY(env.messages.last().contains(QStringLiteral("密码没有修改")));
+    QVERIFY2(
+        env.messages.last().startsWith(QStringLiteral("修改密码失败，密码没有修改！\n文件或文件夹是只读的")),
+        qPrintable(env.messages.last()));
     QVERIFY(!env.messages.texts().contains(QStringLiteral("修改密码成功，请牢记新密码！")));
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));
     QVERIFY(w.isVisible());

@@ -7,8 +7,11 @@
 #include "tests/support/failingvfs.h"
 #include "tests/support/testenv.h"
 
+#include <sqlcipher/sqlite3.h>
+
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -207,6 +210,81 @@ private slots:
         QCOMPARE(env.count("档案", "[序号] = 'after'"), 0);
         QCOMPARE(
             env.rows("pragma integrity_check").first().values().first().toString(), QStringLiteral("ok"));
+    }
+
+    // Each kind of store failure reaches the user as its own sentence, with the store's reason after it.
+    void eachStoreFailureSaysWhatHappened_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("full disk") << "full" << int(FailureKind::DiskFull) << SQLITE_FULL << "磁盘已满";
+        QTest::newRow("failing disk")
+            << "io" << int(FailureKind::DiskError) << SQLITE_IOERR_WRITE << "读写磁盘时出错";
+        QTest::newRow("read-only medium")
+            << "readonly" << int(FailureKind::NoWriteAccess) << SQLITE_READONLY << "文件或文件夹是只读的";
+        QTest::newRow("locked by another program")
+            << "busy" << int(FailureKind::Busy) << SQLITE_BUSY << "文件正被其他程序使用";
+        QTest::newRow("name already stored") << "duplicate" << int(FailureKind::KeyTaken)
+                                             << SQLITE_CONSTRAINT_UNIQUE << "已经存在一条相同的记录";
+        QTest::newRow("a trigger refuses")
+            << "trigger" << int(FailureKind::Other) << SQLITE_CONSTRAINT_TRIGGER << "操作没有完成";
+    }
+
+    void eachStoreFailureSaysWhatHappened()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, kind);
+        QFETCH(int, code);
+        QFETCH(QString, sentence);
+        test::TestEnv env;
+        env.reopenOnFailingDisk();
+        Database other; // a second program holding the write lock
+        QString error;
+        const QString insert = QStringLiteral("insert into [诊断] ([名称], [序号]) values ('肺炎', ?)");
+        QString key = QStringLiteral("新诊断");
+        if (fault == "full")
+            test::failWritesAfter(0, SQLITE_FULL);
+        else if (fault == "io")
+            test::failWritesAfter(0);
+        else if (fault == "readonly")
+            test::failWritesAfter(0, SQLITE_READONLY);
+        else if (fault == "busy")
+            QVERIFY(other.open(env.context.databasePath, &error) && other.run("begin immediate").ok);
+        else if (fault == "duplicate")
+            key = QStringLiteral("肺炎fy");
+        else if (fault == "trigger")
+            QVERIFY(env.db
+                        .run("create trigger refuse before insert on [诊断] "
+                             "begin select raise(abort, 'refused by trigger'); end")
+                        .ok);
+        const Result r = env.db.run(insert, { key });
+        test::failWritesAfter(-1);
+        QVERIFY(!r.ok);
+        QCOMPARE(int(r.failure), kind);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.error.startsWith(sentence), qPrintable(r.error));
+        QVERIFY2(r.error.contains(QRegularExpression("（.+）$")), qPrintable(r.error)); // the reason follows
+    }
+
+    void damagedOrForeignFilesAreCalledDamaged()
+    {
+        const QString path = m_dir.filePath("short.dat");
+        QVERIFY(writeTemplateDatabase(path, nullptr));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.resize(1000);
+        file.close();
+        const QString empty = m_dir.filePath("empty.dat");
+        QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+        for (const QString& damaged : { path, empty }) {
+            Database db;
+            QString error;
+            QVERIFY(!db.open(damaged, &error));
+            QVERIFY2(error.startsWith(QStringLiteral("数据库文件已损坏，或者不是本程序的数据库")),
+                qPrintable(error));
+        }
     }
 
     void templateIsNeverWrittenOverAFile()

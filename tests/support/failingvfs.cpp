@@ -11,6 +11,7 @@ namespace qv::test {
 namespace {
 
     std::atomic<int> g_writesLeft { -1 };
+    std::atomic<int> g_code { 0 }; // 0: each call's own I/O error
     sqlite3_vfs* g_base = nullptr;
     sqlite3_vfs g_vfs;
 
@@ -45,19 +46,19 @@ namespace {
     int xWrite(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off)
     {
         if (shouldFail())
-            return SQLITE_IOERR_WRITE;
+            return g_code ? g_code.load() : SQLITE_IOERR_WRITE;
         return shim(f)->real->pMethods->xWrite(shim(f)->real, buf, n, off);
     }
     int xTruncate(sqlite3_file* f, sqlite3_int64 size)
     {
         if (g_writesLeft.load() == 0)
-            return SQLITE_IOERR_TRUNCATE;
+            return g_code ? g_code.load() : SQLITE_IOERR_TRUNCATE;
         return shim(f)->real->pMethods->xTruncate(shim(f)->real, size);
     }
     int xSync(sqlite3_file* f, int flags)
     {
         if (g_writesLeft.load() == 0)
-            return SQLITE_IOERR_FSYNC;
+            return g_code ? g_code.load() : SQLITE_IOERR_FSYNC;
         return shim(f)->real->pMethods->xSync(shim(f)->real, flags);
     }
     int xFileSize(sqlite3_file* f, sqlite3_int64* size)
@@ -134,6 +135,7 @@ namespace {
 void installFailingVfs()
 {
     g_writesLeft.store(-1);
+    g_code.store(0);
     if (g_base)
         return;
     sqlite3_initialize();
@@ -158,6 +160,10 @@ void installFailingVfs()
     sqlite3_vfs_register(&g_vfs, 0);
 }
 
-void failWritesAfter(int writes) { g_writesLeft.store(writes); }
+void failWritesAfter(int writes, int code)
+{
+    g_code.store(code);
+    g_writesLeft.store(writes);
+}
 
 } // namespace qv::test

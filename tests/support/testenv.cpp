@@ -30,7 +30,11 @@ TestEnv::TestEnv()
     services.context = &context;
 }
 
-TestEnv::~TestEnv() { db.close(); }
+TestEnv::~TestEnv()
+{
+    failWritesAfter(-1); // a test that stopped half way leaves the failing disk healthy for the next
+    db.close();
+}
 
 void TestEnv::reopenOnFailingDisk()
 {
@@ -39,6 +43,12 @@ void TestEnv::reopenOnFailingDisk()
     QString error;
     if (!db.open(context.databasePath, &error, kFailingVfs))
         qFatal("test database: %s", qPrintable(error));
+}
+
+void TestEnv::failEveryWrite(int code)
+{
+    reopenOnFailingDisk();
+    failWritesAfter(0, code);
 }
 
 QString TestEnv::dataFolder() const { return context.dataFolder; }

@@ -23,6 +23,8 @@ public:
     int count(const QString& table, const QString& where = {}, const QVariantList& params = {});
     // Reopens the database through a VFS that can be told to fail writes (tests/support/failingvfs.h).
     void reopenOnFailingDisk();
+    // Reopens it on a disk whose every write from now on fails with code (SQLITE_FULL, SQLITE_READONLY …).
+    void failEveryWrite(int code);
 
     QTemporaryDir dir;
     FixedClock clock;
