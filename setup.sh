@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package needed to build, run and test Quorvela. Safe to run again.
 set -euo pipefail
-PACKAGES=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev sqlcipher libgsf-1-dev
+PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libsqlcipher-dev sqlcipher libgsf-1-dev
   libicu-dev unicode-data fonts-noto-cjk poppler-utils python3-xlrd xvfb xauth xdotool imagemagick
   fonts-arphic-uming fonts-wqy-zenhei
   clang libclang-rt-14-dev)

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app/windows.h"
 #include "platform/qtservices.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,6 +16,7 @@ namespace qv {
 int runModule1(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    installQtChinese(app);
     QApplication::setApplicationName(QStringLiteral("Quorvela"));
     QApplication::setWindowIcon(appIcon());
     prepareFonts();
