@@ -53,6 +53,8 @@ Form9::Form9(const QString& heldPassword, Messages& messages, QWidget* parent)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setMaxLength(15);
     Text1->setEchoMode(QLineEdit::Password);
+    // Each typed character shows as "*", not as the style's dot.
+    Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Text1->setGeometry(twipsRect(300, 1440, 3855, 315));
     Text1->installEventFilter(this);
 

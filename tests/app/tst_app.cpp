@@ -168,6 +168,7 @@ private slots:
         QTest::keyClick(login.Text1, Qt::Key_Return);
         QCOMPARE(messages.texts(), (QStringList { "密码错误！", "密码错误！" }));
         QCOMPARE(login.Text1->text(), QStringLiteral("wrong")); // the entry stays
+        QCOMPARE(login.Text1->displayText(), QStringLiteral("*****")); // one "*" per typed character
         QCOMPARE(accepted.count(), 0);
         login.Text1->clear();
         QTest::keyClicks(login.Text1, " SECRET ");
