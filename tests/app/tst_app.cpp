@@ -4,22 +4,28 @@
 #include "app/form9.h"
 #include "app/startup.h"
 #include "app/webpages.h"
+#include "app/windows.h"
 #include "platform/units.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
+#include "tests/support/testenv.h"
 #include "tests/support/typing.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 using namespace qv;
 using namespace qv::test;
@@ -223,6 +229,60 @@ private slots:
         main.menuAction("操作帮助")->trigger();
         QVERIFY(urls.opened.last().startsWith("file://"));
         QVERIFY(QFile::exists(QUrl(urls.opened.last()).toLocalFile()));
+    }
+
+    void helpPageNamesOnlyWhatTheWindowsShow()
+    {
+        // Every window of the program, open at once, and the login.
+        TestEnv env;
+        ProgramWindows windows(env.services);
+        Form1 main(env.services, windows.factories());
+        env.services.windows = &main;
+        main.show();
+        main.openSettings();
+        main.openDrugCatalog();
+        main.openTemplates();
+        main.openSpecies();
+        main.openDiagnoses();
+        main.openStatistics();
+        main.openLog();
+        Form9 login(QStringLiteral("947"), env.messages);
+        QStringList shown;
+        for (const QWidget* top : std::initializer_list<const QWidget*> { &main, &login }) {
+            QList<const QWidget*> widgets { top };
+            for (const QWidget* w : top->findChildren<QWidget*>())
+                widgets << w;
+            for (const QWidget* w : widgets) {
+                shown << w->windowTitle();
+                if (const auto* label = qobject_cast<const QLabel*>(w))
+                    shown << label->text();
+                if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+                    shown << button->text();
+                if (const auto* frame = qobject_cast<const QGroupBox*>(w))
+                    shown << frame->title();
+            }
+            for (const QAction* action : top->findChildren<QAction*>())
+                shown << action->text();
+        }
+
+        QFile page(QStringLiteral(":/app/help.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QTextDocumentFragment::fromHtml(QString::fromUtf8(page.readAll())).toPlainText();
+        // Names the page quotes that are not captions: folders the program makes, typed values, a catalog
+        // row.
+        const QStringList notCaptions { backupRootFor(QStringLiteral("/")).section(QLatin1Char('/'), -1),
+            backupFolderName(QDate(2026, 12, 8)), QStringLiteral("公"), QStringLiteral("母") };
+        QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '肺炎'")) == 1);
+        int quoted = 0;
+        for (const QRegularExpressionMatch& m :
+            QRegularExpression(QStringLiteral("“([^”]+)”")).globalMatch(text)) {
+            const QString name = m.captured(1);
+            ++quoted;
+            if (notCaptions.contains(name) || name == QStringLiteral("肺炎"))
+                continue;
+            QVERIFY2(shown.contains(name), qPrintable(QStringLiteral("the help page names “%1”").arg(name)));
+        }
+        QVERIFY(quoted > 30);
     }
 
     void deskIsCentredOnEveryResize()
