@@ -188,8 +188,14 @@ void Form3::buildQuickWords()
 
 bool Form3::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text4))
+    if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text4)) {
         m_quickWordTarget = static_cast<QLineEdit*>(watched);
+        // A click on a quick word hands the focus to the box it writes into. Inside the main window the
+        // catalog's frame would otherwise take the focus, and the box would drop its selection before the
+        // word could replace it.
+        Picture3->setFocusProxy(m_quickWordTarget);
+        Picture3->setFocusPolicy(Qt::ClickFocus);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         for (auto it = Label5.cbegin(); it != Label5.cend(); ++it) {
             if (it.value() == watched)
@@ -283,6 +289,7 @@ void Form3::quickWord(int element)
     // Before the name or usage box has had the focus there is nowhere to put the word.
     if (!m_quickWordTarget || !Label5.contains(element))
         return;
+    // insert() replaces the box's selected text, if any, and leaves the caret after the word.
     m_quickWordTarget->insert(Label5[element]->text());
 }
 

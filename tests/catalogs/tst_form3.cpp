@@ -1,6 +1,7 @@
 // The drug catalog window driven through its controls: listing, searching, editing names, saving, deleting.
 
 #include "catalogs/form3.h"
+#include "pinyin/searchcode.h"
 #include "platform/units.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
@@ -8,6 +9,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -283,6 +286,52 @@ private slots:
         QTest::mouseClick(w.Label5[17], Qt::LeftButton);
         QCOMPARE(w.Text3->text(), QStringLiteral("片×"));
         QCOMPARE(w.Text4->text(), QStringLiteral("0.5g口服 每日3次"));
+    }
+
+    void aQuickWordReplacesTheSelectionInsideTheMainWindowsFrame()
+    {
+        // In the main window the catalog sits in a frame that would take the focus on a click that hits no
+        // control, and the box would drop its selection before the quick word arrives.
+        TestEnv env;
+        QMdiArea area;
+        auto* w = new Form3(env.services);
+        QMdiSubWindow* frame = area.addSubWindow(w);
+        area.resize(1200, 800);
+        area.show();
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(&area));
+        w->Text4->setFocus();
+        QTRY_VERIFY(w->Text4->hasFocus());
+        typeText(w->Text4, QStringLiteral("0.5克 口服"));
+        w->Text4->setSelection(3, 1); // "克"
+        QTest::mouseClick(w->Label5[2], Qt::LeftButton); // "g"
+        QCOMPARE(w->Text4->text(), QStringLiteral("0.5g 口服"));
+        QVERIFY(w->Text4->hasFocus());
+        QCOMPARE(w->Text4->cursorPosition(), 4);
+        // The next word goes on at the caret; typing goes on in the box.
+        QTest::mouseClick(w->Label5[16], Qt::LeftButton); // "每日3次"
+        QCOMPARE(w->Text4->text(), QStringLiteral("0.5g每日3次 口服"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0.5g每日3次x 口服"));
+
+        // The name box too, and from elsewhere the word still goes to the box that had the focus last.
+        w->Text3->setFocus();
+        QTRY_VERIFY(w->Text3->hasFocus());
+        typeText(w->Text3, QStringLiteral("阿莫西林片 0.25gx24片"));
+        w->Text3->setSelection(11, 1); // "x"
+        QTest::mouseClick(w->Label5[17], Qt::LeftButton);
+        QCOMPARE(w->Text3->text(), QStringLiteral("阿莫西林片 0.25g×24片"));
+        w->Text3->setSelection(0, 5);
+        QTest::mouseClick(w->Label5[13], Qt::LeftButton); // "口服" over "阿莫西林片"
+        QCOMPARE(w->Text3->text(), QStringLiteral("口服 0.25g×24片"));
+        QVERIFY(w->Text3->hasFocus());
+        QCOMPARE(w->Text5->text(), searchCode(QStringLiteral("口服 0.25g×24片")));
+        w->Text2->setFocus();
+        QTRY_VERIFY(w->Text2->hasFocus());
+        QTest::mouseClick(w->Label5[0], Qt::LeftButton); // "mg"
+        QCOMPARE(w->Text2->text(), QString());
+        QCOMPARE(w->Text3->text(), QStringLiteral("口服mg 0.25g×24片"));
+        QVERIFY(w->Text3->hasFocus());
     }
 };
 
