@@ -148,6 +148,12 @@ void Form1::resizeEvent(QResizeEvent* event)
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // The desk is closed first, so that it can ask about a changed prescription; its Cancel keeps the
+    // program running with everything open.
+    if (QWidget* desk = m_children.value(QStringLiteral("desk")); desk && !m_exiting && !desk->close()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     exitWithBackup();
 }

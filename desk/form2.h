@@ -66,11 +66,20 @@ public:
     // The archive browser (form2_records.cpp).
     void showTodaysArchive();
     void stepArchiveDay(int days);
-    // Loads the stored prescription of an archive line into the window.
-    void loadArchiveLine(QListWidgetItem* line);
-    // A right click in the archive list at mouse (in the list's pixels).
+    // Loads the stored prescription of an archive line into the window; false when it could not be read.
+    bool loadArchiveLine(QListWidgetItem* line);
+    // A right click released in the archive list (in its viewport's pixels): loads the line there, then
+    // offers the delete panel beside the mouse.
+    void rightClickArchiveLine(const QPoint& inViewport);
+    // Shows the delete panel beside the mouse (in the list's pixels).
     void openDeletePanel(const QPoint& mouse);
     void deleteShownRecord();
+
+    // Unsaved work: the fields or the body differ from what was last loaded, begun or saved.
+    bool hasUnsavedWork() const;
+    // Before the prescription on screen is left: asks whether to save changed work first. False when the
+    // user cancels or the save is refused (then the window keeps everything).
+    bool settleUnsavedWork();
 
     int currentCategory() const { return m_currentCategory; }
     bool pickerSuppressed() const { return m_pickerSuppressed; }
@@ -88,10 +97,12 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Building the window (form2_layout.cpp).
     void buildToolbar();
+    void buildShortcuts();
     void buildPicker();
     void buildArchivePanel();
     void buildPaper();
@@ -132,7 +143,9 @@ private:
     bool archiveEvent(QObject* watched, QEvent* event);
     void highlightPanelEntry(int index);
     void showRecord(const PrescriptionRecord& record);
+    bool loadStoredPrescription(const QString& key);
     void showEmptyPrescription(const QString& key);
+    void markSettled();
 
     Services& m_services;
     std::unique_ptr<CatalogIndex> m_catalog; // null without a database
@@ -140,6 +153,7 @@ private:
     bool m_pickerSuppressed = true;
     int m_currentDiagnosisField = 0;
     RecordKeys m_keys;
+    PrescriptionRecord m_settled; // the prescription as last loaded, begun or saved
 
 public:
     // Controls, named as in the window design (objectName the same; arrays as "Text5(3)").

@@ -138,6 +138,7 @@ Form2::Form2(Services& services, QWidget* parent)
     buildQuickInsertBar();
     setEntryTabOrder();
     connectRecordControls();
+    buildShortcuts();
     load();
 }
 
@@ -362,6 +363,7 @@ void Form2::load()
     Text5[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
 
     fillResultList(categoryListQuery(Western, Text1->text()));
+    markSettled();
 }
 
 void Form2::layoutFieldBoxes()

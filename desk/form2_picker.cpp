@@ -24,6 +24,8 @@ void Form2::switchCategory(int category)
     Text1->clear();
     m_currentCategory = category;
     fillResultList(categoryListQuery(category, Text1->text()));
+    // The next keys typed are a search in the chosen category, not presses of its button.
+    Text1->setFocus(Qt::OtherFocusReason);
 }
 
 void Form2::markCategoryButton(int category)

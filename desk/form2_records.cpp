@@ -7,6 +7,7 @@
 #include "desk/prescriptionprint.h"
 #include "platform/units.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,8 @@ namespace {
     };
 
     QString todayText(const Clock& clock) { return isoDate(clock.now().date()); }
+
+    const QString kUnsavedWorkQuestion = QStringLiteral("当前处方已修改，是否先保存？");
 
     bool isEnter(QEvent* event)
     {
@@ -98,8 +101,8 @@ bool Form2::archiveEvent(QObject* watched, QEvent* event)
         if (press && mouse->button() == Qt::LeftButton)
             Picture6->hide();
         if (!press && mouse->button() == Qt::RightButton)
-            openDeletePanel(List2->viewport()->mapTo(List2, mouse->position().toPoint()));
-        // A right press does not select: the panel deletes the prescription shown, whose line stays marked.
+            rightClickArchiveLine(mouse->position().toPoint());
+        // The right press selects nothing by itself: the release first loads the line it hit.
         return press && mouse->button() == Qt::RightButton;
     }
     for (int i = 0; i < int(Label9.size()); ++i) {
@@ -164,21 +167,59 @@ void Form2::showEmptyPrescription(const QString& key)
     Text5[0]->setFocus();
 }
 
+bool Form2::hasUnsavedWork() const
+{
+    const PrescriptionRecord shown = currentRecord();
+    return shown.fields != m_settled.fields || shown.body != m_settled.body;
+}
+
+void Form2::markSettled() { m_settled = currentRecord(); }
+
+bool Form2::settleUnsavedWork()
+{
+    if (!hasUnsavedWork())
+        return true;
+    switch (m_services.messages->askYesNoCancel(kUnsavedWorkQuestion, Messages::Icon::Question)) {
+    case Messages::Answer::Yes:
+        // A refused save has said why; the work stays on screen.
+        return savePrescription();
+    case Messages::Answer::No:
+        return true;
+    case Messages::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    if (settleUnsavedWork())
+        event->accept();
+    else
+        event->ignore();
+}
+
 void Form2::newPrescription()
 {
+    if (!settleUnsavedWork())
+        return;
     showEmptyPrescription(m_keys.nextTagged(m_services.clock->now()));
     Text5[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
     Text5[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
     Text5[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
+    markSettled();
 }
 
 void Form2::continuePrescription()
 {
+    if (!settleUnsavedWork())
+        return;
     // Same owner and patient: only the number, the date, the key and the body start again.
     Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
     Text5[kDateField]->setText(todayText(*m_services.clock));
     Label4->setText(m_keys.nextTagged(m_services.clock->now()));
     R1->clear();
+    markSettled();
     Text1->setFocus();
 }
 
@@ -200,6 +241,7 @@ bool Form2::savePrescription()
         m_services.messages->inform(notSavedMessage(reason), Messages::Icon::Warning);
         return false;
     }
+    markSettled();
     runArchiveQuery();
     return true;
 }
@@ -281,23 +323,48 @@ void Form2::showRecord(const PrescriptionRecord& record)
         Text5[i]->setText(record.fields[i]);
     setBodyText(record.body);
     Label4->setText(record.key);
+    markSettled();
     hideCompletionLists();
 }
 
-void Form2::loadArchiveLine(QListWidgetItem* line)
+bool Form2::loadArchiveLine(QListWidgetItem* line)
 {
-    if (!line || !m_services.db)
-        return;
     // The line's own key, whatever the filters say now.
+    return line && loadStoredPrescription(line->data(kKeyRole).toString());
+}
+
+bool Form2::loadStoredPrescription(const QString& key)
+{
+    if (!m_services.db)
+        return false;
     QString error;
-    const std::optional<PrescriptionRecord> record
-        = loadRecord(*m_services.db, line->data(kKeyRole).toString(), &error);
+    const std::optional<PrescriptionRecord> record = loadRecord(*m_services.db, key, &error);
     if (!record) {
         m_services.messages->inform(
             QStringLiteral("没有读到这张处方：%1").arg(error), Messages::Icon::Warning);
-        return;
+        return false;
     }
     showRecord(*record);
+    return true;
+}
+
+void Form2::rightClickArchiveLine(const QPoint& inViewport)
+{
+    const QListWidgetItem* line = List2->itemAt(inViewport);
+    // Away from the lines there is nothing to act on.
+    if (!line)
+        return;
+    // The panel deletes the prescription the desk shows, so the clicked line is loaded first: the user sees
+    // what the deletion would remove. Changed work on screen is settled before it is replaced.
+    const QString key = line->data(kKeyRole).toString();
+    if (!settleUnsavedWork() || !loadStoredPrescription(key))
+        return;
+    // Settling may have saved and so refilled the list: the line is found again by its key.
+    for (int i = 0; i < List2->count(); ++i) {
+        if (List2->item(i)->data(kKeyRole).toString() == key)
+            List2->setCurrentRow(i);
+    }
+    openDeletePanel(List2->viewport()->mapTo(List2, inViewport));
 }
 
 void Form2::openDeletePanel(const QPoint& mouse)
@@ -342,6 +409,7 @@ void Form2::deleteShownRecord()
     }
     // A fresh, empty prescription; the veterinarian's fields stay empty until New.
     showEmptyPrescription(m_keys.nextPlain(m_services.clock->now()));
+    markSettled();
 }
 
 } // namespace qv

@@ -50,6 +50,18 @@ bool BoxMessages::askOkCancel(const QString& text, Icon icon)
     return ask(text, icon, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+Messages::Answer BoxMessages::askYesNoCancel(const QString& text, Icon icon)
+{
+    switch (ask(text, icon, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 QString QtFileDialogs::saveFileName(
     QWidget* parent, const QString& title, const QString& directory, const QString& filter)
 {

@@ -15,6 +15,7 @@ public:
     void inform(const QString& text, Icon icon) override;
     bool askYesNo(const QString& text, Icon icon) override;
     bool askOkCancel(const QString& text, Icon icon) override;
+    Answer askYesNoCancel(const QString& text, Icon icon) override;
 };
 
 class QtFileDialogs final : public FileDialogs {

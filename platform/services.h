@@ -27,10 +27,13 @@ public:
 class Messages {
 public:
     enum class Icon { None, Information, Warning, Question, Critical };
+    enum class Answer { Yes, No, Cancel };
     virtual ~Messages() = default;
     virtual void inform(const QString& text, Icon icon = Icon::None) = 0;
     virtual bool askYesNo(const QString& text, Icon icon = Icon::Question) = 0;
     virtual bool askOkCancel(const QString& text, Icon icon = Icon::Question) = 0;
+    // Yes, No and Cancel; closing the box (Escape) answers Cancel.
+    virtual Answer askYesNoCancel(const QString& text, Icon icon = Icon::Question) = 0;
 };
 
 // The common save-as dialog. Returns an empty text when the user cancels.

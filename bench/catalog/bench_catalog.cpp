@@ -33,6 +33,7 @@ public:
     void inform(const QString&, Icon) override { }
     bool askYesNo(const QString&, Icon) override { return false; }
     bool askOkCancel(const QString&, Icon) override { return false; }
+    Answer askYesNoCancel(const QString&, Icon) override { return Answer::Cancel; }
 };
 
 // n rows of category 西药 with names like the template's, each with its own strength and pack.

@@ -59,6 +59,7 @@ public:
     void inform(const QString&, Icon) override { ++shown; }
     bool askYesNo(const QString&, Icon) override { return ++shown, false; }
     bool askOkCancel(const QString&, Icon) override { return ++shown, false; }
+    Answer askYesNoCancel(const QString&, Icon) override { return ++shown, Answer::Cancel; }
 };
 
 } // namespace

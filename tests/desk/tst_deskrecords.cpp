@@ -138,6 +138,7 @@ private slots:
         d.type(0, QStringLiteral("张三"));
         d.form->setBodyText(QStringLiteral("头孢"));
         d.env.clock.set(QDateTime(QDate(2026, 12, 9), QTime(10, 0, 1)));
+        d.env.messages.setNextChoices({ Messages::Answer::No }); // the typed one is dropped
         d.press(New);
         const QString key = d.form->recordKey();
         QCOMPARE(key, QStringLiteral("20261209100001") + d.env.context.installationTag);
@@ -426,6 +427,12 @@ private slots:
         QVERIFY(d.form->Picture6->isHidden());
 
         d.saveNew(QStringLiteral("张三"));
+        // Below the last line there is nothing to act on.
+        const QPoint belowLines(20, d.form->List2->viewport()->height() - 2);
+        QVERIFY(!d.form->List2->itemAt(belowLines));
+        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, belowLines);
+        QVERIFY(d.form->Picture6->isHidden());
+
         const QPoint inList = d.form->List2->visualItemRect(d.form->List2->item(0)).center();
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, inList);
         QVERIFY(d.form->Picture6->isVisible());
@@ -433,8 +440,13 @@ private slots:
         QCOMPARE(d.form->Picture6->x(), twips(pixelsToTwips(d.form->List2->x() + mouse.x()) + 60));
         QCOMPARE(d.form->Picture6->y(), twips(pixelsToTwips(d.form->List2->y() + mouse.y()) + 60));
 
-        // Near the bottom of the list the panel stays at 6960.
+        // Near the bottom of a full list the panel stays at 6960.
+        for (int i = 0; i < 20; ++i) {
+            d.env.clock.advanceSeconds(1);
+            d.saveNew(QStringLiteral("王%1").arg(i));
+        }
         const QPoint low(inList.x(), d.form->List2->viewport()->height() - 2);
+        QVERIFY(d.form->List2->itemAt(low));
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, low);
         QCOMPARE(d.form->Picture6->y(), twips(6960));
 
@@ -464,25 +476,30 @@ private slots:
         d.clickLine(1);
         QCOMPARE(d.form->recordKey(), zhang);
 
-        // A right click on another line leaves the shown prescription's line marked; Cancel keeps everything.
+        // A right click on another line loads that line first, so the desk shows what the panel deletes.
         QCOMPARE(d.form->List2->currentRow(), 1);
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {},
-            d.form->List2->visualItemRect(d.form->List2->item(0)).center());
-        QCOMPARE(d.form->List2->currentRow(), 1);
+        d.clickLine(0, Qt::RightButton);
+        QVERIFY(d.form->Picture6->isVisible());
+        QCOMPARE(d.form->recordKey(), li);
+        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("李四"));
+        QCOMPARE(d.form->List2->currentRow(), 0);
         QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
         QCOMPARE(d.env.messages.last(), QStringLiteral("确实要永久删除该档案吗？"));
         QCOMPARE(d.env.messages.shown().last().kind, QStringLiteral("okcancel"));
         QCOMPARE(d.env.messages.shown().last().icon, Messages::Icon::Warning);
         QVERIFY(d.form->Picture6->isHidden());
         QCOMPARE(d.env.count("档案"), 2);
-        QCOMPARE(d.form->recordKey(), zhang);
+        QCOMPARE(d.form->recordKey(), li);
 
-        // The list changed without a query: the line of the deleted record goes, not the line at its
-        // position.
+        // The right-clicked line is the one deleted, whatever was shown before. The list changed without a
+        // query meanwhile: the line of the deleted record goes, not the line at its position.
+        d.clickLine(0);
+        d.clickLine(1, Qt::RightButton);
+        QCOMPARE(d.form->recordKey(), zhang);
         d.form->List2->insertItem(0, QStringLiteral("别的行"));
         d.env.messages.setNextAnswers({ true });
         d.env.clock.advanceSeconds(5);
-        d.form->deleteShownRecord();
+        QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
         QCOMPARE(d.env.count("档案"), 1);
         QCOMPARE(d.stored(li, "0"), QStringLiteral("李四"));
         QCOMPARE(d.lines(), QStringList({ QStringLiteral("别的行"), QStringLiteral("李四[,,,2026-12-08]") }));
@@ -495,6 +512,36 @@ private slots:
             QCOMPARE(d.form->Text5[i]->text(), QString());
         QVERIFY(d.form->bodyText().isEmpty());
         QCOMPARE(QApplication::focusWidget(), d.form->Text5[0]);
+    }
+
+    void aRightClickOverChangedWorkAsksBeforeLoadingTheLine()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        const QString zhang = d.saveNew(QStringLiteral("张三"));
+        d.env.clock.advanceSeconds(1);
+        d.press(New);
+        d.type(0, QStringLiteral("李四"));
+        const QString fresh = d.form->recordKey();
+
+        // Cancel: the typed prescription stays, no panel, nothing to delete.
+        d.clickLine(0, Qt::RightButton);
+        QCOMPARE(d.env.messages.shown().size(), 1);
+        QCOMPARE(d.env.messages.shown().last().kind, QStringLiteral("yesnocancel"));
+        QVERIFY(d.form->Picture6->isHidden());
+        QCOMPARE(d.form->recordKey(), fresh);
+        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("李四"));
+
+        // Yes: saved first (the list now holds both), then the clicked line is loaded and marked.
+        d.env.messages.setNextChoices({ Messages::Answer::Yes });
+        const QPoint zhangLine = d.form->List2->visualItemRect(d.form->List2->item(0)).center();
+        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, zhangLine);
+        QCOMPARE(d.stored(fresh, "0"), QStringLiteral("李四"));
+        QCOMPARE(d.lines().size(), 2);
+        QCOMPARE(d.form->recordKey(), zhang);
+        QCOMPARE(d.form->List2->currentItem()->text(), QStringLiteral("张三[,,,2026-12-08]"));
+        QVERIFY(d.form->Picture6->isVisible());
+        QCOMPARE(d.env.messages.shown().size(), 2);
     }
 };
 

@@ -29,7 +29,7 @@ public:
     struct Shown {
         QString text;
         Icon icon;
-        QString kind; // "inform", "yesno", "okcancel"
+        QString kind; // "inform", "yesno", "okcancel", "yesnocancel"
     };
     void inform(const QString& text, Icon icon) override
     {
@@ -45,8 +45,15 @@ public:
         m_shown.append({ text, icon, QStringLiteral("okcancel") });
         return nextAnswer();
     }
-    // Answers for the coming questions, in order; unscripted questions are answered "no" / "cancel".
+    Answer askYesNoCancel(const QString& text, Icon icon) override
+    {
+        m_shown.append({ text, icon, QStringLiteral("yesnocancel") });
+        return m_choices.isEmpty() ? Answer::Cancel : m_choices.takeFirst();
+    }
+    // Answers for the coming two-way questions, in order; unscripted ones are answered "no" / "cancel".
     void setNextAnswers(const QList<bool>& answers) { m_answers = answers; }
+    // Answers for the coming Yes/No/Cancel questions, in order; unscripted ones are answered Cancel.
+    void setNextChoices(const QList<Answer>& choices) { m_choices = choices; }
     const QList<Shown>& shown() const { return m_shown; }
     QStringList texts() const
     {
@@ -62,6 +69,7 @@ private:
     bool nextAnswer() { return m_answers.isEmpty() ? false : m_answers.takeFirst(); }
     QList<Shown> m_shown;
     QList<bool> m_answers;
+    QList<Answer> m_choices;
 };
 
 class NextFileName final : public FileDialogs {
