@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs the whole test suite headless; then the same suite and the fuzz
+# Installs what is missing (test packages too), checks the C++ formatting (tools/check_format.sh), builds with
+# the tests and runs the whole suite headless; then the same suite and the fuzz
 # targets once more under AddressSanitizer and UndefinedBehaviorSanitizer (./test-sanitizers.sh, ./build-asan).
 # Arguments go to ctest in both builds.
 set -euo pipefail
 cd "$(dirname "$0")"
-./setup.sh
+./setup.sh --test
+tools/check_format.sh
 ./build.sh
 export QT_QPA_PLATFORM=offscreen
 (cd build && ctest --output-on-failure -j"$(nproc)" "$@")
