@@ -15,7 +15,11 @@ namespace qv {
 QIcon appIcon()
 {
     initAppResources();
-    return QIcon(QStringLiteral(":/app/quorvela.png"));
+    // The sizes rendered from the SVG, so small title-bar icons are drawn from a small picture, not shrunk.
+    QIcon icon;
+    for (int size : { 16, 32, 48, 128, 256 })
+        icon.addFile(QStringLiteral(":/app/quorvela-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace qv

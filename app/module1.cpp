@@ -18,6 +18,9 @@ int runModule1(int argc, char** argv)
     QApplication app(argc, argv);
     installQtChinese(app);
     QApplication::setApplicationName(QStringLiteral("Quorvela"));
+    QApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
+    // Lets the desktop match the windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QV_APP_ID));
     QApplication::setWindowIcon(appIcon());
     prepareFonts();
 
