@@ -10,6 +10,11 @@
 #include <cerrno>
 #include <filesystem>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace qv {
 
 QString chooseDriveRoot(const DriveRoots& drives)
@@ -84,6 +89,26 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     return result;
 }
 
+namespace {
+
+    // A rename lasts only once the folder that records it is on disk.
+    bool syncFolder(const QString& folder)
+    {
+#ifdef Q_OS_UNIX
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = ::fsync(fd) == 0;
+        ::close(fd);
+        return ok;
+#else
+        Q_UNUSED(folder);
+        return true;
+#endif
+    }
+
+} // namespace
+
 QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db)
 {
     if (!db.isOpen() || !QFile::exists(db.path()))
@@ -110,6 +135,8 @@ QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& d
         QFile::remove(partial);
         return explainFileFailure(target, QString::fromStdString(ec.message()), ec.value());
     }
+    if (!syncFolder(folder))
+        return QStringLiteral("备份文件夹未能写入磁盘：%1").arg(QDir::toNativeSeparators(folder));
     return {};
 }
 

@@ -330,11 +330,23 @@ Result Database::backupTo(const QString& targetPath)
         setFailure(result, nullptr, m_path);
         return result;
     }
+    // What a copy cut short left behind (a journal or log beside it) must not be taken into the new one.
+    for (const char* suffix : { "", "-journal", "-wal", "-shm" })
+        QFile::remove(targetPath + QLatin1String(suffix));
     Database target;
     QString error;
-    QFile::remove(targetPath);
     if (!target.create(targetPath, &error)) {
         result.error = error;
+        return result;
+    }
+    // The copy is written once, in one transaction: with a rollback journal and full sync it is all on disk
+    // when the copy reports done, and closing it writes nothing more. A write-ahead log would leave the pages
+    // in the log until the close, which reports no failure.
+    const Result mode = target.run(QStringLiteral("pragma journal_mode = delete"));
+    if (!mode)
+        return mode;
+    if (mode.rows.value(0).values().value(0).toString() != QStringLiteral("delete")) {
+        result.error = QStringLiteral("备份文件无法改用回滚日志");
         return result;
     }
     sqlite3_backup* backup = sqlite3_backup_init(target.m_db, "main", m_db, "main");
