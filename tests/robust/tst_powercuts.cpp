@@ -1,0 +1,182 @@
+// The power fails in the middle of each kind of write the program makes: at every sync, at writes between
+// syncs and just after the write is over, with the unsynced writes lost or torn sector by sector. The program
+// then starts again on what the disk kept: the file is sound, what was reported done is there with its latest
+// content, nothing else changed, and the day's backup is the previous good copy or a complete new one.
+
+#include "desk/prescriptionrecord.h"
+#include "tests/robust/powerworkload.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTest>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// A working day in short: every writing window once, the backup twice on one day (the second one replaces a
+// good copy).
+const Operation kScenario[] = { Operation::DeskNew, Operation::DeskChange, Operation::DeskContinue,
+    Operation::DeskDelete, Operation::DrugAdd, Operation::DrugChange, Operation::DrugDelete,
+    Operation::TemplateAdd, Operation::TemplateChange, Operation::TemplateDelete, Operation::DiagnosisAdd,
+    Operation::DiagnosisDelete, Operation::SpeciesAdd, Operation::SpeciesDelete, Operation::SettingsSave,
+    Operation::PasswordChange, Operation::LogMargins, Operation::ExitBackup, Operation::DeskNew,
+    Operation::ExitBackup };
+
+// Everything on the test's drive, to be put back before each cut.
+struct Scene {
+    QMap<QString, QByteArray> files; // path below the drive: contents
+    StoreModel model;
+    QRandomGenerator random;
+    QDateTime time;
+};
+
+QMap<QString, QByteArray> filesBelow(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(path));
+        files.insert(QDir(root).relativeFilePath(path), f.readAll());
+    }
+    return files;
+}
+
+void putBack(const QString& root, const QMap<QString, QByteArray>& files)
+{
+    for (const QString& entry : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir(root + QLatin1Char('/') + entry).removeRecursively();
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const QString path = root + QLatin1Char('/') + it.key();
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(it.value()) != it.value().size())
+            qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+// The events to cut at. When every unsynced write is lost, the disk holds what the last sync left, wherever
+// between two syncs the power fails: cutting at the syncs covers it. Torn writes differ by the moment: the
+// syncs, and about three writes between them (the sanitizer build keeps to the syncs).
+QList<int> cutPoints(const QByteArray& events, CutLoss loss, quint32 seed)
+{
+    QList<int> points;
+    QRandomGenerator random(seed);
+    const int writes = qMax(int(events.count('w')), 1);
+    for (int k = 0; k < events.size(); ++k) {
+        if (events[k] == 's'
+            || (!kSanitizerBuild && loss == CutLoss::TornSectors && k > 0 && random.bounded(writes) < 3))
+            points << k;
+    }
+    return points;
+}
+
+constexpr int kSecondsBetweenOperations = 7;
+
+} // namespace
+
+class PowerCutsTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { installPowerCutVfs(); }
+
+    // The disk really forgets: a save that was never synced is gone after the cut, one that was synced stays.
+    void aCutLosesWhatWasNotSynced()
+    {
+        TestEnv env;
+        PrescriptionRecord record;
+        record.fields[0] = QStringLiteral("王先生");
+        record.fields[kDateField] = QStringLiteral("2026-12-08");
+        for (const bool synced : { false, true }) {
+            record.key = synced ? QStringLiteral("K-SYNCED") : QStringLiteral("K-UNSYNCED");
+            QVERIFY(env.db.run(synced ? "pragma synchronous = full" : "pragma synchronous = off").ok);
+            QVERIFY(saveRecord(env.db, record).ok);
+            cutPowerNow(CutLoss::AllUnsynced, 1);
+            env.db.close();
+            restorePower();
+            QString error;
+            QVERIFY2(env.db.open(env.context.databasePath, &error), qPrintable(error));
+            QCOMPARE(loadRecord(env.db, record.key).has_value(), synced);
+        }
+    }
+
+    void everyCutKeepsWhatWasReportedDone()
+    {
+        TestEnv env;
+        Session session(env);
+        QString error;
+        QVERIFY2(session.start(&error), qPrintable(error));
+        StoreModel model = readStore(env.db, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QRandomGenerator random(20261208);
+        int allCuts = 0;
+        for (int step = 0; step < int(std::size(kScenario)); ++step) {
+            const Operation op = kScenario[step];
+            session.end();
+            restorePower();
+            const Scene scene { filesBelow(env.dir.path()), model, random, env.clock.now() };
+            QByteArray events;
+            auto replay = [&](const StepFaults& faults) {
+                session.end();
+                restorePower();
+                putBack(env.dir.path(), scene.files);
+                model = scene.model;
+                random = scene.random;
+                env.clock.set(scene.time.addSecs(kSecondsBetweenOperations));
+                QString why;
+                if (!session.start(&why))
+                    qFatal("start-up: %s", qPrintable(why));
+                const int first = diskEvents();
+                const StepOutcome o = runStep(session, model, op, random, faults);
+                events = diskEventLog().mid(first, o.events);
+                return o;
+            };
+
+            int cuts = 0, took = 0;
+            QByteArray cleanEvents;
+            for (const CutLoss loss : { CutLoss::AllUnsynced, CutLoss::TornSectors }) {
+                // Without a cut the operation takes, and tells how its disk events go.
+                const StepOutcome clean = replay({});
+                QVERIFY2(clean.failure.isEmpty(), qPrintable(clean.failure));
+                QVERIFY2(clean.took && !clean.skipped && !clean.refused, qPrintable(clean.detail));
+                cleanEvents = events;
+                QVERIFY2(
+                    cleanEvents.contains('s'), qPrintable(clean.detail + QStringLiteral(": never synced")));
+                for (const int k : cutPoints(cleanEvents, loss, quint32(step))) {
+                    const StepOutcome o = replay({ k, false, -1, loss, quint32(k * 7919 + step) });
+                    const QByteArray where = operationName(op).toUtf8() + ", cut at disk event "
+                        + QByteArray::number(k) + " (" + cleanEvents.mid(k, 1) + ") of " + cleanEvents
+                        + (loss == CutLoss::TornSectors ? ", torn" : ", all unsynced lost");
+                    QVERIFY2(o.failure.isEmpty(), where + ": " + o.failure.toUtf8());
+                    QVERIFY2(o.cut, where + ": the power did not fail");
+                    ++cuts;
+                    took += o.took;
+                }
+                // Just after the operation: everything it reported done was synced.
+                const StepOutcome after = replay({ -1, true, -1, loss, quint32(step) });
+                QVERIFY2(after.failure.isEmpty(), qPrintable(after.failure));
+                QVERIFY2(
+                    after.took, qPrintable(after.detail + QStringLiteral(": lost by a cut just after it")));
+                ++cuts;
+            }
+            allCuts += cuts;
+            qInfo("%s: %d disk events (%lld syncs), %d cuts survived, %d of them after the write took",
+                qPrintable(operationName(op)), int(cleanEvents.size()), qlonglong(cleanEvents.count('s')),
+                cuts, took);
+            // The next operation starts where a run without any cut leaves this one.
+            const StepOutcome clean = replay({});
+            QVERIFY2(clean.took, qPrintable(clean.detail));
+        }
+        qInfo("%d operations, %d power cuts, nothing reported done was lost", int(std::size(kScenario)),
+            allCuts);
+    }
+};
+
+QTEST_MAIN(PowerCutsTest)
+#include "tst_powercuts.moc"
