@@ -271,6 +271,8 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
     Attempt a;
     a.expected = model;
     const qsizetype shownBefore = env.messages.shown().size();
+    // Work the desk shows unsaved (a save the disk refused) is given up when the next prescription is taken.
+    env.messages.setNextChoices({ Messages::Answer::No, Messages::Answer::No });
     const QDateTime now = env.clock.now();
     const QString stamp = now.toString(QStringLiteral("MMddHHmmss"));
     TableModel& archive = a.expected.tables[kArchive];
