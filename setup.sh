@@ -23,7 +23,7 @@ RUN_PACKAGES=(
 # metadata checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
 TEST_PACKAGES=(
     sqlcipher poppler-utils python3-xlrd
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick openbox
     clang libclang-rt-14-dev
     clang-format-14 desktop-file-utils appstream
     unicode-data librsvg2-bin

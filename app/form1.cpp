@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/appicon.h"
 #include "app/form10.h"
+#include "app/screenfit.h"
 #include "app/startup.h"
 #include "app/webpages.h"
 #include "platform/units.h"
@@ -10,6 +11,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
 
 namespace qv {
 
@@ -22,6 +25,7 @@ Form1::Form1(Services& services, WindowFactories factories, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
     , m_factories(std::move(factories))
+    , m_frame(assumedFrame())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quorvela V2.0"));
@@ -30,7 +34,7 @@ Form1::Form1(Services& services, WindowFactories factories, QWidget* parent)
     m_area->setObjectName(QStringLiteral("MDIClient"));
     m_area->setBackground(QColor(144, 163, 178));
     setCentralWidget(m_area);
-    setMinimumSize(twipsSize(kMinWidthTwips, kMinHeightTwips));
+    fitToScreen();
     buildMenu();
     setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -89,12 +93,17 @@ QWidget* Form1::open(const QString& kind, const std::function<QWidget*()>& facto
         sub->move(childWindowPosition(size(), sub->size()));
         m_children.insert(kind, window);
     }
-    if (QWidget* sub = window->parentWidget()) {
+    // Shown again means in front and active, with the keyboard in the window's first field (its focus
+    // proxy): what the user types next must not go into a window behind it.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+        if (sub->isMinimized())
+            sub->showNormal();
         sub->show();
-        sub->raise();
+        m_area->setActiveSubWindow(sub);
     }
     window->show();
-    window->activateWindow();
+    activateWindow();
+    window->setFocus(Qt::OtherFocusReason);
     return window;
 }
 
@@ -132,18 +141,56 @@ void Form1::placeDesk()
         sub->move(childWindowPosition(size(), sub->size()));
 }
 
+QMargins Form1::frame()
+{
+    // The limits are for the window when restored (a maximised one may wear a thinner frame). The frame
+    // allowed for only ever grows, so the minimum only ever shrinks: a restored window is never pushed past
+    // the screen's edge by a minimum that grew under it.
+    const QWindow* handle = windowHandle();
+    const bool normal = !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+    if (handle && isVisible() && normal)
+        m_frame = widestOf(m_frame, handle->frameMargins());
+    return m_frame;
+}
+
+void Form1::fitToScreen()
+{
+    // The frame is held at 15390 x 10290 twips at least, unless the screen is smaller than that (a small
+    // screen at a large scale): then at the screen's free area, so every edge stays reachable.
+    const QSize wanted = twipsSize(kMinWidthTwips, kMinHeightTwips);
+    const QScreen* shown = screen();
+    const QSize minimum = shown ? minimumSizeWithin(wanted, shown->availableGeometry(), frame()) : wanted;
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
+}
+
+void Form1::showAtStart()
+{
+    fitToScreen();
+    // Restoring from maximised goes back to this geometry, so it must be smaller than the screen.
+    if (const QScreen* shown = screen())
+        setGeometry(normalGeometryWithin(shown->availableGeometry(), frame(), minimumSize()));
+    showMaximized();
+}
+
 void Form1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &Form1::fitToScreen, Qt::UniqueConnection);
+    fitToScreen();
     placeDesk();
 }
 
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    // The minimum size holds the frame at 15390 x 10290 twips; the desk is centred again on every resize.
-    if (isVisible())
+    // The window manager tells the frame's size only once the window is shown; the desk is centred again on
+    // every resize.
+    if (isVisible()) {
+        fitToScreen();
         placeDesk();
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event)

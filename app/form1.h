@@ -35,6 +35,8 @@ public:
     void openStatistics() override;
     void openLog() override;
     void openAbout();
+    // Shows the frame maximised; restoring it gives a normal size and place inside the screen's free area.
+    void showAtStart();
 
     // The open child window of a kind ("desk", "log" …), or null.
     QWidget* childWindow(const QString& kind) const;
@@ -53,6 +55,9 @@ protected:
 private:
     QWidget* open(const QString& kind, const std::function<QWidget*()>& factory);
     void placeDesk();
+    // Keeps the minimum size inside the available area of the window's screen.
+    void fitToScreen();
+    QMargins frame();
     void buildMenu();
     QAction* addEntry(QMenu* menu, const QString& text, bool enabled, const std::function<void()>& action);
 
@@ -61,6 +66,7 @@ private:
     QMdiArea* m_area = nullptr;
     QMap<QString, QPointer<QWidget>> m_children;
     bool m_exiting = false;
+    QMargins m_frame; // the widest frame seen around the restored window, or the assumed one
 };
 
 } // namespace qv

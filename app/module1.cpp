@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QScreen>
 
 namespace qv {
 
@@ -54,12 +53,7 @@ int runModule1(int argc, char** argv)
     QObject::connect(&main, &Form1::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
 
     Form9 login(context.heldPassword, messages);
-    QObject::connect(&login, &QDialog::accepted, &main, [&main] {
-        // Without a window manager "maximised" means nothing; start at the whole screen as well.
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            main.setGeometry(screen->availableGeometry());
-        main.showMaximized();
-    });
+    QObject::connect(&login, &QDialog::accepted, &main, [&main] { main.showAtStart(); });
     QObject::connect(&login, &QDialog::rejected, &app, &QApplication::quit, Qt::QueuedConnection);
     login.show();
     return app.exec();

@@ -162,6 +162,8 @@ void Form3::buildSearchBar()
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(twipsRect(1800, 4860, 2355, 315));
     connect(Text2, &QLineEdit::textChanged, this, &Form3::searchTextChanged);
+    // Opening the window, first time or again, puts the keyboard in the search field.
+    setFocusProxy(Text2);
 }
 
 void Form3::buildQuickWords()

@@ -41,6 +41,8 @@ Form4::Form4(Services& services, QWidget* parent)
     Label1 = caption(this, QStringLiteral("Label1"), QStringLiteral("拼音"), 6840, 180);
     Text3 = placed<QLineEdit>(this, QStringLiteral("Text3"), 7380, 120, 1455, 315);
     text2 = placed<QPlainTextEdit>(this, QStringLiteral("text2"), 3060, 540, 5775, 3975);
+    // Opening the window, first time or again, puts the keyboard in the name field.
+    setFocusProxy(Text1);
     Text1->setFont(songti(10.5));
     Text3->setFont(songti(10.5));
     text2->setFont(songti(12));

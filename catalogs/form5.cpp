@@ -31,6 +31,8 @@ Form5::Form5(Services& services, QWidget* parent)
     Command2->setGeometry(twipsRect(4440, 3480, 1335, 350));
     Command1->setGeometry(twipsRect(4440, 3960, 1335, 350));
     setTabOrder(Text1, List1);
+    // Opening the window, first time or again, puts the keyboard in the search field.
+    setFocusProxy(Text1);
 
     connect(Text1, &QLineEdit::textChanged, this, &Form5::fillList);
     fillList();

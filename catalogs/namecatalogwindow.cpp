@@ -35,6 +35,8 @@ NameCatalogWindow::NameCatalogWindow(Services& services, NameCatalog catalog, QW
     Command1 = new QPushButton(QStringLiteral("删  除"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
 
+    // Opening the window, first time or again, puts the keyboard in the name field.
+    setFocusProxy(Text3);
     Text3->installEventFilter(this);
     connect(Text3, &QLineEdit::textChanged, this,
         [this](const QString& name) { Text5->setText(searchCode(name.trimmed())); });

@@ -137,6 +137,8 @@ Form2::Form2(Services& services, QWidget* parent)
     buildPaper();
     buildQuickInsertBar();
     setEntryTabOrder();
+    // Opening the window, first time or again, puts the keyboard here.
+    setFocusProxy(Text5[0]);
     connectRecordControls();
     buildShortcuts();
     load();

@@ -30,6 +30,8 @@ Form12::Form12(Services& services, QWidget* parent)
     Label9 = placed(
         new QLabel(QStringLiteral("至"), Frame1), QStringLiteral("Label9"), twipsRect(2280, 540, 255, 255));
     Text4 = placed(new QLineEdit(Frame1), QStringLiteral("Text4"), twipsRect(2640, 480, 1515, 315));
+    // Opening the window, first time or again, puts the keyboard in the start date.
+    setFocusProxy(Text3);
     Picture1 = placed(new QFrame(Frame1), QStringLiteral("Picture1"), twipsRect(180, 1020, 3975, 375));
     Picture1->setAutoFillBackground(true);
     QPalette grey = Picture1->palette();

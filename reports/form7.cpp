@@ -53,6 +53,8 @@ Form7::Form7(Services& services, QWidget* parent)
     Text3 = placed(new QLineEdit(Frame1), QStringLiteral("Text3"), twipsRect(600, 240, 1095, 315));
     caption(QStringLiteral("至"), Frame1, 1800, 300);
     Text4 = placed(new QLineEdit(Frame1), QStringLiteral("Text4"), twipsRect(2100, 240, 1095, 315));
+    // Opening the window, first time or again, puts the keyboard in the start date.
+    setFocusProxy(Text3);
 
     Frame2 = placed(new QGroupBox(this), QStringLiteral("Frame2"), twipsRect(1380, 6840, 3015, 675));
     caption(QStringLiteral("打印边距(mm)：左"), Frame2, 120, 300);

@@ -126,6 +126,9 @@ void Form8::buildControls()
     // Box lengths follow the column widths of [设置], so a save never meets a value the table cannot hold.
     Text1 = settingsBox(
         Frame2, 0, Label3, "Label3", QStringLiteral("单位名称"), "Text1", QStringLiteral("Text1"), 50);
+    // Opening the window, first time or again, puts the keyboard in the first setting (the password boxes
+    // above are for the rarer change of password).
+    setFocusProxy(Text1);
     Text2 = settingsBox(
         Frame2, 1, Label4, "Label4", QStringLiteral("执业兽医"), "Text2", QStringLiteral("Text1"), 50);
     Text3 = settingsBox(

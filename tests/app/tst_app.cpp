@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "app/form9.h"
+#include "app/screenfit.h"
 #include "app/startup.h"
 #include "app/webpages.h"
 #include "app/windows.h"
@@ -20,8 +21,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -304,9 +307,85 @@ private slots:
         desk->parentWidget()->move(3, 3);
         main.resize(1300, 950);
         QCOMPARE(desk->parentWidget()->pos(), childWindowPosition(main.size(), desk->parentWidget()->size()));
-        // The frame never shrinks below its minimum size.
+        // The frame never shrinks below its minimum size: 15390 x 10290 twips, or less where the screen
+        // offers less room (this headless screen is 800 x 600).
         main.resize(100, 100);
-        QVERIFY(main.width() >= twips(15390) && main.height() >= twips(10290));
+        const QSize minimum
+            = minimumSizeWithin(twipsSize(15390, 10290), main.screen()->availableGeometry(), assumedFrame());
+        QCOMPARE(main.minimumSize(), minimum);
+        QCOMPARE(main.size(), minimum);
+    }
+
+    void mainWindowFitsASmallScreenAtALargeScale()
+    {
+        // 1366 x 768 at 125 %: 1093 x 614 device-independent pixels, less a task bar of 32.
+        const QRect available(0, 0, 1093, 582);
+        const QMargins frame(1, 20, 1, 5);
+        const QSize wanted(1026, 686); // 15390 x 10290 twips at 96 per inch
+        const QSize minimum = minimumSizeWithin(wanted, available, frame);
+        QCOMPARE(minimum, QSize(1026, 557));
+        const QRect normal = normalGeometryWithin(available, frame, minimum);
+        QCOMPARE(normal.size(), minimum);
+        QVERIFY(available.contains(normal.marginsAdded(frame)));
+
+        // A large screen: restored, the window is smaller than the free area, centred, and keeps its minimum.
+        const QRect wide(0, 40, 1920, 1040);
+        const QRect restored = normalGeometryWithin(wide, frame, wanted);
+        QVERIFY(wide.contains(restored.marginsAdded(frame)));
+        QVERIFY(restored.width() < wide.width() - 100 && restored.height() < wide.height() - 100);
+        QVERIFY(restored.width() >= wanted.width() && restored.height() >= wanted.height());
+        QCOMPARE(restored.center().x(), wide.center().x());
+        QCOMPARE(minimumSizeWithin(wanted, wide, frame), wanted);
+
+        // A screen smaller than any frame gives sizes of zero, never negative ones.
+        QCOMPARE(minimumSizeWithin(wanted, QRect(0, 0, 10, 10), QMargins(8, 32, 8, 8)), QSize(0, 0));
+        QCOMPARE(widestOf(QMargins(8, 32, 8, 8), frame), QMargins(8, 32, 8, 8));
+    }
+
+    void openingAWindowAgainActivatesItAndFocusesItsFirstField()
+    {
+        Services services;
+        WindowFactories factories;
+        // Stand-ins for two child windows: a first field (the focus proxy) and another one.
+        auto window = [](const char* name) -> QWidget* {
+            auto* w = new QWidget;
+            w->setObjectName(name);
+            auto* first = new QLineEdit(w);
+            first->setObjectName("first");
+            auto* other = new QLineEdit(w);
+            other->setObjectName("other");
+            other->move(0, 40);
+            w->setFocusProxy(first);
+            w->resize(300, 200);
+            return w;
+        };
+        factories.desk = [&] { return window("desk"); };
+        factories.log = [&] { return window("log"); };
+        Form1 main(services, factories);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        auto* area = main.findChild<QMdiArea*>();
+        main.openLog();
+        QWidget* log = main.childWindow("log");
+        QCOMPARE(area->activeSubWindow()->widget(), log);
+        QCOMPARE(main.focusWidget(), log->findChild<QWidget*>("first"));
+
+        // The user works in the desk, then chooses the log again.
+        QWidget* desk = main.childWindow("desk");
+        area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(desk->parentWidget()));
+        desk->findChild<QWidget*>("other")->setFocus();
+        log->findChild<QWidget*>("other")->setFocus(); // where the user had left the log
+        area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(desk->parentWidget()));
+        QCOMPARE(area->activeSubWindow()->widget(), desk);
+        main.openLog();
+        QCOMPARE(area->activeSubWindow()->widget(), log);
+        QCOMPARE(main.focusWidget(), log->findChild<QWidget*>("first"));
+
+        // A minimised window comes back as well.
+        log->parentWidget()->showMinimized();
+        main.openLog();
+        QVERIFY(!log->parentWidget()->isMinimized());
+        QCOMPARE(area->activeSubWindow()->widget(), log);
     }
 
     void scrambledAddressesRoundTrip()
