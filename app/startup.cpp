@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "platform/failures.h"
 #include "store/template/templatedb.h"
+#include "store/upgrade.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -76,6 +77,10 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
                            .arg(shownPath, error);
         return result;
     }
+    // A file made by an earlier version gains what the template has now. A step that fails leaves the file as
+    // it was and is tried again at the next start; the program works without it, only slower.
+    for (const QString& failed : upgradeExistingFile(db).failed)
+        qWarning("database upgrade step not applied: %s", qPrintable(failed));
     // A readable database without a settings row leaves the held password empty.
     const Result settings = db.run(QStringLiteral("select * from [设置]"));
     if (!settings) {

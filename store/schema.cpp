@@ -1,4 +1,5 @@
 #include "store/schema.h"
+#include "store/upgrade.h"
 
 namespace qv {
 
@@ -20,6 +21,15 @@ namespace {
         return QStringLiteral("create table [档案] (%1);\n").arg(columns.join(QStringLiteral(", ")));
     }
 
+    // What later versions added to existing files is part of every new file as well.
+    QString upgradeStatements()
+    {
+        QString script;
+        for (const UpgradeStep& step : upgradeSteps())
+            script += step.createSql + QStringLiteral(";\n");
+        return script;
+    }
+
 } // namespace
 
 QString schemaScript()
@@ -38,7 +48,7 @@ create table [诊断] ([名称] TEXT(50), [拼音] TEXT(50), [序号] TEXT(50));
 create unique index [诊断.序号] on [诊断] ([序号]);
 create table [动物种类] ([名称] TEXT(50), [拼音] TEXT(50), [序号] TEXT(50));
 create unique index [动物种类.序号] on [动物种类] ([序号]);
-)");
+)") + upgradeStatements();
 }
 
 Result createSchema(Database& db)

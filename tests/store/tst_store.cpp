@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/template/templatedb.h"
+#include "store/upgrade.h"
 #include "tests/support/failingvfs.h"
 #include "tests/support/testenv.h"
 
@@ -38,6 +39,46 @@ private:
     {
         const Result r = db.run(sql, params);
         return r && !r.rows.isEmpty() ? r.rows.first().values().first().toInt() : -1;
+    }
+    // A file as an earlier version made it: the template without the indexes the upgrade steps add, with
+    // archive rows of its own.
+    QString olderFile()
+    {
+        Database db;
+        const QString path = freshTemplate(db);
+        for (const UpgradeStep& step : upgradeSteps())
+            db.run(QStringLiteral("drop index [%1]").arg(step.indexName));
+        for (int i = 0; i < 50; ++i)
+            db.run("insert into [档案] ([0], [6], [序号]) values ('主人', ?, ?)",
+                { QDate(2020, 1, 1).addDays(i).toString(Qt::ISODate), QStringLiteral("k%1").arg(i) });
+        return path;
+    }
+    // Every row of every table and every schema entry that the upgrade does not add, as one text.
+    QString contents(Database& db)
+    {
+        QStringList out;
+        QStringList added;
+        for (const UpgradeStep& step : upgradeSteps())
+            added << step.indexName;
+        for (const Row& entry : db.run("select type, name, sql from sqlite_master order by name").rows) {
+            if (!added.contains(entry.text("name")))
+                out << entry.values().first().toString() + entry.text("name") + entry.text("sql");
+        }
+        for (const QString table : { "档案", "商品", "设置", "个人模板", "诊断", "动物种类" }) {
+            for (const Row& row :
+                db.run(QStringLiteral("select * from [%1] order by rowid").arg(table)).rows) {
+                QStringList values;
+                for (const QVariant& v : row.values())
+                    values << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+                out << values.join(QLatin1Char('|'));
+            }
+        }
+        return out.join(QLatin1Char('\n'));
+    }
+    bool hasIndex(Database& db, const QString& name)
+    {
+        return count(db, "select count(*) from sqlite_master where type = 'index' and name = ?", { name })
+            == 1;
     }
 
 private slots:
@@ -285,6 +326,84 @@ private slots:
             QVERIFY2(error.startsWith(QStringLiteral("数据库文件已损坏，或者不是本程序的数据库")),
                 qPrintable(error));
         }
+    }
+
+    void newFileFindsTheArchiveByDateThroughAnIndex()
+    {
+        Database db;
+        freshTemplate(db);
+        QVERIFY(hasIndex(db, "档案.日期"));
+        // Each shape the screens send reads the date range from the index, not the whole archive.
+        for (const QString sql :
+            { "select [序号] from [档案] where [0] like ? escape '\\' and [6] between ? and ? "
+              "order by [序号] desc",
+                "select [0] from [档案] where [6] >= ? and [6] < ? order by [序号]",
+                "select count(*) from [档案] where [6] >= ? and [6] < ?" }) {
+            const Result plan = db.run("explain query plan " + sql,
+                sql.count('?') == 3 ? QVariantList { "%%", "2020-01-01", "2020-02-01" }
+                                    : QVariantList { "2020-01-01", "2020-02-01" });
+            QVERIFY2(plan, qPrintable(plan.error));
+            QString steps;
+            for (const Row& row : plan.rows)
+                steps += row.text("detail") + "; ";
+            QVERIFY2(steps.contains("档案.日期"), qPrintable(sql + " → " + steps));
+        }
+    }
+
+    void olderFileGainsTheIndexOnceAndNothingElse()
+    {
+        const QString path = olderFile();
+        Database db;
+        QString error;
+        QVERIFY(db.open(path, &error));
+        QVERIFY(!hasIndex(db, "档案.日期"));
+        const QString before = contents(db);
+
+        const UpgradeReport first = upgradeExistingFile(db);
+        QCOMPARE(first.applied, QStringList { "档案.日期" });
+        QVERIFY(first.failed.isEmpty());
+        QVERIFY(hasIndex(db, "档案.日期"));
+        QCOMPARE(contents(db), before);
+        QCOMPARE(
+            count(db, "select count(*) from [档案] where [6] between '2020-01-10' and '2020-01-19'"), 10);
+
+        // A second open finds nothing to do and writes nothing.
+        db.close();
+        QVERIFY(db.open(path, &error));
+        const int changesBefore = count(db, "select total_changes()");
+        const UpgradeReport second = upgradeExistingFile(db);
+        QVERIFY(second.applied.isEmpty());
+        QVERIFY(second.failed.isEmpty());
+        QCOMPARE(count(db, "select total_changes()"), changesBefore);
+        QCOMPARE(contents(db), before);
+        QCOMPARE(db.run("pragma integrity_check").rows.first().values().first().toString(), QString("ok"));
+    }
+
+    void upgradeThatCannotWriteLeavesTheFileAsItWas()
+    {
+        test::installFailingVfs();
+        const QString path = olderFile();
+        Database db;
+        QString error;
+        QVERIFY(db.open(path, &error, test::kFailingVfs));
+        const QString before = contents(db);
+        test::failWritesAfter(0);
+        const UpgradeReport report = upgradeExistingFile(db);
+        QVERIFY(report.applied.isEmpty());
+        QCOMPARE(report.failed.size(), 1);
+        QVERIFY(report.failed.first().startsWith("档案.日期: "));
+        // The program goes on working on the file as it is.
+        QCOMPARE(
+            count(db, "select count(*) from [档案] where [6] between '2020-01-10' and '2020-01-19'"), 10);
+        test::failWritesAfter(-1);
+        db.close();
+
+        QVERIFY(db.open(path, &error));
+        QVERIFY(!hasIndex(db, "档案.日期"));
+        QCOMPARE(contents(db), before);
+        QCOMPARE(db.run("pragma integrity_check").rows.first().values().first().toString(), QString("ok"));
+        // The next start tries again, and succeeds on a healthy disk.
+        QCOMPARE(upgradeExistingFile(db).applied, QStringList { "档案.日期" });
     }
 
     void templateIsNeverWrittenOverAFile()
