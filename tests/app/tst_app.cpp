@@ -93,6 +93,27 @@ private slots:
         QCOMPARE(again.installationTag, context.installationTag);
     }
 
+    void aFileOfAnEarlierVersionGainsTheDateIndexAtStartUp()
+    {
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        const QString path = c.filePath("Quorvela数据库/数据库.dat");
+        QDir(c.path()).mkpath("Quorvela数据库");
+        QVERIFY(writeTemplateDatabase(path, nullptr));
+        Database db;
+        QString error;
+        QVERIFY(db.open(path, &error));
+        QVERIFY(db.run("drop index [档案.日期]").ok);
+        db.close();
+
+        AppContext context;
+        QVERIFY(startUp(drives, context, db).ok);
+        const Result index = db.run("select count(*) from sqlite_master where name = '档案.日期'");
+        QCOMPARE(index.rows.first().values().first().toInt(), 1);
+        QCOMPARE(context.heldPassword, QStringLiteral("947"));
+    }
+
     void startupOnDriveDEvenWithACopyOnC()
     {
         QTemporaryDir c, d;
