@@ -348,6 +348,15 @@ private slots:
                 steps += row.text("detail") + "; ";
             QVERIFY2(steps.contains("档案.日期"), qPrintable(sql + " → " + steps));
         }
+        // The owner filter is answered from the index alone; only the matching rows are read.
+        const Result plan
+            = db.run("explain query plan select [序号] from [档案] where rowid in (select rowid from "
+                     "[档案] where [0] like ? escape '\\' and [6] between ? and ?) order by [序号] desc",
+                { "%张%", "2016-01-01", "2026-01-01" });
+        QString steps;
+        for (const Row& row : plan.rows)
+            steps += row.text("detail") + "; ";
+        QVERIFY2(steps.contains("COVERING INDEX 档案.日期"), qPrintable(steps));
     }
 
     void olderFileGainsTheIndexOnceAndNothingElse()
