@@ -34,8 +34,10 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
     const QString key = name + code;
     NameSave save;
     const Result written = db.transaction([&]() -> Result {
-        Result found
-            = db.run(QStringLiteral("select count(*) as n from %1 where [序号] = ?").arg(table), { key });
+        // Compared as the case-blind unique index compares: "catcat" is already stored when "Catcat" is.
+        Result found = db.run(
+            QStringLiteral("select count(*) as n from %1 where [序号] = ? collate nocase").arg(table),
+            { key });
         if (!found)
             return found;
         if (!found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0) {

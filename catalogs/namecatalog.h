@@ -27,8 +27,8 @@ struct NameSave {
     QString error; // the store's reason when Failed
 };
 
-// Adds the name with its code unless a row with the same 序号 is already stored (AlreadyStored, nothing
-// written).
+// Adds the name with its code unless a row with the same 序号, ignoring ASCII letter case, is already stored
+// (AlreadyStored, nothing written).
 NameSave addName(Database& db, NameCatalog catalog, const QString& name, const QString& code);
 
 // Deletes the row with this 序号.

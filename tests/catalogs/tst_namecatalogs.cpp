@@ -28,6 +28,7 @@ private slots:
     void deleteWithNothingSelectedChangesNothing();
     void clickingAnEntryOnlySelectsIt();
     void refusedWriteIsReported();
+    void nameDifferingOnlyInLetterCaseIsRefusedSilently();
 };
 
 void TestNameCatalogs::searchFindsByInitialsOrCharacters()
@@ -168,6 +169,27 @@ void TestNameCatalogs::refusedWriteIsReported()
         qPrintable(env.messages.last()));
     QCOMPARE(env.count(QStringLiteral("动物种类")), 5);
     QCOMPARE(w.Text3->text(), QStringLiteral("羊"));
+}
+
+void TestNameCatalogs::nameDifferingOnlyInLetterCaseIsRefusedSilently()
+{
+    TestEnv env;
+    Form5 diagnoses(env.services);
+    Form6 species(env.services);
+    for (NameCatalogWindow* w :
+        { static_cast<NameCatalogWindow*>(&diagnoses), static_cast<NameCatalogWindow*>(&species) }) {
+        const int before = w->List1->count();
+        typeText(w->Text3, QStringLiteral("Catcat"));
+        pressKey(w->Text3, Qt::Key_Return);
+        w->Text3->clear();
+        typeText(w->Text3, QStringLiteral("catcat"));
+        pressKey(w->Text3, Qt::Key_Return);
+        QCOMPARE(w->List1->count(), before + 1);
+        QCOMPARE(w->List1->findItems(QStringLiteral("catcat"), Qt::MatchFixedString).size(), 1);
+    }
+    QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] like 'catcat'")), 1);
+    QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("[名称] like 'catcat'")), 1);
+    QVERIFY(env.messages.texts().isEmpty());
 }
 
 QTEST_MAIN(TestNameCatalogs)

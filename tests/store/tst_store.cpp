@@ -159,6 +159,53 @@ private slots:
         QCOMPARE(count(db, "select count(*) from [诊断]"), 3);
     }
 
+    void nameKeysAreUniqueWhateverTheirLetterCase()
+    {
+        Database db;
+        freshTemplate(db);
+        for (const char* table : { "诊断", "动物种类" }) {
+            const QString insert
+                = QStringLiteral("insert into [%1] ([名称], [序号]) values (?, ?)").arg(table);
+            QVERIFY(db.run(insert, { "Catcat", "Catcatcatcat" }).ok);
+            QVERIFY(!db.run(insert, { "catcat", "catcatcatcat" }).ok);
+            QVERIFY(!db.run(insert, { "CATCAT", "CATCATCATCAT" }).ok);
+            // Only ASCII letters fold: other characters stay distinct.
+            QVERIFY(db.run(insert, { "Ｃatcat", "Ｃatcatcatcat" }).ok);
+        }
+        // Archive keys keep comparing exactly.
+        QVERIFY(db.run("insert into [档案] ([序号]) values ('k1a')").ok);
+        QVERIFY(db.run("insert into [档案] ([序号]) values ('K1A')").ok);
+    }
+
+    void olderFileGainsCaseBlindNameKeysUnlessItsRowsClash()
+    {
+        Database db;
+        freshTemplate(db);
+        // An older file: no case-blind indexes; its species already hold two names that differ only in case.
+        QVERIFY(db.script("drop index [诊断.序号不分大小写]; drop index [动物种类.序号不分大小写];").ok);
+        QVERIFY(db.run("insert into [动物种类] ([名称], [序号]) values ('Cat', 'Catc'), ('cat', 'catc')").ok);
+        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values ('Cat', 'Catc')").ok);
+
+        const UpgradeReport first = upgradeExistingFile(db);
+        QVERIFY(first.applied.contains("诊断.序号不分大小写"));
+        QVERIFY(!db.run("insert into [诊断] ([名称], [序号]) values ('cat', 'catc')").ok);
+        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values ('狐', '狐h')").ok);
+        // The species keep both rows and work on as before: an exact duplicate is still refused.
+        QCOMPARE(first.failed.size(), 1);
+        QVERIFY(first.failed.first().startsWith("动物种类.序号不分大小写"));
+        QCOMPARE(count(db, "select count(*) from [动物种类] where [名称] in ('Cat', 'cat')"), 2);
+        QVERIFY(!db.run("insert into [动物种类] ([名称], [序号]) values ('cat', 'catc')").ok);
+        QVERIFY(db.run("insert into [动物种类] ([名称], [序号]) values ('兔', '兔t')").ok);
+        QCOMPARE(count(db, "select count(*) from [诊断]"), 5);
+
+        // Once the clash is gone (a name deleted in the species window), the next open makes the index.
+        QVERIFY(db.run("delete from [动物种类] where [序号] = 'catc'").ok);
+        const UpgradeReport second = upgradeExistingFile(db);
+        QCOMPARE(second.applied, QStringList { "动物种类.序号不分大小写" });
+        QVERIFY(second.failed.isEmpty());
+        QVERIFY(!db.run("insert into [动物种类] ([名称], [序号]) values ('cat', 'catc')").ok);
+    }
+
     void typedTextIsMatchedLiterally()
     {
         Database db;
