@@ -1,0 +1,416 @@
+// Ten years of a busy practice: a database of 400,000 prescriptions (about 110 a day) and a drug catalog of
+// 100,000 rows, as an earlier version of the program left it (no index on the date of issue). Measures the
+// first start on that file (which adds the index), then every action that reads the archive: the desk's
+// open with its month of archive lines, Save with the list refresh, "查   询" for a month, the owner filter
+// over ten years, the log of a month and of 30,000 records, a year's count, the exit backup, and the peak
+// memory of the process. Where the work is one statement, SQLite stepping that statement bare on the same
+// connection is the baseline, and the same statement on the file before the index is shown beside it.
+// Usage: bench_archive [prescriptions]   (default 400000)
+
+#include "app/startup.h"
+#include "bench/barequery.h"
+#include "bench/figures.h"
+#include "desk/deskwidgets.h"
+#include "desk/form2.h"
+#include "pinyin/searchcode.h"
+#include "reports/form12.h"
+#include "reports/form7.h"
+#include "reports/logdates.h"
+#include "reports/logquery.h"
+#include "store/template/templatedb.h"
+#include "tests/support/fakes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <sqlcipher/sqlite3.h>
+#include <vector>
+
+using namespace qv;
+
+namespace {
+
+const QDate kToday(2026, 12, 8);
+const QDate kFirstDay = kToday.addYears(-10).addDays(1);
+
+double peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
+
+double msOf(const std::function<void()>& work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return t.nsecsElapsed() / 1e6;
+}
+
+std::vector<double> samples(int n, const std::function<double()>& one)
+{
+    std::vector<double> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(one());
+    return out;
+}
+
+// One prepared insert stepped many times: the generator must not take longer than the measurements.
+class Inserter {
+public:
+    Inserter(Database& db, const char* sql)
+        : m_db(db.handle())
+    {
+        sqlite3_prepare_v2(m_db, sql, -1, &m_stmt, nullptr);
+    }
+    ~Inserter() { sqlite3_finalize(m_stmt); }
+    bool insert(const QStringList& values)
+    {
+        for (int i = 0; i < values.size(); ++i) {
+            const QByteArray utf8 = values[i].toUtf8();
+            sqlite3_bind_text(m_stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        const int rc = sqlite3_step(m_stmt);
+        sqlite3_reset(m_stmt);
+        return rc == SQLITE_DONE;
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Owners come back again and again: a pool of families and farms, some far more often than others.
+QStringList ownerPool(QRandomGenerator& random)
+{
+    const QString surnames
+        = QStringLiteral("王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董");
+    const QString given
+        = QStringLiteral("建国军华明伟芳秀英丽强磊洋勇艳杰娟涛超敏霞平刚桂兰红梅海燕春生志福");
+    const QStringList farms = { QStringLiteral("养殖场"), QStringLiteral("养猪场"), QStringLiteral("鸡场"),
+        QStringLiteral("牧场"), QStringLiteral("家庭农场") };
+    QStringList owners;
+    for (int i = 0; i < 9000; ++i) {
+        QString name = surnames[random.bounded(surnames.size())];
+        for (int k = 0, n = 1 + random.bounded(2); k < n; ++k)
+            name += given[random.bounded(given.size())];
+        if (i % 5 == 0)
+            name = QStringLiteral("%1%2村%3")
+                       .arg(name)
+                       .arg(random.bounded(40) + 1)
+                       .arg(farms[i % farms.size()]);
+        owners << name;
+    }
+    return owners;
+}
+
+// A body as the desk writes it: drug groups with their indented usage line, a blank line after each group.
+QString bodyText(QRandomGenerator& random)
+{
+    static const QStringList drugs = { QStringLiteral("阿莫西林胶囊 0.25g×24粒"),
+        QStringLiteral("头孢曲松注射液粉  3.0g"), QStringLiteral("0.9%氯化钠注射液  250ml"),
+        QStringLiteral("地塞米松磷酸钠注射液  5mg"), QStringLiteral("庆大霉素注射液  24万单位"),
+        QStringLiteral("甲硝唑片  0.2g×18片"), QStringLiteral("伊维菌素注射液 10ml") };
+    static const QStringList usages = { QStringLiteral("    用法：肌肉注射 每日1次"),
+        QStringLiteral("    用法：静脉滴注 每日1次"), QStringLiteral("    用法：0.5g 口服 每日3次") };
+    QStringList lines;
+    for (int g = 0, n = 1 + random.bounded(3); g < n; ++g) {
+        lines << drugs[random.bounded(drugs.size())] << usages[random.bounded(usages.size())] << QString();
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+bool fillArchive(Database& db, int count)
+{
+    QRandomGenerator random(20161209);
+    const QStringList owners = ownerPool(random);
+    const QStringList species = { QStringLiteral("猪"), QStringLiteral("狗"), QStringLiteral("鸡"),
+        QStringLiteral("牛"), QStringLiteral("猫"), QStringLiteral("羊") };
+    const QStringList diagnoses
+        = { QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良"),
+              QStringLiteral("感冒"), QStringLiteral("皮肤病"), QStringLiteral("寄生虫病") };
+    Inserter row(db,
+        "insert into [档案] ([0], [1], [2], [3], [4], [5], [6], [7], [8], [9], [10], [11], [T1], [序号]) "
+        "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const int days = int(kFirstDay.daysTo(kToday)) + 1;
+    const Result r = db.transaction([&] {
+        for (int i = 0; i < count; ++i) {
+            // Spread evenly over the days, each day's prescriptions between 8:00 and 18:00.
+            const qint64 slot = qint64(i) * days;
+            const QDate day = kFirstDay.addDays(slot / count);
+            const int second = 8 * 3600 + int((slot % count) * 36000 / count);
+            const QString time = QDateTime(day, QTime(0, 0).addSecs(second)).toString("yyyyMMddHHmmss");
+            const QString owner = owners[int(random.bounded(owners.size()) * random.generateDouble())];
+            const bool herd = random.bounded(3) == 0;
+            if (!row.insert({ owner, time, species[random.bounded(species.size())],
+                    random.bounded(2) ? QStringLiteral("公") : QStringLiteral("母"),
+                    herd ? QStringLiteral("%1头").arg(random.bounded(200) + 1)
+                         : QStringLiteral("%1kg").arg(random.bounded(80) + 1),
+                    herd ? QStringLiteral("60天") : QStringLiteral("%1岁").arg(random.bounded(12) + 1),
+                    day.toString(Qt::ISODate), QStringLiteral("王兽医"), QStringLiteral("37010219800101"),
+                    QStringLiteral("李发药"), diagnoses[random.bounded(diagnoses.size())],
+                    random.bounded(3) ? QString() : diagnoses[random.bounded(diagnoses.size())],
+                    bodyText(random), time + QStringLiteral("-7C1F9A03B2D4E6") }))
+                return Result { false, QString::fromUtf8(sqlite3_errmsg(db.handle())) };
+        }
+        return Result { true };
+    });
+    if (!r)
+        std::fprintf(stderr, "archive fill failed: %s\n", qPrintable(r.error));
+    return r.ok;
+}
+
+bool fillCatalog(Database& db, int count)
+{
+    const QStringList bases = { QStringLiteral("阿莫西林胶囊"), QStringLiteral("头孢氨苄颗粒"),
+        QStringLiteral("甲硝唑片"), QStringLiteral("青霉素钠注射液"), QStringLiteral("庆大霉素注射液"),
+        QStringLiteral("左氧氟沙星注射液"), QStringLiteral("氯化钠注射液"), QStringLiteral("葡萄糖注射液"),
+        QStringLiteral("维生素C片"), QStringLiteral("地塞米松磷酸钠注射液"), QStringLiteral("伊维菌素注射液"),
+        QStringLiteral("黄芪"), QStringLiteral("当归"), QStringLiteral("白术") };
+    const QStringList categories
+        = { QStringLiteral("西药"), QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他") };
+    Inserter row(db,
+        "insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) values (?, ?, ?, ?, ?, "
+        "?, 0)");
+    const Result r = db.transaction([&] {
+        for (int i = 0; i < count; ++i) {
+            const QString name = bases[i % bases.size()] + QStringLiteral(" %1g×%2片").arg(i % 97).arg(i);
+            const QString code = searchCode(name);
+            if (!row.insert({ QStringLiteral("2%1").arg(i, 13, 10, QLatin1Char('0')), name,
+                    QStringLiteral("0.5g 口服 每日3次"), code, categories[i % categories.size()],
+                    name + code }))
+                return Result { false, QString::fromUtf8(sqlite3_errmsg(db.handle())) };
+        }
+        return Result { true };
+    });
+    return r.ok;
+}
+
+// The database as an earlier version left it: the template without the date index, filled.
+bool makeOlderFile(const QString& path, int prescriptions)
+{
+    QString error;
+    Database db;
+    if (!writeTemplateDatabase(path, &error) || !db.open(path, &error)) {
+        std::fprintf(stderr, "database: %s\n", qPrintable(error));
+        return false;
+    }
+    db.run(QStringLiteral("drop index if exists [档案.日期]"));
+    if (!fillArchive(db, prescriptions) || !fillCatalog(db, 100000))
+        return false;
+    db.run(QStringLiteral("pragma wal_checkpoint(truncate)"));
+    return true;
+}
+
+class RootsIn final : public DriveRoots {
+public:
+    QString root;
+    QString driveC() const override { return root; }
+    QString driveD() const override { return {}; }
+    bool hasVisibleEntries(const QString&) const override { return false; }
+};
+
+const QString kArchiveSql
+    = QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] where [0] like ? "
+                     "escape '\\' and [6] between ? and ? order by [序号] desc");
+const QString kLogSql = QStringLiteral(
+    "select [0], [1], [2], [3], [4], [5], [7], [6] from [档案] where [6] >= ?1 and [6] < ?2 order by [序号]");
+const QString kCountSql = QStringLiteral("select count(*) from [档案] where [6] >= ?1 and [6] < ?2");
+
+QVariantList archiveParams(const QString& owner, QDate from, QDate to)
+{
+    return { containsPattern(owner), from.toString(Qt::ISODate), to.toString(Qt::ISODate) };
+}
+QVariantList rangeParams(QDate from, QDate to)
+{
+    return { from.toString(Qt::ISODate), to.addDays(1).toString(Qt::ISODate) };
+}
+
+double bareMedian(Database& db, const QString& sql, const QVariantList& params, int n)
+{
+    return bench::median(samples(n, [&] { return bench::bareQueryMs(db, sql, params); }));
+}
+
+QString againstBare(double ms, double bare, double withoutIndex)
+{
+    return bench::againstBareSqlite(ms, bare)
+        + QStringLiteral("; the same statement before the index %1 ms").arg(bench::number(withoutIndex));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int prescriptions = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 400000;
+
+    QTemporaryDir dir;
+    RootsIn drives;
+    drives.root = dir.path();
+    const QString dataFolder = dataFolderFor(dir.path());
+    const QString path = dataFolder + QStringLiteral("/数据库.dat");
+    QDir().mkpath(dataFolder);
+    QElapsedTimer fillTimer;
+    fillTimer.start();
+    if (!makeOlderFile(path, prescriptions))
+        return 1;
+    const double megabytes = QFileInfo(path).size() / 1048576.0;
+    std::printf(
+        "bench_archive: %d prescriptions over ten years and 100000 catalog rows, %.0f MB, made in %.1f s\n",
+        prescriptions, megabytes, fillTimer.elapsed() / 1000.0);
+
+    const QDate monthStart = oneMonthBefore(kToday);
+    const QDate yearStart = kToday.addYears(-1).addDays(1);
+    const QDate tenYearsStart = kToday.addYears(-10);
+    // A range of at most 30,000 prescriptions, ending today: the log window's limit.
+    const QDate logStart = kToday.addDays(-int(30000.0 / prescriptions * 3652) + 1);
+    const QString owner = QStringLiteral("张建国");
+
+    // The older file: the statements as they ran before the index.
+    double oldMonth, oldOwner, oldLog, oldCount;
+    {
+        Database old;
+        QString error;
+        if (!old.open(path, &error))
+            return 1;
+        oldMonth = bareMedian(old, kArchiveSql, archiveParams({}, monthStart, kToday), 3);
+        oldOwner = bareMedian(old, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 3);
+        oldLog = bareMedian(old, kLogSql, rangeParams(logStart, kToday), 3);
+        oldCount = bareMedian(old, kCountSql, rangeParams(yearStart, kToday), 3);
+    }
+
+    // The first start of this version on that file: the date index is added.
+    AppContext context;
+    Database db;
+    const double firstStart = msOf([&] {
+        if (!startUp(drives, context, db).ok)
+            std::fprintf(stderr, "start-up failed\n");
+    });
+    if (!db.isOpen())
+        return 1;
+    bench::printFigure(QStringLiteral("first start on a ten-year file (adds the date index)"), QString(),
+        firstStart, QStringLiteral("ms"));
+    AppContext later;
+    Database again;
+    const double laterStart = msOf([&] { startUp(drives, later, again); });
+    again.close();
+    bench::printFigure(QStringLiteral("later start on that file"), QStringLiteral("< 300 ms"), laterStart,
+        QStringLiteral("ms"));
+
+    test::FixedClock clock(QDateTime(kToday, QTime(17, 30)));
+    test::ScriptedMessages messages;
+    Services services;
+    services.clock = &clock;
+    services.messages = &messages;
+    services.db = &db;
+    services.context = &context;
+
+    // Desk open: the window made and shown with its month of archive lines (the catalog index read included).
+    int listed = 0;
+    const std::vector<double> opens = samples(5, [&] {
+        return msOf([&] {
+            Form2 desk(services);
+            desk.show();
+            QApplication::processEvents();
+            listed = desk.List2->count();
+        });
+    });
+    bench::printFigure(QStringLiteral("desk open with its month of %1 archive lines").arg(listed),
+        QStringLiteral("< 300 ms"), bench::median(opens), QStringLiteral("ms"));
+
+    Form2 desk(services);
+    desk.show();
+    QApplication::processEvents();
+
+    // Save with the list refresh: a new prescription of today, typed and saved, again and again.
+    std::vector<double> saves;
+    for (int i = 0; i < 30; ++i) {
+        clock.advanceSeconds(60);
+        desk.newPrescription();
+        desk.Text5[0]->setText(QStringLiteral("测试主人%1").arg(i));
+        desk.setBodyText(QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n"));
+        saves.push_back(msOf([&] { desk.savePrescription(); }));
+    }
+    bench::printFigure(QStringLiteral("desk Save with the list refresh (%1 lines)").arg(desk.List2->count()),
+        QStringLiteral("< 20 ms"), bench::median(saves), QStringLiteral("ms"));
+
+    // "查   询" for the month.
+    desk.Text3->setText(monthStart.toString(Qt::ISODate));
+    desk.Text4->setText(kToday.toString(Qt::ISODate));
+    const std::vector<double> month = samples(15, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
+    bench::printFigure(QStringLiteral("desk \"查   询\" for a month (%1 lines)").arg(desk.List2->count()),
+        QStringLiteral("< 20 ms"), bench::median(month), QStringLiteral("ms"),
+        againstBare(bench::median(month),
+            bareMedian(db, kArchiveSql, archiveParams({}, monthStart, kToday), 15), oldMonth));
+
+    // The owner filter over ten years.
+    desk.Text2->setText(owner);
+    desk.Text3->setText(tenYearsStart.toString(Qt::ISODate));
+    const std::vector<double> byOwner = samples(7, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
+    bench::printFigure(QStringLiteral("desk owner filter over ten years (%1 lines)").arg(desk.List2->count()),
+        QStringLiteral("< 300 ms"), bench::median(byOwner), QStringLiteral("ms"),
+        againstBare(bench::median(byOwner),
+            bareMedian(db, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 7), oldOwner));
+
+    // The log window: a month, and the most it shows.
+    Form7 log(services);
+    log.show();
+    QApplication::processEvents();
+    log.Text3->setText(monthStart.toString(Qt::ISODate));
+    log.Text4->setText(kToday.toString(Qt::ISODate));
+    const std::vector<double> logMonth = samples(9, [&] { return msOf([&] { log.runQuery(); }); });
+    bench::printFigure(QStringLiteral("log of a month (%1 records)").arg(log.records().size()),
+        QStringLiteral("< 300 ms"), bench::median(logMonth), QStringLiteral("ms"));
+    log.Text3->setText(logStart.toString(Qt::ISODate));
+    const std::vector<double> logMost = samples(5, [&] { return msOf([&] { log.runQuery(); }); });
+    bench::printFigure(QStringLiteral("log of %1 records").arg(log.records().size()),
+        QStringLiteral("< 300 ms"), bench::median(logMost), QStringLiteral("ms"),
+        againstBare(
+            bench::median(logMost), bareMedian(db, kLogSql, rangeParams(logStart, kToday), 5), oldLog));
+
+    // The statistics of a year.
+    Form12 statistics(services);
+    statistics.Text3->setText(yearStart.toString(Qt::ISODate));
+    statistics.Text4->setText(kToday.toString(Qt::ISODate));
+    const std::vector<double> count = samples(15, [&] { return msOf([&] { statistics.runCount(); }); });
+    bench::printFigure(QStringLiteral("statistics for a year (%1)").arg(statistics.Label4->text()),
+        QStringLiteral("< 20 ms"), bench::median(count), QStringLiteral("ms"),
+        againstBare(
+            bench::median(count), bareMedian(db, kCountSql, rangeParams(yearStart, kToday), 15), oldCount));
+
+    // The exit backup, beside a plain copy of the file.
+    QString backupError;
+    const std::vector<double> backups
+        = samples(3, [&] { return msOf([&] { backupError = backUpDatabase(drives, kToday, db); }); });
+    if (!backupError.isEmpty())
+        std::fprintf(stderr, "backup failed: %s\n", qPrintable(backupError));
+    const QString copy = dir.filePath(QStringLiteral("plain-copy.dat"));
+    const std::vector<double> copies = samples(3, [&] {
+        QFile::remove(copy);
+        return msOf([&] { QFile::copy(db.path(), copy); });
+    });
+    bench::printFigure(QStringLiteral("exit backup of %1 MB").arg(QFileInfo(path).size() / 1048576),
+        QStringLiteral("< 3000 ms"), bench::median(backups), QStringLiteral("ms"),
+        QStringLiteral("plain file copy %1 ms").arg(bench::number(bench::median(copies))));
+
+    bench::printFigure(QStringLiteral("peak memory of the ten-year run"), QStringLiteral("< 200 MB"),
+        peakMegabytes(), QStringLiteral("MB"));
+    return 0;
+}
