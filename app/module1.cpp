@@ -4,6 +4,7 @@
 #include "app/form9.h"
 #include "app/startup.h"
 #include "app/windows.h"
+#include "catalogs/catalogindex.h"
 #include "platform/qtservices.h"
 #include "platform/translations.h"
 
@@ -31,6 +32,8 @@ int runModule1(int argc, char** argv)
     HostDriveRoots drives;
     AppContext context;
     Database db;
+    // Read on the first search, then kept current row by row for the whole run.
+    CatalogIndex catalog(db);
     Services services;
     services.clock = &clock;
     services.messages = &messages;
@@ -39,6 +42,7 @@ int runModule1(int argc, char** argv)
     services.urls = &urls;
     services.drives = &drives;
     services.db = &db;
+    services.catalog = &catalog;
     services.context = &context;
 
     const StartupResult started = startUp(drives, context, db);

@@ -84,8 +84,10 @@ Form3::Form3(Services& services, QWidget* parent)
     connect(m_grid, &LabelGrid::rowClicked, this, &Form3::selectRow);
     connect(m_grid, &LabelGrid::scrolled, this, [this] { Command4->setEnabled(false); });
 
-    // Open: the whole catalog is read once; searches run on that copy.
-    m_index.load(*m_services.db);
+    // Searches run on the catalog held in memory, read on first use and kept current row by row.
+    if (!m_services.catalog)
+        m_ownCatalog = std::make_unique<CatalogIndex>(*m_services.db);
+    m_catalog = m_services.catalog ? m_services.catalog : m_ownCatalog.get();
     takeNewKey();
     search();
 }
@@ -223,7 +225,12 @@ void Form3::resetScroll()
 void Form3::search()
 {
     m_grid->clear();
-    m_rows = m_index.search(Text2->text(), currentCategory());
+    CatalogSearch wanted;
+    wanted.typed = Text2->text();
+    wanted.category = currentCategory();
+    wanted.order = CatalogOrder::NewestKeyFirst;
+    // A catalog that cannot be read lists nothing; the next search tries again.
+    m_rows = std::make_shared<DrugRows>(m_catalog->search(wanted).rows);
     m_grid->showResult(m_rows);
     Command4->setEnabled(false);
 }
@@ -265,11 +272,11 @@ void Form3::selectRow(int row)
     // An empty row: the previous key, fields and delete button stay as they were.
     if (row < 0 || record >= m_rows->count())
         return;
-    const DrugRecord& drug = m_rows->at(record);
-    Text3->setText(drug.name);
-    Text4->setText(drug.usage);
-    Text5->setText(drug.code); // after the name, whose edit computes a code of its own
-    Label2->setText(drug.key);
+    const CatalogRow& drug = m_rows->at(record);
+    Text3->setText(drug.name());
+    Text4->setText(drug.usage());
+    Text5->setText(drug.code()); // after the name, whose edit computes a code of its own
+    Label2->setText(drug.key());
     m_grid->highlightRow(row);
     m_selectedRow = row;
     Command4->setEnabled(true);
@@ -309,8 +316,6 @@ void Form3::saveRecord()
         m_services.messages->inform(QStringLiteral("保存失败！\n") + saved.error, Messages::Icon::Warning);
         return;
     }
-    if (!m_index.refresh(*m_services.db, entry.key))
-        m_index.load(*m_services.db);
     search();
     if (saved.outcome == SaveOutcome::Updated) {
         m_grid->scrollTo(scroll);
@@ -337,8 +342,6 @@ void Form3::deleteRecord()
         if (!removed)
             m_services.messages->inform(
                 QStringLiteral("删除失败！\n") + removed.error, Messages::Icon::Warning);
-        if (!m_index.refresh(*m_services.db, key))
-            m_index.load(*m_services.db);
     }
     addEntry();
     search();

@@ -2,7 +2,7 @@
 // Form3, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of 商品 by category, finds
 // them by part of the name or of the search code, and adds, edits and deletes them.
 
-#include "catalogs/drugindex.h"
+#include "catalogs/drugrows.h"
 #include "catalogs/labelgrid.h"
 #include "platform/services.h"
 
@@ -70,7 +70,8 @@ private:
 
     Services& m_services;
     LabelGrid* m_grid = nullptr;
-    DrugIndex m_index;
+    std::unique_ptr<CatalogIndex> m_ownCatalog; // only when the program shares none
+    CatalogIndex* m_catalog = nullptr;
     std::shared_ptr<DrugRows> m_rows = std::make_shared<DrugRows>();
     int m_selectedRow = 0;
     QLineEdit* m_quickWordTarget = nullptr;

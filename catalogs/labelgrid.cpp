@@ -113,6 +113,10 @@ private:
 
     LabelGrid* m_grid;
     int m_pressedRow = -1;
+
+public:
+    // The part below the header buttons: new texts and colours repaint only that, not the buttons.
+    void updateRows() { update(QRect(0, twips(LabelGrid::kHeaderHeight) + 1, width(), height())); }
 };
 
 LabelGrid::LabelGrid(const LabelGridLayout& layout, QWidget* parent)
@@ -183,7 +187,7 @@ void LabelGrid::clear()
         for (QString& text : row)
             text.clear();
     }
-    Pt2->update();
+    Pt2->updateRows();
 }
 
 void LabelGrid::showResult(std::shared_ptr<const GridRecords> records)
@@ -225,14 +229,14 @@ void LabelGrid::fillRows(int firstRecord)
         for (int i = 0; i < columns; ++i)
             m_cells[j][i] = m_records->text(r, i);
     }
-    Pt2->update();
+    Pt2->updateRows();
 }
 
 void LabelGrid::restripe()
 {
     for (int j = 0; j < m_colours.size(); ++j)
         m_colours[j] = (j % 2 == 0) ? kEvenRow : kOddRow;
-    Pt2->update();
+    Pt2->updateRows();
 }
 
 void LabelGrid::highlightRow(int row)
@@ -240,7 +244,7 @@ void LabelGrid::highlightRow(int row)
     if (row < 0 || row >= m_colours.size())
         return;
     m_colours[row] = kSelected;
-    Pt2->update();
+    Pt2->updateRows();
 }
 
 QString LabelGrid::cellText(int row, int column) const

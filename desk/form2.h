@@ -148,7 +148,8 @@ private:
     void markSettled();
 
     Services& m_services;
-    std::unique_ptr<CatalogIndex> m_catalog; // null without a database
+    std::unique_ptr<CatalogIndex> m_ownCatalog; // only when the program shares none
+    CatalogIndex* m_catalog = nullptr; // null without a database
     int m_currentCategory = Western;
     bool m_pickerSuppressed = true;
     int m_currentDiagnosisField = 0;

@@ -1,7 +1,7 @@
 // Form2: building the window and its load sequence.
 #include "desk/form2.h"
 
-#include "desk/catalogindex.h"
+#include "catalogs/catalogindex.h"
 #include "desk/deskwidgets.h"
 #include "desk/paperlayout.h"
 #include "platform/controls.h"
@@ -123,7 +123,8 @@ namespace {
 Form2::Form2(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
-    , m_catalog(services.db ? std::make_unique<CatalogIndex>(*services.db) : nullptr)
+    , m_ownCatalog(!services.catalog && services.db ? std::make_unique<CatalogIndex>(*services.db) : nullptr)
+    , m_catalog(services.catalog ? services.catalog : m_ownCatalog.get())
     , m_keys(services.db, services.context ? services.context->installationTag : QString())
 {
     setObjectName(QStringLiteral("Form2"));

@@ -1,8 +1,8 @@
 // Form2: the drug picker and what a chosen row writes into the prescription body.
 #include "desk/form2.h"
 
+#include "catalogs/catalogindex.h"
 #include "desk/bodylayout.h"
-#include "desk/catalogindex.h"
 #include "desk/deskwidgets.h"
 
 #include <QKeyEvent>
@@ -50,7 +50,7 @@ void Form2::fillResultList(const PickerQuery& query)
     if (!m_services.db)
         return;
     const PickerRows result
-        = query.isTemplate ? fetchPickerRows(*m_services.db, query) : m_catalog->fetch(query);
+        = query.isTemplate ? fetchPickerRows(*m_services.db, query) : fetchCatalogRows(*m_catalog, query);
     for (const PickerRow& row : result.rows) {
         auto* item = new QListWidgetItem(row.text);
         item->setData(Qt::UserRole, row.rowId);

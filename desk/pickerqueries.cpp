@@ -1,5 +1,10 @@
 #include "desk/pickerqueries.h"
 
+#include "catalogs/catalogindex.h"
+#include "pinyin/readings.h"
+
+#include <QSet>
+
 namespace qv {
 
 namespace {
@@ -48,7 +53,8 @@ PickerQuery searchListQuery(int category, const QString& searchText)
         return { QStringLiteral(
                      "select rowid as [rid], [名称] from [个人模板] where [查询] like ? escape '\\' "
                      "and [分类] = ? order by rowid"),
-            { containsPattern(searchText), drugCategoryCaption(category) }, true };
+            { containsPattern(searchText), drugCategoryCaption(category) }, true,
+            drugCategoryCaption(category), false, searchText };
     return catalogQuery(kHerbCategory, category != Herbs, searchText);
 }
 
@@ -69,6 +75,47 @@ QString drugRowText(const QString& name, const QString& usage)
     return trimBlanks(usage).isEmpty() ? name : name + QLatin1Char('\\') + usage;
 }
 
+namespace {
+
+    // The rows a query may also find by readings, in the order of the query: rowid, 名称 and 用法 (or NULL).
+    struct Candidates {
+        QString sql;
+        QVariantList params;
+    };
+
+    Candidates readingCandidates(const PickerQuery& query)
+    {
+        if (query.isTemplate)
+            return { QStringLiteral(
+                         "select rowid, [名称], null from [个人模板] where [分类] = ? order by rowid"),
+                { query.category } };
+        // As the catalog index lists them: only rows with a lookup text, in name order.
+        return { QStringLiteral(
+                     "select rowid, [名称], [用法] from [商品] where [查询] is not null and [分类] %1 ? "
+                     "order by [名称], rowid")
+                     .arg(query.excludeCategory ? QStringLiteral("<>") : QStringLiteral("=")),
+            { query.category } };
+    }
+
+    // The candidates that the statement did not find but whose names' readings match typed, at most room of
+    // them (-1: all). The tables searched this way are small, so their names are read each time.
+    QList<PickerRow> readingFinds(Database& db, const Candidates& candidates, const QString& typed,
+        const QSet<qint64>& found, int room, bool withUsage)
+    {
+        QList<PickerRow> extra;
+        if (room == 0 || !isInitialsText(typed))
+            return extra;
+        db.forEachRow(candidates.sql, candidates.params, [&](const Cursor& row) {
+            const qint64 id = row.text(0).toLongLong();
+            if (!row.isNull(1) && !found.contains(id) && readingsMatch(readingInitials(row.text(1)), typed))
+                extra.append({ withUsage ? drugRowText(row.text(1), row.text(2)) : row.text(1), id });
+            return room < 0 || extra.size() < room;
+        });
+        return extra;
+    }
+
+} // namespace
+
 PickerRows fetchPickerRows(Database& db, const PickerQuery& query)
 {
     PickerRows out;
@@ -79,10 +126,34 @@ PickerRows fetchPickerRows(Database& db, const PickerQuery& query)
     const QString rid = QStringLiteral("rid");
     const QString name = QStringLiteral("名称");
     const QString usage = QStringLiteral("用法");
+    QSet<qint64> found;
     for (const Row& row : r.rows) {
         const QString text = query.isTemplate ? row.text(name) : drugRowText(row.text(name), row.text(usage));
         out.rows.append({ text, row.value(rid).toLongLong() });
+        found.insert(out.rows.last().rowId);
     }
+    if (out.ok) {
+        const int room = query.isTemplate ? -1 : kPickerRowLimit - int(out.rows.size());
+        out.rows += readingFinds(db, readingCandidates(query), query.typed, found, room, !query.isTemplate);
+    }
+    return out;
+}
+
+PickerRows fetchCatalogRows(CatalogIndex& index, const PickerQuery& query)
+{
+    CatalogSearch search;
+    search.typed = query.typed;
+    search.category = query.category;
+    search.excludeCategory = query.excludeCategory;
+    search.order = CatalogOrder::ByName;
+    search.limit = kPickerRowLimit;
+    const CatalogHits hits = index.search(search);
+    PickerRows out;
+    out.ok = hits.ok;
+    out.error = hits.error;
+    out.rows.reserve(qsizetype(hits.rows.size()));
+    for (const CatalogRow& row : hits.rows)
+        out.rows.append({ drugRowText(row.name(), row.usage()), row.rowId() });
     return out;
 }
 
@@ -102,12 +173,23 @@ QStringList completionNames(Database& db, CompletionCatalog catalog, const QStri
 {
     const QString table
         = catalog == CompletionCatalog::Species ? QStringLiteral("动物种类") : QStringLiteral("诊断");
-    const Result r = db.run(
-        QStringLiteral("select [名称] from [%1] where [序号] like ? escape '\\' order by rowid").arg(table),
-        { containsPattern(typed) });
+    const Result r
+        = db.run(QStringLiteral(
+                     "select rowid as [rid], [名称] from [%1] where [序号] like ? escape '\\' order by rowid")
+                     .arg(table),
+            { containsPattern(typed) });
     QStringList names;
-    for (const Row& row : r.rows)
+    QSet<qint64> found;
+    for (const Row& row : r.rows) {
         names << row.text(QStringLiteral("名称"));
+        found.insert(row.value(QStringLiteral("rid")).toLongLong());
+    }
+    if (r.ok) {
+        const Candidates all { QStringLiteral("select rowid, [名称] from [%1] order by rowid").arg(table),
+            {} };
+        for (const PickerRow& extra : readingFinds(db, all, typed, found, -1, false))
+            names << extra.text;
+    }
     return names;
 }
 

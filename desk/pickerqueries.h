@@ -12,6 +12,8 @@
 
 namespace qv {
 
+class CatalogIndex;
+
 // Indexes of the category buttons; the index, not the screen order, selects the behaviour.
 enum DrugCategory { Herbs = 0, Western = 1, Other = 2, Usage = 3, PrescriptionSets = 4, Formulas = 5 };
 inline constexpr int kDrugCategoryCount = 6;
@@ -27,9 +29,9 @@ struct PickerQuery {
     QString sql;
     QVariantList params;
     bool isTemplate = false;
-    // What a catalog query asks for, so that the catalog index (catalogindex.h) can answer it without SQL:
-    // rows whose 分类 equals category (or, with excludeCategory, is another category) and whose 查询 contains
-    // typed.
+    // What the query asks for, so that the catalog index (catalogs/catalogindex.h) can answer a catalog query
+    // without SQL, and so that rows can also be found by their names' everyday readings: rows whose 分类
+    // equals category (or, with excludeCategory, is another category) and whose 查询 contains typed.
     QString category;
     bool excludeCategory = false;
     QString typed;
@@ -59,7 +61,11 @@ struct PickerRows {
     QList<PickerRow> rows;
 };
 
+// The rows of a query from the store: those the statement finds, then, for a search of typed initials, the
+// rows of the same category whose names' readings match them (pinyin/readings.h), in the same order.
 PickerRows fetchPickerRows(Database& db, const PickerQuery& query);
+// The same rows of a catalog (not template) query, answered by the catalog index.
+PickerRows fetchCatalogRows(CatalogIndex& index, const PickerQuery& query);
 
 // The body of the template with the given row id, or a failure when it is gone.
 Result templateContent(Database& db, qint64 rowId, QString* content);
@@ -67,7 +73,8 @@ Result templateContent(Database& db, qint64 rowId, QString* content);
 // The completion catalogs of the header fields.
 enum class CompletionCatalog { Species, Diagnoses };
 
-// The names whose lookup column contains typed, in store order; empty when the query fails.
+// The names whose lookup column contains typed, in store order, then those whose readings match typed
+// initials; empty when the query fails.
 QStringList completionNames(Database& db, CompletionCatalog catalog, const QString& typed);
 
 } // namespace qv

@@ -10,6 +10,7 @@ class QWidget;
 
 namespace qv {
 
+class CatalogIndex;
 class Database;
 class PrinterAccess;
 class SettingsReaders;
@@ -80,6 +81,9 @@ struct Services {
     DriveRoots* drives = nullptr;
     PrinterAccess* printers = nullptr;
     Database* db = nullptr;
+    // The drug catalog in memory, one for the program, shared by the desk's picker and the catalog window.
+    // A window given none keeps one of its own.
+    CatalogIndex* catalog = nullptr;
     SettingsReaders* settings = nullptr;
     WindowOpener* windows = nullptr;
     AppContext* context = nullptr;

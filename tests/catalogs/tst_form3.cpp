@@ -71,6 +71,27 @@ private slots:
         QCOMPARE(w.Label5[13]->text(), QStringLiteral("口服"));
     }
 
+    void herbsAreFoundByTheirEverydayReadingsAfterTheStoredCodesFinds()
+    {
+        TestEnv env;
+        Form3 w(env.services);
+        w.Option1[1]->click(); // 中药
+        typeText(w.Text2, QStringLiteral("bz"));
+        QStringList byCode;
+        for (const Row& row :
+            env.rows("select [名称] from [商品] where [查询] like '%bz%' and [分类] = '中药' "
+                     "order by [ID号] desc"))
+            byCode << row.text("名称");
+        QVERIFY(w.grid()->recordCount() > byCode.size());
+        QCOMPARE(shownNames(w).mid(0, byCode.size()), byCode);
+        QVERIFY(shownNames(w).mid(byCode.size()).contains(QStringLiteral("白术 10g")));
+        // Selecting the row found by its reading edits that row, with its stored code.
+        clickRow(w, int(shownNames(w).indexOf(QStringLiteral("白术 10g"))));
+        QCOMPARE(w.Text3->text(), QStringLiteral("白术 10g"));
+        QCOMPARE(w.Text5->text(), QStringLiteral("bs"));
+        QCOMPARE(w.currentKey(), QStringLiteral("10012"));
+    }
+
     void partOfTheNameOrItsInitialsFindARow()
     {
         TestEnv env;

@@ -1,5 +1,7 @@
 // The prescription desk driven through its real widgets: load, header-field rules, the drug picker, line
 // entry and the completion pickers.
+
+#include "catalogs/form3.h"
 #include "desk/bodylayout.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
@@ -17,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <memory>
 
@@ -404,6 +407,71 @@ private slots:
         typeText(d.form->Text1, QStringLiteral("'"));
         QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("O'Brien 1000") });
         QVERIFY(d.env.messages.shown().isEmpty());
+    }
+
+    void herbsAreFoundByTheirEverydayReadingsAfterTheStoredCodesFinds()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        const QList<QPair<QString, QString>> cases { { "ds", "丹参 10g" }, { "bz", "白术 10g" },
+            { "rs", "人参 10g" }, { "wblx", "王不留行 10g" } };
+        for (const auto& [typed, herb] : cases) {
+            d.form->Text1->clear();
+            typeText(d.form->Text1, typed);
+            const QStringList shown = d.listTexts(d.form->List1);
+            // First what the stored codes find, as the store lists them; the herb comes after them.
+            QStringList byCode;
+            const PickerQuery query = searchListQuery(Herbs, typed);
+            for (const Row& row : d.env.rows(query.sql, query.params))
+                byCode << row.text(QStringLiteral("名称"));
+            QVERIFY2(!byCode.contains(herb), qPrintable(typed));
+            QCOMPARE(shown.mid(0, byCode.size()), byCode);
+            QVERIFY2(shown.mid(byCode.size()).contains(herb), qPrintable(typed + ": " + shown.join(',')));
+        }
+        // The only herb read wblx goes into the body on Enter, as any single find does.
+        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("王不留行 10g") });
+        pressKey(d.form->Text1, Qt::Key_Return);
+        QVERIFY(d.form->bodyText().contains(QStringLiteral("王不留行 10g")));
+        // The stored codes stay as the generator makes them.
+        QCOMPARE(
+            d.env.rows("select [拼音] from [商品] where [名称] = '丹参 10g'").first().text("拼音"), "dc");
+    }
+
+    void completionListsFindNamesByTheirEverydayReadings()
+    {
+        Desk d;
+        d.env.rows("insert into [诊断] ([名称], [拼音], [序号]) values ('行走困难', 'hzkn', '行走困难hzkn')");
+        d.env.rows("insert into [个人模板] ([序号], [名称], [内容], [拼音], [查询], [分类]) values "
+                   "('20261208000001', '参苓白术散', '党参 10g', 'clbss', '参苓白术散clbss', '中药方剂')");
+        QVERIFY(d.open());
+        d.field(10)->setFocus();
+        typeText(d.field(10), QStringLiteral("xzkn"));
+        QCOMPARE(d.listTexts(d.form->List3), QStringList { QStringLiteral("行走困难") });
+        QTest::mouseClick(d.form->Command1[Formulas], Qt::LeftButton);
+        typeText(d.form->Text1, QStringLiteral("slbz"));
+        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("参苓白术散") });
+    }
+
+    void catalogWindowWritesReachTheDeskRowByRow()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        Form3 catalog(d.env.services);
+        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        const int loads = d.env.catalog.loads();
+        QCOMPARE(loads, 1); // one catalog in memory for both windows
+
+        catalog.Option1[1]->click(); // 中药
+        typeText(catalog.Text3, QStringLiteral("丹参片 0.3g"));
+        catalog.saveRecord();
+        typeText(d.form->Text1, QStringLiteral("dsp"));
+        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("丹参片 0.3g") });
+        catalog.Text2->setText(QStringLiteral("dsp"));
+        QCOMPARE(catalog.grid()->cellText(0, 0), QStringLiteral("丹参片 0.3g"));
+        // The saved row was read again alone; the catalog was not read whole a second time.
+        QCOMPARE(d.env.catalog.loads(), loads);
+        QCOMPARE(d.env.catalog.rowsRefreshed(), 1);
     }
 
     void enterInTheSearchBoxAddsOnlyASingleMatch()

@@ -26,6 +26,7 @@ TestEnv::TestEnv()
     services.urls = &urls;
     services.drives = &drives;
     services.db = &db;
+    services.catalog = &catalog;
     services.windows = &windows;
     services.context = &context;
 }

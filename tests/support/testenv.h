@@ -2,6 +2,7 @@
 // A fresh world for one test: a temporary data folder holding a new copy of the template database, opened,
 // and a Services object wired to fakes. Windows under test take env.services.
 
+#include "catalogs/catalogindex.h"
 #include "platform/services.h"
 #include "store/database.h"
 #include "tests/support/fakes.h"
@@ -36,6 +37,7 @@ public:
     RecordingWindowOpener windows;
     AppContext context;
     Database db;
+    CatalogIndex catalog { db };
     Services services;
 };
 

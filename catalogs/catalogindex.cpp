@@ -1,0 +1,317 @@
+#include "catalogs/catalogindex.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace qv {
+
+namespace {
+
+    // The notes of changed rows live in the connection's temporary schema: nothing is added to the file.
+    // Notes are numbered and never removed, so several indexes on one connection each read the notes they
+    // have not seen yet; a run writes few catalog rows, so the notes stay small. The session token tells an
+    // index that the connection was opened again (its notes are gone and the numbering starts afresh).
+    const char kChangeNotes[] = R"(
+create temp table if not exists [qv_catalog_session] ([token] text not null);
+insert into [qv_catalog_session] ([token])
+    select hex(randomblob(8)) where not exists (select 1 from [qv_catalog_session]);
+create temp table if not exists [qv_catalog_changed] ([seq] integer primary key, [rid] integer not null);
+create temp trigger if not exists [qv_catalog_row_inserted] after insert on main.[商品]
+    begin insert into [qv_catalog_changed] ([rid]) values (new.rowid); end;
+create temp trigger if not exists [qv_catalog_row_updated] after update on main.[商品]
+    begin insert into [qv_catalog_changed] ([rid]) values (old.rowid), (new.rowid); end;
+create temp trigger if not exists [qv_catalog_row_deleted] after delete on main.[商品]
+    begin insert into [qv_catalog_changed] ([rid]) values (old.rowid); end;
+)";
+    const QString kNotesState = QStringLiteral("select (select [token] from temp.[qv_catalog_session]), "
+                                               "(select max([seq]) from temp.[qv_catalog_changed])");
+
+    const QString kRowColumns
+        = QStringLiteral("select rowid, [ID号], [名称], [用法], [拼音], [分类], [查询] from [商品] ");
+
+    // Rows re-read one by one up to this share of the table; beyond it the whole table is read again.
+    constexpr int kRefreshShare = 4;
+    // Row ids per statement when changed rows are re-read.
+    constexpr int kIdsPerRead = 500;
+
+    // A code point order key for one UTF-16 unit: surrogates (above U+FFFF) after every other unit.
+    inline int storeOrderUnit(char16_t u)
+    {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            return u + 0x2000;
+        if (u >= 0xE000)
+            return u - 0x800;
+        return u;
+    }
+
+} // namespace
+
+QString foldAsciiCase(const QString& text)
+{
+    QString folded = text;
+    for (QChar& c : folded) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return folded;
+}
+
+int compareInStoreOrder(QStringView a, QStringView b)
+{
+    // UTF-8 byte order is code point order; UTF-16 units compare the same way except the surrogates.
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x != y)
+            return storeOrderUnit(x) - storeOrderUnit(y);
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+QStringView CatalogRow::part(int i) const
+{
+    const int from = i == 0 ? 0 : m_ends[i - 1];
+    return QStringView(m_texts).mid(from, m_ends[i] - from);
+}
+
+namespace {
+
+    // The desk's order: 名称 (NULL first, as the store sorts it), then row id.
+    bool beforeByName(const CatalogRow& a, const CatalogRow& b)
+    {
+        if (a.nameIsNull() != b.nameIsNull())
+            return a.nameIsNull();
+        if (const int c = compareInStoreOrder(a.nameView(), b.nameView()))
+            return c < 0;
+        return a.rowId() < b.rowId();
+    }
+
+    // The catalog window's order: ID号 descending (NULL last), then row id descending.
+    bool beforeByKey(const CatalogRow& a, const CatalogRow& b)
+    {
+        if (a.keyIsNull() != b.keyIsNull())
+            return b.keyIsNull();
+        if (const int c = compareInStoreOrder(a.keyView(), b.keyView()))
+            return c > 0;
+        return a.rowId() > b.rowId();
+    }
+
+} // namespace
+
+CatalogRow CatalogIndex::makeRow(const Cursor& row)
+{
+    CatalogRow r;
+    r.m_rowId = row.text(0).toLongLong();
+    const QString lookup = foldAsciiCase(row.text(6));
+    const QString texts[5] = { row.text(1), row.text(2), row.text(3), row.text(4), lookup };
+    int end = 0;
+    for (int i = 0; i < 5; ++i) {
+        end += int(texts[i].size());
+        r.m_ends[i] = end;
+    }
+    r.m_texts.reserve(end);
+    for (const QString& t : texts)
+        r.m_texts += t;
+    r.m_keyNull = row.isNull(1);
+    r.m_nameNull = row.isNull(2);
+    r.m_category = categoryId(row.text(5));
+    r.m_readingsAt = quint32(m_readings.size());
+    appendReadingInitials(texts[1], m_readings);
+    r.m_readingCount = quint16(std::min<size_t>(m_readings.size() - r.m_readingsAt, 0xFFFF));
+    return r;
+}
+
+bool CatalogIndex::readRows(
+    const QString& where, const QVariantList& params, std::vector<CatalogRow>& out, QString* error)
+{
+    const Result read = m_db.forEachRow(kRowColumns + where, params, [&](const Cursor& row) {
+        // A row without category or lookup text never matches a search.
+        if (!row.isNull(5) && !row.isNull(6))
+            out.push_back(makeRow(row));
+        return true;
+    });
+    if (!read && error)
+        *error = read.error;
+    return read.ok;
+}
+
+bool CatalogIndex::load(QString* error)
+{
+    m_loaded = false;
+    const Result notes = m_db.script(QString::fromUtf8(kChangeNotes));
+    if (!notes) {
+        if (error)
+            *error = notes.error;
+        return false;
+    }
+    const Result state = m_db.run(kNotesState);
+    if (!state || state.rows.isEmpty()) {
+        if (error)
+            *error = state.error;
+        return false;
+    }
+    m_session = state.rows.first().values().value(0).toString();
+    m_notesSeen = state.rows.first().values().value(1).toLongLong();
+    m_readings.clear();
+    m_categories.clear();
+    std::vector<CatalogRow> rows;
+    if (!readRows(QString(), {}, rows, error))
+        return false;
+    m_rows = std::move(rows);
+    m_freeSlots.clear();
+    m_slotOf.clear();
+    m_slotOf.reserve(qsizetype(m_rows.size()));
+    for (int slot = 0; slot < int(m_rows.size()); ++slot)
+        m_slotOf.insert(m_rows[slot].rowId(), slot);
+    m_byName.resize(m_rows.size());
+    std::iota(m_byName.begin(), m_byName.end(), 0);
+    m_byKey = m_byName;
+    std::sort(m_byName.begin(), m_byName.end(),
+        [this](int a, int b) { return beforeByName(m_rows[a], m_rows[b]); });
+    std::sort(
+        m_byKey.begin(), m_byKey.end(), [this](int a, int b) { return beforeByKey(m_rows[a], m_rows[b]); });
+    m_readings.shrink_to_fit();
+    ++m_loads;
+    m_loaded = true;
+    return true;
+}
+
+bool CatalogIndex::ensureCurrent(QString* error)
+{
+    if (!m_loaded)
+        return load(error);
+    // No notes, or notes of another session: the connection was opened again since the last read.
+    const Result state = m_db.run(kNotesState);
+    if (!state || state.rows.isEmpty() || state.rows.first().values().value(0).toString() != m_session)
+        return load(error);
+    const qint64 latest = state.rows.first().values().value(1).toLongLong();
+    if (latest == m_notesSeen)
+        return true;
+    const Result changed = m_db.run(
+        QStringLiteral("select distinct [rid] from temp.[qv_catalog_changed] where [seq] > ? and [seq] <= ?"),
+        { m_notesSeen, latest });
+    if (!changed || changed.rows.size() > size() / kRefreshShare + 100)
+        return load(error);
+    QList<qint64> ids;
+    ids.reserve(changed.rows.size());
+    for (const Row& row : changed.rows)
+        ids << row.values().first().toLongLong();
+    if (!applyChanges(ids, error)) {
+        m_loaded = false; // read whole the next time
+        return false;
+    }
+    m_notesSeen = latest;
+    return true;
+}
+
+bool CatalogIndex::applyChanges(const QList<qint64>& rowIds, QString* error)
+{
+    std::vector<CatalogRow> fresh;
+    for (qsizetype from = 0; from < rowIds.size(); from += kIdsPerRead) {
+        const QList<qint64> chunk = rowIds.mid(from, kIdsPerRead);
+        QStringList marks;
+        QVariantList params;
+        for (qint64 id : chunk) {
+            marks << QStringLiteral("?");
+            params << id;
+        }
+        if (!readRows(QStringLiteral("where rowid in (%1)").arg(marks.join(u',')), params, fresh, error))
+            return false;
+    }
+    for (qint64 id : rowIds) {
+        const auto found = m_slotOf.constFind(id);
+        if (found == m_slotOf.constEnd())
+            continue;
+        const int slot = found.value();
+        unplace(slot);
+        m_slotOf.erase(found);
+        m_rows[slot] = CatalogRow();
+        m_freeSlots.push_back(slot);
+    }
+    for (CatalogRow& row : fresh) {
+        int slot;
+        if (m_freeSlots.empty()) {
+            slot = int(m_rows.size());
+            m_rows.push_back(std::move(row));
+        } else {
+            slot = m_freeSlots.back();
+            m_freeSlots.pop_back();
+            m_rows[slot] = std::move(row);
+        }
+        m_slotOf.insert(m_rows[slot].rowId(), slot);
+        place(slot);
+    }
+    m_rowsRefreshed += int(rowIds.size());
+    return true;
+}
+
+void CatalogIndex::place(int slot)
+{
+    const auto byName = [this](int a, int b) { return beforeByName(m_rows[a], m_rows[b]); };
+    const auto byKey = [this](int a, int b) { return beforeByKey(m_rows[a], m_rows[b]); };
+    m_byName.insert(std::lower_bound(m_byName.begin(), m_byName.end(), slot, byName), slot);
+    m_byKey.insert(std::lower_bound(m_byKey.begin(), m_byKey.end(), slot, byKey), slot);
+}
+
+void CatalogIndex::unplace(int slot)
+{
+    // Both orders end on the unique row id, so the row's place is exactly where it would be inserted.
+    const auto byName = [this](int a, int b) { return beforeByName(m_rows[a], m_rows[b]); };
+    const auto byKey = [this](int a, int b) { return beforeByKey(m_rows[a], m_rows[b]); };
+    const auto inName = std::lower_bound(m_byName.begin(), m_byName.end(), slot, byName);
+    if (inName != m_byName.end() && *inName == slot)
+        m_byName.erase(inName);
+    const auto inKey = std::lower_bound(m_byKey.begin(), m_byKey.end(), slot, byKey);
+    if (inKey != m_byKey.end() && *inKey == slot)
+        m_byKey.erase(inKey);
+}
+
+int CatalogIndex::categoryId(const QString& category)
+{
+    const qsizetype found = m_categories.indexOf(category);
+    if (found >= 0)
+        return int(found);
+    m_categories.append(category);
+    return int(m_categories.size()) - 1;
+}
+
+bool CatalogIndex::matchesReadings(const CatalogRow& row, QStringView typed) const
+{
+    return readingsMatch(m_readings.data() + row.m_readingsAt, row.m_readingCount, typed);
+}
+
+CatalogHits CatalogIndex::search(const CatalogSearch& search)
+{
+    CatalogHits hits;
+    if (!ensureCurrent(&hits.error))
+        return hits;
+    hits.ok = true;
+    // A category no row carries matches nothing with "=" and every row with "<>".
+    const int wanted = int(m_categories.indexOf(search.category));
+    const QString typed = foldAsciiCase(search.typed);
+    const bool byReadings = isInitialsText(typed);
+    const size_t limit = search.limit < 0 ? m_rows.size() : size_t(search.limit);
+    std::vector<CatalogRow> extra;
+    for (int slot : search.order == CatalogOrder::ByName ? m_byName : m_byKey) {
+        const CatalogRow& row = m_rows[slot];
+        if ((row.m_category == wanted) == search.excludeCategory)
+            continue;
+        if (row.foldedLookup().contains(typed)) {
+            hits.rows.push_back(row);
+            if (hits.rows.size() >= limit)
+                break;
+        } else if (byReadings && extra.size() < limit && matchesReadings(row, typed)) {
+            extra.push_back(row);
+        }
+    }
+    hits.byLookup = int(hits.rows.size());
+    for (CatalogRow& row : extra) {
+        if (hits.rows.size() >= limit)
+            break;
+        hits.rows.push_back(std::move(row));
+    }
+    return hits;
+}
+
+} // namespace qv

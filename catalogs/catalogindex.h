@@ -1,0 +1,127 @@
+#pragma once
+// The drug catalog (商品) held in memory once for the whole program. The desk's drug picker and the drug
+// catalog window search it on every keystroke; the store would need a full scan of the table (and the
+// decryption of its pages) for each, far too slow on a catalog of 100,000 rows.
+//
+// A search answers exactly what the windows' statements would: the rows whose category is (or is not) the
+// one asked for and whose lookup text 查询 contains the typed text (ASCII letters in either case, as the
+// store's "like" compares them; a NULL never matches), in name order for the desk and newest key first for
+// the catalog window. After those, the extra finds: rows whose name's everyday readings match typed initials
+// (pinyin/readings.h), in the same order.
+//
+// It never serves stale rows: temporary triggers on the connection note the row id of every insert, update
+// and delete of 商品 (whoever makes it), and the next search re-reads just those rows and moves them to their
+// places. Only a first search, a connection opened again, or a change of a large part of the table reads it
+// whole. A rolled-back write takes its notes with it.
+
+#include "pinyin/readings.h"
+#include "store/database.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace qv {
+
+// One listable row of 商品 (a row without category or lookup text is never listed). Its texts are kept in one
+// string, so that a copy costs one reference count and a copy held by a window stays valid whatever the
+// index does afterwards.
+class CatalogRow {
+public:
+    qint64 rowId() const { return m_rowId; }
+    QString key() const { return part(0).toString(); } // ID号
+    QString name() const { return part(1).toString(); } // 名称
+    QString usage() const { return part(2).toString(); } // 用法
+    QString code() const { return part(3).toString(); } // 拼音
+    QStringView nameView() const { return part(1); }
+    QStringView keyView() const { return part(0); }
+    // 查询 with ASCII letters in lower case.
+    QStringView foldedLookup() const { return part(4); }
+    bool keyIsNull() const { return m_keyNull; }
+    bool nameIsNull() const { return m_nameNull; }
+
+private:
+    friend class CatalogIndex;
+    QStringView part(int i) const;
+
+    QString m_texts; // key, name, usage, code, folded lookup, one after the other
+    int m_ends[5] = {};
+    qint64 m_rowId = 0;
+    int m_category = 0; // index into the index's category names
+    quint32 m_readingsAt = 0; // where the name's reading sets begin in the index's list
+    quint16 m_readingCount = 0;
+    bool m_keyNull = false;
+    bool m_nameNull = false;
+};
+
+enum class CatalogOrder {
+    ByName, // 名称, then row id: the desk's picker
+    NewestKeyFirst, // ID号 descending: the catalog window
+};
+
+struct CatalogSearch {
+    QString typed; // literal text
+    QString category;
+    bool excludeCategory = false; // every other category instead of this one
+    CatalogOrder order = CatalogOrder::ByName;
+    int limit = -1; // at most this many rows (code and reading finds together); -1: all
+};
+
+struct CatalogHits {
+    bool ok = false;
+    QString error;
+    std::vector<CatalogRow> rows;
+    int byLookup = 0; // rows[0 .. byLookup) matched 查询; the rest were found by their readings
+};
+
+class CatalogIndex {
+public:
+    explicit CatalogIndex(Database& db)
+        : m_db(db)
+    {
+    }
+
+    CatalogHits search(const CatalogSearch& search);
+
+    // How often the whole table was read, and how many single rows were re-read since (for tests and the
+    // benchmark).
+    int loads() const { return m_loads; }
+    int rowsRefreshed() const { return m_rowsRefreshed; }
+    int size() const { return int(m_byName.size()); }
+    // Reads the whole table now (the first search would otherwise). False with error when it cannot.
+    bool load(QString* error);
+
+private:
+    bool ensureCurrent(QString* error);
+    bool applyChanges(const QList<qint64>& rowIds, QString* error);
+    bool readRows(
+        const QString& where, const QVariantList& params, std::vector<CatalogRow>& out, QString* error);
+    CatalogRow makeRow(const Cursor& row);
+    void place(int slot);
+    void unplace(int slot);
+    int categoryId(const QString& category);
+    bool matchesReadings(const CatalogRow& row, QStringView typed) const;
+
+    Database& m_db;
+    std::vector<CatalogRow> m_rows; // by slot; slots of deleted rows are reused
+    std::vector<int> m_freeSlots;
+    QHash<qint64, int> m_slotOf; // row id -> slot
+    std::vector<int> m_byName; // slots in name order
+    std::vector<int> m_byKey; // slots newest key first
+    std::vector<InitialSet> m_readings; // the reading sets of every name, one run per row
+    QStringList m_categories;
+    QString m_session; // the connection's notes token when the table was read
+    qint64 m_notesSeen = 0; // the last change note applied
+    bool m_loaded = false;
+    int m_loads = 0;
+    int m_rowsRefreshed = 0;
+};
+
+// ASCII letters in lower case, everything else as it is: the case rule of the store's "like".
+QString foldAsciiCase(const QString& text);
+
+// Negative, zero or positive as a sorts before, with or after b in the store's text order (UTF-8 bytes).
+int compareInStoreOrder(QStringView a, QStringView b);
+
+} // namespace qv
