@@ -281,7 +281,16 @@ int main(int argc, char** argv)
     const QDate tenYearsStart = kToday.addYears(-10);
     // A range of at most 30,000 prescriptions, ending today: the log window's limit.
     const QDate logStart = kToday.addDays(-int(30000.0 / prescriptions * 3652) + 1);
-    const QString owner = QStringLiteral("张建国");
+    // An owner of the archive, one of the families that come again and again.
+    QString owner;
+    {
+        Database any;
+        QString error;
+        if (any.open(path, &error))
+            owner = any.run(QStringLiteral("select [0] from [档案] where rowid = ?"), { prescriptions / 3 })
+                        .rows.value(0)
+                        .text(QStringLiteral("0"));
+    }
 
     // The older file: the statements as they ran before the index.
     double oldMonth, oldOwner, oldLog, oldCount;
@@ -406,9 +415,24 @@ int main(int argc, char** argv)
         QFile::remove(copy);
         return msOf([&] { QFile::copy(db.path(), copy); });
     });
-    bench::printFigure(QStringLiteral("exit backup of %1 MB").arg(QFileInfo(path).size() / 1048576),
+    // The page copy of SQLite's online backup into a new encrypted file, as the backup was made before.
+    const std::vector<double> pageCopies = samples(3, [&] {
+        QFile::remove(copy);
+        return msOf([&] {
+            Database target;
+            QString error;
+            if (!target.create(copy, &error))
+                return;
+            sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", db.handle(), "main");
+            sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+        });
+    });
+    bench::printFigure(QStringLiteral("exit backup of %1 MB (copy + every page read back)")
+                           .arg(QFileInfo(path).size() / 1048576),
         QStringLiteral("< 3000 ms"), bench::median(backups), QStringLiteral("ms"),
-        QStringLiteral("plain file copy %1 ms").arg(bench::number(bench::median(copies))));
+        QStringLiteral("plain file copy %1 ms; SQLite page-by-page backup %2 ms")
+            .arg(bench::number(bench::median(copies)), bench::number(bench::median(pageCopies))));
 
     bench::printFigure(QStringLiteral("peak memory of the ten-year run"), QStringLiteral("< 200 MB"),
         peakMegabytes(), QStringLiteral("MB"));
