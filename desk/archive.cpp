@@ -11,6 +11,13 @@ QString archiveLineText(
     return owner + u'[' + species + u',' + sex + u',' + age + u',' + date + u']';
 }
 
+namespace {
+
+    // "yyyy-mm-dd", as the program stores a date.
+    bool isPlainIsoDate(QByteArrayView date) { return date.size() == 10 && date[4] == '-' && date[7] == '-'; }
+
+} // namespace
+
 ArchiveResult queryArchive(
     Database& db, const QString& ownerFilter, const QString& startDate, const QString& endDate)
 {
@@ -28,13 +35,23 @@ ArchiveResult queryArchive(
     const QString where = ownerFilter.isEmpty()
         ? filter
         : QStringLiteral("rowid in (select rowid from [档案] where %1)").arg(filter);
+    QByteArray line;
     const Result rows = db.forEachRow(
         QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] where %1 order by [序号] desc")
             .arg(where),
         { containsPattern(ownerFilter), isoDate(*start), isoDate(*end) }, [&](const Cursor& row) {
-            result.lines.append({ row.text(0),
-                archiveLineText(
-                    row.text(1), row.text(2), row.text(3), row.text(4), storedDateText(row.text(5))) });
+            const QByteArrayView date = row.utf8(5);
+            if (!isPlainIsoDate(date)) {
+                result.lines.append({ row.text(0),
+                    archiveLineText(
+                        row.text(1), row.text(2), row.text(3), row.text(4), storedDateText(row.text(5))) });
+                return true;
+            }
+            // The usual row, a month holds thousands: the line is put together in UTF-8 and decoded once.
+            line.clear();
+            line.append(row.utf8(1)).append('[').append(row.utf8(2)).append(',').append(row.utf8(3));
+            line.append(',').append(row.utf8(4)).append(',').append(date).append(']');
+            result.lines.append({ row.text(0), QString::fromUtf8(line) });
             return true;
         });
     if (!rows) {

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace qv {
 
@@ -289,9 +290,17 @@ void Form2::runArchiveQuery()
     if (!m_services.db)
         return;
     const ArchiveResult result = queryArchive(*m_services.db, Text2->text(), Text3->text(), Text4->text());
-    for (const ArchiveLine& line : result.lines) {
-        auto* item = new QListWidgetItem(line.text, List2);
-        item->setData(kKeyRole, line.key);
+    // A month holds thousands of lines: they go in as one insertion, not one each.
+    QStringList texts;
+    texts.reserve(result.lines.size());
+    for (const ArchiveLine& line : result.lines)
+        texts << line.text;
+    List2->addItems(texts);
+    {
+        // The keys are not shown, so the view need not hear of them line by line.
+        const QSignalBlocker quiet(List2->model());
+        for (int row = 0; row < result.lines.size(); ++row)
+            List2->item(row)->setData(kKeyRole, result.lines[row].key);
     }
     if (!result.ok)
         m_services.messages->inform(archiveDateMessage(), Messages::Icon::Warning);

@@ -4,6 +4,7 @@
 
 #include "platform/failures.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QSharedPointer>
 #include <QString>
@@ -50,6 +51,8 @@ class Cursor {
 public:
     // The value as text; null gives "".
     QString text(int column) const;
+    // The value's UTF-8 bytes, valid until the next row; null gives none.
+    QByteArrayView utf8(int column) const;
     bool isNull(int column) const;
 
 private:
