@@ -32,7 +32,7 @@ int runModule1(int argc, char** argv)
     HostDriveRoots drives;
     AppContext context;
     Database db;
-    // Read on the first search, then kept current row by row for the whole run.
+    // Read in the background from start-up on, then kept current row by row for the whole run.
     CatalogIndex catalog(db);
     Services services;
     services.clock = &clock;
@@ -50,6 +50,7 @@ int runModule1(int argc, char** argv)
         QMessageBox::critical(nullptr, QStringLiteral("提示"), started.error);
         return 1;
     }
+    catalog.startReading();
 
     ProgramWindows windows(services);
     Form1 main(services, windows.factories());

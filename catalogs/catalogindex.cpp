@@ -99,7 +99,20 @@ namespace {
 
 } // namespace
 
-CatalogRow CatalogIndex::makeRow(const Cursor& row)
+namespace {
+
+    int categoryId(QStringList& categories, const QString& category)
+    {
+        const qsizetype found = categories.indexOf(category);
+        if (found >= 0)
+            return int(found);
+        categories.append(category);
+        return int(categories.size()) - 1;
+    }
+
+} // namespace
+
+CatalogRow CatalogIndex::makeRow(const Cursor& row, Contents& out)
 {
     CatalogRow r;
     r.m_rowId = row.text(0).toLongLong();
@@ -115,20 +128,20 @@ CatalogRow CatalogIndex::makeRow(const Cursor& row)
         r.m_texts += t;
     r.m_keyNull = row.isNull(1);
     r.m_nameNull = row.isNull(2);
-    r.m_category = categoryId(row.text(5));
-    r.m_readingsAt = quint32(m_readings.size());
-    appendReadingInitials(texts[1], m_readings);
-    r.m_readingCount = quint16(std::min<size_t>(m_readings.size() - r.m_readingsAt, 0xFFFF));
+    r.m_category = categoryId(out.categories, row.text(5));
+    r.m_readingsAt = quint32(out.readings.size());
+    appendReadingInitials(texts[1], out.readings);
+    r.m_readingCount = quint16(std::min<size_t>(out.readings.size() - r.m_readingsAt, 0xFFFF));
     return r;
 }
 
-bool CatalogIndex::readRows(
-    const QString& where, const QVariantList& params, std::vector<CatalogRow>& out, QString* error)
+bool CatalogIndex::readRows(Database& db, const QString& where, const QVariantList& params, Contents& out,
+    std::vector<CatalogRow>& rows, QString* error)
 {
-    const Result read = m_db.forEachRow(kRowColumns + where, params, [&](const Cursor& row) {
+    const Result read = db.forEachRow(kRowColumns + where, params, [&](const Cursor& row) {
         // A row without category or lookup text never matches a search.
         if (!row.isNull(5) && !row.isNull(6))
-            out.push_back(makeRow(row));
+            rows.push_back(makeRow(row, out));
         return true;
     });
     if (!read && error)
@@ -136,9 +149,27 @@ bool CatalogIndex::readRows(
     return read.ok;
 }
 
-bool CatalogIndex::load(QString* error)
+bool CatalogIndex::readContents(Database& db, Contents& out, QString* error)
 {
-    m_loaded = false;
+    if (!readRows(db, QString(), {}, out, out.rows, error))
+        return false;
+    out.slotOf.reserve(qsizetype(out.rows.size()));
+    for (int slot = 0; slot < int(out.rows.size()); ++slot)
+        out.slotOf.insert(out.rows[slot].rowId(), slot);
+    out.byName.resize(out.rows.size());
+    std::iota(out.byName.begin(), out.byName.end(), 0);
+    out.byKey = out.byName;
+    const std::vector<CatalogRow>& rows = out.rows;
+    std::sort(out.byName.begin(), out.byName.end(),
+        [&rows](int a, int b) { return beforeByName(rows[a], rows[b]); });
+    std::sort(
+        out.byKey.begin(), out.byKey.end(), [&rows](int a, int b) { return beforeByKey(rows[a], rows[b]); });
+    out.readings.shrink_to_fit();
+    return true;
+}
+
+bool CatalogIndex::startNotes(QString* error)
+{
     const Result notes = m_db.script(QString::fromUtf8(kChangeNotes));
     if (!notes) {
         if (error)
@@ -153,33 +184,71 @@ bool CatalogIndex::load(QString* error)
     }
     m_session = state.rows.first().values().value(0).toString();
     m_notesSeen = state.rows.first().values().value(1).toLongLong();
-    m_readings.clear();
-    m_categories.clear();
-    std::vector<CatalogRow> rows;
-    if (!readRows(QString(), {}, rows, error))
-        return false;
-    m_rows = std::move(rows);
+    return true;
+}
+
+void CatalogIndex::adopt(Contents&& contents)
+{
+    m_c = std::move(contents);
     m_freeSlots.clear();
-    m_slotOf.clear();
-    m_slotOf.reserve(qsizetype(m_rows.size()));
-    for (int slot = 0; slot < int(m_rows.size()); ++slot)
-        m_slotOf.insert(m_rows[slot].rowId(), slot);
-    m_byName.resize(m_rows.size());
-    std::iota(m_byName.begin(), m_byName.end(), 0);
-    m_byKey = m_byName;
-    std::sort(m_byName.begin(), m_byName.end(),
-        [this](int a, int b) { return beforeByName(m_rows[a], m_rows[b]); });
-    std::sort(
-        m_byKey.begin(), m_byKey.end(), [this](int a, int b) { return beforeByKey(m_rows[a], m_rows[b]); });
-    m_readings.shrink_to_fit();
     ++m_loads;
     m_loaded = true;
+}
+
+CatalogIndex::~CatalogIndex()
+{
+    // The background read uses its own connection, but must not outlive the program's.
+    if (m_reading.valid())
+        m_reading.wait();
+}
+
+void CatalogIndex::startReading()
+{
+    if (m_loaded || m_reading.valid() || !m_db.isOpen())
+        return;
+    // The notes begin before the background read does, so a change made meanwhile is applied afterwards, even
+    // one the read already holds (reading a row again changes nothing).
+    if (!startNotes(nullptr))
+        return;
+    m_reading = std::async(std::launch::async, [path = m_db.path()] {
+        Reading reading;
+        Database own;
+        // The table is read once, page after page: keeping its decrypted pages would only cost memory.
+        if (own.open(path, &reading.error) && own.run(QStringLiteral("pragma cache_size = 64")))
+            reading.ok = readContents(own, reading.contents, &reading.error);
+        return reading;
+    });
+}
+
+bool CatalogIndex::takeOverReading()
+{
+    if (!m_reading.valid())
+        return false;
+    Reading reading = m_reading.get();
+    if (!reading.ok)
+        return false; // read on this connection instead
+    adopt(std::move(reading.contents));
+    return true;
+}
+
+bool CatalogIndex::load(QString* error)
+{
+    m_loaded = false;
+    // A read already under way in the background is not wasted.
+    if (takeOverReading())
+        return true;
+    if (!startNotes(error))
+        return false;
+    Contents contents;
+    if (!readContents(m_db, contents, error))
+        return false;
+    adopt(std::move(contents));
     return true;
 }
 
 bool CatalogIndex::ensureCurrent(QString* error)
 {
-    if (!m_loaded)
+    if (!m_loaded && !takeOverReading())
         return load(error);
     // No notes, or notes of another session: the connection was opened again since the last read.
     const Result state = m_db.run(kNotesState);
@@ -216,30 +285,31 @@ bool CatalogIndex::applyChanges(const QList<qint64>& rowIds, QString* error)
             marks << QStringLiteral("?");
             params << id;
         }
-        if (!readRows(QStringLiteral("where rowid in (%1)").arg(marks.join(u',')), params, fresh, error))
+        if (!readRows(
+                m_db, QStringLiteral("where rowid in (%1)").arg(marks.join(u',')), params, m_c, fresh, error))
             return false;
     }
     for (qint64 id : rowIds) {
-        const auto found = m_slotOf.constFind(id);
-        if (found == m_slotOf.constEnd())
+        const auto found = m_c.slotOf.constFind(id);
+        if (found == m_c.slotOf.constEnd())
             continue;
         const int slot = found.value();
         unplace(slot);
-        m_slotOf.erase(found);
-        m_rows[slot] = CatalogRow();
+        m_c.slotOf.erase(found);
+        m_c.rows[slot] = CatalogRow();
         m_freeSlots.push_back(slot);
     }
     for (CatalogRow& row : fresh) {
         int slot;
         if (m_freeSlots.empty()) {
-            slot = int(m_rows.size());
-            m_rows.push_back(std::move(row));
+            slot = int(m_c.rows.size());
+            m_c.rows.push_back(std::move(row));
         } else {
             slot = m_freeSlots.back();
             m_freeSlots.pop_back();
-            m_rows[slot] = std::move(row);
+            m_c.rows[slot] = std::move(row);
         }
-        m_slotOf.insert(m_rows[slot].rowId(), slot);
+        m_c.slotOf.insert(m_c.rows[slot].rowId(), slot);
         place(slot);
     }
     m_rowsRefreshed += int(rowIds.size());
@@ -248,37 +318,28 @@ bool CatalogIndex::applyChanges(const QList<qint64>& rowIds, QString* error)
 
 void CatalogIndex::place(int slot)
 {
-    const auto byName = [this](int a, int b) { return beforeByName(m_rows[a], m_rows[b]); };
-    const auto byKey = [this](int a, int b) { return beforeByKey(m_rows[a], m_rows[b]); };
-    m_byName.insert(std::lower_bound(m_byName.begin(), m_byName.end(), slot, byName), slot);
-    m_byKey.insert(std::lower_bound(m_byKey.begin(), m_byKey.end(), slot, byKey), slot);
+    const auto byName = [this](int a, int b) { return beforeByName(m_c.rows[a], m_c.rows[b]); };
+    const auto byKey = [this](int a, int b) { return beforeByKey(m_c.rows[a], m_c.rows[b]); };
+    m_c.byName.insert(std::lower_bound(m_c.byName.begin(), m_c.byName.end(), slot, byName), slot);
+    m_c.byKey.insert(std::lower_bound(m_c.byKey.begin(), m_c.byKey.end(), slot, byKey), slot);
 }
 
 void CatalogIndex::unplace(int slot)
 {
     // Both orders end on the unique row id, so the row's place is exactly where it would be inserted.
-    const auto byName = [this](int a, int b) { return beforeByName(m_rows[a], m_rows[b]); };
-    const auto byKey = [this](int a, int b) { return beforeByKey(m_rows[a], m_rows[b]); };
-    const auto inName = std::lower_bound(m_byName.begin(), m_byName.end(), slot, byName);
-    if (inName != m_byName.end() && *inName == slot)
-        m_byName.erase(inName);
-    const auto inKey = std::lower_bound(m_byKey.begin(), m_byKey.end(), slot, byKey);
-    if (inKey != m_byKey.end() && *inKey == slot)
-        m_byKey.erase(inKey);
-}
-
-int CatalogIndex::categoryId(const QString& category)
-{
-    const qsizetype found = m_categories.indexOf(category);
-    if (found >= 0)
-        return int(found);
-    m_categories.append(category);
-    return int(m_categories.size()) - 1;
+    const auto byName = [this](int a, int b) { return beforeByName(m_c.rows[a], m_c.rows[b]); };
+    const auto byKey = [this](int a, int b) { return beforeByKey(m_c.rows[a], m_c.rows[b]); };
+    const auto inName = std::lower_bound(m_c.byName.begin(), m_c.byName.end(), slot, byName);
+    if (inName != m_c.byName.end() && *inName == slot)
+        m_c.byName.erase(inName);
+    const auto inKey = std::lower_bound(m_c.byKey.begin(), m_c.byKey.end(), slot, byKey);
+    if (inKey != m_c.byKey.end() && *inKey == slot)
+        m_c.byKey.erase(inKey);
 }
 
 bool CatalogIndex::matchesReadings(const CatalogRow& row, QStringView typed) const
 {
-    return readingsMatch(m_readings.data() + row.m_readingsAt, row.m_readingCount, typed);
+    return readingsMatch(m_c.readings.data() + row.m_readingsAt, row.m_readingCount, typed);
 }
 
 CatalogHits CatalogIndex::search(const CatalogSearch& search)
@@ -288,13 +349,13 @@ CatalogHits CatalogIndex::search(const CatalogSearch& search)
         return hits;
     hits.ok = true;
     // A category no row carries matches nothing with "=" and every row with "<>".
-    const int wanted = int(m_categories.indexOf(search.category));
+    const int wanted = int(m_c.categories.indexOf(search.category));
     const QString typed = foldAsciiCase(search.typed);
     const bool byReadings = isInitialsText(typed);
-    const size_t limit = search.limit < 0 ? m_rows.size() : size_t(search.limit);
+    const size_t limit = search.limit < 0 ? m_c.rows.size() : size_t(search.limit);
     std::vector<CatalogRow> extra;
-    for (int slot : search.order == CatalogOrder::ByName ? m_byName : m_byKey) {
-        const CatalogRow& row = m_rows[slot];
+    for (int slot : search.order == CatalogOrder::ByName ? m_c.byName : m_c.byKey) {
+        const CatalogRow& row = m_c.rows[slot];
         if ((row.m_category == wanted) == search.excludeCategory)
             continue;
         if (row.foldedLookup().contains(typed)) {

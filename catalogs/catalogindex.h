@@ -13,6 +13,10 @@
 // and delete of 商品 (whoever makes it), and the next search re-reads just those rows and moves them to their
 // places. Only a first search, a connection opened again, or a change of a large part of the table reads it
 // whole. A rolled-back write takes its notes with it.
+//
+// The whole read takes a good part of a second on a large catalog, so the program starts it in the background
+// at start-up, on a connection of its own, while the login waits; the first search takes it over (waiting for
+// the rest if it is not done) and applies the changes noted since it began.
 
 #include "pinyin/readings.h"
 #include "store/database.h"
@@ -20,6 +24,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <future>
 #include <vector>
 
 namespace qv {
@@ -81,6 +86,13 @@ public:
         : m_db(db)
     {
     }
+    ~CatalogIndex();
+    CatalogIndex(const CatalogIndex&) = delete;
+    CatalogIndex& operator=(const CatalogIndex&) = delete;
+
+    // Begins the whole read in the background (see above). Without an open database, or when the change notes
+    // cannot be made, it does nothing: the first search reads the table itself.
+    void startReading();
 
     CatalogHits search(const CatalogSearch& search);
 
@@ -88,29 +100,43 @@ public:
     // benchmark).
     int loads() const { return m_loads; }
     int rowsRefreshed() const { return m_rowsRefreshed; }
-    int size() const { return int(m_byName.size()); }
+    int size() const { return int(m_c.byName.size()); }
     // Reads the whole table now (the first search would otherwise). False with error when it cannot.
     bool load(QString* error);
 
 private:
+    // What a whole read gives: every listable row and both orders.
+    struct Contents {
+        std::vector<CatalogRow> rows; // by slot; slots of deleted rows are reused
+        QHash<qint64, int> slotOf; // row id -> slot
+        std::vector<int> byName; // slots in name order
+        std::vector<int> byKey; // slots newest key first
+        std::vector<InitialSet> readings; // the reading sets of every name, one run per row
+        QStringList categories;
+    };
+    struct Reading {
+        bool ok = false;
+        QString error;
+        Contents contents;
+    };
+
     bool ensureCurrent(QString* error);
+    bool takeOverReading();
+    bool startNotes(QString* error);
+    void adopt(Contents&& contents);
+    static bool readContents(Database& db, Contents& out, QString* error);
     bool applyChanges(const QList<qint64>& rowIds, QString* error);
-    bool readRows(
-        const QString& where, const QVariantList& params, std::vector<CatalogRow>& out, QString* error);
-    CatalogRow makeRow(const Cursor& row);
+    static bool readRows(Database& db, const QString& where, const QVariantList& params, Contents& out,
+        std::vector<CatalogRow>& rows, QString* error);
+    static CatalogRow makeRow(const Cursor& row, Contents& out);
     void place(int slot);
     void unplace(int slot);
-    int categoryId(const QString& category);
     bool matchesReadings(const CatalogRow& row, QStringView typed) const;
 
     Database& m_db;
-    std::vector<CatalogRow> m_rows; // by slot; slots of deleted rows are reused
+    Contents m_c;
     std::vector<int> m_freeSlots;
-    QHash<qint64, int> m_slotOf; // row id -> slot
-    std::vector<int> m_byName; // slots in name order
-    std::vector<int> m_byKey; // slots newest key first
-    std::vector<InitialSet> m_readings; // the reading sets of every name, one run per row
-    QStringList m_categories;
+    std::future<Reading> m_reading; // the background read, until the first search takes it over
     QString m_session; // the connection's notes token when the table was read
     qint64 m_notesSeen = 0; // the last change note applied
     bool m_loaded = false;

@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "bench/barequery.h"
 #include "bench/figures.h"
+#include "catalogs/catalogindex.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "pinyin/searchcode.h"
@@ -331,18 +332,41 @@ int main(int argc, char** argv)
     services.db = &db;
     services.context = &context;
 
-    // Desk open: the window made and shown with its month of archive lines (the catalog index read included).
+    // Desk open. The program reads the catalog in the background from start-up on, while the login waits;
+    // after a login that took longer than that read, the desk only makes its window, its month of archive
+    // lines and its first list. Right after start-up (a login quicker than the read) it waits for the rest.
     int listed = 0;
+    const auto openDesk = [&](CatalogIndex& catalog) {
+        services.catalog = &catalog;
+        Form2 desk(services);
+        desk.show();
+        QApplication::processEvents();
+        listed = desk.List2->count();
+        services.catalog = nullptr;
+    };
+    std::vector<double> reads;
     const std::vector<double> opens = samples(5, [&] {
+        CatalogIndex catalog(db);
+        reads.push_back(msOf([&] {
+            catalog.startReading();
+            catalog.load(nullptr);
+        }));
+        return msOf([&] { openDesk(catalog); });
+    });
+    const std::vector<double> opensAtOnce = samples(5, [&] {
+        CatalogIndex catalog(db);
         return msOf([&] {
-            Form2 desk(services);
-            desk.show();
-            QApplication::processEvents();
-            listed = desk.List2->count();
+            catalog.startReading();
+            openDesk(catalog);
         });
     });
-    bench::printFigure(QStringLiteral("desk open with its month of %1 archive lines").arg(listed),
+    bench::printFigure(QStringLiteral("catalog read in the background from start-up"), QString(),
+        bench::median(reads), QStringLiteral("ms"));
+    bench::printFigure(
+        QStringLiteral("desk open after the login, with its month of %1 archive lines").arg(listed),
         QStringLiteral("< 300 ms"), bench::median(opens), QStringLiteral("ms"));
+    bench::printFigure(QStringLiteral("desk open at once after start-up (waits for the catalog's read)"),
+        QString(), bench::median(opensAtOnce), QStringLiteral("ms"));
 
     Form2 desk(services);
     desk.show();

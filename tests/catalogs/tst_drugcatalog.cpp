@@ -6,7 +6,9 @@
 #include "catalogs/drugrows.h"
 #include "tests/support/testenv.h"
 
+#include <QFile>
 #include <QTest>
+#include <QThread>
 
 using namespace qv;
 using qv::test::TestEnv;
@@ -137,6 +139,52 @@ private slots:
         // Only the changed rows were read again.
         QCOMPARE(index.loads(), 1);
         QCOMPARE(index.rowsRefreshed(), 4);
+    }
+
+    void aReadInTheBackgroundTakesInTheChangesMadeWhileItRan()
+    {
+        // Whether a change lands before the background read begins, while it runs or after it is done, the
+        // first search answers what the store holds, from the one read.
+        for (const int pause : { 0, 5, 200 }) {
+            TestEnv env;
+            CatalogIndex index(env.db);
+            index.startReading();
+            QThread::msleep(pause);
+            QCOMPARE(saveDrug(env.db,
+                         { QStringLiteral("20991231235959"), QStringLiteral("新药乙"), {},
+                             QStringLiteral("xyy"), QStringLiteral("西药") },
+                         QStringLiteral("西药"))
+                         .outcome,
+                SaveOutcome::Inserted);
+            QVERIFY(deleteDrug(env.db, QStringLiteral("20170417174045")));
+            QVERIFY(env.db
+                        .run(QStringLiteral(
+                            "update [商品] set [分类] = '其他', [查询] = '荆芥穗jjs' where [ID号] = '10001'"))
+                        .ok);
+            for (const QString& category :
+                { QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他") })
+                QCOMPARE(
+                    keysOf(windowSearch(index, QString(), category)), storeKeys(env, QString(), category));
+            QCOMPARE(windowSearch(index, QString(), QStringLiteral("西药")).rows.at(0).name(),
+                QStringLiteral("新药乙"));
+            QCOMPARE(index.loads(), 1);
+        }
+    }
+
+    void aBackgroundReadThatCannotOpenTheFileLeavesTheReadToTheFirstSearch()
+    {
+        TestEnv env;
+        CatalogIndex index(env.db);
+        // The connection stays open, but its file is gone from the folder: a second connection cannot open
+        // it.
+        const QString moved = env.dataFolder() + QStringLiteral("/elsewhere.dat");
+        QVERIFY(QFile::rename(env.dataFolder() + QStringLiteral("/数据库.dat"), moved));
+        index.startReading();
+        const CatalogHits hits = windowSearch(index, QStringLiteral("amx"), QStringLiteral("西药"));
+        QVERIFY(hits.ok);
+        QCOMPARE(hits.rows.at(0).name(), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
+        QCOMPARE(index.loads(), 1);
+        QVERIFY(QFile::rename(moved, env.dataFolder() + QStringLiteral("/数据库.dat")));
     }
 
     void rowsAlreadyShownOutliveARefresh()
