@@ -3,8 +3,10 @@
 #include "platform/units.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStaticText>
 #include <QWheelEvent>
 
 namespace qv {
@@ -71,11 +73,21 @@ protected:
                 if (texts[i].isEmpty())
                     continue;
                 const GridCell& cell = layout.cells[i];
-                // drawText clips to the rectangle: one line, cut at the cell's width.
+                // One line, cut at the cell's width.
                 const QRect box(twips(cell.left), middle - lineHeight / 2, twips(cell.width), lineHeight);
-                p.drawText(box, int(cell.alignment | Qt::AlignVCenter | Qt::TextSingleLine), texts[i]);
+                const QStaticText& text = laidOut(texts[i]);
+                const qreal room = box.width() - text.size().width();
+                const qreal x = box.left()
+                    + (cell.alignment & Qt::AlignRight          ? room
+                            : cell.alignment & Qt::AlignHCenter ? room / 2
+                                                                : 0);
+                p.setClipRect(box);
+                // Centred in height on a whole pixel, as drawText places a text in its rectangle.
+                const qreal y = box.top() + (box.height() - text.size().height()) / 2;
+                p.drawStaticText(QPointF(x, qRound(y)), text);
             }
         }
+        p.setClipping(false);
         p.setPen(QPen(LabelGrid::kLineColour, 1));
         for (int j = 0; j < rows; ++j) {
             const int y = twips(kFirstRowLine + LabelGrid::kRowPitch * j);
@@ -87,6 +99,13 @@ protected:
             const int x = twips(cell.left + cell.width + 30);
             p.drawLine(x, 0, x, bottom);
         }
+    }
+
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::FontChange)
+            m_laidOut.clear();
+        QWidget::changeEvent(event);
     }
 
     void mousePressEvent(QMouseEvent* event) override { m_pressedRow = rowUnder(event); }
@@ -106,11 +125,35 @@ protected:
     }
 
 private:
+    // Texts laid out once and kept from paint to paint: a scroll step shows the same texts one row on, and
+    // laying a text out is most of what painting it costs.
+    const QStaticText& laidOut(const QString& text)
+    {
+        auto found = m_laidOut.constFind(text);
+        if (found == m_laidOut.constEnd()) {
+            if (m_laidOut.size() > kLaidOutKept)
+                m_laidOut.clear();
+            // A single line: line breaks show as blanks.
+            QString line = text;
+            for (QChar& c : line) {
+                if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+                    c = u' ';
+            }
+            QStaticText laid(line);
+            laid.setTextFormat(Qt::PlainText);
+            laid.prepare(QTransform(), font());
+            found = m_laidOut.insert(text, laid);
+        }
+        return *found;
+    }
+
     int rowUnder(QMouseEvent* event) const
     {
         return LabelGrid::rowAt(pixelsToTwips(event->position().toPoint().y()), m_grid->m_layout.rows);
     }
 
+    static constexpr int kLaidOutKept = 2000;
+    QHash<QString, QStaticText> m_laidOut;
     LabelGrid* m_grid;
     int m_pressedRow = -1;
 
