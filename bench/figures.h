@@ -5,6 +5,7 @@
 // the target's unit, so that run_all can say whether the target is met. Fields hold no tabs.
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 #include <algorithm>
@@ -12,6 +13,18 @@
 #include <vector>
 
 namespace qv::bench {
+
+// Peak resident memory of this process so far, in MB (VmHWM); -1 where the system does not tell.
+inline double peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
 
 inline double median(std::vector<double> values)
 {

@@ -44,17 +44,6 @@ namespace {
 const QDate kToday(2026, 12, 8);
 const QDate kFirstDay = kToday.addYears(-10).addDays(1);
 
-double peakMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return -1;
-}
-
 double msOf(const std::function<void()>& work)
 {
     QElapsedTimer t;
@@ -218,14 +207,6 @@ bool makeOlderFile(const QString& path, int prescriptions)
     return true;
 }
 
-class RootsIn final : public DriveRoots {
-public:
-    QString root;
-    QString driveC() const override { return root; }
-    QString driveD() const override { return {}; }
-    bool hasVisibleEntries(const QString&) const override { return false; }
-};
-
 const QString kArchiveSql
     = QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] where [0] like ? "
                      "escape '\\' and [6] between ? and ? order by [序号] desc");
@@ -263,8 +244,8 @@ int main(int argc, char** argv)
     const int prescriptions = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 400000;
 
     QTemporaryDir dir;
-    RootsIn drives;
-    drives.root = dir.path();
+    test::FolderDrives drives;
+    drives.c = dir.path();
     const QString dataFolder = dataFolderFor(dir.path());
     const QString path = dataFolder + QStringLiteral("/数据库.dat");
     QDir().mkpath(dataFolder);
@@ -459,6 +440,6 @@ int main(int argc, char** argv)
             .arg(bench::number(bench::median(copies)), bench::number(bench::median(pageCopies))));
 
     bench::printFigure(QStringLiteral("peak memory of the ten-year run"), QStringLiteral("< 200 MB"),
-        peakMegabytes(), QStringLiteral("MB"));
+        bench::peakMegabytes(), QStringLiteral("MB"));
     return 0;
 }

@@ -22,18 +22,6 @@ using namespace qv;
 
 namespace {
 
-// Peak resident memory of this process so far, in MB (VmHWM).
-double peakMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return -1;
-}
-
 // Rows shaped like the desk's: a 29-character key, Chinese names, dates spread over one month.
 bool fillArchive(Database& db, int count)
 {
@@ -110,7 +98,7 @@ int main(int argc, char** argv)
     bench::printFigure(QStringLiteral("log scroll step (set value + repaint), mean of %1").arg(steps),
         QString(), t.nsecsElapsed() / 1e6 / steps, QStringLiteral("ms"));
     bench::printFigure(QStringLiteral("peak memory with the log of %1 shown").arg(count),
-        QStringLiteral("< 150 MB"), peakMegabytes(), QStringLiteral("MB"));
+        QStringLiteral("< 150 MB"), bench::peakMegabytes(), QStringLiteral("MB"));
 
     // Export as the window does it: the whole range read, then written as a workbook.
     const QString xlsPath = env.dir.filePath("bench.xls");
