@@ -5,6 +5,12 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
 namespace qv {
 
 const char* const Database::kKey = "kq7315";
@@ -339,6 +345,164 @@ Result Database::backupTo(const QString& targetPath)
     // What a copy cut short left behind (a journal or log beside it) must not be taken into the new one.
     for (const char* suffix : { "", "-journal", "-wal", "-shm" })
         QFile::remove(targetPath + QLatin1String(suffix));
+    // Once the write-ahead log is folded back into the file, the file alone is the whole database under the
+    // same key, and its bytes are the backup: several times cheaper than decrypting and encrypting every page
+    // again into a new file. That page copy stays for a log that cannot be folded back (another program
+    // reading an older state of the file, say).
+    const Result before = run(QStringLiteral("pragma data_version"));
+    const Result folded = run(QStringLiteral("pragma wal_checkpoint(truncate)"));
+    const QVariantList state
+        = folded && !folded.rows.isEmpty() ? folded.rows.first().values() : QVariantList();
+    if (!before || state.size() != 3 || state[0].toInt() != 0 || state[1].toInt() != state[2].toInt())
+        return copyPagesTo(targetPath);
+    // A read transaction holds the file still while it is copied: no checkpoint of another connection may
+    // rewrite it meanwhile. If another connection wrote after the log was folded back, this state is partly
+    // in the log again, and the pages are copied instead.
+    if (!run(QStringLiteral("begin")))
+        return copyPagesTo(targetPath);
+    const Result during = run(QStringLiteral("pragma data_version"));
+    if (!during || during.rows.value(0).values() != before.rows.value(0).values()) {
+        run(QStringLiteral("rollback"));
+        return copyPagesTo(targetPath);
+    }
+    result = copyFileTo(targetPath);
+    run(QStringLiteral("rollback"));
+    if (result)
+        result = checkCopy(targetPath);
+    return result;
+}
+
+namespace {
+
+    // A failed call of a VFS method on the file at path.
+    Result vfsFailure(int code, int systemErrno, const QString& path, const char* what)
+    {
+        Result result;
+        result.code = code;
+        result.failure = kindOfCode(code, systemErrno, path);
+        result.error = explainFailure(result.failure,
+            QStringLiteral("%1: %2").arg(QString::fromLatin1(what), QString::fromUtf8(sqlite3_errstr(code))));
+        return result;
+    }
+
+    // A file opened through a VFS, closed when it goes.
+    class VfsFile {
+    public:
+        explicit VfsFile(sqlite3_vfs* vfs)
+            : m_vfs(vfs)
+            , m_storage(new std::max_align_t[size_t(vfs->szOsFile) / sizeof(std::max_align_t) + 1]())
+        {
+        }
+        ~VfsFile() { close(); }
+        VfsFile(const VfsFile&) = delete;
+        VfsFile& operator=(const VfsFile&) = delete;
+
+        sqlite3_file* file() { return reinterpret_cast<sqlite3_file*>(m_storage.get()); }
+        // A new file at path; fails when anything is already there.
+        int create(const QString& path)
+        {
+            QByteArray full(m_vfs->mxPathname + 1, '\0');
+            int rc = m_vfs->xFullPathname(
+                m_vfs, QFile::encodeName(path).constData(), int(full.size()), full.data());
+            if (rc != SQLITE_OK)
+                return rc;
+            m_name = full;
+            const int flags
+                = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE | SQLITE_OPEN_MAIN_DB;
+            int outFlags = 0;
+            rc = m_vfs->xOpen(m_vfs, m_name.constData(), file(), flags, &outFlags);
+            m_open = rc == SQLITE_OK && file()->pMethods;
+            return m_open || rc != SQLITE_OK ? rc : SQLITE_CANTOPEN;
+        }
+        int close()
+        {
+            if (!m_open)
+                return SQLITE_OK;
+            m_open = false;
+            return file()->pMethods->xClose(file());
+        }
+
+    private:
+        sqlite3_vfs* m_vfs;
+        std::unique_ptr<std::max_align_t[]> m_storage;
+        QByteArray m_name; // the VFS keeps the pointer to the name while the file is open
+        bool m_open = false;
+    };
+
+} // namespace
+
+Result Database::copyFileTo(const QString& targetPath)
+{
+    // Read and written through the connection's own VFS, as SQLite writes the file: every write, the sync and
+    // a full disk go the same way as the program's other writes.
+    sqlite3_vfs* vfs = nullptr;
+    sqlite3_file* source = nullptr;
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_VFS_POINTER, &vfs) != SQLITE_OK || !vfs
+        || sqlite3_file_control(m_db, "main", SQLITE_FCNTL_FILE_POINTER, &source) != SQLITE_OK || !source
+        || !source->pMethods)
+        return vfsFailure(SQLITE_MISUSE, 0, m_path, "vfs");
+    if (const int rc = source->pMethods->xFileSize(source, &size); rc != SQLITE_OK)
+        return vfsFailure(rc, errno, m_path, "size");
+    VfsFile target(vfs);
+    errno = 0;
+    if (const int rc = target.create(targetPath); rc != SQLITE_OK)
+        return vfsFailure(rc, errno, targetPath, "open");
+    sqlite3_file* copy = target.file();
+    // The Unix VFS reads and writes less than 128 KB a call.
+    constexpr sqlite3_int64 kChunk = 64 * 1024;
+    std::vector<char> buffer(static_cast<size_t>(kChunk));
+    for (sqlite3_int64 offset = 0; offset < size; offset += kChunk) {
+        const int n = int(std::min(kChunk, size - offset));
+        errno = 0;
+        if (const int rc = source->pMethods->xRead(source, buffer.data(), n, offset); rc != SQLITE_OK)
+            return vfsFailure(rc, errno, m_path, "read");
+        errno = 0;
+        if (const int rc = copy->pMethods->xWrite(copy, buffer.data(), n, offset); rc != SQLITE_OK)
+            return vfsFailure(rc, errno, targetPath, "write");
+    }
+    // On the disk before it can take the place of the day's copy.
+    errno = 0;
+    if (const int rc = copy->pMethods->xSync(copy, SQLITE_SYNC_FULL); rc != SQLITE_OK)
+        return vfsFailure(rc, errno, targetPath, "sync");
+    errno = 0;
+    if (const int rc = target.close(); rc != SQLITE_OK)
+        return vfsFailure(rc, errno, targetPath, "close");
+    Result result;
+    result.ok = true;
+    return result;
+}
+
+Result Database::checkCopy(const QString& path) const
+{
+    // The copy opens with the key as the program opens its file, and reading every page of it proves each
+    // one decrypts and authenticates: a file damaged on disk never takes the place of a good copy (the page
+    // copy finds that out by reading every page too).
+    sqlite3_vfs* vfs = nullptr;
+    sqlite3_file_control(m_db, "main", SQLITE_FCNTL_VFS_POINTER, &vfs);
+    Result result;
+    Database copy;
+    if (!copy.open(path, &result.error, vfs ? vfs->zName : nullptr)) {
+        result.failure = FailureKind::Damaged;
+        return result;
+    }
+    const Result check = copy.run(QStringLiteral("pragma quick_check"));
+    copy.close();
+    if (!check)
+        return check;
+    const QString verdict = check.rows.value(0).values().value(0).toString();
+    if (check.rows.size() != 1 || verdict != QStringLiteral("ok")) {
+        result.failure = FailureKind::Damaged;
+        result.error = explainFailure(result.failure, verdict);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+Result Database::copyPagesTo(const QString& targetPath)
+{
+    Result result;
     Database target;
     QString error;
     if (!target.create(targetPath, &error)) {

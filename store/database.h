@@ -93,13 +93,18 @@ public:
     // Runs body inside a transaction; rolls back and returns the failure when body fails.
     Result transaction(const std::function<Result()>& body);
 
-    // A consistent copy of the open database into target (same key), through SQLite's online backup.
+    // A consistent copy of the open database into target (same key), written and synced whole before it
+    // reports done: the file's bytes once the write-ahead log is folded back into it, opened and read back
+    // whole to prove every page; otherwise the pages copied through SQLite's online backup.
     Result backupTo(const QString& targetPath);
 
     sqlite3* handle() const { return m_db; }
 
 private:
     bool openWith(const QString& path, int flags, QString* error, const char* vfs);
+    Result copyFileTo(const QString& targetPath);
+    Result checkCopy(const QString& path) const;
+    Result copyPagesTo(const QString& targetPath);
     sqlite3_stmt* prepare(const QString& sql, const QVariantList& params, Result& result);
     sqlite3* m_db = nullptr;
     QString m_path;

@@ -3,6 +3,7 @@
 // then starts again on what the disk kept: the file is sound, what was reported done is there with its latest
 // content, nothing else changed, and the day's backup is the previous good copy or a complete new one.
 
+#include "app/startup.h"
 #include "desk/prescriptionrecord.h"
 #include "tests/robust/powerworkload.h"
 
@@ -10,6 +11,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTest>
+
+#include <functional>
+#include <sqlcipher/sqlite3.h>
 
 using namespace qv;
 using namespace qv::test;
@@ -77,6 +81,73 @@ QList<int> cutPoints(const QByteArray& events, CutLoss loss, quint32 seed)
 }
 
 constexpr int kSecondsBetweenOperations = 7;
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void savePrescriptions(Database& db, const QString& prefix, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        PrescriptionRecord r;
+        r.key = prefix + QString::number(i);
+        r.fields[0] = QStringLiteral("主人%1").arg(i);
+        r.fields[kDateField] = QStringLiteral("2026-12-08");
+        r.body = QString(400, QLatin1Char('x'));
+        QVERIFY2(saveRecord(db, r).ok, qPrintable(r.key));
+    }
+}
+
+// The exit backup of `day` made again and again, its disk failing at each of the disk events `points`
+// (indexes into `events`, what a backup without faults does) in turn: the power cut there (unsynced writes
+// lost, then torn), and at a write the disk full from there on. Every time the failure is reported and the
+// day's copy stays exactly the previous good one. setScene() makes the store ready for a backup, endScene()
+// ends what it opened before the program starts again.
+void failBackupAt(TestEnv& env, const QDate& day, const QByteArray& events, const QList<int>& points,
+    const std::function<void()>& setScene, const std::function<void()>& endScene)
+{
+    const QString backup = backupPath(env, day);
+    const QByteArray previousBytes = contentsOf(backup);
+    const QStringList previous = backupRows(backup);
+    QVERIFY(!previousBytes.isEmpty());
+    auto restart = [&] {
+        endScene();
+        env.db.close();
+        restorePower();
+        QString error;
+        QVERIFY2(env.db.open(env.context.databasePath, &error), qPrintable(error));
+    };
+    auto previousStays = [&](const QByteArray& where) {
+        QVERIFY2(contentsOf(backup) == previousBytes, where + ": the day's copy changed");
+        QVERIFY2(backupRows(backup) == previous, where + ": the day's copy no longer reads as before");
+    };
+    for (const int k : points) {
+        for (const CutLoss loss : { CutLoss::AllUnsynced, CutLoss::TornSectors }) {
+            const QByteArray where = "cut at disk event " + QByteArray::number(k) + " (" + events.mid(k, 1)
+                + ") of " + events + (loss == CutLoss::TornSectors ? ", torn" : "");
+            setScene();
+            cutPowerAtEvent(diskEvents() + k, loss, quint32(k));
+            const QString error = backUpDatabase(env.drives, day, env.db);
+            QVERIFY2(powerIsCut(), where + ": the power did not fail");
+            QVERIFY2(!error.isEmpty(), where + ": reported done");
+            restart();
+            previousStays(where);
+        }
+        if (events[k] != 'w')
+            continue;
+        const QByteArray where = "disk full at disk event " + QByteArray::number(k) + " of " + events;
+        setScene();
+        fillDiskAfter(int(events.left(k).count('w')));
+        const QString error = backUpDatabase(env.drives, day, env.db);
+        fillDiskAfter(-1);
+        QVERIFY2(error.contains(failureSentence(FailureKind::DiskFull)), where + ": " + error.toUtf8());
+        QVERIFY2(!QFile::exists(backup + QStringLiteral(".part")), where + ": the cut-short copy was left");
+        restart();
+        previousStays(where);
+    }
+}
 
 } // namespace
 
@@ -175,6 +246,95 @@ private slots:
         }
         qInfo("%d operations, %d power cuts, nothing reported done was lost", int(std::size(kScenario)),
             allCuts);
+    }
+
+    // With the write-ahead log folded back, the backup is the file's bytes written through the disk, then
+    // synced once: cut short anywhere, it keeps the day's previous copy; reported done, it survives a cut.
+    void aBackupOfTheFileCutShortKeepsThePreviousCopy()
+    {
+        TestEnv env;
+        const QDate day = env.clock.now().date();
+        QCOMPARE(backUpDatabase(env.drives, day, env.db), QString());
+        // Enough prescriptions that the copy takes several writes, all of them on the disk before the backup.
+        QVERIFY(env.db.run("pragma synchronous = off").ok);
+        savePrescriptions(env.db, QStringLiteral("K"), 300);
+        QVERIFY(env.db.run("pragma synchronous = full").ok);
+        QVERIFY(env.db.run("pragma wal_checkpoint(truncate)").ok);
+        const QStringList fresh = readStore(env.db).rows();
+
+        // The day after: the copy's writes, then one sync.
+        const int first = diskEvents();
+        QCOMPARE(backUpDatabase(env.drives, day.addDays(1), env.db), QString());
+        const QByteArray events = diskEventLog().mid(first);
+        qInfo("the copy of the file: disk events %s", events.constData());
+        QVERIFY2(events.count('w') >= 3 && events.count('s') == 1 && events.endsWith('s'), events);
+        QCOMPARE(backupRows(backupPath(env, day.addDays(1))), fresh);
+
+        QList<int> everyEvent;
+        for (int k = 0; k < events.size(); ++k)
+            everyEvent << k;
+        failBackupAt(
+            env, day, events, everyEvent, [] {}, [] {});
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(backUpDatabase(env.drives, day, env.db), QString());
+        cutPowerNow(CutLoss::TornSectors, 7);
+        env.db.close();
+        restorePower();
+        QCOMPARE(backupRows(backupPath(env, day)), fresh);
+        // And the program opens it as its own file with the key.
+        Database copy;
+        QString error;
+        QVERIFY2(copy.open(backupPath(env, day), &error), qPrintable(error));
+        QVERIFY(loadRecord(copy, QStringLiteral("K299")).has_value());
+    }
+
+    // While another connection still reads an older state, the log cannot be folded back: the pages are
+    // copied instead, the latest state with them, and that copy too is whole or leaves the previous one.
+    void aBackupWhileTheLogCannotBeFoldedBackCopiesThePages()
+    {
+        TestEnv env;
+        const QDate day = env.clock.now().date();
+        QCOMPARE(backUpDatabase(env.drives, day, env.db), QString());
+        Database reader;
+        auto readOlderState = [&] {
+            reader.close();
+            QVERIFY(env.db.run("pragma wal_checkpoint(truncate)").ok);
+            QString error;
+            QVERIFY2(reader.open(env.context.databasePath, &error), qPrintable(error));
+            QVERIFY(reader.run("begin").ok);
+            QVERIFY(reader.run("select count(*) from [档案]").ok);
+            // The backup must not wait for the reader to go.
+            sqlite3_busy_timeout(env.db.handle(), 0);
+            savePrescriptions(env.db, QStringLiteral("LATER"), 1);
+        };
+        auto endReading = [&] { reader.close(); };
+
+        readOlderState();
+        const int first = diskEvents();
+        QCOMPARE(backUpDatabase(env.drives, day.addDays(1), env.db), QString());
+        const QByteArray events = diskEventLog().mid(first);
+        // A copy of the file's bytes would miss the prescription saved after the reader's state.
+        QCOMPARE(backupRows(backupPath(env, day.addDays(1))), readStore(env.db).rows());
+        qInfo("the page copy: disk events %s", events.constData());
+        QVERIFY2(events.count('s') >= 2, events); // the page copy's journal, then the copy
+
+        // At every sync, the write before it, the first write and one in the middle.
+        QList<int> points { int(events.indexOf('w')), int(events.size() / 2) };
+        for (int k = 0; k < events.size(); ++k) {
+            if (events[k] == 's')
+                points << k << k - 1;
+        }
+        std::sort(points.begin(), points.end());
+        points.erase(std::unique(points.begin(), points.end()), points.end());
+        points.removeIf([](int k) { return k < 0; });
+        failBackupAt(env, day, events, points, readOlderState, endReading);
+        if (QTest::currentTestFailed())
+            return;
+        readOlderState();
+        QCOMPARE(backUpDatabase(env.drives, day, env.db), QString());
+        QCOMPARE(backupRows(backupPath(env, day)), readStore(env.db).rows());
+        endReading();
     }
 };
 
