@@ -420,24 +420,38 @@ int main(int argc, char** argv)
         QFile::remove(copy);
         return msOf([&] { QFile::copy(db.path(), copy); });
     });
-    // The page copy of SQLite's online backup into a new encrypted file, as the backup was made before.
+    // The page copy of SQLite's online backup into a new encrypted file with a rollback journal, as the
+    // backup was made before and still is when the write-ahead log cannot be folded back.
     const std::vector<double> pageCopies = samples(3, [&] {
         QFile::remove(copy);
         return msOf([&] {
             Database target;
             QString error;
-            if (!target.create(copy, &error))
+            if (!target.create(copy, &error) || !target.run(QStringLiteral("pragma journal_mode = delete")))
                 return;
             sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", db.handle(), "main");
             sqlite3_backup_step(backup, -1);
             sqlite3_backup_finish(backup);
         });
     });
+    // What proving the copy costs: opening it with the key and reading every page of it back.
+    const QString backupFile = backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/')
+        + backupFolderName(kToday) + QStringLiteral("/数据库.dat");
+    const std::vector<double> readBacks = samples(3, [&] {
+        return msOf([&] {
+            Database copy;
+            QString error;
+            if (copy.open(backupFile, &error))
+                copy.run(QStringLiteral("pragma quick_check"));
+        });
+    });
     bench::printFigure(QStringLiteral("exit backup of %1 MB (copy + every page read back)")
                            .arg(QFileInfo(path).size() / 1048576),
         QStringLiteral("< 3000 ms"), bench::median(backups), QStringLiteral("ms"),
-        QStringLiteral("plain file copy %1 ms; SQLite page-by-page backup %2 ms")
-            .arg(bench::number(bench::median(copies)), bench::number(bench::median(pageCopies))));
+        QStringLiteral(
+            "of which the copy read back %1 ms; plain file copy %2 ms; SQLite page-by-page backup %3 ms")
+            .arg(bench::number(bench::median(readBacks)), bench::number(bench::median(copies)),
+                bench::number(bench::median(pageCopies))));
 
     bench::printFigure(QStringLiteral("peak memory of the ten-year run"), QStringLiteral("< 200 MB"),
         bench::peakMegabytes(), QStringLiteral("MB"));
