@@ -1,11 +1,9 @@
 #include "tests/support/powercutvfs.h"
-
-#include <sqlcipher/sqlite3.h>
+#include "tests/support/shimvfs.h"
 
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -44,12 +42,12 @@ namespace {
     };
 
     Disk g_disk;
-    sqlite3_vfs* g_base = nullptr;
+    bool g_installed = false;
     sqlite3_vfs g_vfs;
+    sqlite3_io_methods g_methods;
 
     struct ShimFile {
-        sqlite3_file base; // must be first: SQLite sees a sqlite3_file
-        sqlite3_file* real; // the default VFS's file, allocated after this struct
+        ShimFileHead head; // must be first: SQLite sees a sqlite3_file
         Tracked* tracked; // null for nameless temporary files, which nothing reads after a restart
     };
 
@@ -134,7 +132,7 @@ namespace {
     int xClose(sqlite3_file* f)
     {
         ShimFile* s = shim(f);
-        const int rc = s->real->pMethods ? s->real->pMethods->xClose(s->real) : SQLITE_OK;
+        const int rc = s->head.real->pMethods ? s->head.real->pMethods->xClose(s->head.real) : SQLITE_OK;
         if (Tracked* t = s->tracked) {
             s->tracked = nullptr;
             // A closed file whose writes are all synced needs no watching; one with unsynced writes does.
@@ -153,7 +151,7 @@ namespace {
     {
         if (g_disk.cut)
             return SQLITE_IOERR_READ;
-        return shim(f)->real->pMethods->xRead(shim(f)->real, buf, n, off);
+        return shim(f)->head.real->pMethods->xRead(shim(f)->head.real, buf, n, off);
     }
     int xWrite(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off)
     {
@@ -165,7 +163,7 @@ namespace {
             --g_disk.writesBeforeFull;
         if (Tracked* t = shim(f)->tracked)
             remember(*t, off, n);
-        return shim(f)->real->pMethods->xWrite(shim(f)->real, buf, n, off);
+        return shim(f)->head.real->pMethods->xWrite(shim(f)->head.real, buf, n, off);
     }
     int xTruncate(sqlite3_file* f, sqlite3_int64 size)
     {
@@ -173,55 +171,17 @@ namespace {
             return SQLITE_IOERR_TRUNCATE;
         if (Tracked* t = shim(f)->tracked)
             remember(*t, size, sizeOf(t->fd) - size);
-        return shim(f)->real->pMethods->xTruncate(shim(f)->real, size);
+        return shim(f)->head.real->pMethods->xTruncate(shim(f)->head.real, size);
     }
     int xSync(sqlite3_file* f, int flags)
     {
         if (powerFailsNow('s'))
             return SQLITE_IOERR_FSYNC;
-        const int rc = shim(f)->real->pMethods->xSync(shim(f)->real, flags);
+        const int rc = shim(f)->head.real->pMethods->xSync(shim(f)->head.real, flags);
         if (rc == SQLITE_OK && shim(f)->tracked)
             synced(*shim(f)->tracked);
         return rc;
     }
-    int xFileSize(sqlite3_file* f, sqlite3_int64* size)
-    {
-        return shim(f)->real->pMethods->xFileSize(shim(f)->real, size);
-    }
-    int xLock(sqlite3_file* f, int l) { return shim(f)->real->pMethods->xLock(shim(f)->real, l); }
-    int xUnlock(sqlite3_file* f, int l) { return shim(f)->real->pMethods->xUnlock(shim(f)->real, l); }
-    int xCheckReservedLock(sqlite3_file* f, int* out)
-    {
-        return shim(f)->real->pMethods->xCheckReservedLock(shim(f)->real, out);
-    }
-    int xFileControl(sqlite3_file* f, int op, void* arg)
-    {
-        return shim(f)->real->pMethods->xFileControl(shim(f)->real, op, arg);
-    }
-    int xSectorSize(sqlite3_file* f) { return shim(f)->real->pMethods->xSectorSize(shim(f)->real); }
-    int xDeviceCharacteristics(sqlite3_file* f)
-    {
-        return shim(f)->real->pMethods->xDeviceCharacteristics(shim(f)->real);
-    }
-    // The write-ahead log's index lives in shared memory, rebuilt from the log after a restart: it passes
-    // straight through.
-    int xShmMap(sqlite3_file* f, int page, int size, int extend, void volatile** out)
-    {
-        return shim(f)->real->pMethods->xShmMap(shim(f)->real, page, size, extend, out);
-    }
-    int xShmLock(sqlite3_file* f, int offset, int n, int flags)
-    {
-        return shim(f)->real->pMethods->xShmLock(shim(f)->real, offset, n, flags);
-    }
-    void xShmBarrier(sqlite3_file* f) { shim(f)->real->pMethods->xShmBarrier(shim(f)->real); }
-    int xShmUnmap(sqlite3_file* f, int deleteFlag)
-    {
-        return shim(f)->real->pMethods->xShmUnmap(shim(f)->real, deleteFlag);
-    }
-
-    const sqlite3_io_methods kMethods = { 2, xClose, xRead, xWrite, xTruncate, xSync, xFileSize, xLock,
-        xUnlock, xCheckReservedLock, xFileControl, xSectorSize, xDeviceCharacteristics, xShmMap, xShmLock,
-        xShmBarrier, xShmUnmap, nullptr, nullptr };
 
     Tracked* follow(const char* name)
     {
@@ -245,20 +205,16 @@ namespace {
         return t.get();
     }
 
-    int xOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags)
+    int xOpen(sqlite3_vfs* vfs, const char* name, sqlite3_file* f, int flags, int* outFlags)
     {
         ShimFile* s = shim(f);
-        s->real = reinterpret_cast<sqlite3_file*>(s + 1);
         s->tracked = nullptr;
-        std::memset(s->real, 0, size_t(g_base->szOsFile));
-        const int rc = g_base->xOpen(g_base, name, s->real, flags, outFlags);
-        const bool opened = rc == SQLITE_OK && s->real->pMethods;
-        s->base.pMethods = opened ? &kMethods : nullptr;
-        if (opened && name && !(flags & SQLITE_OPEN_DELETEONCLOSE))
+        const int rc = openRealFile(vfs, name, f, flags, outFlags, &g_methods);
+        if (rc == SQLITE_OK && s->head.base.pMethods && name && !(flags & SQLITE_OPEN_DELETEONCLOSE))
             s->tracked = follow(name);
         return rc;
     }
-    int xDelete(sqlite3_vfs*, const char* name, int syncDir)
+    int xDelete(sqlite3_vfs* vfs, const char* name, int syncDir)
     {
         if (g_disk.cut)
             return SQLITE_IOERR_DELETE;
@@ -268,52 +224,24 @@ namespace {
             if (it != g_disk.files.end() && it->second->openHandles == 0)
                 forget(it);
         }
-        return g_base->xDelete(g_base, name, syncDir);
-    }
-    int xAccess(sqlite3_vfs*, const char* name, int flags, int* out)
-    {
-        return g_base->xAccess(g_base, name, flags, out);
-    }
-    int xFullPathname(sqlite3_vfs*, const char* name, int n, char* out)
-    {
-        return g_base->xFullPathname(g_base, name, n, out);
-    }
-    void* xDlOpen(sqlite3_vfs*, const char* name) { return g_base->xDlOpen(g_base, name); }
-    void xDlError(sqlite3_vfs*, int n, char* msg) { g_base->xDlError(g_base, n, msg); }
-    void (*xDlSym(sqlite3_vfs*, void* h, const char* sym))(void) { return g_base->xDlSym(g_base, h, sym); }
-    void xDlClose(sqlite3_vfs*, void* h) { g_base->xDlClose(g_base, h); }
-    int xRandomness(sqlite3_vfs*, int n, char* out) { return g_base->xRandomness(g_base, n, out); }
-    int xSleep(sqlite3_vfs*, int us) { return g_base->xSleep(g_base, us); }
-    int xCurrentTime(sqlite3_vfs*, double* t) { return g_base->xCurrentTime(g_base, t); }
-    int xGetLastError(sqlite3_vfs*, int n, char* out)
-    {
-        return g_base->xGetLastError ? g_base->xGetLastError(g_base, n, out) : 0;
+        return baseOf(vfs)->xDelete(baseOf(vfs), name, syncDir);
     }
 
 } // namespace
 
 void installPowerCutVfs()
 {
-    if (!g_base) {
-        sqlite3_initialize();
-        g_base = sqlite3_vfs_find(nullptr);
-        std::memset(&g_vfs, 0, sizeof g_vfs);
-        g_vfs.iVersion = 1;
-        g_vfs.szOsFile = int(sizeof(ShimFile)) + g_base->szOsFile;
-        g_vfs.mxPathname = g_base->mxPathname;
-        g_vfs.zName = "qv-powercut";
+    if (!g_installed) {
+        g_installed = true;
+        g_methods = passThroughMethods();
+        g_methods.xClose = xClose;
+        g_methods.xRead = xRead;
+        g_methods.xWrite = xWrite;
+        g_methods.xTruncate = xTruncate;
+        g_methods.xSync = xSync;
+        g_vfs = passThroughVfs("qv-powercut", int(sizeof(ShimFile)));
         g_vfs.xOpen = xOpen;
         g_vfs.xDelete = xDelete;
-        g_vfs.xAccess = xAccess;
-        g_vfs.xFullPathname = xFullPathname;
-        g_vfs.xDlOpen = xDlOpen;
-        g_vfs.xDlError = xDlError;
-        g_vfs.xDlSym = xDlSym;
-        g_vfs.xDlClose = xDlClose;
-        g_vfs.xRandomness = xRandomness;
-        g_vfs.xSleep = xSleep;
-        g_vfs.xCurrentTime = xCurrentTime;
-        g_vfs.xGetLastError = xGetLastError;
         sqlite3_vfs_register(&g_vfs, 1);
     }
     restorePower();
