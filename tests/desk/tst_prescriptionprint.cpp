@@ -7,6 +7,7 @@
 #include "print/qtprint.h"
 #include "print/recordingprint.h"
 #include "tests/desk/fakesettings.h"
+#include "tests/print/noprinter.h"
 #include "tests/print/pdfreader.h"
 #include "tests/support/testenv.h"
 
@@ -57,21 +58,6 @@ QString letterLines(int count)
         lines << QString("LINE") + QChar('A' + i);
     return lines.join("\r\n");
 }
-
-// No printer installed; what the user saves goes to a real PDF file.
-class NoPrinterButPdf final : public PrinterAccess {
-public:
-    QStringList installedPrinters() const override { return {}; }
-    QString defaultPrinterName() const override { return {}; }
-    std::unique_ptr<PrintSurface> defaultPrinterSurface() override
-    {
-        return std::make_unique<QtPrintSurface>(nullptr, noPrinterMessage());
-    }
-    std::unique_ptr<PrintSurface> pdfSurface(const QString& path) override { return m_qt.pdfSurface(path); }
-
-private:
-    QtPrinterAccess m_qt;
-};
 
 // A prescription of 30 printed lines, each carrying its own mark R01 … R30, with empty lines between groups.
 QString thirtyLineBody()
@@ -400,7 +386,7 @@ private slots:
     void aThirtyLinePrescriptionSavedAsPdfCarriesEveryLineOnceAboveTheSignatures()
     {
         TestEnv env;
-        NoPrinterButPdf printers;
+        NoPrinter printers;
         env.services.printers = &printers;
         env.messages.setNextAnswers({ true });
         env.fileDialogs.next = env.dir.filePath("处方.pdf");

@@ -12,6 +12,7 @@
 #include "print/qtprint.h"
 #include "reports/form12.h"
 #include "reports/form7.h"
+#include "tests/print/noprinter.h"
 #include "tests/print/pdfreader.h"
 #include "tests/reports/xlsreadback.h"
 #include "tests/support/fakes.h"
@@ -35,21 +36,6 @@ using namespace qv::test;
 namespace {
 
 enum Toolbar { New = 0, Continue = 1, Save = 2, Print = 3, Log = 4, Statistics = 7 };
-
-// The machine has no printer: the desk offers a PDF file instead, which is written by Qt's real PDF output.
-class NoPrinter final : public PrinterAccess {
-public:
-    QStringList installedPrinters() const override { return {}; }
-    QString defaultPrinterName() const override { return {}; }
-    std::unique_ptr<PrintSurface> defaultPrinterSurface() override
-    {
-        return std::make_unique<QtPrintSurface>(nullptr, noPrinterMessage());
-    }
-    std::unique_ptr<PrintSurface> pdfSurface(const QString& path) override { return m_qt.pdfSurface(path); }
-
-private:
-    QtPrinterAccess m_qt;
-};
 
 QByteArray contentsOf(const QString& path)
 {
