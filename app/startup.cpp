@@ -94,39 +94,43 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     return result;
 }
 
-namespace {
-
-    // A rename lasts only once the folder that records it is on disk.
-    bool syncFolder(const QString& folder)
-    {
+bool syncFolder(const QString& folder)
+{
 #ifdef Q_OS_UNIX
-        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool ok = ::fsync(fd) == 0;
-        ::close(fd);
-        return ok;
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 #else
-        Q_UNUSED(folder);
-        return true;
+    Q_UNUSED(folder);
+    return true;
 #endif
-    }
+}
 
-} // namespace
+QString todaysBackupFolder(const DriveRoots& drives, const QDate& today)
+{
+    return backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
+}
 
 QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db)
 {
     if (!db.isOpen() || !QFile::exists(db.path()))
         return {};
-    const QString folder
-        = backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
+    const QString folder = todaysBackupFolder(drives, today);
     errno = 0;
     if (!makeFolderPath(folder)) {
         const int savedErrno = errno;
         return QStringLiteral("无法创建备份文件夹：%1\n%2")
             .arg(QDir::toNativeSeparators(folder), explainFileFailure(folder, QString(), savedErrno));
     }
-    const QString target = folder + QStringLiteral("/数据库.dat");
+    return writeBackupFile(db, folder + QStringLiteral("/数据库.dat"));
+}
+
+QString writeBackupFile(Database& db, const QString& target)
+{
+    const QString folder = QFileInfo(target).absolutePath();
     const QString partial = target + QStringLiteral(".part");
     const Result copied = db.backupTo(partial);
     if (!copied) {

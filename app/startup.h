@@ -15,6 +15,8 @@ QString backupFolderName(const QDate& day);
 
 // Creates every level of a folder path; existing levels are fine. False when the folder does not exist after.
 bool makeFolderPath(const QString& path);
+// A rename or a new file lasts only once the folder that records it is on disk.
+bool syncFolder(const QString& folder);
 
 // A fixed text of this installation, the same at every start, carried by new archive keys after the time
 // stamp.
@@ -32,5 +34,10 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
 // Copies the open database into today's backup folder, consistently, through a temporary file renamed into
 // place. Returns the error text, empty on success or when there is nothing to back up.
 QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db);
+// The same proven copy into the file target (its folder must exist). Returns the error text, empty on
+// success.
+QString writeBackupFile(Database& db, const QString& target);
+// Today's backup folder as the exit backup chooses it.
+QString todaysBackupFolder(const DriveRoots& drives, const QDate& today);
 
 } // namespace qv

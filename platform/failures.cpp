@@ -59,8 +59,9 @@ QString failureSentence(FailureKind kind)
         return QStringLiteral("读写磁盘时出错。请检查磁盘或 U 盘是否连接好，然后再试一次；如果反复出现，"
                               "磁盘可能有故障，请尽快备份数据。");
     case FailureKind::Damaged:
-        return QStringLiteral("数据库文件已损坏，或者不是本程序的数据库。请把“Quorvela数据库备份”文件夹中"
-                              "最近一天的“数据库.dat”复制到数据文件夹，替换这个文件。");
+        return QStringLiteral(
+            "数据库文件已损坏，或者不是本程序的数据库。请用“数据维护(D)”菜单中的“备份与恢复…”"
+            "选一份完好的备份恢复；程序启动时也会提出用最近一份完好的备份恢复。");
     case FailureKind::KeyTaken:
         return QStringLiteral(
             "已经存在一条相同的记录（名称或编号重复），所以没有再保存一次。请修改名称后再保存，"
