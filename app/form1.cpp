@@ -1,13 +1,18 @@
 #include "app/form1.h"
 #include "app/appicon.h"
+#include "app/backupcopies.h"
+#include "app/backupwindow.h"
 #include "app/form10.h"
 #include "app/screenfit.h"
 #include "app/startup.h"
 #include "app/webpages.h"
 #include "platform/units.h"
+#include "settings/form8.h"
+#include "settings/settingsreaders.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -60,6 +65,8 @@ void Form1::buildMenu()
     addEntry(nullptr, QStringLiteral("开具处方(C)"), bool(f.desk), [this] { openDesk(); });
     addEntry(nullptr, QStringLiteral("业务统计(T)"), bool(f.statistics), [this] { openStatistics(); });
     addEntry(nullptr, QStringLiteral("日志报表(B)"), bool(f.log), [this] { openLog(); });
+    QMenu* upkeep = menuBar()->addMenu(QStringLiteral("数据维护(D)"));
+    addEntry(upkeep, QStringLiteral("备份与恢复…"), true, [this] { openBackups(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(H)"));
     addEntry(help, QStringLiteral("操作帮助"), true,
         [this] { openWebPage(WebPage::OperatingHelp, *m_services.urls); });
@@ -127,6 +134,63 @@ void Form1::openAbout()
 {
     auto factory = [this]() -> QWidget* { return new Form10(*m_services.urls); };
     open(QStringLiteral("about"), factory);
+}
+
+void Form1::openBackups()
+{
+    auto factory = [this]() -> QWidget* {
+        return new BackupWindow(
+            m_services, { [this] { return closeForRestore(); }, [this] { reopenAfterRestore(); } });
+    };
+    open(QStringLiteral("backups"), factory);
+}
+
+bool Form1::closeForRestore()
+{
+    m_reopen.clear();
+    // The desk first: it may ask about an unsaved prescription, and its Cancel stops the restore.
+    QStringList kinds = m_children.keys();
+    kinds.removeAll(QStringLiteral("desk"));
+    kinds.prepend(QStringLiteral("desk"));
+    for (const QString& kind : kinds) {
+        QWidget* window = m_children.value(kind);
+        if (!window || kind == QStringLiteral("backups"))
+            continue;
+        if (!window->close()) {
+            reopenAfterRestore();
+            return false;
+        }
+        m_reopen << kind;
+    }
+    // The settings a hidden settings window holds are read again from the restored file.
+    if (auto* settings = dynamic_cast<SettingsWindow*>(m_services.settings); settings && settings->isLoaded())
+        settings->window()->close();
+    // Closed windows go now, not at the next turn of the event loop: the ones opened after the restore must
+    // be new ones, reading the restored file.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return true;
+}
+
+void Form1::reopenAfterRestore()
+{
+    const QMap<QString, std::function<void()>> openers {
+        { QStringLiteral("settings"), [this] { openSettings(); } },
+        { QStringLiteral("drugs"), [this] { openDrugCatalog(); } },
+        { QStringLiteral("templates"), [this] { openTemplates(); } },
+        { QStringLiteral("species"), [this] { openSpecies(); } },
+        { QStringLiteral("diagnoses"), [this] { openDiagnoses(); } },
+        { QStringLiteral("desk"), [this] { openDesk(); } },
+        { QStringLiteral("statistics"), [this] { openStatistics(); } },
+        { QStringLiteral("log"), [this] { openLog(); } }, { QStringLiteral("about"), [this] { openAbout(); } }
+    };
+    const QStringList kinds = std::exchange(m_reopen, {});
+    for (const QString& kind : kinds) {
+        if (const auto opener = openers.value(kind))
+            opener();
+    }
+    // The backups window stays in front.
+    if (m_children.value(QStringLiteral("backups")))
+        open(QStringLiteral("backups"), {});
 }
 
 void Form1::placeDesk()
@@ -216,8 +280,13 @@ void Form1::exitWithBackup()
     if (m_services.db && m_services.drives && m_services.clock) {
         const QString error
             = backUpDatabase(*m_services.drives, m_services.clock->now().date(), *m_services.db);
-        if (!error.isEmpty())
+        // The program still ends, but a practice must not go on for weeks without a backup and not know it.
+        if (!error.isEmpty()) {
             qWarning("backup failed: %s", qPrintable(error));
+            const QString folder = todaysBackupFolder(*m_services.drives, m_services.clock->now().date());
+            if (m_services.messages)
+                m_services.messages->inform(backupFailureText(folder, error), Messages::Icon::Warning);
+        }
     }
     emit exitRequested();
 }

@@ -35,6 +35,8 @@ public:
     void openStatistics() override;
     void openLog() override;
     void openAbout();
+    // The window "备份与恢复".
+    void openBackups();
     // Shows the frame maximised; restoring it gives a normal size and place inside the screen's free area.
     void showAtStart();
 
@@ -60,6 +62,11 @@ private:
     QMargins frame();
     void buildMenu();
     QAction* addEntry(QMenu* menu, const QString& text, bool enabled, const std::function<void()>& action);
+    // Around a restore: every other window closes (false when one refuses), then opens again on the restored
+    // data.
+    bool closeForRestore();
+    void reopenAfterRestore();
+    QStringList m_reopen;
 
     Services& m_services;
     WindowFactories m_factories;

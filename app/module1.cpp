@@ -2,6 +2,7 @@
 #include "app/appicon.h"
 #include "app/form1.h"
 #include "app/form9.h"
+#include "app/startoffers.h"
 #include "app/startup.h"
 #include "app/windows.h"
 #include "catalogs/catalogindex.h"
@@ -9,7 +10,7 @@
 #include "platform/translations.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QDir>
 
 namespace qv {
 
@@ -45,9 +46,21 @@ int runModule1(int argc, char** argv)
     services.catalog = &catalog;
     services.context = &context;
 
-    const StartupResult started = startUp(drives, context, db);
+    StartupResult started = startUp(drives, context, db);
+    if (started.ok) {
+        QString verdict;
+        if (!passesQuickCheck(db, &verdict)) {
+            db.close();
+            started = { false,
+                QStringLiteral("无法打开数据库文件：%1\n%2")
+                    .arg(QDir::toNativeSeparators(context.databasePath),
+                        explainFailure(FailureKind::Damaged, verdict)) };
+        }
+    }
+    if (!started.ok && offerRestoreOfDamaged(services, started.error))
+        started = startUp(drives, context, db);
     if (!started.ok) {
-        QMessageBox::critical(nullptr, QStringLiteral("提示"), started.error);
+        messages.inform(started.error, Messages::Icon::Critical);
         return 1;
     }
     catalog.startReading();
@@ -57,8 +70,12 @@ int runModule1(int argc, char** argv)
     services.windows = &main;
     QObject::connect(&main, &Form1::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
 
+    BackupReminder reminder(services);
     Form9 login(context.heldPassword, messages);
-    QObject::connect(&login, &QDialog::accepted, &main, [&main] { main.showAtStart(); });
+    QObject::connect(&login, &QDialog::accepted, &main, [&main, &reminder] {
+        main.showAtStart();
+        reminder.start();
+    });
     QObject::connect(&login, &QDialog::rejected, &app, &QApplication::quit, Qt::QueuedConnection);
     login.show();
     return app.exec();

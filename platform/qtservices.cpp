@@ -68,6 +68,17 @@ QString QtFileDialogs::saveFileName(
     return QFileDialog::getSaveFileName(parent, title, directory, filter);
 }
 
+QString QtFileDialogs::openFileName(
+    QWidget* parent, const QString& title, const QString& directory, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, directory, filter);
+}
+
+QString QtFileDialogs::existingFolder(QWidget* parent, const QString& title, const QString& directory)
+{
+    return QFileDialog::getExistingDirectory(parent, title, directory);
+}
+
 void QtClipboard::clear() { QApplication::clipboard()->clear(); }
 
 void QtClipboard::setText(const QString& text) { QApplication::clipboard()->setText(text); }

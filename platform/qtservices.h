@@ -22,6 +22,9 @@ class QtFileDialogs final : public FileDialogs {
 public:
     QString saveFileName(
         QWidget* parent, const QString& title, const QString& directory, const QString& filter) override;
+    QString openFileName(
+        QWidget* parent, const QString& title, const QString& directory, const QString& filter) override;
+    QString existingFolder(QWidget* parent, const QString& title, const QString& directory) override;
 };
 
 class QtClipboard final : public Clipboard {

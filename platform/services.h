@@ -37,13 +37,18 @@ public:
     virtual Answer askYesNoCancel(const QString& text, Icon icon = Icon::Question) = 0;
 };
 
-// The common save-as dialog. Returns an empty text when the user cancels.
+// The common file dialogs: save-as, open and choose a folder. Each returns an empty text when the user
+// cancels.
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
     virtual QString saveFileName(
         QWidget* parent, const QString& title, const QString& directory, const QString& filter)
         = 0;
+    virtual QString openFileName(
+        QWidget* parent, const QString& title, const QString& directory, const QString& filter)
+        = 0;
+    virtual QString existingFolder(QWidget* parent, const QString& title, const QString& directory) = 0;
 };
 
 class Clipboard {

@@ -83,6 +83,15 @@ public:
         ++asked;
         return next;
     }
+    QString openFileName(
+        QWidget*, const QString& title, const QString& directory, const QString& filter) override
+    {
+        return saveFileName(nullptr, title, directory, filter);
+    }
+    QString existingFolder(QWidget*, const QString& title, const QString& directory) override
+    {
+        return saveFileName(nullptr, title, directory, QString());
+    }
     QString next; // empty: the user cancels
     QString lastTitle, lastDirectory, lastFilter;
     int asked = 0;

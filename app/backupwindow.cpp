@@ -1,0 +1,305 @@
+#include "app/backupwindow.h"
+#include "app/appicon.h"
+#include "app/restore.h"
+#include "app/startup.h"
+#include "platform/controls.h"
+#include "store/database.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#include <QTreeWidget>
+
+namespace qv {
+
+namespace {
+
+    enum Column { DayColumn, WrittenColumn, SizeColumn, CountColumn, NewestColumn, StateColumn, ColumnCount };
+
+    QString sizeText(qint64 bytes)
+    {
+        if (bytes < 1024 * 1024)
+            return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+        return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
+    }
+
+    // The verdict in a word or two; the whole reason is the cell's tip.
+    QString verdictText(const CopyFacts& facts)
+    {
+        if (facts.ok)
+            return QStringLiteral("完好");
+        switch (facts.failure) {
+        case FailureKind::Damaged:
+            return QStringLiteral("已损坏，不能使用");
+        case FailureKind::DiskError:
+        case FailureKind::Busy:
+            return QStringLiteral("无法读取");
+        default:
+            return QStringLiteral("不能使用");
+        }
+    }
+
+    class WaitCursor {
+    public:
+        WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    };
+
+} // namespace
+
+BackupWindow::BackupWindow(Services& services, Hooks hooks, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_hooks(std::move(hooks))
+{
+    setObjectName(QStringLiteral("BackupWindow"));
+    setWindowTitle(QStringLiteral("备份与恢复"));
+    setWindowIcon(appIcon());
+    setFixedSize(twipsSize(10080, 5460));
+
+    Label1 = placed<QLabel>(this, QStringLiteral("Label1"), 180, 150, 9720, 300);
+    List1 = placed<QTreeWidget>(this, QStringLiteral("List1"), 180, 510, 9720, 4020);
+    List1->setRootIsDecorated(false);
+    List1->setUniformRowHeights(true);
+    List1->setAllColumnsShowFocus(true);
+    List1->setColumnCount(ColumnCount);
+    List1->setHeaderLabels({ QStringLiteral("备份"), QStringLiteral("写入时间"), QStringLiteral("大小"),
+        QStringLiteral("处方张数"), QStringLiteral("最新处方"), QStringLiteral("状态") });
+    const double widths[ColumnCount] = { 900, 1900, 1150, 1250, 1500, 2700 };
+    for (int c = 0; c < ColumnCount; ++c)
+        List1->header()->resizeSection(c, twips(widths[c]));
+    List1->header()->setStretchLastSection(true);
+
+    const QString texts[] = { QStringLiteral("立即备份"), QStringLiteral("备份到…"), QStringLiteral("恢复"),
+        QStringLiteral("从文件恢复…") };
+    QPushButton** buttons[] = { &Command1, &Command2, &Command3, &Command4 };
+    for (int i = 0; i < 4; ++i) {
+        *buttons[i] = placed<QPushButton>(
+            this, QStringLiteral("Command%1").arg(i + 1), 180 + i * 1740, 4710, 1560, 450);
+        (*buttons[i])->setText(texts[i]);
+    }
+    connect(Command1, &QPushButton::clicked, this, &BackupWindow::backUpNow);
+    connect(Command2, &QPushButton::clicked, this, &BackupWindow::backUpToFolder);
+    connect(Command3, &QPushButton::clicked, this, &BackupWindow::restoreChosen);
+    connect(Command4, &QPushButton::clicked, this, &BackupWindow::restoreFromFile);
+    connect(List1, &QTreeWidget::currentItemChanged, this, &BackupWindow::updateButtons);
+    connect(List1, &QTreeWidget::itemDoubleClicked, this, &BackupWindow::restoreChosen);
+    setFocusProxy(List1);
+    listCopies();
+}
+
+BackupWindow::~BackupWindow()
+{
+    // The checks post to this window: none may outlive it.
+    for (Check& check : m_checks) {
+        *check.stop = true;
+        check.thread->wait();
+        delete check.thread;
+    }
+}
+
+QString BackupWindow::backupRoot() const
+{
+    return m_services.drives ? backupRootFor(chooseDriveRoot(*m_services.drives)) : QString();
+}
+
+void BackupWindow::listCopies()
+{
+    stopChecks();
+    const QString root = backupRoot();
+    Label1->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
+    m_copies = listBackupCopies(root);
+    List1->clear();
+    for (int i = 0; i < m_copies.size(); ++i) {
+        const BackupCopy& copy = m_copies.at(i);
+        auto* item = new QTreeWidgetItem(List1);
+        item->setData(DayColumn, Qt::UserRole, i);
+        item->setText(DayColumn, copy.day);
+        if (copy.present) {
+            item->setText(WrittenColumn, copy.written.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+            item->setText(SizeColumn, sizeText(copy.bytes));
+            item->setText(StateColumn, QStringLiteral("检查中…"));
+        } else {
+            item->setText(StateColumn, QStringLiteral("没有备份文件"));
+        }
+        item->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(CountColumn, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (List1->topLevelItemCount() > 0)
+        List1->setCurrentItem(List1->topLevelItem(0));
+    updateButtons();
+    startChecks();
+}
+
+void BackupWindow::startChecks()
+{
+    ++m_generation;
+    QStringList paths;
+    for (const BackupCopy& copy : m_copies)
+        paths << (copy.present ? copy.path : QString());
+    m_pending = int(paths.size() - paths.count(QString()));
+    if (m_pending == 0)
+        return;
+    // One copy after another, the newest first, each on a private copy of its file; the verdicts come back
+    // to the window as they are found. A list read again ignores the verdicts of the previous one.
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    const int generation = m_generation;
+    QThread* thread = QThread::create([this, paths, stop, generation] {
+        for (int row = 0; row < paths.size() && !*stop; ++row) {
+            if (paths.at(row).isEmpty())
+                continue;
+            const CopyFacts facts = inspectCopy(paths.at(row));
+            QMetaObject::invokeMethod(
+                this, [this, generation, row, facts] { showFacts(generation, row, facts); },
+                Qt::QueuedConnection);
+        }
+    });
+    m_checks << Check { thread, stop };
+    thread->start(QThread::LowPriority);
+}
+
+void BackupWindow::stopChecks()
+{
+    // A check under way finishes its copy; the window waits for it only when it goes.
+    for (Check& check : m_checks)
+        *check.stop = true;
+    for (qsizetype i = m_checks.size() - 1; i >= 0; --i) {
+        QThread* thread = m_checks.at(i).thread;
+        if (thread->isFinished()) {
+            delete thread;
+            m_checks.removeAt(i);
+        }
+    }
+}
+
+void BackupWindow::showFacts(int generation, int row, const CopyFacts& facts)
+{
+    if (generation != m_generation || row >= List1->topLevelItemCount())
+        return;
+    --m_pending;
+    QTreeWidgetItem* item = List1->topLevelItem(row);
+    if (facts.ok) {
+        item->setText(CountColumn, groupedCount(facts.prescriptions));
+        item->setText(NewestColumn, facts.newestDate);
+    }
+    item->setText(StateColumn, verdictText(facts));
+    item->setToolTip(StateColumn, facts.ok ? QString() : facts.error);
+    if (!facts.ok)
+        item->setForeground(StateColumn, QColor(176, 0, 0));
+}
+
+bool BackupWindow::checksDone() const { return m_pending == 0; }
+
+void BackupWindow::updateButtons()
+{
+    const QTreeWidgetItem* item = List1->currentItem();
+    const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
+    Command3->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+}
+
+void BackupWindow::backUpNow()
+{
+    if (!m_services.db || !m_services.drives || !m_services.clock)
+        return;
+    const QDate today = m_services.clock->now().date();
+    QString error;
+    {
+        WaitCursor wait;
+        error = backUpDatabase(*m_services.drives, today, *m_services.db);
+    }
+    const QString folder = todaysBackupFolder(*m_services.drives, today);
+    if (error.isEmpty())
+        m_services.messages->inform(QStringLiteral("已备份到：%1").arg(QDir::toNativeSeparators(folder)),
+            Messages::Icon::Information);
+    else
+        m_services.messages->inform(backupFailureText(folder, error), Messages::Icon::Warning);
+    listCopies();
+}
+
+void BackupWindow::backUpToFolder()
+{
+    if (!m_services.db || !m_services.clock)
+        return;
+    const QString folder
+        = m_services.fileDialogs->existingFolder(this, QStringLiteral("备份到"), QDir::homePath());
+    if (folder.isEmpty())
+        return;
+    // A new name each time: a copy already on the stick is never replaced.
+    const QString target = QDir(folder).filePath(
+        QStringLiteral("数据库-%1.dat")
+            .arg(m_services.clock->now().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    QString error;
+    {
+        WaitCursor wait;
+        error = writeBackupFile(*m_services.db, target);
+    }
+    if (error.isEmpty())
+        m_services.messages->inform(QStringLiteral("已备份到：%1").arg(QDir::toNativeSeparators(target)),
+            Messages::Icon::Information);
+    else
+        m_services.messages->inform(backupFailureText(folder, error), Messages::Icon::Warning);
+}
+
+void BackupWindow::restoreChosen()
+{
+    const QTreeWidgetItem* item = List1->currentItem();
+    const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
+    if (index < 0 || index >= m_copies.size() || !m_copies.at(index).present)
+        return;
+    restoreFrom(m_copies.at(index).path);
+}
+
+void BackupWindow::restoreFromFile()
+{
+    const QString path = m_services.fileDialogs->openFileName(this, QStringLiteral("从文件恢复"),
+        QDir::homePath(), QStringLiteral("数据库文件 (*.dat);;所有文件 (*)"));
+    if (!path.isEmpty())
+        restoreFrom(path);
+}
+
+bool BackupWindow::restoreFrom(const QString& path)
+{
+    if (!m_services.db || !m_services.context || !m_services.clock)
+        return false;
+    Messages& messages = *m_services.messages;
+    std::unique_ptr<RestoreSource> source;
+    {
+        WaitCursor wait;
+        source = std::make_unique<RestoreSource>(path);
+    }
+    if (!source->facts().ok) {
+        messages.inform(QStringLiteral("这份备份不能用来恢复，当前数据库没有任何改动。\n%1\n%2")
+                            .arg(QDir::toNativeSeparators(path), source->facts().error),
+            Messages::Icon::Warning);
+        return false;
+    }
+    const CopyFacts current = countPrescriptions(*m_services.db);
+    const std::optional<qint64> currentCount
+        = current.ok ? std::optional<qint64>(current.prescriptions) : std::nullopt;
+    if (!messages.askYesNo(restoreQuestion(*source, currentCount)))
+        return false;
+    if (m_hooks.beforeReplace && !m_hooks.beforeReplace())
+        return false;
+    RestoreOutcome outcome;
+    {
+        WaitCursor wait;
+        outcome = replaceDatabase(
+            *m_services.db, m_services.context->databasePath, *source, m_services.clock->now());
+    }
+    if (m_hooks.afterReplace)
+        m_hooks.afterReplace();
+    if (outcome.ok) {
+        messages.inform(QStringLiteral("数据库已恢复为 %1 的备份。\n原来的数据库保存为：%2")
+                            .arg(shortDate(source->writtenOn()), QDir::toNativeSeparators(outcome.setAside)),
+            Messages::Icon::Information);
+    } else {
+        messages.inform(outcome.error, Messages::Icon::Warning);
+    }
+    listCopies();
+    return outcome.ok;
+}
+
+} // namespace qv

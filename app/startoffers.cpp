@@ -1,0 +1,127 @@
+#include "app/startoffers.h"
+#include "app/restore.h"
+#include "app/startup.h"
+#include "store/database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+
+namespace qv {
+
+namespace {
+
+    constexpr int kReminderDays = 7;
+
+} // namespace
+
+bool offerRestoreOfDamaged(Services& services, const QString& startupError)
+{
+    if (!services.context || !services.drives || !services.db || !services.messages || !services.clock)
+        return false;
+    const QString path = services.context->databasePath;
+    if (!QFileInfo(path).isFile() || !startupError.contains(failureSentence(FailureKind::Damaged)))
+        return false;
+    const GoodCopy good = newestGoodCopy(backupRootFor(chooseDriveRoot(*services.drives)));
+    if (!good)
+        return false;
+    const QString newest = good.facts.newestDate.isEmpty()
+        ? QString()
+        : QStringLiteral("，最新一张是 %1 的").arg(good.facts.newestDate);
+    const QString question
+        = QStringLiteral(
+            "数据库文件已损坏，无法打开：\n%1\n\n最近一份完好的备份是 %2 的（处方 %3 张%4）：\n%5\n\n"
+            "用这份备份恢复数据库吗？损坏的文件会改名保留在数据文件夹中，不会被覆盖或删除。\n"
+            "选择“否”将退出程序。")
+              .arg(QDir::toNativeSeparators(path), shortDate(good.copy.written.date()),
+                  groupedCount(good.facts.prescriptions), newest, QDir::toNativeSeparators(good.copy.path));
+    if (!services.messages->askYesNo(question, Messages::Icon::Warning))
+        return false;
+    const RestoreSource source(good.copy.path);
+    services.db->close();
+    const RestoreOutcome outcome = replaceDatabase(*services.db, path, source, services.clock->now());
+    services.db->close(); // the start-up opens it again, as at every start
+    if (!outcome.ok) {
+        services.messages->inform(outcome.error, Messages::Icon::Warning);
+        return false;
+    }
+    services.messages->inform(
+        QStringLiteral("数据库已恢复为 %1 的备份。\n损坏的文件保存为：%2")
+            .arg(shortDate(good.copy.written.date()), QDir::toNativeSeparators(outcome.setAside)),
+        Messages::Icon::Information);
+    return true;
+}
+
+QString backupReminder(const QDateTime& now, const QDateTime& written, const QDateTime& databaseSince)
+{
+    if (written.isValid()) {
+        const qint64 days = written.date().daysTo(now.date());
+        if (days <= kReminderDays)
+            return {};
+        return QStringLiteral("最近一份完好的备份是 %1 写入的，已经 %2 天没有备份了。\n现在备份一次吗？")
+            .arg(shortDate(written.date()))
+            .arg(days);
+    }
+    if (!databaseSince.isValid() || databaseSince.date().daysTo(now.date()) <= kReminderDays)
+        return {};
+    return QStringLiteral("备份文件夹中没有一份完好的备份。\n现在备份一次吗？");
+}
+
+BackupReminder::BackupReminder(Services& services, QObject* parent)
+    : QObject(parent)
+    , m_services(services)
+{
+}
+
+BackupReminder::~BackupReminder()
+{
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void BackupReminder::start()
+{
+    if (m_thread || !m_services.drives)
+        return;
+    const QString root = backupRootFor(chooseDriveRoot(*m_services.drives));
+    m_thread = QThread::create([this, root] {
+        const GoodCopy good = newestGoodCopy(root);
+        const QDateTime written = good ? good.copy.written : QDateTime();
+        QMetaObject::invokeMethod(
+            this, [this, written] { remind(written); }, Qt::QueuedConnection);
+    });
+    m_thread->start(QThread::LowPriority);
+}
+
+void BackupReminder::remind(const QDateTime& written)
+{
+    m_done = true;
+    if (!m_services.clock || !m_services.messages || !m_services.db || !m_services.context)
+        return;
+    const QDateTime now = m_services.clock->now();
+    const QFileInfo file(m_services.context->databasePath);
+    const QDateTime since = file.birthTime().isValid() ? file.birthTime() : QDateTime();
+    const QString text = backupReminder(now, written, since);
+    if (text.isEmpty() || !m_services.messages->askYesNo(text, Messages::Icon::Warning))
+        return;
+    const QString error = backUpDatabase(*m_services.drives, now.date(), *m_services.db);
+    const QString folder = todaysBackupFolder(*m_services.drives, now.date());
+    if (error.isEmpty())
+        m_services.messages->inform(QStringLiteral("已备份到：%1").arg(QDir::toNativeSeparators(folder)),
+            Messages::Icon::Information);
+    else
+        m_services.messages->inform(backupFailureText(folder, error), Messages::Icon::Warning);
+}
+
+bool passesQuickCheck(Database& db, QString* verdict)
+{
+    const Result check = db.run(QStringLiteral("pragma quick_check"));
+    const QString found = check ? check.rows.value(0).values().value(0).toString() : check.error;
+    if (verdict)
+        *verdict = found;
+    return check && check.rows.size() == 1 && found == QStringLiteral("ok");
+}
+
+} // namespace qv

@@ -1,0 +1,581 @@
+// The backups a practice can restore: the list of copies and their check, backing up now and into a chosen
+// folder, restoring a listed copy or a file, the offer at a start on a damaged database, the failed exit
+// backup told to the user and the reminder of an old backup.
+
+#include "app/backupcopies.h"
+#include "app/backupwindow.h"
+#include "app/form1.h"
+#include "app/restore.h"
+#include "app/startoffers.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "catalogs/catalogindex.h"
+#include "desk/paperlayout.h"
+#include "desk/prescriptionrecord.h"
+#include "settings/settingsreaders.h"
+#include "tests/support/testenv.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sqlcipher/sqlite3.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool setWritten(const QString& path, const QDateTime& when)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+void savePrescriptions(Database& db, const QString& prefix, int count, const QString& date)
+{
+    QVERIFY(db.run("pragma synchronous = off").ok);
+    for (int i = 0; i < count; ++i) {
+        PrescriptionRecord r;
+        r.key = prefix + QString::number(i);
+        r.fields[0] = QStringLiteral("主人%1").arg(i);
+        r.fields[kDateField] = date;
+        r.body = QString(300, QLatin1Char('x'));
+        QVERIFY2(saveRecord(db, r).ok, qPrintable(r.key));
+    }
+    QVERIFY(db.run("pragma synchronous = full").ok);
+}
+
+qint64 prescriptionsIn(const QString& path)
+{
+    Database db;
+    QString error;
+    if (!db.open(path, &error))
+        return -1;
+    const Result r = db.run("select count(*) from [档案]");
+    return r ? r.rows.first().values().first().toLongLong() : -1;
+}
+
+// A page in the middle of the file overwritten: the file still opens (its first page is whole), but a page
+// no longer authenticates.
+void damageMiddle(const QString& path)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const qint64 size = f.size();
+    QVERIFY(size > 8 * 4096);
+    QVERIFY(f.seek((size / 4096 / 2) * 4096 + 100));
+    QVERIFY(f.write(QByteArray(300, '\x5a')) == 300);
+}
+
+// A database file that SQLCipher opens only with another key.
+void writeForeignKeyDatabase(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_key(db, "another", 7), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "create table t (x); insert into t values (1);", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+}
+
+QString rowText(QTreeWidget* list, const QString& day, int column)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(0) == day)
+            return list->topLevelItem(i)->text(column);
+    }
+    return QStringLiteral("(no row %1)").arg(day);
+}
+
+QString rowTip(QTreeWidget* list, const QString& day)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(0) == day)
+            return list->topLevelItem(i)->toolTip(5);
+    }
+    return {};
+}
+
+void chooseRow(QTreeWidget* list, const QString& day)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(0) == day)
+            list->setCurrentItem(list->topLevelItem(i));
+    }
+    QCOMPARE(list->currentItem()->text(0), day);
+}
+
+QString backupOf(TestEnv& env, int day)
+{
+    return env.dir.filePath(QStringLiteral("Quorvela数据库备份/%1日/数据库.dat").arg(day));
+}
+
+// Backs up as the program does on day `day` of December 2026, at that day's evening.
+void backUpOn(TestEnv& env, int day)
+{
+    const QDate date(2026, 12, day);
+    QCOMPARE(backUpDatabase(env.drives, date, env.db), QString());
+    QVERIFY(setWritten(backupOf(env, day), QDateTime(date, QTime(18, 0))));
+}
+
+// A folder nobody may write into while it lives: no write permission, and for a user who may write anyway
+// (root), the immutable flag.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& path)
+        : m_path(path)
+    {
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd >= 0) {
+            int flags = 0;
+            if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags |= FS_IMMUTABLE_FL;
+                m_immutable = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+            }
+            ::close(fd);
+        }
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_immutable) {
+            const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY);
+            int flags = 0;
+            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+            }
+            if (fd >= 0)
+                ::close(fd);
+        }
+        QFile::setPermissions(
+            m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    // True when a file really cannot be made in the folder.
+    bool holds() const
+    {
+        QFile probe(m_path + QStringLiteral("/probe"));
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.remove();
+        return false;
+    }
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+};
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class BackupsTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theListShowsEveryKindOfCopyAndLookingChangesNothing()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 40, QStringLiteral("2026-12-03"));
+        backUpOn(env, 3); // good
+        savePrescriptions(env.db, QStringLiteral("B"), 60, QStringLiteral("2026-12-05"));
+        backUpOn(env, 5); // good, newer
+        backUpOn(env, 6);
+        damageMiddle(backupOf(env, 6)); // damaged
+        writeFile(backupOf(env, 7), QByteArray()); // empty
+        writeForeignKeyDatabase(backupOf(env, 8)); // another key
+        QDir().mkpath(QFileInfo(backupOf(env, 9)).path()); // a day folder without its copy
+        QDir().mkpath(env.dir.filePath(QStringLiteral("Quorvela数据库备份/旧的")));
+        QMap<QString, QByteArray> before;
+        for (const int day : { 3, 5, 6, 7, 8 })
+            before.insert(backupOf(env, day), contentsOf(backupOf(env, day)));
+
+        BackupWindow window(env.services);
+        QTreeWidget* list = window.findChild<QTreeWidget*>(QStringLiteral("List1"));
+        QVERIFY(list);
+        QCOMPARE(list->topLevelItemCount(), 6); // the folder that is not a day is not a copy
+        QTRY_VERIFY(window.checksDone());
+
+        // Newest written first, the folder without a copy last.
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("8日"));
+        QCOMPARE(list->topLevelItem(5)->text(0), QStringLiteral("9日"));
+        QCOMPARE(rowText(list, "5日", 5), QStringLiteral("完好"));
+        QCOMPARE(rowText(list, "5日", 3), QStringLiteral("101")); // and the template's sample
+        QCOMPARE(rowText(list, "5日", 4), QStringLiteral("2026-12-05"));
+        QCOMPARE(rowText(list, "5日", 1), QStringLiteral("2026-12-05 18:00"));
+        QCOMPARE(rowText(list, "3日", 3), QStringLiteral("41"));
+        QCOMPARE(rowText(list, "3日", 4), QStringLiteral("2026-12-03"));
+        for (const char* bad : { "6日", "7日", "8日" }) {
+            QVERIFY2(rowText(list, bad, 5) == QStringLiteral("已损坏，不能使用"),
+                qPrintable(QString::fromUtf8(bad) + ": " + rowText(list, bad, 5) + ": " + rowTip(list, bad)));
+            QCOMPARE(rowText(list, bad, 3), QString());
+        }
+        QCOMPARE(rowText(list, "9日", 5), QStringLiteral("没有备份文件"));
+        QCOMPARE(rowText(list, "7日", 2), QStringLiteral("0 KB"));
+
+        // Restoring needs a copy: the folder without one cannot be restored.
+        chooseRow(list, QStringLiteral("9日"));
+        QVERIFY(!window.Command3->isEnabled());
+        chooseRow(list, QStringLiteral("5日"));
+        QVERIFY(window.Command3->isEnabled());
+
+        // The checks read private copies: every backup is byte for byte as it was, nothing lies beside it.
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QVERIFY2(contentsOf(it.key()) == it.value(), qPrintable(it.key()));
+            QCOMPARE(filesIn(QFileInfo(it.key()).path()), QStringList { QStringLiteral("数据库.dat") });
+        }
+    }
+
+    void backUpNowAndIntoAChosenFolder()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 12, QStringLiteral("2026-12-08"));
+        BackupWindow window(env.services);
+        QTRY_VERIFY(window.checksDone());
+        QCOMPARE(window.List1->topLevelItemCount(), 0);
+
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QCOMPARE(prescriptionsIn(backupOf(env, 8)), env.count("档案"));
+        QVERIFY2(
+            env.messages.last().startsWith(QStringLiteral("已备份到：")), qPrintable(env.messages.last()));
+        QCOMPARE(window.List1->topLevelItemCount(), 1);
+        QTRY_VERIFY(window.checksDone());
+        QCOMPARE(window.List1->topLevelItem(0)->text(5), QStringLiteral("完好"));
+
+        // Into a folder on a stick: a new file each time, never over one already there.
+        QTemporaryDir stick;
+        env.fileDialogs.next = stick.path();
+        window.backUpToFolder();
+        env.clock.advanceSeconds(60);
+        window.backUpToFolder();
+        const QStringList written = filesIn(stick.path());
+        QCOMPARE(written,
+            (QStringList { QStringLiteral("数据库-20261208-093000.dat"),
+                QStringLiteral("数据库-20261208-093100.dat") }));
+        QCOMPARE(prescriptionsIn(stick.filePath(written.first())), env.count("档案"));
+
+        // Cancelling the folder choice writes nothing.
+        env.fileDialogs.next.clear();
+        window.backUpToFolder();
+        QCOMPARE(filesIn(stick.path()).size(), 2);
+    }
+
+    void restoringPutsTheCopyInPlaceAndEveryWindowShowsIt()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 30, QStringLiteral("2026-12-07"));
+        backUpOn(env, 7);
+        const int copied = env.count("档案");
+        // After the backup: more prescriptions, a drug and another practice name.
+        savePrescriptions(env.db, QStringLiteral("B"), 5, QStringLiteral("2026-12-08"));
+        QVERIFY(env.db
+                    .run("insert into [商品] ([ID号], [名称], [查询], [拼音], [分类]) values "
+                         "('20261208093000', '后来的药', '后来的药hldy', 'hldy', '后来的类')")
+                    .ok);
+        QVERIFY(env.db.run("update [设置] set [单位名称] = '后来的名称'").ok);
+        const int before = env.count("档案");
+        const QByteArray currentBytes = contentsOf(env.context.databasePath);
+
+        ProgramWindows windows(env.services);
+        Form1 main(env.services, windows.factories());
+        env.services.windows = &main;
+        main.show();
+        main.openDrugCatalog();
+        QCOMPARE(env.services.settings->practiceName(), QStringLiteral("后来的名称"));
+        CatalogSearch late;
+        late.typed = QStringLiteral("后来的药");
+        late.category = QStringLiteral("后来的类");
+        const CatalogHits found = env.catalog.search(late);
+        QVERIFY2(found.ok && found.rows.size() == 1, qPrintable(found.error));
+        const QPointer<QWidget> deskBefore = main.childWindow("desk");
+        const QPointer<QWidget> drugsBefore = main.childWindow("drugs");
+        QVERIFY(deskBefore && drugsBefore);
+
+        main.menuAction(QStringLiteral("备份与恢复…"))->trigger();
+        auto* window = qobject_cast<BackupWindow*>(main.childWindow("backups"));
+        QVERIFY(window);
+        QTRY_VERIFY(window->checksDone());
+        chooseRow(window->List1, QStringLiteral("7日"));
+        env.messages.setNextAnswers({ true });
+        QTest::mouseClick(window->Command3, Qt::LeftButton);
+
+        const QString question
+            = QStringLiteral("用 12月7日 的备份（处方 %1 张）替换当前数据库（处方 %2 张）？")
+                  .arg(copied)
+                  .arg(before);
+        QVERIFY2(env.messages.texts().contains(question), qPrintable(env.messages.texts().join(" | ")));
+        QVERIFY2(env.messages.last().startsWith(QStringLiteral("数据库已恢复为 12月7日 的备份。")),
+            qPrintable(env.messages.last()));
+        // The store reads the restored file.
+        QCOMPARE(env.count("档案"), copied);
+        QCOMPARE(env.count("档案", "[序号] like 'B%'"), 0);
+        // The previous file is kept whole under its second name.
+        const QStringList aside = QDir(env.dataFolder()).entryList({ QStringLiteral("数据库.dat.恢复前-*") });
+        QCOMPARE(aside, QStringList { QStringLiteral("数据库.dat.恢复前-20261208093000") });
+        const QString asidePath = env.dataFolder() + QLatin1Char('/') + aside.first();
+        QCOMPARE(prescriptionsIn(asidePath), qint64(before));
+        QVERIFY(!QFile::exists(env.context.databasePath + QStringLiteral(".恢复中")));
+
+        // The windows open again on the restored data; the backup window stays in front.
+        QVERIFY(deskBefore.isNull() && drugsBefore.isNull());
+        QVERIFY(main.childWindow("desk") && main.childWindow("drugs"));
+        QCOMPARE(main.childWindow("backups"), window);
+        QCOMPARE(env.catalog.search(late).rows.size(), size_t(0));
+        QVERIFY(env.services.settings->practiceName() != QStringLiteral("后来的名称"));
+        // The file set aside is the file as it was before, byte for byte once its log was folded back in.
+        QVERIFY(contentsOf(asidePath).size() >= currentBytes.size());
+    }
+
+    void aCopyThatFailsItsProofIsRefusedAndNothingChanges()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 30, QStringLiteral("2026-12-07"));
+        backUpOn(env, 7);
+        damageMiddle(backupOf(env, 7));
+        writeForeignKeyDatabase(backupOf(env, 6));
+        const QString database = env.context.databasePath;
+        QVERIFY(env.db.run("pragma wal_checkpoint(truncate)").ok);
+        const QByteArray current = contentsOf(database);
+        const QStringList folderBefore = filesIn(env.dataFolder());
+
+        BackupWindow window(env.services);
+        for (const int day : { 7, 6 }) {
+            env.messages.clear();
+            env.messages.setNextAnswers({ true });
+            QVERIFY(!window.restoreFrom(backupOf(env, day)));
+            QCOMPARE(env.messages.shown().size(), 1); // no question: the refusal only
+            QVERIFY2(env.messages.last().startsWith(
+                         QStringLiteral("这份备份不能用来恢复，当前数据库没有任何改动。")),
+                qPrintable(env.messages.last()));
+            QVERIFY2(env.messages.last().contains(failureSentence(FailureKind::Damaged)),
+                qPrintable(env.messages.last()));
+        }
+        // A file that is not there at all.
+        env.messages.clear();
+        QVERIFY(!window.restoreFrom(env.dir.filePath("nowhere.dat")));
+        QVERIFY(env.messages.last().contains(QStringLiteral("找不到备份文件")));
+
+        QVERIFY(env.db.isOpen());
+        QCOMPARE(env.count("档案"), 31);
+        QCOMPARE(contentsOf(database), current);
+        QCOMPARE(filesIn(env.dataFolder()), folderBefore);
+    }
+
+    void aCopyFromAStickRestoresAndDecliningKeepsEverything()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 10, QStringLiteral("2026-12-08"));
+        QTemporaryDir stick;
+        env.fileDialogs.next = stick.path();
+        BackupWindow window(env.services);
+        window.backUpToFolder();
+        const QString onStick = stick.filePath(filesIn(stick.path()).value(0));
+        const QByteArray stickBytes = contentsOf(onStick);
+        savePrescriptions(env.db, QStringLiteral("B"), 3, QStringLiteral("2026-12-08"));
+
+        env.fileDialogs.next = onStick;
+        env.messages.setNextAnswers({ false });
+        window.restoreFromFile();
+        const QString question = env.messages.last();
+        QVERIFY2(question.startsWith(QStringLiteral("用 ")), qPrintable(question));
+        QVERIFY2(question.endsWith(QStringLiteral(" 的备份（处方 11 张）替换当前数据库（处方 14 张）？")),
+            qPrintable(question));
+        QCOMPARE(env.count("档案"), 14);
+        QVERIFY(QDir(env.dataFolder()).entryList({ QStringLiteral("*恢复*") }).isEmpty());
+
+        env.messages.setNextAnswers({ true });
+        window.restoreFromFile();
+        QCOMPARE(env.count("档案"), 11);
+        // The copy on the stick is read, never written.
+        QCOMPARE(contentsOf(onStick), stickBytes);
+        QCOMPARE(filesIn(stick.path()).size(), 1);
+    }
+
+    void aDamagedDatabaseAtStartIsRestoredFromTheNewestGoodCopy()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 50, QStringLiteral("2026-12-04"));
+        backUpOn(env, 4);
+        savePrescriptions(env.db, QStringLiteral("B"), 10, QStringLiteral("2026-12-06"));
+        backUpOn(env, 6);
+        backUpOn(env, 7);
+        damageMiddle(backupOf(env, 7)); // the newest copy is damaged: the one before it is offered
+        env.db.close();
+        const QString database = env.context.databasePath;
+        // The current file: not this program's database any more.
+        QByteArray damaged = contentsOf(database);
+        damaged.replace(0, 64, QByteArray(64, '\x11'));
+        writeFile(database, damaged);
+        QFile::remove(database + "-wal");
+        QFile::remove(database + "-shm");
+
+        StartupResult started = startUp(env.drives, env.context, env.db);
+        QVERIFY(!started.ok);
+
+        // Declining ends the program as before: nothing changed.
+        env.messages.setNextAnswers({ false });
+        QVERIFY(!offerRestoreOfDamaged(env.services, started.error));
+        const QString offer = env.messages.last();
+        QVERIFY2(offer.contains(QStringLiteral(
+                     "最近一份完好的备份是 12月6日 的（处方 61 张，最新一张是 2026-12-06 的）")),
+            qPrintable(offer));
+        QCOMPARE(contentsOf(database), damaged);
+
+        env.messages.setNextAnswers({ true });
+        QVERIFY(offerRestoreOfDamaged(env.services, started.error));
+        started = startUp(env.drives, env.context, env.db);
+        QVERIFY2(started.ok, qPrintable(started.error));
+        QCOMPARE(env.count("档案"), 61);
+        // The damaged file is kept as it was.
+        const QStringList aside = QDir(env.dataFolder()).entryList({ QStringLiteral("数据库.dat.恢复前-*") });
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(contentsOf(env.dataFolder() + QLatin1Char('/') + aside.first()), damaged);
+    }
+
+    void noOfferWithoutAGoodCopyOrForAnotherFailure()
+    {
+        TestEnv env;
+        backUpOn(env, 5);
+        damageMiddle(backupOf(env, 5));
+        const QString damagedError
+            = QStringLiteral("无法打开数据库文件：x\n") + explainFailure(FailureKind::Damaged, "x");
+        env.messages.setNextAnswers({ true });
+        QVERIFY(!offerRestoreOfDamaged(env.services, damagedError));
+        QVERIFY(env.messages.shown().isEmpty());
+        // A good copy, but the file failed for a reason a copy does not cure.
+        backUpOn(env, 6);
+        QVERIFY(!offerRestoreOfDamaged(env.services, explainFailure(FailureKind::NoWriteAccess, "x")));
+        QVERIFY(env.messages.shown().isEmpty());
+    }
+
+    void aFileWhosePagesFailTheCheckIsFoundAtStart()
+    {
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 80, QStringLiteral("2026-12-04"));
+        QVERIFY(env.db.run("pragma wal_checkpoint(truncate)").ok);
+        QString verdict;
+        QVERIFY(passesQuickCheck(env.db, &verdict));
+        env.db.close();
+        damageMiddle(env.context.databasePath);
+        QString error;
+        QVERIFY2(env.db.open(env.context.databasePath, &error), qPrintable(error)); // it still opens
+        QVERIFY(!passesQuickCheck(env.db, &verdict));
+        QVERIFY(!verdict.isEmpty());
+    }
+
+    void aFailedExitBackupIsToldAndTheProgramStillEnds_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("read-only folder") << true << int(FailureKind::NoWriteAccess);
+        QTest::newRow("full disk") << false << int(FailureKind::DiskFull);
+    }
+    void aFailedExitBackupIsToldAndTheProgramStillEnds()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(int, kind);
+        TestEnv env;
+        backUpOn(env, 8);
+        const QByteArray previous = contentsOf(backupOf(env, 8));
+        const QString folder = QFileInfo(backupOf(env, 8)).path();
+        Form1 main(env.services, {});
+        QSignalSpy exited(&main, &Form1::exitRequested);
+        main.show();
+        if (readOnly) {
+            ReadOnlyFolder locked(folder);
+            if (!locked.holds())
+                QSKIP("this file system lets the test's user write into any folder");
+            main.close();
+        } else {
+            // Files stop growing at half the copy's size, as on a disk with that much space left.
+            rlimit before {};
+            QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limited = before;
+            limited.rlim_cur = rlim_t(previous.size() / 2);
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+            main.close();
+            ::setrlimit(RLIMIT_FSIZE, &before);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QCOMPARE(exited.count(), 1);
+        QCOMPARE(env.messages.shown().size(), 1);
+        const QString told = env.messages.last();
+        QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
+        QVERIFY2(told.startsWith(QStringLiteral("数据库没有备份成功。")), qPrintable(told));
+        QVERIFY2(told.contains(QDir::toNativeSeparators(folder)), qPrintable(told));
+        QVERIFY2(told.contains(QStringLiteral("所在磁盘：")), qPrintable(told));
+        QVERIFY2(told.contains(failureSentence(FailureKind(kind))), qPrintable(told));
+        // The day's earlier copy stays, and nothing half-written lies beside it.
+        QCOMPARE(contentsOf(backupOf(env, 8)), previous);
+        QCOMPARE(filesIn(folder), QStringList { QStringLiteral("数据库.dat") });
+    }
+
+    void theReminderComesAfterAWeekWithoutAGoodCopy()
+    {
+        const QDateTime now(QDate(2026, 12, 20), QTime(9, 0));
+        QCOMPARE(backupReminder(now, now.addDays(-7), now.addDays(-300)), QString());
+        QVERIFY(
+            backupReminder(now, now.addDays(-8), now.addDays(-300))
+                .startsWith(QStringLiteral("最近一份完好的备份是 12月12日 写入的，已经 8 天没有备份了。")));
+        QVERIFY(!backupReminder(now, QDateTime(), now.addDays(-30)).isEmpty());
+        QCOMPARE(backupReminder(now, QDateTime(), now.addDays(-2)), QString()); // a new installation
+        QCOMPARE(backupReminder(now, QDateTime(), QDateTime()), QString());
+
+        // In the program: the newest good copy is nine days old (a newer one is damaged); yes backs up now.
+        TestEnv env;
+        backUpOn(env, 1);
+        backUpOn(env, 5);
+        damageMiddle(backupOf(env, 5));
+        env.clock.set(QDateTime(QDate(2026, 12, 10), QTime(8, 0)));
+        env.messages.setNextAnswers({ true });
+        BackupReminder reminder(env.services);
+        reminder.start();
+        QTRY_VERIFY(reminder.finished());
+        QVERIFY2(env.messages.texts().value(0).contains(QStringLiteral("12月1日 写入的，已经 9 天")),
+            qPrintable(env.messages.texts().join(" | ")));
+        QCOMPARE(prescriptionsIn(backupOf(env, 10)), env.count("档案"));
+        QVERIFY(setWritten(backupOf(env, 10), env.clock.now()));
+
+        // Once there is a recent good copy, nothing is asked.
+        env.messages.clear();
+        BackupReminder again(env.services);
+        again.start();
+        QTRY_VERIFY(again.finished());
+        QVERIFY(env.messages.shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(BackupsTest)
+#include "tst_backups.moc"
