@@ -2,6 +2,7 @@
 #include "app/appicon.h"
 #include "app/form1.h"
 #include "app/form9.h"
+#include "app/singleinstance.h"
 #include "app/startoffers.h"
 #include "app/startup.h"
 #include "app/windows.h"
@@ -46,7 +47,25 @@ int runModule1(int argc, char** argv)
     services.catalog = &catalog;
     services.context = &context;
 
+    // One program per data folder: a second start on it brings the first to the front and ends.
+    const QString dataFolder = dataFolderFor(chooseDriveRoot(drives));
+    makeFolderPath(dataFolder);
+    SingleInstance instance(dataFolder);
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        if (!instance.reachedFirst())
+            messages.inform(
+                QStringLiteral("Quorvela 已经在使用这个数据文件夹：\n%1\n请切换到已经打开的程序窗口。")
+                    .arg(QDir::toNativeSeparators(dataFolder)),
+                Messages::Icon::Information);
+        return 0;
+    }
+
     StartupResult started = startUp(drives, context, db);
+    if (started.ok && context.dataFolder != dataFolder) {
+        // The drive test answered differently a moment later: this folder is not the one locked.
+        db.close();
+        started = { false, QStringLiteral("数据文件夹在启动时发生了变化，请重新启动程序。") };
+    }
     if (started.ok) {
         QString verdict;
         if (!passesQuickCheck(db, &verdict)) {
@@ -75,6 +94,15 @@ int runModule1(int argc, char** argv)
     QObject::connect(&login, &QDialog::accepted, &main, [&main, &reminder] {
         main.showAtStart();
         reminder.start();
+    });
+    // A second start on this folder: the window the user works in comes to the front.
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&main, &login] {
+        QWidget* front = main.isVisible() ? static_cast<QWidget*>(&main) : &login;
+        if (front->isMinimized())
+            front->setWindowState((front->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        front->show();
+        front->raise();
+        front->activateWindow();
     });
     QObject::connect(&login, &QDialog::rejected, &app, &QApplication::quit, Qt::QueuedConnection);
     login.show();
