@@ -45,6 +45,9 @@ int runModule1(int argc, char** argv)
     services.catalog = &catalog;
     services.context = &context;
 
+    // Administrators and scripts point the program at the practice's server this way; the local file is then
+    // neither made nor opened.
+    context.serverConnection = qEnvironmentVariable("QUORVELA_SERVER");
     const StartupResult started = startUp(drives, context, db);
     if (!started.ok) {
         QMessageBox::critical(nullptr, QStringLiteral("提示"), started.error);

@@ -135,7 +135,8 @@ bool fillArchive(Database& db, int count)
         = { QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良"),
               QStringLiteral("感冒"), QStringLiteral("皮肤病"), QStringLiteral("寄生虫病") };
     Inserter row(db,
-        "insert into [档案] ([0], [1], [2], [3], [4], [5], [6], [7], [8], [9], [10], [11], [T1], [序号]) "
+        "insert into \"档案\" (\"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", "
+        "\"11\", \"T1\", \"序号\") "
         "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const int days = int(kFirstDay.daysTo(kToday)) + 1;
     const Result r = db.transaction([&] {
@@ -175,7 +176,8 @@ bool fillCatalog(Database& db, int count)
     const QStringList categories
         = { QStringLiteral("西药"), QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他") };
     Inserter row(db,
-        "insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) values (?, ?, ?, ?, ?, "
+        "insert into \"商品\" (\"ID号\", \"名称\", \"用法\", \"拼音\", \"分类\", \"查询\", \"库存\") values "
+        "(?, ?, ?, ?, ?, "
         "?, 0)");
     const Result r = db.transaction([&] {
         for (int i = 0; i < count; ++i) {
@@ -200,19 +202,19 @@ bool makeOlderFile(const QString& path, int prescriptions)
         std::fprintf(stderr, "database: %s\n", qPrintable(error));
         return false;
     }
-    db.run(QStringLiteral("drop index if exists [档案.日期]"));
+    db.run(QStringLiteral("drop index if exists \"档案.日期\""));
     if (!fillArchive(db, prescriptions) || !fillCatalog(db, 100000))
         return false;
     db.run(QStringLiteral("pragma wal_checkpoint(truncate)"));
     return true;
 }
 
-const QString kArchiveSql
-    = QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] where [0] like ? "
-                     "escape '\\' and [6] between ? and ? order by [序号] desc");
-const QString kLogSql = QStringLiteral(
-    "select [0], [1], [2], [3], [4], [5], [7], [6] from [档案] where [6] >= ?1 and [6] < ?2 order by [序号]");
-const QString kCountSql = QStringLiteral("select count(*) from [档案] where [6] >= ?1 and [6] < ?2");
+const QString kArchiveSql = QStringLiteral(
+    "select \"序号\", \"0\", \"2\", \"3\", \"5\", \"6\" from \"档案\" where lower(\"0\") like ? "
+    "escape '\\' and \"6\" between ? and ? order by \"序号\" desc");
+const QString kLogSql = QStringLiteral("select \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"7\", \"6\" from "
+                                       "\"档案\" where \"6\" >= ?1 and \"6\" < ?2 order by \"序号\"");
+const QString kCountSql = QStringLiteral("select count(*) from \"档案\" where \"6\" >= ?1 and \"6\" < ?2");
 
 QVariantList archiveParams(const QString& owner, QDate from, QDate to)
 {
@@ -269,9 +271,10 @@ int main(int argc, char** argv)
         Database any;
         QString error;
         if (any.open(path, &error))
-            owner = any.run(QStringLiteral("select [0] from [档案] where rowid = ?"), { prescriptions / 3 })
-                        .rows.value(0)
-                        .text(QStringLiteral("0"));
+            owner
+                = any.run(QStringLiteral("select \"0\" from \"档案\" where rowid = ?"), { prescriptions / 3 })
+                      .rows.value(0)
+                      .text(QStringLiteral("0"));
     }
 
     // The older file: the statements as they ran before the index.

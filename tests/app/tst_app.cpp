@@ -104,7 +104,7 @@ private slots:
         Database db;
         QString error;
         QVERIFY(db.open(path, &error));
-        QVERIFY(db.run("drop index [档案.日期]").ok);
+        QVERIFY(db.run("drop index \"档案.日期\"").ok);
         db.close();
 
         AppContext context;
@@ -137,7 +137,7 @@ private slots:
         AppContext context;
         Database db;
         QVERIFY(startUp(drives, context, db).ok);
-        QVERIFY(db.run("delete from [设置]").ok);
+        QVERIFY(db.run("delete from \"设置\"").ok);
         db.close();
         QVERIFY(startUp(drives, context, db).ok);
         QCOMPARE(context.heldPassword, QString());
@@ -296,7 +296,7 @@ private slots:
         // row.
         const QStringList notCaptions { backupRootFor(QStringLiteral("/")).section(QLatin1Char('/'), -1),
             backupFolderName(QDate(2026, 12, 8)), QStringLiteral("公"), QStringLiteral("母") };
-        QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '肺炎'")) == 1);
+        QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("\"名称\" = '肺炎'")) == 1);
         int quoted = 0;
         for (const QRegularExpressionMatch& m :
             QRegularExpression(QStringLiteral("“([^”]+)”")).globalMatch(text)) {
@@ -424,7 +424,7 @@ private slots:
         AppContext context;
         Database db;
         QVERIFY(startUp(drives, context, db).ok);
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('first')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('first')").ok);
         FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(18, 0)));
         Services services;
         services.clock = &clock;
@@ -439,12 +439,12 @@ private slots:
         QVERIFY(QFile::exists(backup));
 
         // A later close the same day replaces the copy with the newer state.
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('second')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('second')").ok);
         QCOMPARE(backUpDatabase(drives, clock.now().date(), db), QString());
         Database copy;
         QString error;
         QVERIFY2(copy.open(backup, &error), qPrintable(error));
-        QCOMPARE(copy.run("select * from [档案] where [序号] in ('first', 'second')").rows.size(), 2);
+        QCOMPARE(copy.run("select * from \"档案\" where \"序号\" in ('first', 'second')").rows.size(), 2);
         copy.close();
         QCOMPARE(QDir(c.filePath("Quorvela数据库备份/5日")).entryList(QDir::Files).size(), 1);
         QCOMPARE(backupFolderName(QDate(2026, 1, 31)), QStringLiteral("31日"));

@@ -31,7 +31,7 @@ const QList<BadText>& badTexts()
         { "percent", QStringLiteral("50%") },
         { "underscore", QStringLiteral("a_b") },
         { "injection", QStringLiteral("' or '1'='1") },
-        { "statement", QStringLiteral("x'); drop table [档案]; --") },
+        { "statement", QStringLiteral("x'); drop table \"档案\"; --") },
         { "backslashes", QStringLiteral("C:\\病历\\") },
         { "10000 characters", longText() },
         { "emoji", QStringLiteral("小狗🐶发烧🌡️") },
@@ -89,7 +89,7 @@ bool holdsSqlError(const QStringList& messages)
 int rowsContaining(Database& db, const QString& table, const QString& column, const QString& needle,
     const QString& condition, const QVariantList& params)
 {
-    QString sql = QStringLiteral("select count(*) as n from [%1] where instr(lower([%2]), lower(?)) > 0")
+    QString sql = QStringLiteral("select count(*) as n from \"%1\" where instr(lower(\"%2\"), lower(?)) > 0")
                       .arg(table, column);
     if (!condition.isEmpty())
         sql += QStringLiteral(" and ") + condition;

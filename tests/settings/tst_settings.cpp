@@ -33,7 +33,7 @@ const QStringList kAllColumns = { "密码", "单位名称", "执业兽医", "注
 // The whole settings row, column by column, with nulls kept apart from empty texts.
 QVariantMap settingsRow(TestEnv& env)
 {
-    const QList<Row> rows = env.rows(QStringLiteral("select * from [设置]"));
+    const QList<Row> rows = env.rows(QStringLiteral("select * from \"设置\""));
     QVariantMap row;
     if (rows.size() != 1)
         return row;
@@ -44,7 +44,7 @@ QVariantMap settingsRow(TestEnv& env)
 
 void setColumn(TestEnv& env, const QString& column, const QVariant& value)
 {
-    QVERIFY(env.db.run(QStringLiteral("update [设置] set [%1] = ?").arg(column), { value }).ok);
+    QVERIFY(env.db.run(QStringLiteral("update \"设置\" set \"%1\" = ?").arg(column), { value }).ok);
 }
 
 // Puts the database on a read-only medium: the store refuses every write.

@@ -64,7 +64,7 @@ QList<Row> TestEnv::rows(const QString& sql, const QVariantList& params)
 
 int TestEnv::count(const QString& table, const QString& where, const QVariantList& params)
 {
-    QString sql = QStringLiteral("select count(*) as n from [%1]").arg(table);
+    QString sql = QStringLiteral("select count(*) as n from \"%1\"").arg(table);
     if (!where.isEmpty())
         sql += QStringLiteral(" where ") + where;
     const QList<Row> r = rows(sql, params);

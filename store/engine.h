@@ -1,0 +1,45 @@
+#pragma once
+// What an engine of the store does; Database forwards to the one it holds. Engines live in store/file
+// (SQLCipher) and store/server (PostgreSQL).
+
+#include "store/database.h"
+
+namespace qv {
+
+class StoreEngine {
+public:
+    virtual ~StoreEngine() = default;
+
+    virtual StoreKind kind() const = 0;
+    virtual QString path() const { return {}; }
+    virtual QString location() const = 0;
+
+    virtual Result run(const QString& sql, const QVariantList& params) = 0;
+    virtual Result forEachRow(
+        const QString& sql, const QVariantList& params, const std::function<bool(const Cursor&)>& visit)
+        = 0;
+    virtual Result script(const QString& sql) = 0;
+    // A transaction that writes: the file engine takes the write lock at once.
+    virtual Result begin() = 0;
+    virtual Result commit() = 0;
+    virtual void rollback() = 0;
+
+    virtual Result backupTo(const QString& targetPath) = 0;
+
+    virtual Result startCatalogNotes() = 0;
+    virtual Result catalogNotesState(ChangeNotesState* state) = 0;
+    virtual Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds) = 0;
+    virtual void keepLittleInMemory() { }
+
+    virtual Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) = 0;
+
+    // A second connection to the same store.
+    virtual std::unique_ptr<StoreEngine> openAnother(QString* error) const = 0;
+
+    virtual sqlite3* sqliteHandle() const { return nullptr; }
+};
+
+// What every engine reports when nothing is open.
+Result notOpen();
+
+} // namespace qv
