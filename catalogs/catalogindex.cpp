@@ -178,11 +178,11 @@ void CatalogIndex::startReading()
     // one the read already holds (reading a row again changes nothing).
     if (!startNotes(nullptr))
         return;
-    m_reading = std::async(std::launch::async, [&db = m_db] {
+    m_reading = std::async(std::launch::async, [opener = m_db.opener()] {
         Reading reading;
         Database own;
         // The table is read once, page after page: keeping its pages would only cost memory.
-        if (own.openLike(db, &reading.error)) {
+        if (own.open(opener, &reading.error)) {
             own.keepLittleInMemory();
             reading.ok = readContents(own, reading.contents, &reading.error);
         }

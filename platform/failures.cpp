@@ -106,6 +106,9 @@ QString serverFailureSentence(FailureKind kind)
         return QStringLiteral(
             "诊所服务器正忙，操作没有在规定的时间内完成（可能有其他电脑正在修改同一条记录）。"
             "请稍等片刻后再试一次。");
+    case FailureKind::DiskError:
+        return QStringLiteral(
+            "诊所服务器读写磁盘时出错，这一步没有完成。请告诉管理服务器的人检查服务器的磁盘。");
     case FailureKind::Damaged:
         return QStringLiteral("诊所服务器上的数据库已损坏，或者不是本程序的数据库。请告诉管理服务器的人。");
     default:

@@ -76,15 +76,21 @@ bool Database::openServer(const QString& connection, QString* error)
     return true;
 }
 
-bool Database::openLike(const Database& other, QString* error)
+Database::Opener Database::opener() const
 {
-    close();
-    if (!other.m_engine) {
+    if (m_engine)
+        return m_engine->opener();
+    return [](QString* error) -> std::unique_ptr<StoreEngine> {
         if (error)
             *error = notOpen().error;
-        return false;
-    }
-    m_engine = other.m_engine->openAnother(error);
+        return nullptr;
+    };
+}
+
+bool Database::open(const Opener& opener, QString* error)
+{
+    close();
+    m_engine = opener(error);
     return m_engine != nullptr;
 }
 

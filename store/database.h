@@ -96,8 +96,11 @@ public:
     // The server engine: connects with a libpq connection string. The database is set up or checked apart
     // (store/server/serverschema.h).
     bool openServer(const QString& connection, QString* error);
-    // Another connection to the same store as other (a read in the background uses one of its own).
-    bool openLike(const Database& other, QString* error);
+    // How to open another connection to this store (a read in the background uses one of its own). It holds
+    // what it needs by value: it may be used on another thread, after this connection is closed.
+    using Opener = std::function<std::unique_ptr<StoreEngine>(QString* error)>;
+    Opener opener() const;
+    bool open(const Opener& opener, QString* error);
     void close();
     bool isOpen() const;
     StoreKind kind() const;

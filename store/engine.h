@@ -33,8 +33,8 @@ public:
 
     virtual Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) = 0;
 
-    // A second connection to the same store.
-    virtual std::unique_ptr<StoreEngine> openAnother(QString* error) const = 0;
+    // How to open a second connection to the same store (Database::opener).
+    virtual Database::Opener opener() const = 0;
 
     virtual sqlite3* sqliteHandle() const { return nullptr; }
 };

@@ -306,12 +306,14 @@ void FileEngine::rollback() { run(QStringLiteral("rollback"), {}); }
 
 QString FileEngine::location() const { return QDir::toNativeSeparators(m_path); }
 
-std::unique_ptr<StoreEngine> FileEngine::openAnother(QString* error) const
+Database::Opener FileEngine::opener() const
 {
-    auto other = std::make_unique<FileEngine>();
-    if (!other->open(m_path, error, m_vfs.isEmpty() ? nullptr : m_vfs.constData()))
-        return nullptr;
-    return other;
+    return [path = m_path, vfs = m_vfs](QString* error) -> std::unique_ptr<StoreEngine> {
+        auto other = std::make_unique<FileEngine>();
+        if (!other->open(path, error, vfs.isEmpty() ? nullptr : vfs.constData()))
+            return nullptr;
+        return other;
+    };
 }
 
 Result FileEngine::copyIn(const QString& table, const QStringList& columns, const RowProducer& produce)

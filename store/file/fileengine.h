@@ -44,7 +44,7 @@ public:
 
     Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) override;
 
-    std::unique_ptr<StoreEngine> openAnother(QString* error) const override;
+    Database::Opener opener() const override;
     sqlite3* sqliteHandle() const override { return m_db; }
 
 private:

@@ -128,6 +128,8 @@ FailureKind kindOfSqlState(const QByteArray& state)
         return FailureKind::Busy;
     if (state == "XX001" || state == "XX002")
         return FailureKind::Damaged;
+    if (state == "58030")
+        return FailureKind::DiskError;
     if (state.startsWith("08") || state == "57P01" || state == "57P02" || state == "57P03")
         return FailureKind::ServerGone;
     if (state.startsWith("28"))
@@ -417,12 +419,14 @@ Result ServerEngine::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>
     return r;
 }
 
-std::unique_ptr<StoreEngine> ServerEngine::openAnother(QString* error) const
+Database::Opener ServerEngine::opener() const
 {
-    auto other = std::make_unique<ServerEngine>();
-    if (!other->open(m_connection, error))
-        return nullptr;
-    return other;
+    return [connection = m_connection](QString* error) -> std::unique_ptr<StoreEngine> {
+        auto other = std::make_unique<ServerEngine>();
+        if (!other->open(connection, error))
+            return nullptr;
+        return other;
+    };
 }
 
 namespace {

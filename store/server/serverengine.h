@@ -36,7 +36,7 @@ public:
     Result catalogNotesState(ChangeNotesState* state) override;
     Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds) override;
 
-    std::unique_ptr<StoreEngine> openAnother(QString* error) const override;
+    Database::Opener opener() const override;
 
     Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) override;
 

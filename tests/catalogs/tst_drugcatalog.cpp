@@ -174,6 +174,7 @@ private slots:
 
     void aBackgroundReadThatCannotOpenTheFileLeavesTheReadToTheFirstSearch()
     {
+        QV_FILE_ENGINE_ONLY();
         TestEnv env;
         CatalogIndex index(env.db);
         // The connection stays open, but its file is gone from the folder: a second connection cannot open

@@ -188,7 +188,8 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
     w.text2->setPlainText(QStringLiteral("一行"));
     w.saveRecord();
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY2(env.messages.last().startsWith(QStringLiteral("模板没有保存！\n磁盘已满")),
+    QVERIFY2(env.messages.last().startsWith(
+                 QStringLiteral("模板没有保存！\n") + test::refusalSentence(FailureKind::DiskFull)),
         qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(env.count(kTemplates), 3);

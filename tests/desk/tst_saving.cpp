@@ -125,15 +125,13 @@ private slots:
         emptyArchive(env);
         env.reopenOnFailingDisk();
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
-        failWritesAfter(0);
+        env.refuseWrites();
         const Result saved = saveRecord(env.db, record("K1", "李四"));
         const Result added = saveRecord(env.db, record("K2", "王五"));
-        failWritesAfter(-1);
+        env.allowWrites();
         QVERIFY(!saved.ok && !saved.error.isEmpty());
         QVERIFY(!added.ok);
-        env.db.close();
-        QString error;
-        QVERIFY(env.db.open(env.context.databasePath, &error));
+        env.reopen();
         QCOMPARE(column(env, "K1", "0"), QString("张三"));
         QCOMPARE(env.count("档案"), 1);
 
@@ -183,9 +181,9 @@ private slots:
         QCOMPARE(env.count("档案"), 1);
 
         env.reopenOnFailingDisk();
-        failWritesAfter(0);
+        env.refuseWrites();
         const Result refused = deleteRecord(env.db, "K2");
-        failWritesAfter(-1);
+        env.allowWrites();
         QVERIFY(!refused.ok);
     }
 

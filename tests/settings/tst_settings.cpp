@@ -242,7 +242,8 @@ void TestSettings::refusedSaveIsReportedAndKeepsTheTypedValues()
     QVERIFY2(!w.isNull(), "a refused save keeps the window and what was typed");
     QCOMPARE(w->Text1->text(), QStringLiteral("新名称"));
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败，设置没有保存！\n文件或文件夹是只读的")),
+    QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败，设置没有保存！\n")
+                 + test::refusalSentence(FailureKind::NoWriteAccess)),
         qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(settingsRow(env), before);
@@ -327,8 +328,8 @@ void TestSettings::refusedPasswordChangeIsReported()
     w.Text12->setText(QStringLiteral("555"));
     click(w.Command3);
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY2(
-        env.messages.last().startsWith(QStringLiteral("修改密码失败，密码没有修改！\n文件或文件夹是只读的")),
+    QVERIFY2(env.messages.last().startsWith(QStringLiteral("修改密码失败，密码没有修改！\n")
+                 + test::refusalSentence(FailureKind::NoWriteAccess)),
         qPrintable(env.messages.last()));
     QVERIFY(!env.messages.texts().contains(QStringLiteral("修改密码成功，请牢记新密码！")));
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));

@@ -289,6 +289,7 @@ private slots:
 
     void failingDiskIsReportedAndKeepsEarlierData()
     {
+        QV_FILE_ENGINE_ONLY();
         test::TestEnv env;
         env.reopenOnFailingDisk();
         QVERIFY(env.db.run("insert into \"档案\" (\"序号\") values ('before')").ok);
@@ -334,20 +335,32 @@ private slots:
         QFETCH(QString, sentence);
         test::TestEnv env;
         env.reopenOnFailingDisk();
-        Database other; // a second program holding the write lock
+        Database other; // a second program (another desk on the server) holding the write lock
         QString error;
         const QString insert = QStringLiteral("insert into \"诊断\" (\"名称\", \"序号\") values ('肺炎', ?)");
         QString key = QStringLiteral("新诊断");
+        const bool server = test::onServer();
         if (fault == "full")
-            test::failWritesAfter(0, SQLITE_FULL);
+            server ? test::refuseServerWrites(env.db, SQLITE_FULL) : test::failWritesAfter(0, SQLITE_FULL);
         else if (fault == "io")
-            test::failWritesAfter(0);
+            server ? test::refuseServerWrites(env.db, SQLITE_IOERR) : test::failWritesAfter(0);
         else if (fault == "readonly")
-            test::failWritesAfter(0, SQLITE_READONLY);
+            server ? test::refuseServerWrites(env.db, SQLITE_READONLY)
+                   : test::failWritesAfter(0, SQLITE_READONLY);
+        else if (fault == "busy" && server)
+            QVERIFY(other.open(env.db.opener(), &error) && other.run("begin").ok
+                && other.run("lock table \"诊断\" in exclusive mode").ok
+                && env.db.run("set lock_timeout = 200").ok);
         else if (fault == "busy")
             QVERIFY(other.open(env.context.databasePath, &error) && other.run("begin immediate").ok);
         else if (fault == "duplicate")
             key = QStringLiteral("肺炎fy");
+        else if (fault == "trigger" && server)
+            QVERIFY(env.db
+                        .script("create function refuse() returns trigger language plpgsql as $$ begin "
+                                "raise exception 'refused by trigger'; end $$; create trigger refuse before "
+                                "insert on \"诊断\" for each row execute function refuse();")
+                        .ok);
         else if (fault == "trigger")
             QVERIFY(env.db
                         .run("create trigger refuse before insert on \"诊断\" "
@@ -357,8 +370,9 @@ private slots:
         test::failWritesAfter(-1);
         QVERIFY(!r.ok);
         QCOMPARE(int(r.failure), kind);
-        QCOMPARE(r.code, code);
-        QVERIFY2(r.error.startsWith(sentence), qPrintable(r.error));
+        QCOMPARE(r.code, server ? 0 : code);
+        QVERIFY2(r.error.startsWith(server ? serverFailureSentence(FailureKind(kind)) : sentence),
+            qPrintable(r.error));
         QVERIFY2(r.error.contains(QRegularExpression("（.+）$")), qPrintable(r.error)); // the reason follows
     }
 
