@@ -1,5 +1,8 @@
 #include "store/server/serverengine.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <cmath>
 #include <vector>
 
@@ -46,6 +49,19 @@ namespace {
         }
     }
 
+    // An amount as the file gives it as text: "12.5" and "0", not the server's "12.5000" and "0.0000".
+    QByteArrayView asStoredAmount(QByteArrayView digits)
+    {
+        if (!digits.contains('.'))
+            return digits;
+        qsizetype end = digits.size();
+        while (end > 0 && digits[end - 1] == '0')
+            --end;
+        if (end > 0 && digits[end - 1] == '.')
+            --end;
+        return digits.first(end);
+    }
+
     class ServerCursor final : public Cursor {
     public:
         explicit ServerCursor(const PGresult* r)
@@ -57,13 +73,15 @@ namespace {
         {
             if (PQgetisnull(m_r, m_row, column))
                 return {};
-            return QString::fromUtf8(PQgetvalue(m_r, m_row, column), PQgetlength(m_r, m_row, column));
+            const QByteArrayView bytes = utf8(column);
+            return QString::fromUtf8(bytes.data(), bytes.size());
         }
         QByteArrayView utf8(int column) const override
         {
             if (PQgetisnull(m_r, m_row, column))
                 return {};
-            return QByteArrayView(PQgetvalue(m_r, m_row, column), PQgetlength(m_r, m_row, column));
+            const QByteArrayView bytes(PQgetvalue(m_r, m_row, column), PQgetlength(m_r, m_row, column));
+            return PQftype(m_r, column) == kNumeric ? asStoredAmount(bytes) : bytes;
         }
         bool isNull(int column) const override { return PQgetisnull(m_r, m_row, column); }
 
@@ -101,6 +119,22 @@ namespace {
             }
         }
     };
+
+    // The server closed an idle connection (it shut down or restarted): libpq notices only when it next
+    // sends.
+    bool peerClosed(PGconn* conn)
+    {
+        const int fd = PQsocket(conn);
+        if (fd < 0)
+            return true;
+        pollfd p { fd, POLLIN, 0 };
+        if (poll(&p, 1, 0) <= 0)
+            return false;
+        if (p.revents & (POLLHUP | POLLERR))
+            return true;
+        char byte;
+        return recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    }
 
     bool isLoginRefusal(const QByteArray& message)
     {
@@ -203,7 +237,7 @@ bool ServerEngine::ensureConnected(Result& failure)
     // connection again instead of failing the first action after the server is back.
     if (PQstatus(m_conn.get()) == CONNECTION_OK && PQconsumeInput(m_conn.get()) == 1) {
         while (pg::Notify(PQnotifies(m_conn.get()))) { }
-        if (PQstatus(m_conn.get()) == CONNECTION_OK)
+        if (PQstatus(m_conn.get()) == CONNECTION_OK && !peerClosed(m_conn.get()))
             return true;
     }
     PQreset(m_conn.get());
