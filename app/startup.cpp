@@ -77,7 +77,7 @@ namespace {
         StartupResult result;
         QString error;
         if (!db.openServer(context.serverConnection, &error)) {
-            result.error = QStringLiteral("无法连接诊所服务器，程序将退出。\n%1").arg(error);
+            result.error = QStringLiteral("%1\n程序将退出。").arg(error);
             return result;
         }
         const Result prepared = prepareServerFromTemplate(db);

@@ -92,7 +92,7 @@ QString serverFailureSentence(FailureKind kind)
     switch (kind) {
     case FailureKind::ServerGone:
         return QStringLiteral("无法连接诊所服务器，这一步没有完成。请检查服务器是否开着、网线或网络是否连通，"
-                              "然后再试一次；屏幕上的内容仍然保留着。");
+                              "然后再试一次。");
     case FailureKind::LoginRefused:
         return QStringLiteral("诊所服务器拒绝登录：用户名或密码不对，或者这个用户不能使用这个数据库。"
                               "请检查数据存储设置中的用户名和密码。");

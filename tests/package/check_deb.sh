@@ -24,7 +24,7 @@ for d in "${dep_names[@]}"; do
         *) printf '%s\n' "${run_packages[@]}" | grep -qxF "$d" || fail "depends on $d, which is neither a library nor in setup.sh's RUN_PACKAGES" ;;
     esac
 done
-for p in "${run_packages[@]}" libqt6widgets6 libqt6printsupport6 libsqlcipher0 libgsf-1-114; do
+for p in "${run_packages[@]}" libqt6widgets6 libqt6printsupport6 libsqlcipher0 libpq5 libgsf-1-114; do
     printf '%s\n' "${dep_names[@]}" | grep -qxF "$p" || fail "does not depend on $p"
 done
 
