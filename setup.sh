@@ -19,13 +19,13 @@ RUN_PACKAGES=(
     qt6-translations-l10n
 )
 
-# Testing only: independent readers of our output, the virtual X server, the sanitizer compiler, the style and
-# metadata checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
+# Testing only: independent readers of our output, the virtual X server, the sanitizer compiler, the style,
+# metadata and package checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
 TEST_PACKAGES=(
     sqlcipher postgresql poppler-utils python3-xlrd
     xvfb xauth xdotool imagemagick openbox
     clang libclang-rt-14-dev
-    clang-format-14 desktop-file-utils appstream
+    clang-format-14 desktop-file-utils appstream lintian
     unicode-data librsvg2-bin
 )
 

@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "app/webpages.h"
 #include "app/windows.h"
+#include "desk/prescriptionprint.h"
 #include "platform/units.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
@@ -292,10 +293,11 @@ private slots:
         QFile page(QStringLiteral(":/app/help.html"));
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QString text = QTextDocumentFragment::fromHtml(QString::fromUtf8(page.readAll())).toPlainText();
-        // Names the page quotes that are not captions: folders the program makes, typed values, a catalog
-        // row.
+        // Names the page quotes that are not captions: folders the program makes, a printed sheet mark, typed
+        // values, a catalog row.
         const QStringList notCaptions { backupRootFor(QStringLiteral("/")).section(QLatin1Char('/'), -1),
-            backupFolderName(QDate(2026, 12, 8)), QStringLiteral("公"), QStringLiteral("母") };
+            backupFolderName(QDate(2026, 12, 8)), sheetMark(1, 2), QStringLiteral("公"),
+            QStringLiteral("母") };
         QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("\"名称\" = '肺炎'")) == 1);
         int quoted = 0;
         for (const QRegularExpressionMatch& m :
