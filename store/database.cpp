@@ -42,6 +42,22 @@ Result notOpen()
     return result;
 }
 
+Result notesStateOf(Result read, ChangeNotesState* state)
+{
+    if (read && !read.rows.isEmpty()) {
+        state->session = read.rows.first().values().value(0).toString();
+        state->latest = read.rows.first().values().value(1).toLongLong();
+    }
+    return read;
+}
+
+Result rowIdsOf(Result read, QList<qint64>* rowIds)
+{
+    for (const Row& row : read.rows)
+        rowIds->append(row.values().first().toLongLong());
+    return read;
+}
+
 Database::Database() = default;
 
 Database::~Database() = default;

@@ -42,4 +42,8 @@ public:
 // What every engine reports when nothing is open.
 Result notOpen();
 
+// The answers of the engines' change-note statements: (session token, latest number), and one row id a row.
+Result notesStateOf(Result read, ChangeNotesState* state);
+Result rowIdsOf(Result read, QList<qint64>* rowIds);
+
 } // namespace qv

@@ -363,25 +363,18 @@ Result FileEngine::startCatalogNotes() { return script(QString::fromUtf8(kChange
 
 Result FileEngine::catalogNotesState(ChangeNotesState* state)
 {
-    Result r = run(QStringLiteral("select (select \"token\" from temp.\"qv_catalog_session\"), "
-                                  "(select max(\"seq\") from temp.\"qv_catalog_changed\")"),
-        {});
-    if (r && !r.rows.isEmpty()) {
-        state->session = r.rows.first().values().value(0).toString();
-        state->latest = r.rows.first().values().value(1).toLongLong();
-    }
-    return r;
+    return notesStateOf(run(QStringLiteral("select (select \"token\" from temp.\"qv_catalog_session\"), "
+                                           "(select max(\"seq\") from temp.\"qv_catalog_changed\")"),
+                            {}),
+        state);
 }
 
 Result FileEngine::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds)
 {
-    Result r = run(
-        QStringLiteral(
-            "select distinct \"rid\" from temp.\"qv_catalog_changed\" where \"seq\" > ? and \"seq\" <= ?"),
-        { after, upTo });
-    for (const Row& row : r.rows)
-        rowIds->append(row.values().first().toLongLong());
-    return r;
+    return rowIdsOf(run(QStringLiteral("select distinct \"rid\" from temp.\"qv_catalog_changed\" "
+                                       "where \"seq\" > ? and \"seq\" <= ?"),
+                        { after, upTo }),
+        rowIds);
 }
 
 Result FileEngine::backupTo(const QString& targetPath)

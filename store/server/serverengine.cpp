@@ -433,24 +433,18 @@ Result ServerEngine::startCatalogNotes()
 
 Result ServerEngine::catalogNotesState(ChangeNotesState* state)
 {
-    Result r = run(QStringLiteral("select (select \"token\" from \"qv_schema\"), "
-                                  "(select coalesce(max(\"seq\"), 0) from \"qv_catalog_changed\")"),
-        {});
-    if (r && !r.rows.isEmpty()) {
-        state->session = r.rows.first().values().value(0).toString();
-        state->latest = r.rows.first().values().value(1).toLongLong();
-    }
-    return r;
+    return notesStateOf(run(QStringLiteral("select (select \"token\" from \"qv_schema\"), "
+                                           "(select coalesce(max(\"seq\"), 0) from \"qv_catalog_changed\")"),
+                            {}),
+        state);
 }
 
 Result ServerEngine::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds)
 {
-    Result r = run(QStringLiteral("select distinct \"rid\" from \"qv_catalog_changed\" "
-                                  "where \"seq\" > ? and \"seq\" <= ?"),
-        { after, upTo });
-    for (const Row& row : r.rows)
-        rowIds->append(row.values().first().toLongLong());
-    return r;
+    return rowIdsOf(run(QStringLiteral("select distinct \"rid\" from \"qv_catalog_changed\" "
+                                       "where \"seq\" > ? and \"seq\" <= ?"),
+                        { after, upTo }),
+        rowIds);
 }
 
 Database::Opener ServerEngine::opener() const
