@@ -9,7 +9,7 @@ set -euo pipefail
 # program links), and what CPack's Debian generator uses to find the package's library dependencies.
 BUILD_PACKAGES=(
     build-essential cmake pkg-config dpkg-dev file
-    qt6-base-dev libsqlcipher-dev libgsf-1-dev libicu-dev
+    qt6-base-dev libsqlcipher-dev libpq-dev libgsf-1-dev libicu-dev
 )
 
 # Running: what the installed program needs besides the libraries it links: fonts, translations, data.
@@ -19,13 +19,13 @@ RUN_PACKAGES=(
     qt6-translations-l10n
 )
 
-# Testing only: independent readers of our output, the virtual X server, the sanitizer compiler, the style and
-# metadata checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
+# Testing only: independent readers of our output, the virtual X server, the sanitizer compiler, the style,
+# metadata and package checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
 TEST_PACKAGES=(
-    sqlcipher poppler-utils python3-xlrd
+    sqlcipher postgresql poppler-utils python3-xlrd
     xvfb xauth xdotool imagemagick openbox
     clang libclang-rt-14-dev
-    clang-format-14 desktop-file-utils appstream
+    clang-format-14 desktop-file-utils appstream lintian
     unicode-data librsvg2-bin
 )
 

@@ -41,7 +41,7 @@ CopyFacts proveDatabaseFile(const QString& path, const char* vfs)
     }
     // Every page, every index entry and every row's format: a copy that passes can take the place of the
     // database.
-    const Result check = copy.run(QStringLiteral("pragma integrity_check"));
+    const Result check = copy.checkIntegrity(Database::Check::Full);
     if (!check) {
         // The file opened with the key, so a page that cannot be read back (SQLCipher reports a page that
         // fails its authentication as a plain error) is a damaged copy, unless the disk itself failed.

@@ -138,6 +138,14 @@ void Form1::openAbout()
 
 void Form1::openBackups()
 {
+    // The copies this window lists and restores are of this computer's file; a server keeps its own.
+    if (m_services.db && m_services.db->kind() == StoreKind::Server) {
+        if (m_services.messages)
+            m_services.messages->inform(
+                QStringLiteral("数据保存在诊所服务器上，由服务器保存备份，本机没有数据库文件的备份可以查看或恢复。"),
+                Messages::Icon::Information);
+        return;
+    }
     auto factory = [this]() -> QWidget* {
         return new BackupWindow(
             m_services, { [this] { return closeForRestore(); }, [this] { reopenAfterRestore(); } });

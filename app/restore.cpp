@@ -119,7 +119,7 @@ RestoreOutcome replaceDatabase(
         }
     };
     if (db.isOpen()) {
-        const Result folded = db.run(QStringLiteral("pragma wal_checkpoint(truncate)"));
+        const Result folded = db.foldJournal();
         const QVariantList state = folded ? folded.rows.value(0).values() : QVariantList();
         if (!folded || state.value(0).toInt() != 0 || state.value(1).toInt() != state.value(2).toInt()) {
             QFile::remove(staging);

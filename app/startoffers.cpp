@@ -117,7 +117,7 @@ void BackupReminder::remind(const QDateTime& written)
 
 bool passesQuickCheck(Database& db, QString* verdict)
 {
-    const Result check = db.run(QStringLiteral("pragma quick_check"));
+    const Result check = db.checkIntegrity(Database::Check::Quick);
     const QString found = check ? check.rows.value(0).values().value(0).toString() : check.error;
     if (verdict)
         *verdict = found;

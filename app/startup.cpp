@@ -1,7 +1,7 @@
 #include "app/startup.h"
 #include "platform/failures.h"
+#include "store/file/upgrade.h"
 #include "store/template/templatedb.h"
-#include "store/upgrade.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -52,6 +52,45 @@ QString installationTag()
     return QStringLiteral("-") + QString::fromLatin1(hash.left(14)).toUpper();
 }
 
+namespace {
+
+    StartupResult readHeldPassword(AppContext& context, Database& db, const QString& failedRead)
+    {
+        StartupResult result;
+        // A readable database without a settings row leaves the held password empty.
+        const Result settings = db.run(QStringLiteral("select * from \"设置\""));
+        if (!settings) {
+            result.error = failedRead + QLatin1Char('\n') + settings.error;
+            db.close();
+            return result;
+        }
+        context.heldPassword
+            = settings.rows.isEmpty() ? QString() : settings.rows.first().text(QStringLiteral("密码"));
+        result.ok = true;
+        return result;
+    }
+
+    // The archive on the practice's server: an empty database is set up from the template, ours is brought
+    // up to date, anything else is refused untouched. The local file is never used instead.
+    StartupResult startOnServer(AppContext& context, Database& db)
+    {
+        StartupResult result;
+        QString error;
+        if (!db.openServer(context.serverConnection, &error)) {
+            result.error = QStringLiteral("%1\n程序将退出。").arg(error);
+            return result;
+        }
+        const Result prepared = prepareServerFromTemplate(db);
+        if (!prepared) {
+            result.error = QStringLiteral("无法使用%1，程序将退出。\n%2").arg(db.location(), prepared.error);
+            db.close();
+            return result;
+        }
+        return readHeldPassword(context, db, QStringLiteral("无法读取%1").arg(db.location()));
+    }
+
+} // namespace
+
 StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& db)
 {
     StartupResult result;
@@ -68,6 +107,8 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
         return result;
     }
     QString error;
+    if (!context.serverConnection.isEmpty())
+        return startOnServer(context, db);
     if (!QFile::exists(context.databasePath) && !writeTemplateDatabase(context.databasePath, &error)) {
         result.error = QStringLiteral("无法创建数据库文件：%1\n%2").arg(shownPath, error);
         return result;
@@ -81,17 +122,7 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     // it was and is tried again at the next start; the program works without it, only slower.
     for (const QString& failed : upgradeExistingFile(db).failed)
         qWarning("database upgrade step not applied: %s", qPrintable(failed));
-    // A readable database without a settings row leaves the held password empty.
-    const Result settings = db.run(QStringLiteral("select * from [设置]"));
-    if (!settings) {
-        result.error = QStringLiteral("无法读取数据库文件：%1\n%2").arg(shownPath, settings.error);
-        db.close();
-        return result;
-    }
-    context.heldPassword
-        = settings.rows.isEmpty() ? QString() : settings.rows.first().text(QStringLiteral("密码"));
-    result.ok = true;
-    return result;
+    return readHeldPassword(context, db, QStringLiteral("无法读取数据库文件：%1").arg(shownPath));
 }
 
 bool syncFolder(const QString& folder)

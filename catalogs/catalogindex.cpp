@@ -7,27 +7,8 @@ namespace qv {
 
 namespace {
 
-    // The notes of changed rows live in the connection's temporary schema: nothing is added to the file.
-    // Notes are numbered and never removed, so several indexes on one connection each read the notes they
-    // have not seen yet; a run writes few catalog rows, so the notes stay small. The session token tells an
-    // index that the connection was opened again (its notes are gone and the numbering starts afresh).
-    const char kChangeNotes[] = R"(
-create temp table if not exists [qv_catalog_session] ([token] text not null);
-insert into [qv_catalog_session] ([token])
-    select hex(randomblob(8)) where not exists (select 1 from [qv_catalog_session]);
-create temp table if not exists [qv_catalog_changed] ([seq] integer primary key, [rid] integer not null);
-create temp trigger if not exists [qv_catalog_row_inserted] after insert on main.[商品]
-    begin insert into [qv_catalog_changed] ([rid]) values (new.rowid); end;
-create temp trigger if not exists [qv_catalog_row_updated] after update on main.[商品]
-    begin insert into [qv_catalog_changed] ([rid]) values (old.rowid), (new.rowid); end;
-create temp trigger if not exists [qv_catalog_row_deleted] after delete on main.[商品]
-    begin insert into [qv_catalog_changed] ([rid]) values (old.rowid); end;
-)";
-    const QString kNotesState = QStringLiteral("select (select [token] from temp.[qv_catalog_session]), "
-                                               "(select max([seq]) from temp.[qv_catalog_changed])");
-
-    const QString kRowColumns
-        = QStringLiteral("select rowid, [ID号], [名称], [用法], [拼音], [分类], [查询] from [商品] ");
+    const QString kRowColumns = QStringLiteral(
+        "select rowid, \"ID号\", \"名称\", \"用法\", \"拼音\", \"分类\", \"查询\" from \"商品\" ");
 
     // Rows re-read one by one up to this share of the table; beyond it the whole table is read again.
     constexpr int kRefreshShare = 4;
@@ -45,16 +26,6 @@ create temp trigger if not exists [qv_catalog_row_deleted] after delete on main.
     }
 
 } // namespace
-
-QString foldAsciiCase(const QString& text)
-{
-    QString folded = text;
-    for (QChar& c : folded) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return folded;
-}
 
 int compareInStoreOrder(QStringView a, QStringView b)
 {
@@ -170,20 +141,17 @@ bool CatalogIndex::readContents(Database& db, Contents& out, QString* error)
 
 bool CatalogIndex::startNotes(QString* error)
 {
-    const Result notes = m_db.script(QString::fromUtf8(kChangeNotes));
+    ChangeNotesState state;
+    Result notes = m_db.startCatalogNotes();
+    if (notes)
+        notes = m_db.catalogNotesState(&state);
     if (!notes) {
         if (error)
             *error = notes.error;
         return false;
     }
-    const Result state = m_db.run(kNotesState);
-    if (!state || state.rows.isEmpty()) {
-        if (error)
-            *error = state.error;
-        return false;
-    }
-    m_session = state.rows.first().values().value(0).toString();
-    m_notesSeen = state.rows.first().values().value(1).toLongLong();
+    m_session = state.session;
+    m_notesSeen = state.latest;
     return true;
 }
 
@@ -210,12 +178,14 @@ void CatalogIndex::startReading()
     // one the read already holds (reading a row again changes nothing).
     if (!startNotes(nullptr))
         return;
-    m_reading = std::async(std::launch::async, [path = m_db.path()] {
+    m_reading = std::async(std::launch::async, [opener = m_db.opener()] {
         Reading reading;
         Database own;
-        // The table is read once, page after page: keeping its decrypted pages would only cost memory.
-        if (own.open(path, &reading.error) && own.run(QStringLiteral("pragma cache_size = 64")))
+        // The table is read once, page after page: keeping its pages would only cost memory.
+        if (own.open(opener, &reading.error)) {
+            own.keepLittleInMemory();
             reading.ok = readContents(own, reading.contents, &reading.error);
+        }
         return reading;
     });
 }
@@ -251,21 +221,15 @@ bool CatalogIndex::ensureCurrent(QString* error)
     if (!m_loaded && !takeOverReading())
         return load(error);
     // No notes, or notes of another session: the connection was opened again since the last read.
-    const Result state = m_db.run(kNotesState);
-    if (!state || state.rows.isEmpty() || state.rows.first().values().value(0).toString() != m_session)
+    ChangeNotesState state;
+    if (!m_db.catalogNotesState(&state) || state.session.isEmpty() || state.session != m_session)
         return load(error);
-    const qint64 latest = state.rows.first().values().value(1).toLongLong();
+    const qint64 latest = state.latest;
     if (latest == m_notesSeen)
         return true;
-    const Result changed = m_db.run(
-        QStringLiteral("select distinct [rid] from temp.[qv_catalog_changed] where [seq] > ? and [seq] <= ?"),
-        { m_notesSeen, latest });
-    if (!changed || changed.rows.size() > size() / kRefreshShare + 100)
-        return load(error);
     QList<qint64> ids;
-    ids.reserve(changed.rows.size());
-    for (const Row& row : changed.rows)
-        ids << row.values().first().toLongLong();
+    if (!m_db.changedCatalogRows(m_notesSeen, latest, &ids) || ids.size() > size() / kRefreshShare + 100)
+        return load(error);
     if (!applyChanges(ids, error)) {
         m_loaded = false; // read whole the next time
         return false;

@@ -144,9 +144,6 @@ private:
     int m_rowsRefreshed = 0;
 };
 
-// ASCII letters in lower case, everything else as it is: the case rule of the store's "like".
-QString foldAsciiCase(const QString& text);
-
 // Negative, zero or positive as a sorts before, with or after b in the store's text order (UTF-8 bytes).
 int compareInStoreOrder(QStringView a, QStringView b);
 

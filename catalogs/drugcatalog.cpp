@@ -9,7 +9,7 @@ namespace {
     // A failing lookup counts as free: the save then reports any clash that the store refuses.
     bool keyTaken(Database& db, const QString& key)
     {
-        const Result r = db.run(QStringLiteral("select 1 from [商品] where [ID号] = ? limit 1"), { key });
+        const Result r = db.run(QStringLiteral("select 1 from \"商品\" where \"ID号\" = ? limit 1"), { key });
         return r && !r.rows.isEmpty();
     }
 
@@ -39,7 +39,7 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
     SaveResult result;
     Result written = db.transaction([&]() -> Result {
         Result existing
-            = db.run(QStringLiteral("select count(*) from [商品] where [ID号] = ? and [分类] = ?"),
+            = db.run(QStringLiteral("select count(*) from \"商品\" where \"ID号\" = ? and \"分类\" = ?"),
                 { entry.key, currentCategory });
         if (!existing)
             return existing;
@@ -49,9 +49,9 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
             result.outcome = SaveOutcome::Updated;
             QVariantList params = fields;
             params << entry.key << currentCategory;
-            return db.run(
-                QStringLiteral("update [商品] set [名称] = ?, [拼音] = ?, [用法] = ?, [分类] = ?, [查询] = ? "
-                               "where [ID号] = ? and [分类] = ?"),
+            return db.run(QStringLiteral("update \"商品\" set \"名称\" = ?, \"拼音\" = ?, \"用法\" = ?, "
+                                         "\"分类\" = ?, \"查询\" = ? "
+                                         "where \"ID号\" = ? and \"分类\" = ?"),
                 params);
         }
         if (entry.name.trimmed().isEmpty()) {
@@ -63,8 +63,9 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
         result.outcome = SaveOutcome::Inserted;
         QVariantList params = fields;
         params.prepend(entry.key);
-        return db.run(QStringLiteral("insert into [商品] ([ID号], [名称], [拼音], [用法], [分类], [查询]) "
-                                     "values (?, ?, ?, ?, ?, ?)"),
+        return db.run(QStringLiteral(
+                          "insert into \"商品\" (\"ID号\", \"名称\", \"拼音\", \"用法\", \"分类\", \"查询\") "
+                          "values (?, ?, ?, ?, ?, ?)"),
             params);
     });
     if (!written) {
@@ -76,7 +77,7 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
 
 Result drugStock(Database& db, const QString& key, bool* found, double* stock)
 {
-    Result r = db.run(QStringLiteral("select [库存] from [商品] where [ID号] = ?"), { key });
+    Result r = db.run(QStringLiteral("select \"库存\" from \"商品\" where \"ID号\" = ?"), { key });
     *found = r && !r.rows.isEmpty();
     *stock = *found ? r.rows.first().values().first().toDouble() : 0.0;
     return r;
@@ -85,7 +86,7 @@ Result drugStock(Database& db, const QString& key, bool* found, double* stock)
 Result deleteDrug(Database& db, const QString& key)
 {
     return db.transaction(
-        [&] { return db.run(QStringLiteral("delete from [商品] where [ID号] = ?"), { key }); });
+        [&] { return db.run(QStringLiteral("delete from \"商品\" where \"ID号\" = ?"), { key }); });
 }
 
 } // namespace qv

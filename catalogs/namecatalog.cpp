@@ -7,7 +7,8 @@ namespace {
     // Table names come from this fixed pair only, never from typed text.
     QString tableOf(NameCatalog catalog)
     {
-        return catalog == NameCatalog::Diagnoses ? QStringLiteral("[诊断]") : QStringLiteral("[动物种类]");
+        return catalog == NameCatalog::Diagnoses ? QStringLiteral("\"诊断\"")
+                                                 : QStringLiteral("\"动物种类\"");
     }
 
 } // namespace
@@ -17,9 +18,10 @@ QList<NameEntry> listNames(Database& db, NameCatalog catalog, const QString& sea
     // Insertion order (rowid) for every fill, so the list reads the same however it was filled.
     const QString table = tableOf(catalog);
     const Result r = search.isEmpty()
-        ? db.run(QStringLiteral("select [序号], [名称] from %1 order by rowid").arg(table))
+        ? db.run(QStringLiteral("select \"序号\", \"名称\" from %1 order by rowid").arg(table))
         : db.run(
-            QStringLiteral("select [序号], [名称] from %1 where [序号] like ? escape '\\' order by rowid")
+            QStringLiteral(
+                "select \"序号\", \"名称\" from %1 where lower(\"序号\") like ? escape '\\' order by rowid")
                 .arg(table),
             { containsPattern(search) });
     QList<NameEntry> entries;
@@ -35,9 +37,9 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
     NameSave save;
     const Result written = db.transaction([&]() -> Result {
         // Compared as the case-blind unique index compares: "catcat" is already stored when "Catcat" is.
-        Result found = db.run(
-            QStringLiteral("select count(*) as n from %1 where [序号] = ? collate nocase").arg(table),
-            { key });
+        Result found
+            = db.run(QStringLiteral("select count(*) as n from %1 where lower(\"序号\") = ?").arg(table),
+                { foldAsciiCase(key) });
         if (!found)
             return found;
         if (!found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0) {
@@ -45,7 +47,8 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
             return found;
         }
         save.outcome = NameSave::Outcome::Added;
-        return db.run(QStringLiteral("insert into %1 ([名称], [拼音], [序号]) values (?, ?, ?)").arg(table),
+        return db.run(
+            QStringLiteral("insert into %1 (\"名称\", \"拼音\", \"序号\") values (?, ?, ?)").arg(table),
             { name, code, key });
     });
     if (!written) {
@@ -57,7 +60,7 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
 
 Result deleteName(Database& db, NameCatalog catalog, const QString& key)
 {
-    return db.run(QStringLiteral("delete from %1 where [序号] = ?").arg(tableOf(catalog)), { key });
+    return db.run(QStringLiteral("delete from %1 where \"序号\" = ?").arg(tableOf(catalog)), { key });
 }
 
 } // namespace qv

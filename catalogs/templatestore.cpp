@@ -17,9 +17,10 @@ namespace {
 
 QList<TemplateEntry> listTemplates(Database& db, const QString& category)
 {
-    const Result r = db.run(
-        QStringLiteral("select [序号], [名称] from [个人模板] where [分类] = ? order by [序号] desc"),
-        { category });
+    const Result r
+        = db.run(QStringLiteral(
+                     "select \"序号\", \"名称\" from \"个人模板\" where \"分类\" = ? order by \"序号\" desc"),
+            { category });
     QList<TemplateEntry> entries;
     for (const Row& row : r.rows)
         entries.append({ row.text(QStringLiteral("序号")), row.text(QStringLiteral("名称")) });
@@ -29,7 +30,7 @@ QList<TemplateEntry> listTemplates(Database& db, const QString& category)
 std::optional<TemplateRecord> loadTemplate(Database& db, const QString& key, const QString& category)
 {
     const Result r = db.run(
-        QStringLiteral("select * from [个人模板] where [序号] = ? and [分类] = ?"), { key, category });
+        QStringLiteral("select * from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"), { key, category });
     if (r.rows.isEmpty())
         return std::nullopt;
     return recordFrom(r.rows.first());
@@ -41,7 +42,7 @@ QString newTemplateKey(Database& db, const QDateTime& now)
     for (;;) {
         const QString key = t.toString(kKeyFormat);
         const Result r
-            = db.run(QStringLiteral("select count(*) as n from [个人模板] where [序号] = ?"), { key });
+            = db.run(QStringLiteral("select count(*) as n from \"个人模板\" where \"序号\" = ?"), { key });
         // A store that cannot answer cannot say the key is taken; the save will report its own failure.
         if (!r || r.rows.isEmpty() || r.rows.first().value(QStringLiteral("n")).toInt() == 0)
             return key;
@@ -53,9 +54,9 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
 {
     TemplateSave save;
     const Result written = db.transaction([&]() -> Result {
-        Result found
-            = db.run(QStringLiteral("select count(*) as n from [个人模板] where [序号] = ? and [分类] = ?"),
-                { record.key, record.category });
+        Result found = db.run(
+            QStringLiteral("select count(*) as n from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"),
+            { record.key, record.category });
         if (!found)
             return found;
         const bool exists
@@ -64,8 +65,9 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
         if (exists) {
             save.outcome = TemplateSave::Outcome::Changed;
             return db.run(
-                QStringLiteral("update [个人模板] set [名称] = ?, [拼音] = ?, [内容] = ?, [查询] = ? "
-                               "where [序号] = ? and [分类] = ?"),
+                QStringLiteral(
+                    "update \"个人模板\" set \"名称\" = ?, \"拼音\" = ?, \"内容\" = ?, \"查询\" = ? "
+                    "where \"序号\" = ? and \"分类\" = ?"),
                 { record.name, record.code, record.body, lookup, record.key, record.category });
         }
         if (record.name.trimmed().isEmpty()) {
@@ -76,8 +78,9 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
         }
         save.outcome = TemplateSave::Outcome::Added;
         return db.run(
-            QStringLiteral("insert into [个人模板] ([序号], [名称], [拼音], [内容], [分类], [查询]) "
-                           "values (?, ?, ?, ?, ?, ?)"),
+            QStringLiteral(
+                "insert into \"个人模板\" (\"序号\", \"名称\", \"拼音\", \"内容\", \"分类\", \"查询\") "
+                "values (?, ?, ?, ?, ?, ?)"),
             { record.key, record.name, record.code, record.body, record.category, lookup });
     });
     if (!written) {
@@ -101,7 +104,7 @@ QString bodyForStoring(const QString& edited)
 Result deleteTemplate(Database& db, const QString& key, const QString& category)
 {
     return db.run(
-        QStringLiteral("delete from [个人模板] where [序号] = ? and [分类] = ?"), { key, category });
+        QStringLiteral("delete from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"), { key, category });
 }
 
 } // namespace qv

@@ -10,6 +10,32 @@ string(REGEX REPLACE "[ \t\n]+" ";" run_packages "${run_packages}")
 list(FILTER run_packages EXCLUDE REGEX "^$")
 list(JOIN run_packages ", " run_depends)
 
+# The documentation Debian wants in every package: the copyright file, in the machine-readable format, the
+# changelog (a native package's, so changelog.gz) and the manual page. The last two are compressed with
+# gzip -9n, which leaves out the file's name and time, so the same text always gives the same bytes.
+include(GNUInstallDirs)
+set(changelog ${CMAKE_SOURCE_DIR}/packaging/changelog)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+file(STRINGS ${changelog} newest_entry LIMIT_COUNT 1)
+string(REPLACE "." "\\." version_pattern ${PROJECT_VERSION})
+if(NOT newest_entry MATCHES "^quorvela \\(${version_pattern}\\) ")
+    message(FATAL_ERROR "packaging/changelog: the newest entry is \"${newest_entry}\", the project is "
+        "${PROJECT_VERSION}: add an entry for it")
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/packaging/quorvela.1.in ${CMAKE_BINARY_DIR}/quorvela.1 @ONLY)
+find_program(GZIP gzip REQUIRED)
+foreach(plain ${changelog} ${CMAKE_BINARY_DIR}/quorvela.1)
+    get_filename_component(name ${plain} NAME)
+    execute_process(COMMAND ${GZIP} -9n -c ${plain} OUTPUT_FILE ${CMAKE_BINARY_DIR}/${name}.gz
+        RESULT_VARIABLE gzip_result)
+    if(NOT gzip_result EQUAL 0)
+        message(FATAL_ERROR "gzip could not compress ${plain} (${gzip_result})")
+    endif()
+endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvela)
+install(FILES ${CMAKE_BINARY_DIR}/quorvela.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvela)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

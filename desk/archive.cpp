@@ -31,14 +31,14 @@ ArchiveResult queryArchive(
     // Only the columns of the list line are read, straight from the store: the list can be long. With an
     // owner filter, the date index (which holds the owner too) picks the matching rows first, so ten years of
     // prescriptions are searched in the index and only the owner's rows are read from the archive.
-    const QString filter = QStringLiteral("[0] like ? escape '\\' and [6] between ? and ?");
+    const QString filter = QStringLiteral("lower(\"0\") like ? escape '\\' and \"6\" between ? and ?");
     const QString where = ownerFilter.isEmpty()
         ? filter
-        : QStringLiteral("rowid in (select rowid from [档案] where %1)").arg(filter);
+        : QStringLiteral("rowid in (select rowid from \"档案\" where %1)").arg(filter);
     QByteArray line;
-    const Result rows = db.forEachRow(
-        QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] where %1 order by [序号] desc")
-            .arg(where),
+    const Result rows = db.forEachRow(QStringLiteral("select \"序号\", \"0\", \"2\", \"3\", \"5\", \"6\" "
+                                                     "from \"档案\" where %1 order by \"序号\" desc")
+                                          .arg(where),
         { containsPattern(ownerFilter), isoDate(*start), isoDate(*end) }, [&](const Cursor& row) {
             const QByteArrayView date = row.utf8(5);
             if (!isPlainIsoDate(date)) {

@@ -15,11 +15,11 @@ namespace {
     // the statement so the store stops sorting once it has enough rows.
     PickerQuery catalogQuery(const QString& category, bool excludeCategory, const QString& typed)
     {
-        const QString sql
-            = QStringLiteral("select rowid as [rid], [名称], [用法] from [商品] where [查询] like ? "
-                             "escape '\\' and [分类] %1 ? order by [名称], rowid limit %2")
-                  .arg(excludeCategory ? QStringLiteral("<>") : QStringLiteral("="))
-                  .arg(kPickerRowLimit);
+        const QString sql = QStringLiteral(
+            "select rowid as \"rid\", \"名称\", \"用法\" from \"商品\" where lower(\"查询\") like ? "
+            "escape '\\' and \"分类\" %1 ? order by \"名称\", rowid limit %2")
+                                .arg(excludeCategory ? QStringLiteral("<>") : QStringLiteral("="))
+                                .arg(kPickerRowLimit);
         return { sql, { containsPattern(typed), category }, false, category, excludeCategory, typed };
     }
 
@@ -42,7 +42,7 @@ PickerQuery categoryListQuery(int category, const QString& searchText)
 {
     if (isTemplateCategory(category))
         return { QStringLiteral(
-                     "select rowid as [rid], [名称] from [个人模板] where [分类] = ? order by rowid"),
+                     "select rowid as \"rid\", \"名称\" from \"个人模板\" where \"分类\" = ? order by rowid"),
             { drugCategoryCaption(category) }, true };
     return catalogQuery(drugCategoryCaption(category), false, searchText);
 }
@@ -50,9 +50,9 @@ PickerQuery categoryListQuery(int category, const QString& searchText)
 PickerQuery searchListQuery(int category, const QString& searchText)
 {
     if (isTemplateCategory(category))
-        return { QStringLiteral(
-                     "select rowid as [rid], [名称] from [个人模板] where [查询] like ? escape '\\' "
-                     "and [分类] = ? order by rowid"),
+        return { QStringLiteral("select rowid as \"rid\", \"名称\" from \"个人模板\" where lower(\"查询\") "
+                                "like ? escape '\\' "
+                                "and \"分类\" = ? order by rowid"),
             { containsPattern(searchText), drugCategoryCaption(category) }, true,
             drugCategoryCaption(category), false, searchText };
     return catalogQuery(kHerbCategory, category != Herbs, searchText);
@@ -87,14 +87,16 @@ namespace {
     {
         if (query.isTemplate)
             return { QStringLiteral(
-                         "select rowid, [名称], null from [个人模板] where [分类] = ? order by rowid"),
+                         "select rowid, \"名称\", null from \"个人模板\" where \"分类\" = ? order by rowid"),
                 { query.category } };
         // As the catalog index lists them: only rows with a lookup text, in name order.
-        return { QStringLiteral(
-                     "select rowid, [名称], [用法] from [商品] where [查询] is not null and [分类] %1 ? "
-                     "order by [名称], rowid")
-                     .arg(query.excludeCategory ? QStringLiteral("<>") : QStringLiteral("=")),
-            { query.category } };
+        return {
+            QStringLiteral(
+                "select rowid, \"名称\", \"用法\" from \"商品\" where \"查询\" is not null and \"分类\" %1 ? "
+                "order by \"名称\", rowid")
+                .arg(query.excludeCategory ? QStringLiteral("<>") : QStringLiteral("=")),
+            { query.category }
+        };
     }
 
     // The candidates that the statement did not find but whose names' readings match typed, at most room of
@@ -159,7 +161,7 @@ PickerRows fetchCatalogRows(CatalogIndex& index, const PickerQuery& query)
 
 Result templateContent(Database& db, qint64 rowId, QString* content)
 {
-    Result r = db.run(QStringLiteral("select [内容] from [个人模板] where rowid = ?"), { rowId });
+    Result r = db.run(QStringLiteral("select \"内容\" from \"个人模板\" where rowid = ?"), { rowId });
     if (r.ok && r.rows.isEmpty()) {
         r.ok = false;
         r.error = QStringLiteral("该模板已不存在。");
@@ -173,11 +175,10 @@ QStringList completionNames(Database& db, CompletionCatalog catalog, const QStri
 {
     const QString table
         = catalog == CompletionCatalog::Species ? QStringLiteral("动物种类") : QStringLiteral("诊断");
-    const Result r
-        = db.run(QStringLiteral(
-                     "select rowid as [rid], [名称] from [%1] where [序号] like ? escape '\\' order by rowid")
-                     .arg(table),
-            { containsPattern(typed) });
+    const Result r = db.run(QStringLiteral("select rowid as \"rid\", \"名称\" from \"%1\" where "
+                                           "lower(\"序号\") like ? escape '\\' order by rowid")
+                                .arg(table),
+        { containsPattern(typed) });
     QStringList names;
     QSet<qint64> found;
     for (const Row& row : r.rows) {
@@ -185,7 +186,7 @@ QStringList completionNames(Database& db, CompletionCatalog catalog, const QStri
         found.insert(row.value(QStringLiteral("rid")).toLongLong());
     }
     if (r.ok) {
-        const Candidates all { QStringLiteral("select rowid, [名称] from [%1] order by rowid").arg(table),
+        const Candidates all { QStringLiteral("select rowid, \"名称\" from \"%1\" order by rowid").arg(table),
             {} };
         for (const PickerRow& extra : readingFinds(db, all, typed, found, -1, false))
             names << extra.text;

@@ -22,6 +22,10 @@ namespace {
     constexpr PaperFont kCaptionFont { u"宋体", 12, true };
     constexpr PaperFont kRpFont { u"宋体", 15.75, true };
     constexpr PaperFont kValueFont { u"宋体", 12, false };
+    // The sheet mark reads as one of the header fields.
+    constexpr PaperFont kMarkFont = kValueFont;
+    // The least room between the title and the sheet mark: one character of the mark's font.
+    constexpr double kMarkGap = 240;
 
     constexpr double kTwipsPerMm = 56.7;
     // Margins of this many millimetres print the paper where the screen shows it.
@@ -51,10 +55,10 @@ namespace {
             surface.printText(text);
     }
 
-    void printFreeCaptions(PrintSurface& surface, const PrescriptionPaper& paper)
+    void printFreeCaptions(PrintSurface& surface, const PrescriptionPaper& paper, double titleLeft)
     {
         useFont(surface, kTitleFont);
-        printAt(surface, centredLeft(kPaperWidth, paper.titleWidth), 300, paper.title);
+        printAt(surface, titleLeft, kTitleTop, paper.title);
         useFont(surface, kCaptionFont);
         printAt(surface, 240, 2340, QStringLiteral("诊断："));
         useFont(surface, kRpFont);
@@ -182,6 +186,26 @@ QList<QStringList> bodySheets(const QString& body)
     return sheets;
 }
 
+QString sheetMark(int sheet, int sheetCount)
+{
+    return QStringLiteral("第%1页/共%2页").arg(sheet).arg(sheetCount);
+}
+
+TitleLine titleLine(double titleWidth, double markWidth)
+{
+    const QFont markFont = qFont(kMarkFont);
+    const double markLeft = fieldBoxes()[kArchiveNumberField].box.right() - markWidth;
+    const double markTop = kTitleTop + ascentTwips(qFont(kTitleFont)) - ascentTwips(markFont);
+    const double centred = centredLeft(kPaperWidth, titleWidth);
+    const double leftmost = fieldBoxes()[0].box.left();
+    const double titleLeft = std::min(centred, markLeft - kMarkGap - titleWidth);
+    if (titleLeft >= leftmost)
+        return { QPointF(titleLeft, kTitleTop), QPointF(markLeft, markTop) };
+    // Under the diagnosis lines, at the left edge of 诊断： and one body gap above the signature rule.
+    const double footTop = kSignatureRuleY - kBodyLineGap - lineSpacingTwips(markFont);
+    return { QPointF(centred, kTitleTop), QPointF(leftmost, footTop) };
+}
+
 bool printPaper(
     PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm)
 {
@@ -191,10 +215,19 @@ bool printPaper(
     surface.setScaleLeft(float(kUnshiftedMarginMm * kTwipsPerMm - leftMarginMm * kTwipsPerMm));
     surface.setScaleTop(float(kUnshiftedMarginMm * kTwipsPerMm - topMarginMm * kTwipsPerMm));
     const QList<QStringList> sheets = bodySheets(paper.body);
-    for (qsizetype i = 0; i < sheets.size(); ++i) {
+    const int sheetCount = int(sheets.size());
+    for (int i = 0; i < sheetCount; ++i) {
         if (i > 0)
             surface.newPage();
-        printFreeCaptions(surface, paper);
+        if (sheetCount == 1) {
+            printFreeCaptions(surface, paper, centredLeft(kPaperWidth, paper.titleWidth));
+        } else {
+            const QString mark = sheetMark(i + 1, sheetCount);
+            const TitleLine line = titleLine(paper.titleWidth, textWidthTwips(qFont(kMarkFont), mark));
+            printFreeCaptions(surface, paper, line.title.x());
+            useFont(surface, kMarkFont);
+            printAt(surface, line.mark.x(), line.mark.y(), mark);
+        }
         printFieldBoxes(surface, paper);
         printLines(surface, paper);
         printBody(surface, sheets[i]);

@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "platform/typedvalues.h"
 
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,8 @@ inline constexpr double kBodyTop = 2580;
 inline constexpr double kBodyWidth = 5775;
 // The rule above the signature row: no body line may reach below it.
 inline constexpr double kSignatureRuleY = 6660;
+// The top of the practice name, the paper's title.
+inline constexpr double kTitleTop = 300;
 
 // What the paper shows, with the widths its self-sizing labels have taken (in twips).
 struct PrescriptionPaper {
@@ -47,9 +50,24 @@ QStringList printedBodyLines(const QString& body);
 // least one sheet, which may be empty.
 QList<QStringList> bodySheets(const QString& body);
 
+// The mark every sheet of a prescription printed on several sheets carries, so that the dispenser can tell
+// one prescription of two sheets from two prescriptions: "第1页/共2页". A prescription of one sheet has none.
+QString sheetMark(int sheet, int sheetCount);
+
+// The title line of a sheet that carries a mark of markWidth: where the practice name and the mark go (their
+// top-left corners). The mark ends where the 档案号 field ends, in the header fields' font, its baseline on
+// the title's. A title that would come closer to it than one character moves left, but no further than the
+// header fields' left edge; a title too wide even then keeps its place, and the mark goes to the foot of the
+// diagnosis column, which nothing else uses.
+struct TitleLine {
+    QPointF title;
+    QPointF mark;
+};
+TitleLine titleLine(double titleWidth, double markWidth);
+
 // Draws the paper, shifted by (margin - 10 mm) right and down, and ends the document: one portrait page, and
-// for a body too long for it further pages that repeat the paper with the next body lines. False when the
-// surface failed (its errorText() says why).
+// for a body too long for it further pages that repeat the paper with the next body lines, every page of such
+// a print with its sheet mark. False when the surface failed (its errorText() says why).
 bool printPaper(
     PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm);
 

@@ -10,7 +10,7 @@ namespace {
     const QString kKeyColumn = QStringLiteral("序号");
     const QString kBodyColumn = QStringLiteral("T1");
 
-    QString fieldColumn(int index) { return QStringLiteral("[%1]").arg(index); }
+    QString fieldColumn(int index) { return QStringLiteral("\"%1\"").arg(index); }
 
     // The values of the thirteen field columns and T1, in column order, with the date in its stored form.
     QVariantList writtenValues(const PrescriptionRecord& record, const QDate& date)
@@ -25,7 +25,7 @@ namespace {
     // Counts the rows that carry key: 0 or 1, as 序号 is unique.
     Result countRowsOfKey(Database& db, const QString& key)
     {
-        return db.run(QStringLiteral("select count(*) as n from [档案] where [序号] = ?"), { key });
+        return db.run(QStringLiteral("select count(*) as n from \"档案\" where \"序号\" = ?"), { key });
     }
 
     bool holdsRows(const Result& count)
@@ -65,7 +65,7 @@ Result saveRecord(Database& db, const PrescriptionRecord& record)
     QStringList columns;
     for (int i = 0; i < kFieldCount; ++i)
         columns << fieldColumn(i);
-    columns << QStringLiteral("[%1]").arg(kBodyColumn);
+    columns << QStringLiteral("\"%1\"").arg(kBodyColumn);
     QVariantList values = writtenValues(record, *date);
     values << record.key;
 
@@ -78,12 +78,13 @@ Result saveRecord(Database& db, const PrescriptionRecord& record)
             for (const QString& column : columns)
                 assignments << column + QStringLiteral(" = ?");
             return db.run(
-                QStringLiteral("update [档案] set %1 where [序号] = ?").arg(assignments.join(", ")), values);
+                QStringLiteral("update \"档案\" set %1 where \"序号\" = ?").arg(assignments.join(", ")),
+                values);
         }
         QStringList marks;
         for (int i = 0; i < values.size(); ++i)
             marks << QStringLiteral("?");
-        return db.run(QStringLiteral("insert into [档案] (%1, [序号]) values (%2)")
+        return db.run(QStringLiteral("insert into \"档案\" (%1, \"序号\") values (%2)")
                           .arg(columns.join(", "), marks.join(", ")),
             values);
     });
@@ -93,7 +94,7 @@ QString notSavedMessage(const QString& reason) { return QStringLiteral("处方�
 
 std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, QString* error)
 {
-    const Result result = db.run(QStringLiteral("select * from [档案] where [序号] = ?"), { key });
+    const Result result = db.run(QStringLiteral("select * from \"档案\" where \"序号\" = ?"), { key });
     if (error)
         *error = result ? QStringLiteral("没有找到这张处方。") : result.error;
     if (!result || result.rows.isEmpty())
@@ -113,7 +114,7 @@ std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, Q
 Result deleteRecord(Database& db, const QString& key)
 {
     return db.transaction(
-        [&] { return db.run(QStringLiteral("delete from [档案] where [序号] = ?"), { key }); });
+        [&] { return db.run(QStringLiteral("delete from \"档案\" where \"序号\" = ?"), { key }); });
 }
 
 QString keyTime(const QDateTime& time) { return time.toString(QStringLiteral("yyyyMMddHHmmss")); }

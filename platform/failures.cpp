@@ -69,6 +69,9 @@ QString failureSentence(FailureKind kind)
     case FailureKind::FolderInTheWay:
         return QStringLiteral(
             "这个位置上是一个文件夹，而不是文件。请换一个文件名，或者先把这个同名的文件夹移走。");
+    case FailureKind::ServerGone:
+    case FailureKind::LoginRefused:
+        return serverFailureSentence(kind);
     case FailureKind::Stated:
     case FailureKind::Other:
         break;
@@ -82,6 +85,43 @@ QString explainFailure(FailureKind kind, const QString& technicalReason)
     if (kind == FailureKind::Stated)
         return technicalReason;
     const QString sentence = failureSentence(kind);
+    return technicalReason.isEmpty() ? sentence : sentence + QStringLiteral("（%1）").arg(technicalReason);
+}
+
+QString serverFailureSentence(FailureKind kind)
+{
+    switch (kind) {
+    case FailureKind::ServerGone:
+        return QStringLiteral("无法连接诊所服务器，这一步没有完成。请检查服务器是否开着、网线或网络是否连通，"
+                              "然后再试一次。");
+    case FailureKind::LoginRefused:
+        return QStringLiteral("诊所服务器拒绝登录：用户名或密码不对，或者这个用户不能使用这个数据库。"
+                              "请检查数据存储设置中的用户名和密码。");
+    case FailureKind::DiskFull:
+        return QStringLiteral(
+            "诊所服务器的磁盘已满，没有空间写入。请告诉管理服务器的人腾出磁盘空间，然后再试一次。");
+    case FailureKind::NoWriteAccess:
+        return QStringLiteral("诊所服务器不允许写入（数据库是只读的，或者这个用户没有写入的权限）。"
+                              "请告诉管理服务器的人。");
+    case FailureKind::Busy:
+        return QStringLiteral(
+            "诊所服务器正忙，操作没有在规定的时间内完成（可能有其他电脑正在修改同一条记录）。"
+            "请稍等片刻后再试一次。");
+    case FailureKind::DiskError:
+        return QStringLiteral(
+            "诊所服务器读写磁盘时出错，这一步没有完成。请告诉管理服务器的人检查服务器的磁盘。");
+    case FailureKind::Damaged:
+        return QStringLiteral("诊所服务器上的数据库已损坏，或者不是本程序的数据库。请告诉管理服务器的人。");
+    default:
+        return failureSentence(kind);
+    }
+}
+
+QString explainServerFailure(FailureKind kind, const QString& technicalReason)
+{
+    if (kind == FailureKind::Stated)
+        return technicalReason;
+    const QString sentence = serverFailureSentence(kind);
     return technicalReason.isEmpty() ? sentence : sentence + QStringLiteral("（%1）").arg(technicalReason);
 }
 

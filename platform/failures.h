@@ -16,6 +16,8 @@ enum class FailureKind {
     Damaged, // the file is damaged or is not this program's database
     KeyTaken, // a row with the same key or name is already stored
     FolderInTheWay, // a folder stands where the file should be
+    ServerGone, // the practice's server cannot be reached, or the connection to it broke
+    LoginRefused, // the practice's server refused the user name or password
     Other,
 };
 
@@ -24,6 +26,11 @@ QString failureSentence(FailureKind kind);
 
 // The text to show: the sentence, then the technical reason in brackets. A Stated failure is its reason.
 QString explainFailure(FailureKind kind, const QString& technicalReason);
+
+// The same for a failure on the practice's server: the sentences name the server, not a file or a disk of
+// this computer.
+QString serverFailureSentence(FailureKind kind);
+QString explainServerFailure(FailureKind kind, const QString& technicalReason);
 
 // Why writing or opening the file at path failed: savedErrno is errno taken right after the failing call (0
 // when unknown); the file system is looked at for what errno does not tell.

@@ -100,6 +100,8 @@ struct AppContext {
     QString databasePath; // dataFolder + "/数据库.dat"
     QString heldPassword; // 设置.密码 as read once at start-up
     QString installationTag; // appended to new archive keys
+    // The practice's server (a libpq connection string) when the archive is kept there; empty: the file.
+    QString serverConnection;
 };
 
 // What other windows read from the settings window: its text boxes, as typed (a value typed but not saved is

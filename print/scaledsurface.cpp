@@ -28,6 +28,8 @@ double twipsPerUnit(ScaleMode mode) { return mode == ScaleMode::Millimetres ? 14
 
 double lineSpacingTwips(const QFont& font) { return twipsMetrics(font).lineSpacing(); }
 
+double ascentTwips(const QFont& font) { return twipsMetrics(font).ascent(); }
+
 double textWidthTwips(const QFont& font, const QString& text)
 {
     return twipsMetrics(font).horizontalAdvance(text);

@@ -14,8 +14,9 @@ namespace qv {
 double twipsPerUnit(ScaleMode mode);
 // Twips per printer pixel: a pixel is one dot of a 600-dpi printer.
 inline constexpr double kTwipsPerPixel = 1440.0 / 600.0;
-// Line spacing and text width of a font, in twips.
+// Line spacing, ascent (top of the text to its baseline) and text width of a font, in twips.
 double lineSpacingTwips(const QFont& font);
+double ascentTwips(const QFont& font);
 double textWidthTwips(const QFont& font, const QString& text);
 
 class ScaledPrintSurface : public PrintSurface {

@@ -94,7 +94,7 @@ bool printLogBook(PrintSurface& surface, const std::vector<LogRecord>& records, 
 
 LogMarginTexts loadLogMargins(Database& db)
 {
-    const Result r = db.run(QStringLiteral("select [左边距1], [上边距1] from [设置] limit 1"));
+    const Result r = db.run(QStringLiteral("select \"左边距1\", \"上边距1\" from \"设置\" limit 1"));
     if (!r || r.rows.isEmpty())
         return {};
     return { r.rows.first().text(QStringLiteral("左边距1")), r.rows.first().text(QStringLiteral("上边距1")) };
@@ -103,7 +103,8 @@ LogMarginTexts loadLogMargins(Database& db)
 Result storeLogMargins(Database& db, const QString& left, const QString& top)
 {
     return db.transaction([&] {
-        Result r = db.run(QStringLiteral("update [设置] set [左边距1] = ?1, [上边距1] = ?2"), { left, top });
+        Result r
+            = db.run(QStringLiteral("update \"设置\" set \"左边距1\" = ?1, \"上边距1\" = ?2"), { left, top });
         if (r && r.changes == 0) {
             r.ok = false;
             r.error = QStringLiteral("设置表中没有记录。");

@@ -8,7 +8,7 @@ namespace {
 
     // The date column may carry a time part; every moment of the last day counts, so the upper bound is the
     // start of the next day.
-    const char* const kRangeFilter = "[6] >= ?1 and [6] < ?2";
+    const char* const kRangeFilter = "\"6\" >= ?1 and \"6\" < ?2";
 
     // The bound values of ?1 and ?2.
     QStringList rangeBounds(const DateRange& range)
@@ -44,9 +44,9 @@ LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
 {
     // The log may read 30,000 rows or more: they are stepped straight into records instead of going through
     // the store's general rows, which box every value of every row in a QVariant first.
-    QString sql
-        = QStringLiteral("select [0], [1], [2], [3], [4], [5], [7], [6] from [档案] where %1 order by [序号]")
-              .arg(QLatin1String(kRangeFilter));
+    QString sql = QStringLiteral("select \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"7\", \"6\" from "
+                                 "\"档案\" where %1 order by \"序号\"")
+                      .arg(QLatin1String(kRangeFilter));
     const QStringList bounds = rangeBounds(range);
     QVariantList params { bounds[0], bounds[1] };
     if (limit >= 0) {
@@ -76,7 +76,7 @@ int countPrescriptions(Database& db, const DateRange& range, QString* error)
 {
     const QStringList bounds = rangeBounds(range);
     const Result r
-        = db.run(QStringLiteral("select count(*) from [档案] where %1").arg(QLatin1String(kRangeFilter)),
+        = db.run(QStringLiteral("select count(*) from \"档案\" where %1").arg(QLatin1String(kRangeFilter)),
             { bounds[0], bounds[1] });
     if (!r || r.rows.isEmpty()) {
         if (error)

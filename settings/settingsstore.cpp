@@ -7,7 +7,7 @@ namespace qv {
 namespace {
 
     // The table holds one row; "the first row" is the one a plain select returns first.
-    const QString kFirstRow = QStringLiteral("rowid = (select min(rowid) from [设置])");
+    const QString kFirstRow = QStringLiteral("rowid = (select min(rowid) from \"设置\")");
 
     std::optional<QString> column(const Row& row, const QString& name)
     {
@@ -28,7 +28,7 @@ namespace {
     // none.
     std::optional<Row> firstRow(Database& db, const QString& columns, QString* error)
     {
-        const Result r = db.run(QStringLiteral("select %1 from [设置] where ").arg(columns) + kFirstRow);
+        const Result r = db.run(QStringLiteral("select %1 from \"设置\" where ").arg(columns) + kFirstRow);
         if (!r || r.rows.isEmpty()) {
             setError(error, r ? noRowText() : r.error);
             return std::nullopt;
@@ -59,8 +59,9 @@ std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
 bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
 {
     const Result r = db.run(
-        QStringLiteral("update [设置] set [单位名称] = ?, [执业兽医] = ?, [注册号] = ?, [发药人] = ?, "
-                       "[左边距] = ?, [上边距] = ?, [处方打印机] = ?, [默认打印机] = ? where ")
+        QStringLiteral(
+            "update \"设置\" set \"单位名称\" = ?, \"执业兽医\" = ?, \"注册号\" = ?, \"发药人\" = ?, "
+            "\"左边距\" = ?, \"上边距\" = ?, \"处方打印机\" = ?, \"默认打印机\" = ? where ")
             + kFirstRow,
         { v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
             v.slipPrinter, v.defaultPrinter });
@@ -82,7 +83,7 @@ PasswordChange changeStoredPassword(
     if (newPassword.isEmpty())
         return PasswordChange::NewPasswordBlank;
 
-    const std::optional<Row> stored = firstRow(db, QStringLiteral("[密码]"), error);
+    const std::optional<Row> stored = firstRow(db, QStringLiteral("\"密码\""), error);
     if (!stored)
         return PasswordChange::NotStored;
     // Exact comparison: unlike the login, letter case counts here.
@@ -90,7 +91,7 @@ PasswordChange changeStoredPassword(
         return PasswordChange::WrongOldPassword;
 
     const Result written
-        = db.run(QStringLiteral("update [设置] set [密码] = ? where ") + kFirstRow, { newPassword });
+        = db.run(QStringLiteral("update \"设置\" set \"密码\" = ? where ") + kFirstRow, { newPassword });
     if (!written || written.changes != 1) {
         setError(error, written ? noRowText() : written.error);
         return PasswordChange::NotStored;

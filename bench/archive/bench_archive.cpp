@@ -18,6 +18,8 @@
 #include "reports/form7.h"
 #include "reports/logdates.h"
 #include "reports/logquery.h"
+#include "store/copystore.h"
+#include "store/server/serverschema.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
 
@@ -30,6 +32,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -135,7 +138,8 @@ bool fillArchive(Database& db, int count)
         = { QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良"),
               QStringLiteral("感冒"), QStringLiteral("皮肤病"), QStringLiteral("寄生虫病") };
     Inserter row(db,
-        "insert into [档案] ([0], [1], [2], [3], [4], [5], [6], [7], [8], [9], [10], [11], [T1], [序号]) "
+        "insert into \"档案\" (\"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", "
+        "\"11\", \"T1\", \"序号\") "
         "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const int days = int(kFirstDay.daysTo(kToday)) + 1;
     const Result r = db.transaction([&] {
@@ -175,7 +179,8 @@ bool fillCatalog(Database& db, int count)
     const QStringList categories
         = { QStringLiteral("西药"), QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他") };
     Inserter row(db,
-        "insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) values (?, ?, ?, ?, ?, "
+        "insert into \"商品\" (\"ID号\", \"名称\", \"用法\", \"拼音\", \"分类\", \"查询\", \"库存\") values "
+        "(?, ?, ?, ?, ?, "
         "?, 0)");
     const Result r = db.transaction([&] {
         for (int i = 0; i < count; ++i) {
@@ -200,19 +205,19 @@ bool makeOlderFile(const QString& path, int prescriptions)
         std::fprintf(stderr, "database: %s\n", qPrintable(error));
         return false;
     }
-    db.run(QStringLiteral("drop index if exists [档案.日期]"));
+    db.run(QStringLiteral("drop index if exists \"档案.日期\""));
     if (!fillArchive(db, prescriptions) || !fillCatalog(db, 100000))
         return false;
     db.run(QStringLiteral("pragma wal_checkpoint(truncate)"));
     return true;
 }
 
-const QString kArchiveSql
-    = QStringLiteral("select [序号], [0], [2], [3], [5], [6] from [档案] where [0] like ? "
-                     "escape '\\' and [6] between ? and ? order by [序号] desc");
-const QString kLogSql = QStringLiteral(
-    "select [0], [1], [2], [3], [4], [5], [7], [6] from [档案] where [6] >= ?1 and [6] < ?2 order by [序号]");
-const QString kCountSql = QStringLiteral("select count(*) from [档案] where [6] >= ?1 and [6] < ?2");
+const QString kArchiveSql = QStringLiteral(
+    "select \"序号\", \"0\", \"2\", \"3\", \"5\", \"6\" from \"档案\" where lower(\"0\") like ? "
+    "escape '\\' and \"6\" between ? and ? order by \"序号\" desc");
+const QString kLogSql = QStringLiteral("select \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"7\", \"6\" from "
+                                       "\"档案\" where \"6\" >= ?1 and \"6\" < ?2 order by \"序号\"");
+const QString kCountSql = QStringLiteral("select count(*) from \"档案\" where \"6\" >= ?1 and \"6\" < ?2");
 
 QVariantList archiveParams(const QString& owner, QDate from, QDate to)
 {
@@ -223,15 +228,204 @@ QVariantList rangeParams(QDate from, QDate to)
     return { from.toString(Qt::ISODate), to.addDays(1).toString(Qt::ISODate) };
 }
 
-double bareMedian(Database& db, const QString& sql, const QVariantList& params, int n)
+double bareMedian(const std::function<double(const QString&, const QVariantList&)>& bare, const QString& sql,
+    const QVariantList& params, int n)
 {
-    return bench::median(samples(n, [&] { return bench::bareQueryMs(db, sql, params); }));
+    return bench::median(samples(n, [&] { return bare(sql, params); }));
 }
 
-QString againstBare(double ms, double bare, double withoutIndex)
+// The dates and the owner every engine is measured with.
+struct Ranges {
+    QDate monthStart, yearStart, tenYearsStart, logStart;
+    QString owner;
+};
+// The same statements on the file before this version added the date index.
+struct OlderFile {
+    double month, owner, log, count;
+};
+using BareQuery = std::function<double(const QString&, const QVariantList&)>;
+
+QString on(const QString& engine) { return engine.isEmpty() ? QString() : engine + QStringLiteral(": "); }
+
+void measureActions(Database& db, AppContext& context, const QString& engine, const Ranges& r,
+    const BareQuery& bare, const OlderFile* older)
 {
-    return bench::againstBareSqlite(ms, bare)
-        + QStringLiteral("; the same statement before the index %1 ms").arg(bench::number(withoutIndex));
+    const QDate& monthStart = r.monthStart;
+    const QDate& yearStart = r.yearStart;
+    const QDate& tenYearsStart = r.tenYearsStart;
+    const QDate& logStart = r.logStart;
+    const QString& owner = r.owner;
+    const auto against = [&](double ms, double bareMs, double withoutIndex) {
+        const QString base = engine.isEmpty()
+            ? bench::againstBareSqlite(ms, bareMs)
+            : bench::againstBareSqlite(ms, bareMs)
+                  .replace(QStringLiteral("bare SQLite"), QStringLiteral("bare libpq"));
+        return withoutIndex < 0 ? base
+                                : base
+                + QStringLiteral("; the same statement before the index %1 ms")
+                      .arg(bench::number(withoutIndex));
+    };
+    test::FixedClock clock(QDateTime(kToday, QTime(17, 30 + (engine.isEmpty() ? 0 : 15))));
+    test::ScriptedMessages messages;
+    Services services;
+    services.clock = &clock;
+    services.messages = &messages;
+    services.db = &db;
+    services.context = &context;
+
+    // Desk open. The program reads the catalog in the background from start-up on, while the login waits;
+    // after a login that took longer than that read, the desk only makes its window, its month of archive
+    // lines and its first list. Right after start-up (a login quicker than the read) it waits for the rest.
+    int listed = 0;
+    const auto openDesk = [&](CatalogIndex& catalog) {
+        services.catalog = &catalog;
+        Form2 desk(services);
+        desk.show();
+        QApplication::processEvents();
+        listed = desk.List2->count();
+        services.catalog = nullptr;
+    };
+    std::vector<double> reads;
+    const std::vector<double> opens = samples(5, [&] {
+        CatalogIndex catalog(db);
+        reads.push_back(msOf([&] {
+            catalog.startReading();
+            catalog.load(nullptr);
+        }));
+        return msOf([&] { openDesk(catalog); });
+    });
+    const std::vector<double> opensAtOnce = samples(5, [&] {
+        CatalogIndex catalog(db);
+        return msOf([&] {
+            catalog.startReading();
+            openDesk(catalog);
+        });
+    });
+    bench::printFigure(on(engine) + QStringLiteral("catalog read in the background from start-up"), QString(),
+        bench::median(reads), QStringLiteral("ms"));
+    bench::printFigure(on(engine)
+            + QStringLiteral("desk open after the login, with its month of %1 archive lines").arg(listed),
+        QStringLiteral("< 300 ms"), bench::median(opens), QStringLiteral("ms"));
+    bench::printFigure(
+        on(engine) + QStringLiteral("desk open at once after start-up (waits for the catalog's read)"),
+        QString(), bench::median(opensAtOnce), QStringLiteral("ms"));
+
+    Form2 desk(services);
+    desk.show();
+    QApplication::processEvents();
+
+    // Save with the list refresh: a new prescription of today, typed and saved, again and again.
+    std::vector<double> saves;
+    for (int i = 0; i < 30; ++i) {
+        clock.advanceSeconds(60);
+        desk.newPrescription();
+        desk.Text5[0]->setText(QStringLiteral("测试主人%1").arg(i));
+        desk.setBodyText(QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n"));
+        saves.push_back(msOf([&] { desk.savePrescription(); }));
+    }
+    bench::printFigure(
+        on(engine) + QStringLiteral("desk Save with the list refresh (%1 lines)").arg(desk.List2->count()),
+        QStringLiteral("< 20 ms"), bench::median(saves), QStringLiteral("ms"));
+
+    // "查   询" for the month.
+    desk.Text3->setText(monthStart.toString(Qt::ISODate));
+    desk.Text4->setText(kToday.toString(Qt::ISODate));
+    const std::vector<double> month = samples(15, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
+    bench::printFigure(
+        on(engine) + QStringLiteral("desk \"查   询\" for a month (%1 lines)").arg(desk.List2->count()),
+        QStringLiteral("< 20 ms"), bench::median(month), QStringLiteral("ms"),
+        against(bench::median(month),
+            bareMedian(bare, kArchiveSql, archiveParams({}, monthStart, kToday), 15),
+            older ? older->month : -1));
+
+    // The owner filter over ten years.
+    desk.Text2->setText(owner);
+    desk.Text3->setText(tenYearsStart.toString(Qt::ISODate));
+    const std::vector<double> byOwner = samples(7, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
+    bench::printFigure(
+        on(engine) + QStringLiteral("desk owner filter over ten years (%1 lines)").arg(desk.List2->count()),
+        QStringLiteral("< 300 ms"), bench::median(byOwner), QStringLiteral("ms"),
+        against(bench::median(byOwner),
+            bareMedian(bare, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 7),
+            older ? older->owner : -1));
+
+    // The log window: a month, and the most it shows.
+    Form7 log(services);
+    log.show();
+    QApplication::processEvents();
+    log.Text3->setText(monthStart.toString(Qt::ISODate));
+    log.Text4->setText(kToday.toString(Qt::ISODate));
+    const std::vector<double> logMonth = samples(9, [&] { return msOf([&] { log.runQuery(); }); });
+    bench::printFigure(on(engine) + QStringLiteral("log of a month (%1 records)").arg(log.records().size()),
+        QStringLiteral("< 300 ms"), bench::median(logMonth), QStringLiteral("ms"));
+    log.Text3->setText(logStart.toString(Qt::ISODate));
+    const std::vector<double> logMost = samples(5, [&] { return msOf([&] { log.runQuery(); }); });
+    bench::printFigure(on(engine) + QStringLiteral("log of %1 records").arg(log.records().size()),
+        QStringLiteral("< 300 ms"), bench::median(logMost), QStringLiteral("ms"),
+        against(bench::median(logMost), bareMedian(bare, kLogSql, rangeParams(logStart, kToday), 5),
+            older ? older->log : -1));
+
+    // The statistics of a year.
+    Form12 statistics(services);
+    statistics.Text3->setText(yearStart.toString(Qt::ISODate));
+    statistics.Text4->setText(kToday.toString(Qt::ISODate));
+    const std::vector<double> count = samples(15, [&] { return msOf([&] { statistics.runCount(); }); });
+    bench::printFigure(
+        on(engine) + QStringLiteral("statistics for a year (%1)").arg(statistics.Label4->text()),
+        QStringLiteral("< 20 ms"), bench::median(count), QStringLiteral("ms"),
+        against(bench::median(count), bareMedian(bare, kCountSql, rangeParams(yearStart, kToday), 15),
+            older ? older->count : -1));
+}
+
+// The same archive on a throw-away PostgreSQL server of the benchmark's own (tests/support/pgserver.sh),
+// copied there from the file, and the same actions on it; bare libpq on its own connection is the baseline.
+bool measureOnServer(Database& file, const AppContext& fileContext, const Ranges& ranges)
+{
+    QTemporaryDir dir;
+    const QString state = dir.filePath(QStringLiteral("state"));
+    const QString script = QStringLiteral(QV_PGSERVER);
+    if (QProcess::execute(script, { QStringLiteral("start"), state }) != 0) {
+        std::fprintf(stderr, "the benchmark's PostgreSQL server did not start\n");
+        return false;
+    }
+    QFile stateFile(state);
+    stateFile.open(QIODevice::ReadOnly);
+    const QString host = QString::fromUtf8(stateFile.readAll()).trimmed();
+    const QString connection = QStringLiteral("host=%1 user=postgres dbname=postgres").arg(host);
+    bool ok = false;
+    {
+        Database server;
+        QString error;
+        double copied = 0;
+        if (server.openServer(connection, &error)) {
+            Result prepared;
+            copied = msOf([&] {
+                prepared = prepareServerDatabase(
+                    server, [&](Database& empty) { return copyStoreRows(file, empty); });
+            });
+            if (prepared)
+                prepared = server.run(QStringLiteral("analyze"));
+            error = prepared.error;
+            ok = prepared.ok;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "server: %s\n", qPrintable(error));
+        } else {
+            bench::printFigure(QStringLiteral("server: the ten-year file copied onto the server"),
+                QStringLiteral("< 60000 ms"), copied, QStringLiteral("ms"));
+            pg::Connection bare(PQconnectdb(connection.toUtf8().constData()));
+            AppContext context = fileContext;
+            context.serverConnection = connection;
+            measureActions(
+                server, context, QStringLiteral("server"), ranges,
+                [&](const QString& sql, const QVariantList& params) {
+                    return bench::bareServerQueryMs(bare.get(), sql, params);
+                },
+                nullptr);
+        }
+    }
+    QProcess::execute(script, { QStringLiteral("stop"), state });
+    return ok;
 }
 
 } // namespace
@@ -269,9 +463,10 @@ int main(int argc, char** argv)
         Database any;
         QString error;
         if (any.open(path, &error))
-            owner = any.run(QStringLiteral("select [0] from [档案] where rowid = ?"), { prescriptions / 3 })
-                        .rows.value(0)
-                        .text(QStringLiteral("0"));
+            owner
+                = any.run(QStringLiteral("select \"0\" from \"档案\" where rowid = ?"), { prescriptions / 3 })
+                      .rows.value(0)
+                      .text(QStringLiteral("0"));
     }
 
     // The older file: the statements as they ran before the index.
@@ -281,10 +476,13 @@ int main(int argc, char** argv)
         QString error;
         if (!old.open(path, &error))
             return 1;
-        oldMonth = bareMedian(old, kArchiveSql, archiveParams({}, monthStart, kToday), 3);
-        oldOwner = bareMedian(old, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 3);
-        oldLog = bareMedian(old, kLogSql, rangeParams(logStart, kToday), 3);
-        oldCount = bareMedian(old, kCountSql, rangeParams(yearStart, kToday), 3);
+        const auto bare = [&](const QString& sql, const QVariantList& params) {
+            return bench::bareQueryMs(old, sql, params);
+        };
+        oldMonth = bareMedian(bare, kArchiveSql, archiveParams({}, monthStart, kToday), 3);
+        oldOwner = bareMedian(bare, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 3);
+        oldLog = bareMedian(bare, kLogSql, rangeParams(logStart, kToday), 3);
+        oldCount = bareMedian(bare, kCountSql, rangeParams(yearStart, kToday), 3);
     }
 
     // The first start of this version on that file: the date index is added.
@@ -305,109 +503,13 @@ int main(int argc, char** argv)
     bench::printFigure(QStringLiteral("later start on that file"), QStringLiteral("< 300 ms"), laterStart,
         QStringLiteral("ms"));
 
-    test::FixedClock clock(QDateTime(kToday, QTime(17, 30)));
-    test::ScriptedMessages messages;
-    Services services;
-    services.clock = &clock;
-    services.messages = &messages;
-    services.db = &db;
-    services.context = &context;
-
-    // Desk open. The program reads the catalog in the background from start-up on, while the login waits;
-    // after a login that took longer than that read, the desk only makes its window, its month of archive
-    // lines and its first list. Right after start-up (a login quicker than the read) it waits for the rest.
-    int listed = 0;
-    const auto openDesk = [&](CatalogIndex& catalog) {
-        services.catalog = &catalog;
-        Form2 desk(services);
-        desk.show();
-        QApplication::processEvents();
-        listed = desk.List2->count();
-        services.catalog = nullptr;
-    };
-    std::vector<double> reads;
-    const std::vector<double> opens = samples(5, [&] {
-        CatalogIndex catalog(db);
-        reads.push_back(msOf([&] {
-            catalog.startReading();
-            catalog.load(nullptr);
-        }));
-        return msOf([&] { openDesk(catalog); });
-    });
-    const std::vector<double> opensAtOnce = samples(5, [&] {
-        CatalogIndex catalog(db);
-        return msOf([&] {
-            catalog.startReading();
-            openDesk(catalog);
-        });
-    });
-    bench::printFigure(QStringLiteral("catalog read in the background from start-up"), QString(),
-        bench::median(reads), QStringLiteral("ms"));
-    bench::printFigure(
-        QStringLiteral("desk open after the login, with its month of %1 archive lines").arg(listed),
-        QStringLiteral("< 300 ms"), bench::median(opens), QStringLiteral("ms"));
-    bench::printFigure(QStringLiteral("desk open at once after start-up (waits for the catalog's read)"),
-        QString(), bench::median(opensAtOnce), QStringLiteral("ms"));
-
-    Form2 desk(services);
-    desk.show();
-    QApplication::processEvents();
-
-    // Save with the list refresh: a new prescription of today, typed and saved, again and again.
-    std::vector<double> saves;
-    for (int i = 0; i < 30; ++i) {
-        clock.advanceSeconds(60);
-        desk.newPrescription();
-        desk.Text5[0]->setText(QStringLiteral("测试主人%1").arg(i));
-        desk.setBodyText(QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n"));
-        saves.push_back(msOf([&] { desk.savePrescription(); }));
-    }
-    bench::printFigure(QStringLiteral("desk Save with the list refresh (%1 lines)").arg(desk.List2->count()),
-        QStringLiteral("< 20 ms"), bench::median(saves), QStringLiteral("ms"));
-
-    // "查   询" for the month.
-    desk.Text3->setText(monthStart.toString(Qt::ISODate));
-    desk.Text4->setText(kToday.toString(Qt::ISODate));
-    const std::vector<double> month = samples(15, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
-    bench::printFigure(QStringLiteral("desk \"查   询\" for a month (%1 lines)").arg(desk.List2->count()),
-        QStringLiteral("< 20 ms"), bench::median(month), QStringLiteral("ms"),
-        againstBare(bench::median(month),
-            bareMedian(db, kArchiveSql, archiveParams({}, monthStart, kToday), 15), oldMonth));
-
-    // The owner filter over ten years.
-    desk.Text2->setText(owner);
-    desk.Text3->setText(tenYearsStart.toString(Qt::ISODate));
-    const std::vector<double> byOwner = samples(7, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
-    bench::printFigure(QStringLiteral("desk owner filter over ten years (%1 lines)").arg(desk.List2->count()),
-        QStringLiteral("< 300 ms"), bench::median(byOwner), QStringLiteral("ms"),
-        againstBare(bench::median(byOwner),
-            bareMedian(db, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 7), oldOwner));
-
-    // The log window: a month, and the most it shows.
-    Form7 log(services);
-    log.show();
-    QApplication::processEvents();
-    log.Text3->setText(monthStart.toString(Qt::ISODate));
-    log.Text4->setText(kToday.toString(Qt::ISODate));
-    const std::vector<double> logMonth = samples(9, [&] { return msOf([&] { log.runQuery(); }); });
-    bench::printFigure(QStringLiteral("log of a month (%1 records)").arg(log.records().size()),
-        QStringLiteral("< 300 ms"), bench::median(logMonth), QStringLiteral("ms"));
-    log.Text3->setText(logStart.toString(Qt::ISODate));
-    const std::vector<double> logMost = samples(5, [&] { return msOf([&] { log.runQuery(); }); });
-    bench::printFigure(QStringLiteral("log of %1 records").arg(log.records().size()),
-        QStringLiteral("< 300 ms"), bench::median(logMost), QStringLiteral("ms"),
-        againstBare(
-            bench::median(logMost), bareMedian(db, kLogSql, rangeParams(logStart, kToday), 5), oldLog));
-
-    // The statistics of a year.
-    Form12 statistics(services);
-    statistics.Text3->setText(yearStart.toString(Qt::ISODate));
-    statistics.Text4->setText(kToday.toString(Qt::ISODate));
-    const std::vector<double> count = samples(15, [&] { return msOf([&] { statistics.runCount(); }); });
-    bench::printFigure(QStringLiteral("statistics for a year (%1)").arg(statistics.Label4->text()),
-        QStringLiteral("< 20 ms"), bench::median(count), QStringLiteral("ms"),
-        againstBare(
-            bench::median(count), bareMedian(db, kCountSql, rangeParams(yearStart, kToday), 15), oldCount));
+    // Every action that reads the archive, on the file; then the same on the practice's server.
+    const Ranges ranges { monthStart, yearStart, tenYearsStart, logStart, owner };
+    const OlderFile before { oldMonth, oldOwner, oldLog, oldCount };
+    measureActions(
+        db, context, QString(), ranges,
+        [&](const QString& sql, const QVariantList& params) { return bench::bareQueryMs(db, sql, params); },
+        &before);
 
     // The exit backup, beside a plain copy of the file.
     QString backupError;
@@ -452,6 +554,9 @@ int main(int argc, char** argv)
             "of which the copy read back %1 ms; plain file copy %2 ms; SQLite page-by-page backup %3 ms")
             .arg(bench::number(bench::median(readBacks)), bench::number(bench::median(copies)),
                 bench::number(bench::median(pageCopies))));
+
+    if (!measureOnServer(db, context, ranges))
+        return 1;
 
     bench::printFigure(QStringLiteral("peak memory of the ten-year run"), QStringLiteral("< 200 MB"),
         bench::peakMegabytes(), QStringLiteral("MB"));

@@ -54,9 +54,9 @@ bool fill(Database& db, int n)
             const QString name = bases[i % bases.size()] + QStringLiteral(" %1g×%2片").arg(i % 97).arg(i);
             const QString code = searchCode(name);
             const QString key = QStringLiteral("2%1").arg(i, 13, 10, QLatin1Char('0'));
-            last = db.run(
-                QStringLiteral("insert into [商品] ([ID号], [名称], [用法], [拼音], [分类], [查询], [库存]) "
-                               "values (?, ?, ?, ?, ?, ?, 0)"),
+            last = db.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"用法\", \"拼音\", "
+                                         "\"分类\", \"查询\", \"库存\") "
+                                         "values (?, ?, ?, ?, ?, ?, 0)"),
                 { key, name, QStringLiteral("0.5g 口服 每日3次"), code, QStringLiteral("西药"),
                     name + code });
         }
@@ -144,8 +144,8 @@ int main(int argc, char** argv)
     // The straightforward answer the window's index replaces: the table searched by SQLite at every
     // keystroke.
     const QString bareSql
-        = QStringLiteral("select [ID号], [名称], [用法], [拼音] from [商品] where [分类] = ? and "
-                         "[查询] like ? escape '\\' order by [ID号] desc");
+        = QStringLiteral("select \"ID号\", \"名称\", \"用法\", \"拼音\" from \"商品\" where \"分类\" = ? and "
+                         "lower(\"查询\") like ? escape '\\' order by \"ID号\" desc");
     std::vector<double> keystrokeMs, bareMs;
     for (int round = 0; round < 5; ++round) {
         for (const QString& text : typed) {

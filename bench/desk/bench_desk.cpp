@@ -70,9 +70,10 @@ bool fillCatalog(Database& db, int count)
             const QString category = categories[random.bounded(categories.size())];
             const QString usage = category == u"中药"_qs ? QString() : u"静脉滴注  每日1次"_qs;
             const QString code = searchCode(name);
-            Result row = db.run(u"insert into [商品] ([ID号], [分类], [名称], [用法], [拼音], [查询]) "
-                                u"values (?, ?, ?, ?, ?, ?)"_qs,
-                { QStringLiteral("B%1").arg(i), category, name, usage, code, name + code });
+            Result row
+                = db.run(u"insert into \"商品\" (\"ID号\", \"分类\", \"名称\", \"用法\", \"拼音\", \"查询\") "
+                         u"values (?, ?, ?, ?, ?, ?)"_qs,
+                    { QStringLiteral("B%1").arg(i), category, name, usage, code, name + code });
             if (!row)
                 return row;
         }

@@ -31,12 +31,13 @@ bool fillArchive(Database& db, int count)
             const QDate day = QDate(2024, 5, 1).addDays(i % 31);
             const QString stamp
                 = day.toString("yyyyMMdd") + QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0'));
-            last
-                = db.run(QStringLiteral("insert into [档案] ([序号], [0], [1], [2], [3], [4], [5], [6], [7]) "
-                                        "values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                    { stamp + "-BENCH-00000001", QStringLiteral("张家养殖场%1").arg(i % 500), stamp,
-                        QStringLiteral("猪"), QStringLiteral("公"), QStringLiteral("%1头").arg(i % 90 + 1),
-                        QStringLiteral("60天"), day.toString("yyyy-MM-dd"), QStringLiteral("王医生") });
+            last = db.run(
+                QStringLiteral(
+                    "insert into \"档案\" (\"序号\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\") "
+                    "values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                { stamp + "-BENCH-00000001", QStringLiteral("张家养殖场%1").arg(i % 500), stamp,
+                    QStringLiteral("猪"), QStringLiteral("公"), QStringLiteral("%1头").arg(i % 90 + 1),
+                    QStringLiteral("60天"), day.toString("yyyy-MM-dd"), QStringLiteral("王医生") });
         }
         return last;
     });

@@ -107,8 +107,9 @@ int main(int argc, char** argv)
             const QDate day = QDate(2026, 11, 9).addDays(i % 30);
             const QString key = day.toString(QStringLiteral("yyyyMMdd"))
                 + QStringLiteral("%1-ARCHIVE").arg(i, 6, 10, QLatin1Char('0'));
-            last = db.run(QStringLiteral("insert into [档案] ([0], [2], [3], [5], [6], [T1], [序号]) "
-                                         "values ('青禾养殖场', '猪', '母', '60天', ?, ?, ?)"),
+            last = db.run(
+                QStringLiteral("insert into \"档案\" (\"0\", \"2\", \"3\", \"5\", \"6\", \"T1\", \"序号\") "
+                               "values ('青禾养殖场', '猪', '母', '60天', ?, ?, ?)"),
                 { isoDate(day), body, key });
         }
         return last;

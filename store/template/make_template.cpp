@@ -4,7 +4,7 @@
 
 #include "pinyin/searchcode.h"
 #include "store/database.h"
-#include "store/schema.h"
+#include "store/file/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,9 +33,9 @@ QStringList dataLines(const QString& path)
 Result insertCatalogRow(Database& db, const QString& id, const QString& category, const QString& name,
     const QString& usage, const QString& code)
 {
-    return db.run(
-        QStringLiteral("insert into [商品] ([ID号], [查询], [用法], [名称], [拼音], [进价], [售价], [分类], "
-                       "[库存]) values (?, ?, ?, ?, ?, 0, 0, ?, 0)"),
+    return db.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"查询\", \"用法\", \"名称\", \"拼音\", "
+                                 "\"进价\", \"售价\", \"分类\", "
+                                 "\"库存\") values (?, ?, ?, ?, ?, 0, 0, ?, 0)"),
         { id, name + code, usage, name, code, category });
 }
 

@@ -1,8 +1,10 @@
 #include "store/template/templatedb.h"
 #include "platform/failures.h"
+#include "store/copystore.h"
 
 #include <QFile>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <cstddef>
 
@@ -34,6 +36,26 @@ bool writeTemplateDatabase(const QString& path, QString* error)
         return false;
     }
     return true;
+}
+
+Result prepareServerFromTemplate(Database& server, ServerPreparation* done)
+{
+    return prepareServerDatabase(
+        server,
+        [](Database& empty) {
+            QTemporaryDir folder;
+            const QString path = folder.filePath(QStringLiteral("template.dat"));
+            Database templateFile;
+            QString error;
+            if (!folder.isValid() || !writeTemplateDatabase(path, &error)
+                || !templateFile.open(path, &error)) {
+                Result failed;
+                failed.error = QStringLiteral("无法读取程序自带的模板数据库：%1").arg(error);
+                return failed;
+            }
+            return copyStoreRows(templateFile, empty);
+        },
+        done);
 }
 
 } // namespace qv

@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "app/webpages.h"
 #include "app/windows.h"
+#include "desk/prescriptionprint.h"
 #include "platform/units.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
@@ -104,7 +105,7 @@ private slots:
         Database db;
         QString error;
         QVERIFY(db.open(path, &error));
-        QVERIFY(db.run("drop index [档案.日期]").ok);
+        QVERIFY(db.run("drop index \"档案.日期\"").ok);
         db.close();
 
         AppContext context;
@@ -137,7 +138,7 @@ private slots:
         AppContext context;
         Database db;
         QVERIFY(startUp(drives, context, db).ok);
-        QVERIFY(db.run("delete from [设置]").ok);
+        QVERIFY(db.run("delete from \"设置\"").ok);
         db.close();
         QVERIFY(startUp(drives, context, db).ok);
         QCOMPARE(context.heldPassword, QString());
@@ -292,11 +293,12 @@ private slots:
         QFile page(QStringLiteral(":/app/help.html"));
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QString text = QTextDocumentFragment::fromHtml(QString::fromUtf8(page.readAll())).toPlainText();
-        // Names the page quotes that are not captions: folders the program makes, typed values, a catalog
-        // row.
+        // Names the page quotes that are not captions: folders the program makes, a printed sheet mark, typed
+        // values, a catalog row.
         const QStringList notCaptions { backupRootFor(QStringLiteral("/")).section(QLatin1Char('/'), -1),
-            backupFolderName(QDate(2026, 12, 8)), QStringLiteral("公"), QStringLiteral("母") };
-        QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("[名称] = '肺炎'")) == 1);
+            backupFolderName(QDate(2026, 12, 8)), sheetMark(1, 2), QStringLiteral("公"),
+            QStringLiteral("母") };
+        QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("\"名称\" = '肺炎'")) == 1);
         int quoted = 0;
         for (const QRegularExpressionMatch& m :
             QRegularExpression(QStringLiteral("“([^”]+)”")).globalMatch(text)) {
@@ -424,7 +426,7 @@ private slots:
         AppContext context;
         Database db;
         QVERIFY(startUp(drives, context, db).ok);
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('first')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('first')").ok);
         FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(18, 0)));
         Services services;
         services.clock = &clock;
@@ -439,12 +441,12 @@ private slots:
         QVERIFY(QFile::exists(backup));
 
         // A later close the same day replaces the copy with the newer state.
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('second')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('second')").ok);
         QCOMPARE(backUpDatabase(drives, clock.now().date(), db), QString());
         Database copy;
         QString error;
         QVERIFY2(copy.open(backup, &error), qPrintable(error));
-        QCOMPARE(copy.run("select * from [档案] where [序号] in ('first', 'second')").rows.size(), 2);
+        QCOMPARE(copy.run("select * from \"档案\" where \"序号\" in ('first', 'second')").rows.size(), 2);
         copy.close();
         QCOMPARE(QDir(c.filePath("Quorvela数据库备份/5日")).entryList(QDir::Files).size(), 1);
         QCOMPARE(backupFolderName(QDate(2026, 1, 31)), QStringLiteral("31日"));

@@ -42,7 +42,7 @@ struct Program {
     Program()
         : windows(env.services)
     {
-        env.db.run(QStringLiteral("delete from [档案]"));
+        env.db.run(QStringLiteral("delete from \"档案\""));
         printers.defaultPrinter = QStringLiteral("HP LaserJet P1007");
         printers.printers = { printers.defaultPrinter };
         env.services.printers = &printers;
@@ -70,7 +70,7 @@ struct Program {
     QStringList storedOwners()
     {
         QStringList owners;
-        for (const Row& row : env.rows(QStringLiteral("select [0] from [档案] order by [序号]")))
+        for (const Row& row : env.rows(QStringLiteral("select \"0\" from \"档案\" order by \"序号\"")))
             owners << row.text(QStringLiteral("0"));
         return owners;
     }
@@ -183,7 +183,7 @@ private slots:
         p.key(Qt::Key_S);
         p.key(Qt::Key_N);
         QCOMPARE(p.desk->bodyText(), QStringLiteral("不该保存"));
-        QCOMPARE(p.env.count("档案", QStringLiteral("[T1] = '不该保存'")), 0);
+        QCOMPARE(p.env.count("档案", QStringLiteral("\"T1\" = '不该保存'")), 0);
         QCOMPARE(p.questions(), 0);
     }
 
@@ -274,7 +274,7 @@ private slots:
         QCOMPARE(p.desk->recordKey(), wang);
         p.env.messages.setNextChoices({ Answer::Yes });
         p.press(Continue);
-        QCOMPARE(p.env.rows(QStringLiteral("select [T1] from [档案] where [序号] = ?"), { wang })
+        QCOMPARE(p.env.rows(QStringLiteral("select \"T1\" from \"档案\" where \"序号\" = ?"), { wang })
                      .value(0)
                      .text(QStringLiteral("T1")),
             QStringLiteral("头孢"));
@@ -342,11 +342,17 @@ private slots:
             QVERIFY(p.main->close());
             QCOMPARE(p.exited->count(), 1);
             QCOMPARE(p.storedOwners(), QStringList({ QStringLiteral("张三") }));
+            // On the practice's server the server keeps the copies: this computer writes none.
+            if (test::onServer()) {
+                QVERIFY(!QFile::exists(p.backupPath()));
+                return;
+            }
             Database copy;
             QString error;
             QVERIFY2(copy.open(p.backupPath(), &error), qPrintable(error));
-            QCOMPARE(
-                copy.run(QStringLiteral("select [0] from [档案]")).rows.value(0).text(QStringLiteral("0")),
+            QCOMPARE(copy.run(QStringLiteral("select \"0\" from \"档案\""))
+                         .rows.value(0)
+                         .text(QStringLiteral("0")),
                 QStringLiteral("张三"));
             copy.close();
         }

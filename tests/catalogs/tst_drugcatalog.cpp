@@ -18,9 +18,8 @@ namespace {
 void insertDrug(
     TestEnv& env, const QString& key, const QString& category, const QString& name, const QString& code)
 {
-    env.rows(
-        QStringLiteral(
-            "insert into [商品] ([ID号], [名称], [拼音], [分类], [查询], [库存]) values (?, ?, ?, ?, ?, 0)"),
+    env.rows(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"拼音\", \"分类\", \"查询\", "
+                            "\"库存\") values (?, ?, ?, ?, ?, 0)"),
         { key, name, code, category, name + code });
 }
 
@@ -47,10 +46,11 @@ QStringList keysOf(const CatalogHits& hits)
 QStringList storeKeys(TestEnv& env, const QString& typed, const QString& category)
 {
     QStringList keys;
-    const QList<Row> rows
-        = env.rows(QStringLiteral("select [ID号] from [商品] where [查询] like ? escape '\\' and [分类] = ? "
-                                  "order by [ID号] desc"),
-            { containsPattern(typed), category });
+    const QList<Row> rows = env.rows(
+        QStringLiteral(
+            "select \"ID号\" from \"商品\" where lower(\"查询\") like ? escape '\\' and \"分类\" = ? "
+            "order by \"ID号\" desc"),
+        { containsPattern(typed), category });
     for (const Row& row : rows)
         keys << row.text(QStringLiteral("ID号"));
     return keys;
@@ -74,8 +74,8 @@ private slots:
             QStringLiteral("amxsj"));
         insertDrug(env, QStringLiteral("20250101000005"), QStringLiteral("西药"),
             QStringLiteral("维生素Ｃ片"), QStringLiteral("wssp"));
-        env.rows(QStringLiteral(
-            "insert into [商品] ([ID号], [名称], [分类]) values ('20250101000006', '无查询', '西药')"));
+        env.rows(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"分类\") values "
+                                "('20250101000006', '无查询', '西药')"));
 
         CatalogIndex index(env.db);
         const QStringList typed = { QString(), QStringLiteral("a"), QStringLiteral("AMX"),
@@ -123,10 +123,11 @@ private slots:
                      QStringLiteral("中药"))
                      .outcome,
             SaveOutcome::Updated);
-        QVERIFY(!env.db
-                     .run(QStringLiteral("insert into [商品] ([ID号], [名称], [分类], [查询]) values "
-                                         "('10002', '重复', '西药', '重复cf')"))
-                     .ok);
+        QVERIFY(
+            !env.db
+                 .run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"分类\", \"查询\") values "
+                                     "('10002', '重复', '西药', '重复cf')"))
+                 .ok);
 
         for (const QString& category :
             { QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他") })
@@ -158,8 +159,8 @@ private slots:
                 SaveOutcome::Inserted);
             QVERIFY(deleteDrug(env.db, QStringLiteral("20170417174045")));
             QVERIFY(env.db
-                        .run(QStringLiteral(
-                            "update [商品] set [分类] = '其他', [查询] = '荆芥穗jjs' where [ID号] = '10001'"))
+                        .run(QStringLiteral("update \"商品\" set \"分类\" = '其他', \"查询\" = '荆芥穗jjs' "
+                                            "where \"ID号\" = '10001'"))
                         .ok);
             for (const QString& category :
                 { QStringLiteral("西药"), QStringLiteral("中药"), QStringLiteral("其他") })
@@ -173,6 +174,7 @@ private slots:
 
     void aBackgroundReadThatCannotOpenTheFileLeavesTheReadToTheFirstSearch()
     {
+        QV_FILE_ENGINE_ONLY();
         TestEnv env;
         CatalogIndex index(env.db);
         // The connection stays open, but its file is gone from the folder: a second connection cannot open
@@ -193,9 +195,10 @@ private slots:
         CatalogIndex index(env.db);
         const DrugRows shown(windowSearch(index, QStringLiteral("amx"), QStringLiteral("西药")).rows);
         QVERIFY(deleteDrug(env.db, shown.at(0).key()));
-        QVERIFY(
-            env.db.run(QStringLiteral("update [商品] set [名称] = '改了' where [ID号] = '20170417174115'"))
-                .ok);
+        QVERIFY(env.db
+                    .run(QStringLiteral(
+                        "update \"商品\" set \"名称\" = '改了' where \"ID号\" = '20170417174115'"))
+                    .ok);
         QVERIFY(windowSearch(index, QStringLiteral("amx"), QStringLiteral("西药")).rows.empty());
         QCOMPARE(shown.text(0, DrugRows::Name), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
     }
@@ -237,7 +240,7 @@ private slots:
             QStringLiteral("西药"));
         QCOMPARE(cleared.outcome, SaveOutcome::Updated);
         const QList<Row> row
-            = env.rows(QStringLiteral("select * from [商品] where [ID号] = '20170417174045'"));
+            = env.rows(QStringLiteral("select * from \"商品\" where \"ID号\" = '20170417174045'"));
         QCOMPARE(row.size(), 1);
         QCOMPARE(row[0].text(QStringLiteral("名称")), QString());
         QCOMPARE(row[0].text(QStringLiteral("用法")), QStringLiteral("口服"));
@@ -256,7 +259,7 @@ private slots:
         QCOMPARE(r.outcome, SaveOutcome::Failed);
         QVERIFY(!r.error.isEmpty());
         const QList<Row> row
-            = env.rows(QStringLiteral("select [名称], [分类] from [商品] where [ID号] = '10000'"));
+            = env.rows(QStringLiteral("select \"名称\", \"分类\" from \"商品\" where \"ID号\" = '10000'"));
         QCOMPARE(row.size(), 1);
         QCOMPARE(row[0].text(QStringLiteral("名称")), QStringLiteral("桂枝 10g"));
         QCOMPARE(row[0].text(QStringLiteral("分类")), QStringLiteral("中药"));

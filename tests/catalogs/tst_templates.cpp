@@ -71,7 +71,7 @@ void TestTemplates::savingTwiceAfterNewKeepsOneRow()
     QTest::mouseClick(w.Command5, Qt::LeftButton);
 
     const QList<Row> rows
-        = env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), { w.currentKey() });
+        = env.rows(QStringLiteral("select * from \"个人模板\" where \"序号\" = ?"), { w.currentKey() });
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].text(QStringLiteral("内容")), QStringLiteral("改过的一行\r\n第二行"));
     QCOMPARE(rows[0].text(QStringLiteral("查询")), QStringLiteral("感冒组套gmzt"));
@@ -92,8 +92,8 @@ void TestTemplates::newTwiceInOneSecondGivesTwoTemplates()
         w.text2->setPlainText(name + QStringLiteral("的内容"));
         w.saveRecord();
     }
-    const QList<Row> rows
-        = env.rows(QStringLiteral("select * from [个人模板] where [序号] like '2026%' order by [序号]"));
+    const QList<Row> rows = env.rows(
+        QStringLiteral("select * from \"个人模板\" where \"序号\" like '2026%' order by \"序号\""));
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows[0].text(QStringLiteral("序号")), QStringLiteral("20261208093000"));
     QCOMPARE(rows[0].text(QStringLiteral("名称")), QStringLiteral("甲方"));
@@ -111,7 +111,7 @@ void TestTemplates::otherCategoryThenSaveAddsThereAndKeepsFirst()
     const QString key = w.currentKey();
     QCOMPARE(key, QStringLiteral("20170417180102"));
     const QString storedBody
-        = env.rows(QStringLiteral("select [内容] from [个人模板] where [序号] = ?"), { key })
+        = env.rows(QStringLiteral("select \"内容\" from \"个人模板\" where \"序号\" = ?"), { key })
               .first()
               .text(QStringLiteral("内容"));
 
@@ -119,21 +119,22 @@ void TestTemplates::otherCategoryThenSaveAddsThereAndKeepsFirst()
     QCOMPARE(w.Text1->text(), QStringLiteral("青霉素组套"));
     QTest::mouseClick(w.Command5, Qt::LeftButton);
 
-    QCOMPARE(env.count(kTemplates, QStringLiteral("[序号] = ?"), { key }), 2);
+    QCOMPARE(env.count(kTemplates, QStringLiteral("\"序号\" = ?"), { key }), 2);
     const QList<Row> copy = env.rows(
-        QStringLiteral("select * from [个人模板] where [序号] = ? and [分类] = '中药方剂'"), { key });
+        QStringLiteral("select * from \"个人模板\" where \"序号\" = ? and \"分类\" = '中药方剂'"), { key });
     QCOMPARE(copy.size(), 1);
     QCOMPARE(copy[0].text(QStringLiteral("内容")), storedBody);
     QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("华佗汤"), QStringLiteral("青霉素组套") }));
-    QCOMPARE(env.count(kTemplates,
-                 QStringLiteral("[序号] = ? and [分类] = '个人组套' and [名称] = '青霉素组套'"), { key }),
+    QCOMPARE(
+        env.count(kTemplates,
+            QStringLiteral("\"序号\" = ? and \"分类\" = '个人组套' and \"名称\" = '青霉素组套'"), { key }),
         1);
 }
 
 void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
 {
     TestEnv env;
-    env.rows(QStringLiteral("update [个人模板] set [拼音] = 'zdy' where [名称] = '肺炎组套'"));
+    env.rows(QStringLiteral("update \"个人模板\" set \"拼音\" = 'zdy' where \"名称\" = '肺炎组套'"));
     Form4 w(env.services);
     w.show();
     clickRow(w.List1, QStringLiteral("肺炎组套"));
@@ -143,7 +144,7 @@ void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
     QVERIFY(!w.text2->toPlainText().contains(QLatin1Char('\r')));
 
     QTest::mouseClick(w.Command4, Qt::LeftButton);
-    QCOMPARE(env.count(kTemplates, QStringLiteral("[名称] = '肺炎组套'")), 0);
+    QCOMPARE(env.count(kTemplates, QStringLiteral("\"名称\" = '肺炎组套'")), 0);
     QCOMPARE(env.count(kTemplates), 2);
     QCOMPARE(listed(w.List1), QStringList { QStringLiteral("青霉素组套") });
     QVERIFY(w.Text1->text().isEmpty());
@@ -187,7 +188,8 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
     w.text2->setPlainText(QStringLiteral("一行"));
     w.saveRecord();
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY2(env.messages.last().startsWith(QStringLiteral("模板没有保存！\n磁盘已满")),
+    QVERIFY2(env.messages.last().startsWith(
+                 QStringLiteral("模板没有保存！\n") + test::refusalSentence(FailureKind::DiskFull)),
         qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(env.count(kTemplates), 3);
@@ -200,7 +202,7 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
     w.saveRecord();
     QCOMPARE(env.messages.shown().size(), 2);
     QCOMPARE(w.text2->toPlainText(), QStringLiteral("改了"));
-    QCOMPARE(env.count(kTemplates, QStringLiteral("[内容] = '改了'")), 0);
+    QCOMPARE(env.count(kTemplates, QStringLiteral("\"内容\" = '改了'")), 0);
 }
 
 void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
@@ -220,11 +222,11 @@ void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
 
     typeText(w.Text1, QStringLiteral("补气方"));
     w.saveRecord();
-    const QList<Row> rows = env.rows(QStringLiteral("select * from [个人模板] where [名称] = '补气方'"));
+    const QList<Row> rows = env.rows(QStringLiteral("select * from \"个人模板\" where \"名称\" = '补气方'"));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].text(QStringLiteral("分类")), QStringLiteral("中药方剂"));
     QCOMPARE(rows[0].text(QStringLiteral("内容")), QStringLiteral("黄芪 10g\r\n甘草 10g"));
-    QCOMPARE(env.count(kTemplates, QStringLiteral("[名称] = '青霉素组套'")), 1);
+    QCOMPARE(env.count(kTemplates, QStringLiteral("\"名称\" = '青霉素组套'")), 1);
 
     // Any other desk category files the template under "个人组套".
     w.presetFromDesk(QStringLiteral("其他"), QStringLiteral("x"));

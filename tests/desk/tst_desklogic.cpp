@@ -23,9 +23,8 @@ QStringList texts(const PickerRows& rows)
 void addCatalogRow(test::TestEnv& env, const QString& id, const QString& category, const QString& name,
     const QString& usage, const QString& code)
 {
-    const Result r = env.db.run(
-        QStringLiteral(
-            "insert into [商品] ([ID号], [分类], [名称], [用法], [拼音], [查询]) values (?, ?, ?, ?, ?, ?)"),
+    const Result r = env.db.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"分类\", \"名称\", "
+                                               "\"用法\", \"拼音\", \"查询\") values (?, ?, ?, ?, ?, ?)"),
         { id, category, name, usage, code, name + code });
     QVERIFY2(r.ok, qPrintable(r.error));
 }
@@ -141,8 +140,8 @@ private slots:
         const PickerRows usage = fetchPickerRows(env.db, categoryListQuery(Usage, QString()));
         QVERIFY(usage.ok);
         QStringList usageNames;
-        for (const Row& row :
-            env.rows(QStringLiteral("select [名称] from [商品] where [分类] = '用法' order by [名称]")))
+        for (const Row& row : env.rows(
+                 QStringLiteral("select \"名称\" from \"商品\" where \"分类\" = '用法' order by \"名称\"")))
             usageNames << row.text(QStringLiteral("名称"));
         QCOMPARE(texts(usage), usageNames);
 
@@ -242,12 +241,12 @@ private slots:
         addCatalogRow(env, QStringLiteral("80001"), QStringLiteral("其他"), QStringLiteral("O'Brien_1%"),
             QString(), QStringLiteral("ob"));
         // Rows a filter must leave out: no lookup text, no category.
-        env.db.run(
-            QStringLiteral("insert into [商品] ([ID号], [分类], [名称]) values ('80002', '西药', '无查询')"));
         env.db.run(QStringLiteral(
-            "insert into [商品] ([ID号], [名称], [查询]) values ('80003', '无分类', '无分类wfl')"));
-        env.db.run(
-            QStringLiteral("insert into [商品] ([ID号], [分类], [查询]) values ('80004', '西药', 'wmc')"));
+            "insert into \"商品\" (\"ID号\", \"分类\", \"名称\") values ('80002', '西药', '无查询')"));
+        env.db.run(QStringLiteral(
+            "insert into \"商品\" (\"ID号\", \"名称\", \"查询\") values ('80003', '无分类', '无分类wfl')"));
+        env.db.run(QStringLiteral(
+            "insert into \"商品\" (\"ID号\", \"分类\", \"查询\") values ('80004', '西药', 'wmc')"));
 
         CatalogIndex index(env.db);
         const QStringList typed = { QString(), QStringLiteral("a"), QStringLiteral("AB"),
@@ -279,17 +278,17 @@ private slots:
         addCatalogRow(env, QStringLiteral("90001"), QStringLiteral("西药"), QStringLiteral("新药"), QString(),
             QStringLiteral("xyz"));
         QCOMPARE(texts(fetchCatalogRows(index, query)), QStringList { QStringLiteral("新药") });
-        env.db.run(QStringLiteral("update [商品] set [名称] = '改名' where [ID号] = '90001'"));
+        env.db.run(QStringLiteral("update \"商品\" set \"名称\" = '改名' where \"ID号\" = '90001'"));
         QCOMPARE(texts(fetchCatalogRows(index, query)), QStringList { QStringLiteral("改名") });
         // Each write was applied to the one row it changed; the catalog was read once.
         QCOMPARE(index.loads(), 1);
         QCOMPARE(index.rowsRefreshed(), 2);
         const int loads = index.loads();
         // A prescription saved meanwhile does not make the catalog be read again.
-        env.db.run(QStringLiteral("insert into [档案] ([序号], [0]) values ('k1', '张三')"));
+        env.db.run(QStringLiteral("insert into \"档案\" (\"序号\", \"0\") values ('k1', '张三')"));
         QCOMPARE(texts(fetchCatalogRows(index, query)), QStringList { QStringLiteral("改名") });
         QCOMPARE(index.loads(), loads);
-        env.db.run(QStringLiteral("delete from [商品] where [ID号] = '90001'"));
+        env.db.run(QStringLiteral("delete from \"商品\" where \"ID号\" = '90001'"));
         QVERIFY(fetchCatalogRows(index, query).rows.isEmpty());
 
         // A connection opened again has lost the counter; the index notices and reads the catalog anew.

@@ -45,7 +45,7 @@ struct Desk {
         printers.defaultPrinter = QStringLiteral("HP LaserJet P1007");
         printers.printers = { printers.defaultPrinter };
         // The template's sample prescription would only get in the way of counting.
-        env.db.run(QStringLiteral("delete from [档案]"));
+        env.db.run(QStringLiteral("delete from \"档案\""));
     }
 
     bool open()
@@ -70,7 +70,8 @@ struct Desk {
 
     QString stored(const QString& key, const QString& column)
     {
-        const QList<Row> rows = env.rows(QStringLiteral("select * from [档案] where [序号] = ?"), { key });
+        const QList<Row> rows
+            = env.rows(QStringLiteral("select * from \"档案\" where \"序号\" = ?"), { key });
         return rows.size() == 1 ? rows.first().text(column) : QStringLiteral("<%1 rows>").arg(rows.size());
     }
 
@@ -144,7 +145,7 @@ private slots:
         QCOMPARE(key, QStringLiteral("20261209100001") + d.env.context.installationTag);
         QCOMPARE(QApplication::focusWidget(), d.form->Text5[0]);
         d.press(Save);
-        const QList<Row> rows = d.env.rows(QStringLiteral("select * from [档案]"));
+        const QList<Row> rows = d.env.rows(QStringLiteral("select * from \"档案\""));
         QCOMPARE(rows.size(), 1);
         const Row& row = rows.first();
         QCOMPARE(row.text("序号"), key);

@@ -68,7 +68,8 @@ struct Desk {
         for (int i = 0; i < count; ++i) {
             const QString name = prefix + QString::number(1000 + i);
             env.db.run(
-                QStringLiteral("insert into [商品] ([ID号], [分类], [名称], [查询]) values (?, ?, ?, ?)"),
+                QStringLiteral(
+                    "insert into \"商品\" (\"ID号\", \"分类\", \"名称\", \"查询\") values (?, ?, ?, ?)"),
                 { QStringLiteral("8%1").arg(i), category, name, name });
         }
         env.db.run(QStringLiteral("commit"));
@@ -113,8 +114,8 @@ private slots:
         for (int i = 0; i < kDrugCategoryCount; ++i)
             QCOMPARE(d.form->Command1[i]->font().bold(), i == Western);
         QStringList western;
-        for (const Row& row :
-            d.env.rows(QStringLiteral("select [名称] from [商品] where [分类] = '西药' order by [名称]")))
+        for (const Row& row : d.env.rows(
+                 QStringLiteral("select \"名称\" from \"商品\" where \"分类\" = '西药' order by \"名称\"")))
             western << row.text(QStringLiteral("名称"));
         QCOMPARE(d.form->List1->count(), western.size());
         QVERIFY(d.listTexts(d.form->List1).contains(kAmoxicillin));
@@ -372,7 +373,7 @@ private slots:
         QVERIFY(d.form->Command1[Usage]->font().bold());
         QVERIFY(!d.form->Command1[Western]->font().bold());
         QCOMPARE(
-            d.form->List1->count(), d.env.count(QStringLiteral("商品"), QStringLiteral("[分类] = '用法'")));
+            d.form->List1->count(), d.env.count(QStringLiteral("商品"), QStringLiteral("\"分类\" = '用法'")));
         QVERIFY(!d.listTexts(d.form->List1).contains(kAmoxicillin));
 
         typeText(d.form->Text1, QStringLiteral("yf"));
@@ -434,16 +435,18 @@ private slots:
         pressKey(d.form->Text1, Qt::Key_Return);
         QVERIFY(d.form->bodyText().contains(QStringLiteral("王不留行 10g")));
         // The stored codes stay as the generator makes them.
-        QCOMPARE(
-            d.env.rows("select [拼音] from [商品] where [名称] = '丹参 10g'").first().text("拼音"), "dc");
+        QCOMPARE(d.env.rows("select \"拼音\" from \"商品\" where \"名称\" = '丹参 10g'").first().text("拼音"),
+            "dc");
     }
 
     void completionListsFindNamesByTheirEverydayReadings()
     {
         Desk d;
-        d.env.rows("insert into [诊断] ([名称], [拼音], [序号]) values ('行走困难', 'hzkn', '行走困难hzkn')");
-        d.env.rows("insert into [个人模板] ([序号], [名称], [内容], [拼音], [查询], [分类]) values "
-                   "('20261208000001', '参苓白术散', '党参 10g', 'clbss', '参苓白术散clbss', '中药方剂')");
+        d.env.rows("insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('行走困难', 'hzkn', "
+                   "'行走困难hzkn')");
+        d.env.rows(
+            "insert into \"个人模板\" (\"序号\", \"名称\", \"内容\", \"拼音\", \"查询\", \"分类\") values "
+            "('20261208000001', '参苓白术散', '党参 10g', 'clbss', '参苓白术散clbss', '中药方剂')");
         QVERIFY(d.open());
         d.field(10)->setFocus();
         typeText(d.field(10), QStringLiteral("xzkn"));
@@ -586,11 +589,11 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         const QString set
-            = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '肺炎组套'"))
+            = d.env.rows(QStringLiteral("select \"内容\" from \"个人模板\" where \"名称\" = '肺炎组套'"))
                   .value(0)
                   .text(QStringLiteral("内容"));
         const QString formula
-            = d.env.rows(QStringLiteral("select [内容] from [个人模板] where [名称] = '华佗汤'"))
+            = d.env.rows(QStringLiteral("select \"内容\" from \"个人模板\" where \"名称\" = '华佗汤'"))
                   .value(0)
                   .text(QStringLiteral("内容"));
         QVERIFY(set.endsWith(QStringLiteral("\r\n")));
@@ -614,7 +617,7 @@ private slots:
     {
         Desk d;
         // A set without a lookup text is listed by its button but found by no search.
-        d.env.db.run(QStringLiteral("insert into [个人模板] ([序号], [名称], [内容], [分类]) "
+        d.env.db.run(QStringLiteral("insert into \"个人模板\" (\"序号\", \"名称\", \"内容\", \"分类\") "
                                     "values ('1', '无码组套', '无码内容', '个人组套')"));
         QVERIFY(d.open());
         QTest::mouseClick(d.form->Command1[PrescriptionSets], Qt::LeftButton);

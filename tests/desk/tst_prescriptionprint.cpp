@@ -204,6 +204,9 @@ private slots:
             if (item.at.x() == 4560)
                 bodyLines << item;
         QCOMPARE(bodyLines.size(), fitting);
+        // A full sheet is still a prescription of one sheet: captions, 诊断： and Rp：, the body, and no
+        // mark.
+        QCOMPARE(r.texts().size(), 10 + 2 + fitting);
         QCOMPARE(bodyLines[0].text, QString("LINEA"));
         QCOMPARE(bodyLines[0].at.y(), 2580.0 + 90);
         QCOMPARE(bodyLines[2].text, QString("    usage: oral"));
@@ -225,13 +228,32 @@ private slots:
         const PrintRecording& r = surface.recording();
         QCOMPARE(r.pagesPerFinishedJob, QList<int>({ int(sheets.size()) }));
 
-        // The first sheet is the page a body of its own lines prints.
+        // Every sheet says which of how many it is, in the header fields' font, its baseline on the title's
+        // and its end where the 档案号 field ends.
+        const QFont markFont = bodyFont();
+        QFont titleFont("黑体");
+        titleFont.setPointSizeF(20.25);
+        for (int page = 1; page <= sheets.size(); ++page) {
+            QList<PrintedItem> marks;
+            for (const PrintedItem& item : r.texts())
+                if (item.page == page && item.text.contains("页"))
+                    marks << item;
+            QCOMPARE(marks.size(), 1);
+            QCOMPARE(marks[0].text, QString("第%1页/共%2页").arg(page).arg(sheets.size()));
+            QCOMPARE(marks[0].fontName, QString("宋体"));
+            QCOMPARE(marks[0].fontSize, 12.0);
+            QVERIFY(!marks[0].bold);
+            QCOMPARE_NEAR(marks[0].at.x() + textWidthTwips(markFont, marks[0].text), 7440.0 + 3075, 0.01);
+            QCOMPARE_NEAR(marks[0].at.y() + ascentTwips(markFont), 300 + ascentTwips(titleFont), 0.01);
+        }
+
+        // The first sheet is the page a body of its own lines prints, and its mark.
         RecordingPrintSurface shortSurface;
         QVERIFY(printPaper(
             shortSurface, measuredPaper("青禾动物诊所", sampleValues(), sheets[0].join("\r\n")), 10, 10));
         QList<PrintedItem> firstSheet;
         for (const PrintedItem& item : r.items)
-            if (item.page == 1)
+            if (item.page == 1 && !item.text.startsWith("第1页"))
                 firstSheet << item;
         const QList<PrintedItem>& alone = shortSurface.recording().items;
         QCOMPARE(firstSheet.size(), alone.size());
@@ -416,6 +438,117 @@ private slots:
         for (const PdfWord& w : pdf.words) {
             QVERIFY2(w.xMin >= 120.0 / 20 && w.xMax <= 10620.0 / 20, qPrintable(w.text));
             QVERIFY2(w.yMin >= 120.0 / 20 && w.yMax <= 7080.0 / 20, qPrintable(w.text));
+        }
+    }
+
+    void eachSheetOfATwoSheetPrescriptionSaysSoClearOfEverythingElse_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("titleCentred");
+        QTest::addColumn<bool>("markInTitleLine");
+        QTest::newRow("short name") << QString("青禾动物诊所") << true << true;
+        // Centred, these twenty characters would run into the mark.
+        QTest::newRow("name that makes way") << QString("青禾动物诊所").repeated(3) + "门诊" << false << true;
+        QTest::newRow("name too wide to share its line")
+            << QString("青禾动物诊所").repeated(4) << true << false;
+    }
+
+    void eachSheetOfATwoSheetPrescriptionSaysSoClearOfEverythingElse()
+    {
+        QFETCH(QString, title);
+        QFETCH(bool, titleCentred);
+        QFETCH(bool, markInTitleLine);
+        const int perSheet = int(bodySheets(letterLines(26)).first().size());
+        const QString body = letterLines(perSheet + 2);
+        const QList<QStringList> sheets = bodySheets(body);
+        QCOMPARE(sheets.size(), 2);
+        const PrescriptionPaper paper = measuredPaper(title, sampleValues(), body);
+        QTemporaryDir dir;
+        QtPrinterAccess printers;
+        const QString path = dir.filePath("two.pdf");
+        QVERIFY(printPaper(*printers.pdfSurface(path), paper, 10, 10));
+        RecordingPrintSurface recorded;
+        QVERIFY(printPaper(recorded, paper, 10, 10));
+        const PdfText pdf = readPdfText(path);
+        QCOMPARE(pdf.pageSizes.size(), 2);
+
+        for (int page = 1; page <= 2; ++page) {
+            QList<PdfWord> words, marks;
+            for (const PdfWord& w : pdf.words)
+                if (w.page == page)
+                    (w.text.contains("页") ? marks : words) << w;
+            QCOMPARE(marks.size(), 1);
+            const PdfWord mark = marks[0];
+            QCOMPARE(mark.text, QString("第%1页/共2页").arg(page));
+            const QRectF markBox(QPointF(mark.xMin, mark.yMin), QPointF(mark.xMax, mark.yMax));
+            QVERIFY(QRectF(QPointF(120.0 / 20, 120.0 / 20), QPointF(10620.0 / 20, 7080.0 / 20))
+                        .contains(markBox));
+            PdfWord printedTitle;
+            for (const PdfWord& w : words)
+                if (w.text == title)
+                    printedTitle = w;
+            QCOMPARE(printedTitle.text, title);
+            if (markInTitleLine) {
+                // On the title's line, ending where the 档案号 field ends.
+                QVERIFY(mark.yMin >= printedTitle.yMin - kTolerancePt);
+                QVERIFY(mark.yMax <= printedTitle.yMax + kTolerancePt);
+                QCOMPARE_NEAR(mark.xMax, (7440.0 + 3075) / 20, kTolerancePt);
+                QVERIFY(printedTitle.xMin >= 240.0 / 20 - kTolerancePt);
+            } else {
+                // In the diagnosis column, under the diagnosis lines and above the signature rule.
+                QVERIFY(mark.xMax <= 3060.0 / 20);
+                QVERIFY(mark.yMin >= (3660.0 + 315) / 20);
+                QVERIFY(mark.yMax <= 6660.0 / 20);
+            }
+            if (titleCentred)
+                QCOMPARE_NEAR(printedTitle.xMin, (10830 - paper.titleWidth) / 40, kTolerancePt);
+            for (const PdfWord& w : words)
+                QVERIFY2(!markBox.intersects(QRectF(QPointF(w.xMin, w.yMin), QPointF(w.xMax, w.yMax))),
+                    qPrintable(w.text));
+            for (const PrintedItem& line : recorded.recording().lines()) {
+                if (line.page != page)
+                    continue;
+                const QRectF span = QRectF(line.at / 20, line.to / 20).normalized();
+                const double half = line.lineWidthTwips / 40;
+                QVERIFY(!markBox.intersects(span.adjusted(-half, -half, half, half)));
+            }
+        }
+
+        if (!titleCentred)
+            return;
+        // Drawn, each page is the one-sheet print of its own body lines but for the mark, which lands where
+        // that print has not a single dark pixel.
+        constexpr int dpi = 100;
+        const double toPixels = dpi / 72.0;
+        for (int page = 1; page <= 2; ++page) {
+            const QString alonePath = dir.filePath(QString("alone%1.pdf").arg(page));
+            QVERIFY(printPaper(*printers.pdfSurface(alonePath),
+                measuredPaper(title, sampleValues(), sheets[page - 1].join("\r\n")), 10, 10));
+            const GreyPage marked = renderPage(path, page, dpi);
+            const GreyPage alone = renderPage(alonePath, 1, dpi);
+            QVERIFY(marked.width > 0);
+            QCOMPARE(marked.width, alone.width);
+            QCOMPARE(marked.height, alone.height);
+            PdfWord mark;
+            for (const PdfWord& w : pdf.words)
+                if (w.page == page && w.text.contains("页"))
+                    mark = w;
+            const QRect markPixels(QPoint(int(mark.xMin * toPixels) - 2, int(mark.yMin * toPixels) - 2),
+                QPoint(int(mark.xMax * toPixels) + 2, int(mark.yMax * toPixels) + 2));
+            int darkInMark = 0, differentElsewhere = 0, darkMarkPixels = 0;
+            for (int y = 0; y < marked.height; ++y) {
+                for (int x = 0; x < marked.width; ++x) {
+                    if (markPixels.contains(x, y)) {
+                        darkInMark += alone.at(x, y) < 250;
+                        darkMarkPixels += marked.at(x, y) < 128;
+                    } else {
+                        differentElsewhere += marked.at(x, y) != alone.at(x, y);
+                    }
+                }
+            }
+            QCOMPARE(darkInMark, 0);
+            QCOMPARE(differentElsewhere, 0);
+            QVERIFY(darkMarkPixels > 50); // the mark is really drawn
         }
     }
 

@@ -29,12 +29,12 @@ PrescriptionRecord record(const QString& key, const QString& owner, const QStrin
 
 QString column(TestEnv& env, const QString& key, const QString& name)
 {
-    const QList<Row> rows = env.rows(QString("select * from [档案] where [序号] = ?"), { key });
+    const QList<Row> rows = env.rows(QString("select * from \"档案\" where \"序号\" = ?"), { key });
     return rows.size() == 1 ? rows.first().text(name) : QString("<%1 rows>").arg(rows.size());
 }
 
 // The template database carries one sample prescription; these tests count from an empty archive.
-void emptyArchive(TestEnv& env) { QVERIFY(env.db.run("delete from [档案]").ok); }
+void emptyArchive(TestEnv& env) { QVERIFY(env.db.run("delete from \"档案\"").ok); }
 
 QStringList texts(const ArchiveResult& result)
 {
@@ -81,7 +81,7 @@ private slots:
         r.fields[8] = "37010220170001";
         r.fields[9] = "王晓梅";
         QVERIFY(saveRecord(env.db, r).ok);
-        const QList<Row> rows = env.rows("select * from [档案]");
+        const QList<Row> rows = env.rows("select * from \"档案\"");
         QCOMPARE(rows.size(), 1);
         const Row& row = rows.first();
         for (int i : { 0, 2, 3, 4, 5, 10, 11, 12 }) {
@@ -125,15 +125,13 @@ private slots:
         emptyArchive(env);
         env.reopenOnFailingDisk();
         QVERIFY(saveRecord(env.db, record("K1", "张三")).ok);
-        failWritesAfter(0);
+        env.refuseWrites();
         const Result saved = saveRecord(env.db, record("K1", "李四"));
         const Result added = saveRecord(env.db, record("K2", "王五"));
-        failWritesAfter(-1);
+        env.allowWrites();
         QVERIFY(!saved.ok && !saved.error.isEmpty());
         QVERIFY(!added.ok);
-        env.db.close();
-        QString error;
-        QVERIFY(env.db.open(env.context.databasePath, &error));
+        env.reopen();
         QCOMPARE(column(env, "K1", "0"), QString("张三"));
         QCOMPARE(env.count("档案"), 1);
 
@@ -154,9 +152,10 @@ private slots:
         QCOMPARE(loaded->key, QString("K1"));
 
         // A row written elsewhere, with nulls and a date carrying a time.
-        QVERIFY(
-            env.db.run("insert into [档案] ([序号], [0], [6]) values ('OLD', '老王', '2015-03-04 00:00:00')")
-                .ok);
+        QVERIFY(env.db
+                    .run("insert into \"档案\" (\"序号\", \"0\", \"6\") values ('OLD', '老王', '2015-03-04 "
+                         "00:00:00')")
+                    .ok);
         const auto old = loadRecord(env.db, "OLD");
         QVERIFY(old);
         QCOMPARE(old->fields[0], QString("老王"));
@@ -182,9 +181,9 @@ private slots:
         QCOMPARE(env.count("档案"), 1);
 
         env.reopenOnFailingDisk();
-        failWritesAfter(0);
+        env.refuseWrites();
         const Result refused = deleteRecord(env.db, "K2");
-        failWritesAfter(-1);
+        env.allowWrites();
         QVERIFY(!refused.ok);
     }
 

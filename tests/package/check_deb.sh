@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Debian package as a user would get it: its dependencies are shared libraries and the run-time
 # packages of setup.sh only, it holds the program, the launcher, the metainfo and the icons in their standard
-# places and nothing else, the launcher and metainfo validate, it would install here, and the binary it ships
-# starts from an extracted root under a virtual X server, shows the login window and takes the password.
+# places, its copyright file and changelog, and nothing else, the launcher and metainfo validate, lintian finds
+# no error (its warnings are shown), it would install here, and the binary it ships starts from an extracted
+# root under a virtual X server, shows the login window and takes the password.
 # usage: check_deb.sh <quorvela_*.deb>
 set -uo pipefail
 deb=$(realpath "$1")
@@ -24,13 +25,15 @@ for d in "${dep_names[@]}"; do
         *) printf '%s\n' "${run_packages[@]}" | grep -qxF "$d" || fail "depends on $d, which is neither a library nor in setup.sh's RUN_PACKAGES" ;;
     esac
 done
-for p in "${run_packages[@]}" libqt6widgets6 libqt6printsupport6 libsqlcipher0 libgsf-1-114; do
+for p in "${run_packages[@]}" libqt6widgets6 libqt6printsupport6 libsqlcipher0 libpq5 libgsf-1-114; do
     printf '%s\n' "${dep_names[@]}" | grep -qxF "$p" || fail "does not depend on $p"
 done
 
-# Contents: exactly the program and its desktop files, under /usr.
+# Contents: exactly the program, its desktop files and its documentation, under /usr.
 expected=(./usr/bin/quorvela ./usr/share/applications/$id.desktop ./usr/share/metainfo/$id.metainfo.xml
-    ./usr/share/icons/hicolor/scalable/apps/$id.svg)
+    ./usr/share/icons/hicolor/scalable/apps/$id.svg
+    ./usr/share/doc/quorvela/copyright ./usr/share/doc/quorvela/changelog.gz
+    ./usr/share/man/man1/quorvela.1.gz)
 for size in 16 22 24 32 48 64 128 256; do expected+=(./usr/share/icons/hicolor/${size}x${size}/apps/$id.png); done
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
@@ -51,6 +54,19 @@ for size in 16 22 24 32 48 64 128 256; do
         fail "the ${size}x${size} icon is not a $size×$size PNG"
 done
 file "$root/usr/bin/quorvela" | grep -q ", stripped" || fail "the program is not stripped"
+
+# The changelog's newest entry is this package's version.
+version=$(dpkg-deb -f "$deb" Version)
+newest=$(gzip -dc "$root/usr/share/doc/quorvela/changelog.gz" | head -1)
+[[ "$newest" == "quorvela ($version) "* ]] || fail "the changelog's newest entry is \"$newest\", the package is $version"
+
+# Debian's own package checker: no errors. Its warnings and notes are listed, not failed on; the README's
+# section on the package says why each that shows stays.
+if ! lintian --fail-on error --display-info --tag-display-limit 0 "$deb" >"$root.lintian" 2>&1; then
+    fail "lintian reports errors"
+fi
+sed 's/^/    lintian: /' "$root.lintian"
+rm -f "$root.lintian"
 if ldd "$root/usr/bin/quorvela" | grep "not found"; then fail "the program links a library that is not installed"; fi
 
 # It would install on this system: apt resolves every dependency.

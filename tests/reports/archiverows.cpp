@@ -6,8 +6,9 @@ namespace qv::test {
 
 namespace {
 
-    const QString kInsert = QStringLiteral("insert into [档案] ([序号], [6], [0], [1], [2], [3], [4], [5], "
-                                           "[7]) values (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const QString kInsert
+        = QStringLiteral("insert into \"档案\" (\"序号\", \"6\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", "
+                         "\"7\") values (?, ?, ?, ?, ?, ?, ?, ?, ?)");
 
     Result insert(Database& db, const Prescription& p)
     {

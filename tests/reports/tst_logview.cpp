@@ -87,7 +87,7 @@ private slots:
             { "K1", "2020-05-01", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
                 QVariant() });
         insertPrescription(env.db, { "K2", "2020-05-02", "SECOND" });
-        env.db.run("update [档案] set [8] = 'x', [22] = 'y', [T1] = 'z'");
+        env.db.run("update \"档案\" set \"8\" = 'x', \"22\" = 'y', \"T1\" = 'z'");
         Form7 w(env.services);
         w.Text3->setText("2020-05-01");
         w.Text4->setText("2020-05-31");
@@ -194,7 +194,7 @@ private slots:
         insertPrescriptions(env.db, 3, "2026-12-01");
         Form7 w(env.services);
         QCOMPARE(w.Label1->text(), QStringLiteral("记录数：3"));
-        QVERIFY(env.db.run("drop table [档案]"));
+        QVERIFY(env.db.run("drop table \"档案\""));
         w.runQuery();
         QCOMPARE(env.messages.texts().size(), 1);
         QVERIFY(env.messages.last().startsWith(QStringLiteral("查询失败")));
@@ -220,10 +220,11 @@ private slots:
             w.Text1->setText("7");
             w.Text5->setText("12.5");
             // Typed margins stay in the window until it closes.
-            QCOMPARE(env.rows("select [左边距1] from [设置]").first().text("左边距1"), QStringLiteral("15"));
+            QCOMPARE(
+                env.rows("select \"左边距1\" from \"设置\"").first().text("左边距1"), QStringLiteral("15"));
             w.close();
         }
-        const Row settings = env.rows("select [左边距1], [上边距1] from [设置]").first();
+        const Row settings = env.rows("select \"左边距1\", \"上边距1\" from \"设置\"").first();
         QCOMPARE(settings.text("左边距1"), QStringLiteral("7"));
         QCOMPARE(settings.text("上边距1"), QStringLiteral("12.5"));
         Form7 again(env.services);
@@ -234,7 +235,7 @@ private slots:
     void marginsThatCannotBeReadLeaveTheDefaults()
     {
         TestEnv env;
-        env.db.run("update [设置] set [左边距1] = null, [上边距1] = null");
+        env.db.run("update \"设置\" set \"左边距1\" = null, \"上边距1\" = null");
         Form7 w(env.services);
         QCOMPARE(w.Text1->text(), QStringLiteral("10"));
         QCOMPARE(w.Text5->text(), QStringLiteral("10"));
@@ -244,7 +245,7 @@ private slots:
     {
         TestEnv env;
         Form7 w(env.services);
-        env.db.run("drop table [设置]");
+        env.db.run("drop table \"设置\"");
         QVERIFY(!w.storeMargins());
         QVERIFY(env.messages.last().startsWith(QStringLiteral("打印边距未能保存")));
     }

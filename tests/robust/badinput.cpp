@@ -31,7 +31,7 @@ const QList<BadText>& badTexts()
         { "percent", QStringLiteral("50%") },
         { "underscore", QStringLiteral("a_b") },
         { "injection", QStringLiteral("' or '1'='1") },
-        { "statement", QStringLiteral("x'); drop table [档案]; --") },
+        { "statement", QStringLiteral("x'); drop table \"档案\"; --") },
         { "backslashes", QStringLiteral("C:\\病历\\") },
         { "10000 characters", longText() },
         { "emoji", QStringLiteral("小狗🐶发烧🌡️") },
@@ -89,12 +89,18 @@ bool holdsSqlError(const QStringList& messages)
 int rowsContaining(Database& db, const QString& table, const QString& column, const QString& needle,
     const QString& condition, const QVariantList& params)
 {
-    QString sql = QStringLiteral("select count(*) as n from [%1] where instr(lower([%2]), lower(?)) > 0")
-                      .arg(table, column);
+    // Counted here, not with the store's LIKE: the text found anywhere, ASCII letters case-blind.
+    QString sql = QStringLiteral("select \"%2\" as v from \"%1\"").arg(table, column);
     if (!condition.isEmpty())
-        sql += QStringLiteral(" and ") + condition;
-    const Result r = db.run(sql, QVariantList { needle } + params);
-    return r ? r.rows.value(0).value(QStringLiteral("n")).toInt() : -1;
+        sql += QStringLiteral(" where ") + condition;
+    const Result r = db.run(sql, params);
+    if (!r)
+        return -1;
+    const QString wanted = foldAsciiCase(needle);
+    int n = 0;
+    for (const Row& row : r.rows)
+        n += foldAsciiCase(row.text(QStringLiteral("v"))).contains(wanted) ? 1 : 0;
+    return n;
 }
 
 StoreChange storeChange(const QStringList& before, const QStringList& after)

@@ -118,7 +118,7 @@ StoreModel readStore(Database& db, QString* error)
     for (const QString& table : tableNames()) {
         TableModel& t = model.tables[table];
         const Result info = db.run(QStringLiteral("pragma table_info([%1])").arg(table));
-        const Result r = db.run(QStringLiteral("select * from [%1]").arg(table));
+        const Result r = db.run(QStringLiteral("select * from \"%1\"").arg(table));
         if (!info || !r || info.rows.isEmpty()) {
             if (error)
                 *error += table + QStringLiteral(": ") + (r ? info.error : r.error) + QLatin1Char('\n');

@@ -8,7 +8,7 @@ QStringList storeSnapshot(Database& db)
         QStringLiteral("诊断"), QStringLiteral("动物种类"), QStringLiteral("设置"), QStringLiteral("档案") };
     QStringList snapshot;
     for (const QString& table : tables) {
-        const Result r = db.run(QStringLiteral("select * from [%1]").arg(table));
+        const Result r = db.run(QStringLiteral("select * from \"%1\"").arg(table));
         if (!r) {
             snapshot << table + QStringLiteral(" unreadable: ") + r.error;
             continue;

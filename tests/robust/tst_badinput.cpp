@@ -47,16 +47,18 @@ void plantRowsHolding(TestEnv& env, const QString& text)
 {
     const QString name = QStringLiteral("甲") + text + QStringLiteral("乙");
     QVERIFY(env.db
-                .run(QStringLiteral("insert into [商品] ([ID号], [名称], [查询], [分类], [用法]) values (?, "
-                                    "?, ?, '西药', '')"),
+                .run(QStringLiteral(
+                         "insert into \"商品\" (\"ID号\", \"名称\", \"查询\", \"分类\", \"用法\") values (?, "
+                         "?, ?, '西药', '')"),
                     { kPlantedDrugKey, name, name + QStringLiteral("jy") })
                 .ok);
     for (const QString table : { QStringLiteral("诊断"), QStringLiteral("动物种类") })
-        QVERIFY(env.db
-                    .run(QStringLiteral("insert into [%1] ([名称], [拼音], [序号]) values (?, 'jy', ?)")
-                             .arg(table),
-                        { name, name + QStringLiteral("jy") })
-                    .ok);
+        QVERIFY(
+            env.db
+                .run(QStringLiteral("insert into \"%1\" (\"名称\", \"拼音\", \"序号\") values (?, 'jy', ?)")
+                         .arg(table),
+                    { name, name + QStringLiteral("jy") })
+                .ok);
     PrescriptionRecord planted;
     planted.key = QStringLiteral("20261208000000-PLANTED");
     planted.fields[0] = name;
@@ -184,7 +186,7 @@ private slots:
 
         // The drug picker: every row that is no herb and holds the text, at most the row limit.
         enterText(desk->Text1, text);
-        const int drugs = rowsContaining(env.db, "商品", "查询", text, "[分类] <> '中药'");
+        const int drugs = rowsContaining(env.db, "商品", "查询", text, "\"分类\" <> '中药'");
         QCOMPARE(desk->List1->count(), qMin(drugs, kPickerRowLimit));
         if (drugs <= kPickerRowLimit)
             QVERIFY(itemTexts(desk->List1).contains(planted));
@@ -203,7 +205,7 @@ private slots:
         enterText(desk->Text2, text);
         desk->Command7->click();
         QCOMPARE(desk->List2->count(),
-            rowsContaining(env.db, "档案", "0", text, "[6] between ? and ?",
+            rowsContaining(env.db, "档案", "0", text, "\"6\" between ? and ?",
                 { desk->Text3->text(), desk->Text4->text() }));
         QVERIFY(!itemTexts(desk->List2).filter(planted).isEmpty());
         QCOMPARE(world.warnings(), QStringList());
@@ -261,7 +263,7 @@ private slots:
         QCOMPARE(world.warnings(), QStringList());
         QCOMPARE(change.added.size(), 1);
         const QList<Row> rows
-            = world.env.rows(QStringLiteral("select * from [商品] where [ID号] = ?"), { key });
+            = world.env.rows(QStringLiteral("select * from \"商品\" where \"ID号\" = ?"), { key });
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), shown[0]);
         QCOMPARE(rows[0].text("用法"), shown[1]);
@@ -281,7 +283,7 @@ private slots:
         plantRowsHolding(world.env, text);
         Form3 form(world.env.services);
         enterText(form.Text2, text);
-        const int expected = rowsContaining(world.env.db, "商品", "查询", text, "[分类] = '西药'");
+        const int expected = rowsContaining(world.env.db, "商品", "查询", text, "\"分类\" = '西药'");
         QVERIFY(expected >= 1);
         QCOMPARE(form.grid()->recordCount(), expected);
         QCOMPARE(world.warnings(), QStringList());
@@ -316,7 +318,7 @@ private slots:
         QCOMPARE(world.warnings(), QStringList());
         QCOMPARE(change.added.size(), 1);
         const QList<Row> rows
-            = world.env.rows(QStringLiteral("select * from [个人模板] where [序号] = ?"), { key });
+            = world.env.rows(QStringLiteral("select * from \"个人模板\" where \"序号\" = ?"), { key });
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), form.Text1->text());
         QCOMPARE(rows[0].text("拼音"), form.Text3->text());
@@ -351,7 +353,7 @@ private slots:
         QCOMPARE(change.added.size(), 1);
         const QString table = diagnoses ? QStringLiteral("诊断") : QStringLiteral("动物种类");
         const QList<Row> rows = world.env.rows(
-            QStringLiteral("select * from [%1] where [序号] = ?").arg(table), { text + text });
+            QStringLiteral("select * from \"%1\" where \"序号\" = ?").arg(table), { text + text });
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), text);
         QCOMPARE(rows[0].text("拼音"), text);
@@ -425,14 +427,15 @@ private slots:
         enterText(form->Text12, QStringLiteral("new"));
         form->changePassword();
         QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("原密码不正确，无法修改密码！") });
-        QCOMPARE(world.env.rows("select [密码] from [设置]").value(0).text("密码"), QStringLiteral("947"));
+        QCOMPARE(
+            world.env.rows("select \"密码\" from \"设置\"").value(0).text("密码"), QStringLiteral("947"));
 
         world.env.messages.clear();
         enterText(form->Text8, QStringLiteral("947"));
         enterText(form->Text12, text);
         const QString newPassword = form->Text12->text();
         form->changePassword();
-        const QString stored = world.env.rows("select [密码] from [设置]").value(0).text("密码");
+        const QString stored = world.env.rows("select \"密码\" from \"设置\"").value(0).text("密码");
         if (text.trimmed().isEmpty()) {
             QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("请输入新密码！") });
             QCOMPARE(stored, QStringLiteral("947"));

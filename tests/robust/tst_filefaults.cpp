@@ -106,7 +106,8 @@ private slots:
             QVERIFY(QFile::remove(drive.databasePath));
             QVERIFY(other.create(drive.databasePath, &error));
             QVERIFY(other.run("pragma rekey = 'not-the-key'").ok);
-            QVERIFY(other.script("create table [设置] ([密码] text); insert into [设置] values ('1');").ok);
+            QVERIFY(
+                other.script("create table \"设置\" (\"密码\" text); insert into \"设置\" values ('1');").ok);
             other.close();
             bytes = contentsOf(drive.databasePath);
         } else {
@@ -172,14 +173,14 @@ private slots:
         drive.db.close();
         QVERIFY(drive.start().ok);
         QVERIFY(drive.db.run("begin immediate").ok);
-        QVERIFY(drive.db.run("delete from [档案] where [序号] like 'K%'").ok);
+        QVERIFY(drive.db.run("delete from \"档案\" where \"序号\" like 'K%'").ok);
         // Copy the file and its log as a crash would leave them: uncommitted pages already spilled into the
         // log.
         const QString journal = drive.databasePath + QStringLiteral("-wal");
         QVERIFY(drive.db.run("pragma cache_size = 1").ok);
         for (int i = 0; i < 50; ++i)
             QVERIFY(drive.db
-                        .run("insert into [档案] ([序号], [T1]) values (?, ?)",
+                        .run("insert into \"档案\" (\"序号\", \"T1\") values (?, ?)",
                             { QStringLiteral("X%1").arg(i), QString(3000, QLatin1Char('y')) })
                         .ok);
         QVERIFY(QFile::exists(journal));
@@ -193,11 +194,13 @@ private slots:
 
         const StartupResult r = drive.start();
         QVERIFY2(r.ok, qPrintable(r.error));
-        QCOMPARE(
-            drive.db.run("select count(*) as n from [档案] where [序号] like 'K%'").rows.value(0).text("n"),
+        QCOMPARE(drive.db.run("select count(*) as n from \"档案\" where \"序号\" like 'K%'")
+                     .rows.value(0)
+                     .text("n"),
             QStringLiteral("5"));
-        QCOMPARE(
-            drive.db.run("select count(*) as n from [档案] where [序号] like 'X%'").rows.value(0).text("n"),
+        QCOMPARE(drive.db.run("select count(*) as n from \"档案\" where \"序号\" like 'X%'")
+                     .rows.value(0)
+                     .text("n"),
             QStringLiteral("0"));
         QCOMPARE(drive.db.run("pragma integrity_check").rows.value(0).values().value(0).toString(),
             QStringLiteral("ok"));

@@ -303,7 +303,7 @@ private slots:
             QString error;
             QVERIFY2(reader.open(env.context.databasePath, &error), qPrintable(error));
             QVERIFY(reader.run("begin").ok);
-            QVERIFY(reader.run("select count(*) from [档案]").ok);
+            QVERIFY(reader.run("select count(*) from \"档案\"").ok);
             // The backup must not wait for the reader to go.
             sqlite3_busy_timeout(env.db.handle(), 0);
             savePrescriptions(env.db, QStringLiteral("LATER"), 1);

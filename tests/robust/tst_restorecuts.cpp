@@ -54,11 +54,11 @@ QStringList prescriptionsOf(const QString& path)
     QString error;
     if (!db.open(path, &error))
         return { QStringLiteral("(does not open: %1)").arg(error) };
-    const Result check = db.run(QStringLiteral("pragma integrity_check"));
+    const Result check = db.checkIntegrity(Database::Check::Full);
     if (!check || check.rows.value(0).values().value(0).toString() != QStringLiteral("ok"))
         return { QStringLiteral("(not whole)") };
     const Result rows
-        = db.run(QStringLiteral("select [序号] || '=' || ifnull([0], '') from [档案] order by 1"));
+        = db.run(QStringLiteral("select \"序号\" || '=' || ifnull(\"0\", '') from \"档案\" order by 1"));
     QStringList found;
     for (const Row& row : rows.rows)
         found << row.values().first().toString();

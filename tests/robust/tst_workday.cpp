@@ -89,7 +89,8 @@ class WorkdayTest final : public QObject {
 
     QList<Row> todaysPrescriptions()
     {
-        return m_db.run(QStringLiteral("select * from [档案] where [6] = '2026-12-08' order by [序号]")).rows;
+        return m_db.run(QStringLiteral("select * from \"档案\" where \"6\" = '2026-12-08' order by \"序号\""))
+            .rows;
     }
 
 private slots:
@@ -271,7 +272,7 @@ private slots:
         Database copy;
         QString error;
         QVERIFY2(copy.open(backup, &error), qPrintable(error));
-        QCOMPARE(copy.run(QStringLiteral("select count(*) as n from [档案] where [6] = '2026-12-08'"))
+        QCOMPARE(copy.run(QStringLiteral("select count(*) as n from \"档案\" where \"6\" = '2026-12-08'"))
                      .rows.value(0)
                      .text("n"),
             QStringLiteral("2"));

@@ -33,7 +33,7 @@ const QStringList kAllColumns = { "密码", "单位名称", "执业兽医", "注
 // The whole settings row, column by column, with nulls kept apart from empty texts.
 QVariantMap settingsRow(TestEnv& env)
 {
-    const QList<Row> rows = env.rows(QStringLiteral("select * from [设置]"));
+    const QList<Row> rows = env.rows(QStringLiteral("select * from \"设置\""));
     QVariantMap row;
     if (rows.size() != 1)
         return row;
@@ -44,7 +44,7 @@ QVariantMap settingsRow(TestEnv& env)
 
 void setColumn(TestEnv& env, const QString& column, const QVariant& value)
 {
-    QVERIFY(env.db.run(QStringLiteral("update [设置] set [%1] = ?").arg(column), { value }).ok);
+    QVERIFY(env.db.run(QStringLiteral("update \"设置\" set \"%1\" = ?").arg(column), { value }).ok);
 }
 
 // Puts the database on a read-only medium: the store refuses every write.
@@ -242,7 +242,8 @@ void TestSettings::refusedSaveIsReportedAndKeepsTheTypedValues()
     QVERIFY2(!w.isNull(), "a refused save keeps the window and what was typed");
     QCOMPARE(w->Text1->text(), QStringLiteral("新名称"));
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败，设置没有保存！\n文件或文件夹是只读的")),
+    QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败，设置没有保存！\n")
+                 + test::refusalSentence(FailureKind::NoWriteAccess)),
         qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(settingsRow(env), before);
@@ -327,8 +328,8 @@ void TestSettings::refusedPasswordChangeIsReported()
     w.Text12->setText(QStringLiteral("555"));
     click(w.Command3);
     QCOMPARE(env.messages.shown().size(), 1);
-    QVERIFY2(
-        env.messages.last().startsWith(QStringLiteral("修改密码失败，密码没有修改！\n文件或文件夹是只读的")),
+    QVERIFY2(env.messages.last().startsWith(QStringLiteral("修改密码失败，密码没有修改！\n")
+                 + test::refusalSentence(FailureKind::NoWriteAccess)),
         qPrintable(env.messages.last()));
     QVERIFY(!env.messages.texts().contains(QStringLiteral("修改密码成功，请牢记新密码！")));
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));

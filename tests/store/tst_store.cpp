@@ -2,9 +2,9 @@
 
 #include "pinyin/searchcode.h"
 #include "store/database.h"
-#include "store/schema.h"
+#include "store/file/schema.h"
+#include "store/file/upgrade.h"
 #include "store/template/templatedb.h"
-#include "store/upgrade.h"
 #include "tests/support/failingvfs.h"
 #include "tests/support/testenv.h"
 
@@ -47,9 +47,9 @@ private:
         Database db;
         const QString path = freshTemplate(db);
         for (const UpgradeStep& step : upgradeSteps())
-            db.run(QStringLiteral("drop index [%1]").arg(step.indexName));
+            db.run(QStringLiteral("drop index \"%1\"").arg(step.indexName));
         for (int i = 0; i < 50; ++i)
-            db.run("insert into [档案] ([0], [6], [序号]) values ('主人', ?, ?)",
+            db.run("insert into \"档案\" (\"0\", \"6\", \"序号\") values ('主人', ?, ?)",
                 { QDate(2020, 1, 1).addDays(i).toString(Qt::ISODate), QStringLiteral("k%1").arg(i) });
         return path;
     }
@@ -66,7 +66,7 @@ private:
         }
         for (const QString table : { "档案", "商品", "设置", "个人模板", "诊断", "动物种类" }) {
             for (const Row& row :
-                db.run(QStringLiteral("select * from [%1] order by rowid").arg(table)).rows) {
+                db.run(QStringLiteral("select * from \"%1\" order by rowid").arg(table)).rows) {
                 QStringList values;
                 for (const QVariant& v : row.values())
                     values << (v.isNull() ? QStringLiteral("<null>") : v.toString());
@@ -86,40 +86,41 @@ private slots:
     {
         Database db;
         freshTemplate(db);
-        QCOMPARE(count(db, "select count(*) from [商品]"), 241);
-        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '中药'"), 196);
-        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '西药'"), 36);
-        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '用法'"), 6);
-        QCOMPARE(count(db, "select count(*) from [商品] where [分类] = '其他'"), 3);
-        QCOMPARE(count(db, "select count(*) from [设置]"), 1);
-        QCOMPARE(count(db, "select count(*) from [诊断]"), 3);
-        QCOMPARE(count(db, "select count(*) from [动物种类]"), 5);
-        QCOMPARE(count(db, "select count(*) from [个人模板]"), 3);
-        QCOMPARE(count(db, "select count(*) from [个人模板] where [分类] = '中药方剂'"), 1);
-        QCOMPARE(count(db, "select count(*) from [档案]"), 1);
+        QCOMPARE(count(db, "select count(*) from \"商品\""), 241);
+        QCOMPARE(count(db, "select count(*) from \"商品\" where \"分类\" = '中药'"), 196);
+        QCOMPARE(count(db, "select count(*) from \"商品\" where \"分类\" = '西药'"), 36);
+        QCOMPARE(count(db, "select count(*) from \"商品\" where \"分类\" = '用法'"), 6);
+        QCOMPARE(count(db, "select count(*) from \"商品\" where \"分类\" = '其他'"), 3);
+        QCOMPARE(count(db, "select count(*) from \"设置\""), 1);
+        QCOMPARE(count(db, "select count(*) from \"诊断\""), 3);
+        QCOMPARE(count(db, "select count(*) from \"动物种类\""), 5);
+        QCOMPARE(count(db, "select count(*) from \"个人模板\""), 3);
+        QCOMPARE(count(db, "select count(*) from \"个人模板\" where \"分类\" = '中药方剂'"), 1);
+        QCOMPARE(count(db, "select count(*) from \"档案\""), 1);
         // Every catalog row looks itself up by name followed by code.
-        QCOMPARE(count(db, "select count(*) from [商品] where [查询] is not [名称] || [拼音]"), 0);
-        QCOMPARE(count(db, "select count(*) from [个人模板] where [查询] is not [名称] || [拼音]"), 0);
-        QCOMPARE(count(db, "select count(*) from [诊断] where [序号] is not [名称] || [拼音]"), 0);
+        QCOMPARE(count(db, "select count(*) from \"商品\" where \"查询\" is not \"名称\" || \"拼音\""), 0);
+        QCOMPARE(
+            count(db, "select count(*) from \"个人模板\" where \"查询\" is not \"名称\" || \"拼音\""), 0);
+        QCOMPARE(count(db, "select count(*) from \"诊断\" where \"序号\" is not \"名称\" || \"拼音\""), 0);
     }
 
     void seedRowsKeepTheirExactTexts()
     {
         Database db;
         freshTemplate(db);
-        Result r = db.run("select * from [商品] where [ID号] = ?", { QStringLiteral("20170417175506") });
+        Result r = db.run("select * from \"商品\" where \"ID号\" = ?", { QStringLiteral("20170417175506") });
         QVERIFY(r && r.rows.size() == 1);
         QCOMPARE(r.rows[0].text("名称"), QStringLiteral("0.9%氯化钠注射液  250ml"));
         QCOMPARE(r.rows[0].text("拼音"), QStringLiteral("09lhnzsy"));
         QCOMPARE(r.rows[0].text("用法"), QString());
-        r = db.run("select * from [商品] where [ID号] = '20170417175825'");
+        r = db.run("select * from \"商品\" where \"ID号\" = '20170417175825'");
         QCOMPARE(r.rows[0].text("用法"), QStringLiteral("滴眼   每日3次"));
         QCOMPARE(r.rows[0].text("分类"), QStringLiteral("其他"));
-        r = db.run("select * from [商品] where [ID号] = '20170417174702'");
+        r = db.run("select * from \"商品\" where \"ID号\" = '20170417174702'");
         QCOMPARE(r.rows[0].text("拼音"), QStringLiteral("tmxzsy")); // as stored, not recomputed
 
         // The herb block: ID号 10000-10195 in order, codes from the generator.
-        r = db.run("select * from [商品] where [ID号] in ('10000', '10072', '10195') order by [ID号]");
+        r = db.run("select * from \"商品\" where \"ID号\" in ('10000', '10072', '10195') order by \"ID号\"");
         QCOMPARE(r.rows.size(), 3);
         QCOMPARE(r.rows[0].text("名称"), QStringLiteral("桂枝 10g"));
         QCOMPARE(r.rows[1].text("名称"), QStringLiteral("王不留行 10g"));
@@ -127,14 +128,14 @@ private slots:
         QCOMPARE(r.rows[2].text("名称"), QStringLiteral("巴戟天 10g"));
         QCOMPARE(r.rows[2].text("拼音"), searchCode(QStringLiteral("巴戟天 10g")));
 
-        r = db.run("select * from [设置]");
+        r = db.run("select * from \"设置\"");
         QCOMPARE(r.rows[0].text("密码"), QStringLiteral("947"));
         QCOMPARE(r.rows[0].text("左边距"), QStringLiteral("20"));
         QCOMPARE(r.rows[0].text("上边距1"), QStringLiteral("20"));
         QCOMPARE(r.rows[0].text("默认打印机"), QStringLiteral("HP LaserJet P1007"));
         QVERIFY(r.rows[0].isNull("备用1"));
 
-        r = db.run("select * from [档案]");
+        r = db.run("select * from \"档案\"");
         const Row sample = r.rows[0];
         QCOMPARE(sample.text("6"), QStringLiteral("2017-04-17"));
         QCOMPARE(sample.text("序号").size(), 29);
@@ -149,14 +150,15 @@ private slots:
     {
         Database db;
         freshTemplate(db);
-        Result r = db.run("insert into [诊断] ([名称], [拼音], [序号]) values ('肺炎', 'fy', '肺炎fy')");
+        Result r
+            = db.run("insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('肺炎', 'fy', '肺炎fy')");
         QVERIFY(!r.ok);
         QVERIFY(!r.error.isEmpty());
-        QVERIFY(!db.run("insert into [动物种类] ([序号]) values ('猪z')").ok);
-        QVERIFY(!db.run("insert into [商品] ([ID号]) values ('10000')").ok);
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('k1')").ok);
-        QVERIFY(!db.run("insert into [档案] ([序号]) values ('k1')").ok);
-        QCOMPARE(count(db, "select count(*) from [诊断]"), 3);
+        QVERIFY(!db.run("insert into \"动物种类\" (\"序号\") values ('猪z')").ok);
+        QVERIFY(!db.run("insert into \"商品\" (\"ID号\") values ('10000')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('k1')").ok);
+        QVERIFY(!db.run("insert into \"档案\" (\"序号\") values ('k1')").ok);
+        QCOMPARE(count(db, "select count(*) from \"诊断\""), 3);
     }
 
     void nameKeysAreUniqueWhateverTheirLetterCase()
@@ -165,7 +167,7 @@ private slots:
         freshTemplate(db);
         for (const char* table : { "诊断", "动物种类" }) {
             const QString insert
-                = QStringLiteral("insert into [%1] ([名称], [序号]) values (?, ?)").arg(table);
+                = QStringLiteral("insert into \"%1\" (\"名称\", \"序号\") values (?, ?)").arg(table);
             QVERIFY(db.run(insert, { "Catcat", "Catcatcatcat" }).ok);
             QVERIFY(!db.run(insert, { "catcat", "catcatcatcat" }).ok);
             QVERIFY(!db.run(insert, { "CATCAT", "CATCATCATCAT" }).ok);
@@ -173,8 +175,8 @@ private slots:
             QVERIFY(db.run(insert, { "Ｃatcat", "Ｃatcatcatcat" }).ok);
         }
         // Archive keys keep comparing exactly.
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('k1a')").ok);
-        QVERIFY(db.run("insert into [档案] ([序号]) values ('K1A')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('k1a')").ok);
+        QVERIFY(db.run("insert into \"档案\" (\"序号\") values ('K1A')").ok);
     }
 
     void olderFileGainsCaseBlindNameKeysUnlessItsRowsClash()
@@ -182,35 +184,38 @@ private slots:
         Database db;
         freshTemplate(db);
         // An older file: no case-blind indexes; its species already hold two names that differ only in case.
-        QVERIFY(db.script("drop index [诊断.序号不分大小写]; drop index [动物种类.序号不分大小写];").ok);
-        QVERIFY(db.run("insert into [动物种类] ([名称], [序号]) values ('Cat', 'Catc'), ('cat', 'catc')").ok);
-        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values ('Cat', 'Catc')").ok);
+        QVERIFY(db.script("drop index \"诊断.序号不分大小写\"; drop index \"动物种类.序号不分大小写\";").ok);
+        QVERIFY(
+            db.run("insert into \"动物种类\" (\"名称\", \"序号\") values ('Cat', 'Catc'), ('cat', 'catc')")
+                .ok);
+        QVERIFY(db.run("insert into \"诊断\" (\"名称\", \"序号\") values ('Cat', 'Catc')").ok);
 
         const UpgradeReport first = upgradeExistingFile(db);
         QVERIFY(first.applied.contains("诊断.序号不分大小写"));
-        QVERIFY(!db.run("insert into [诊断] ([名称], [序号]) values ('cat', 'catc')").ok);
-        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values ('狐', '狐h')").ok);
+        QVERIFY(!db.run("insert into \"诊断\" (\"名称\", \"序号\") values ('cat', 'catc')").ok);
+        QVERIFY(db.run("insert into \"诊断\" (\"名称\", \"序号\") values ('狐', '狐h')").ok);
         // The species keep both rows and work on as before: an exact duplicate is still refused.
         QCOMPARE(first.failed.size(), 1);
         QVERIFY(first.failed.first().startsWith("动物种类.序号不分大小写"));
-        QCOMPARE(count(db, "select count(*) from [动物种类] where [名称] in ('Cat', 'cat')"), 2);
-        QVERIFY(!db.run("insert into [动物种类] ([名称], [序号]) values ('cat', 'catc')").ok);
-        QVERIFY(db.run("insert into [动物种类] ([名称], [序号]) values ('兔', '兔t')").ok);
-        QCOMPARE(count(db, "select count(*) from [诊断]"), 5);
+        QCOMPARE(count(db, "select count(*) from \"动物种类\" where \"名称\" in ('Cat', 'cat')"), 2);
+        QVERIFY(!db.run("insert into \"动物种类\" (\"名称\", \"序号\") values ('cat', 'catc')").ok);
+        QVERIFY(db.run("insert into \"动物种类\" (\"名称\", \"序号\") values ('兔', '兔t')").ok);
+        QCOMPARE(count(db, "select count(*) from \"诊断\""), 5);
 
         // Once the clash is gone (a name deleted in the species window), the next open makes the index.
-        QVERIFY(db.run("delete from [动物种类] where [序号] = 'catc'").ok);
+        QVERIFY(db.run("delete from \"动物种类\" where \"序号\" = 'catc'").ok);
         const UpgradeReport second = upgradeExistingFile(db);
         QCOMPARE(second.applied, QStringList { "动物种类.序号不分大小写" });
         QVERIFY(second.failed.isEmpty());
-        QVERIFY(!db.run("insert into [动物种类] ([名称], [序号]) values ('cat', 'catc')").ok);
+        QVERIFY(!db.run("insert into \"动物种类\" (\"名称\", \"序号\") values ('cat', 'catc')").ok);
     }
 
     void typedTextIsMatchedLiterally()
     {
         Database db;
         freshTemplate(db);
-        const QString like = QStringLiteral("select count(*) from [商品] where [查询] like ? escape '\\'");
+        const QString like
+            = QStringLiteral("select count(*) from \"商品\" where lower(\"查询\") like ? escape '\\'");
         QCOMPARE(count(db, like, { containsPattern("0.9%") }), 3);
         QCOMPARE(count(db, like, { containsPattern("%") }), 11);
         QCOMPARE(count(db, like, { containsPattern("_") }), 0);
@@ -218,8 +223,9 @@ private slots:
         QCOMPARE(count(db, like, { containsPattern("' or '1'='1") }), 0);
         QCOMPARE(count(db, like, { containsPattern("LHNZSY") }), 5); // ASCII case is ignored
         // Values go in as they are, quotes and all.
-        QVERIFY(db.run("insert into [诊断] ([名称], [序号]) values (?, ?)", { "O'Brien", "O'Brien" }).ok);
-        QCOMPARE(count(db, "select count(*) from [诊断] where [名称] = ?", { "O'Brien" }), 1);
+        QVERIFY(
+            db.run("insert into \"诊断\" (\"名称\", \"序号\") values (?, ?)", { "O'Brien", "O'Brien" }).ok);
+        QCOMPARE(count(db, "select count(*) from \"诊断\" where \"名称\" = ?", { "O'Brien" }), 1);
     }
 
     void failedTransactionLeavesNothingBehind()
@@ -227,11 +233,11 @@ private slots:
         Database db;
         freshTemplate(db);
         const Result r = db.transaction([&] {
-            db.run("insert into [档案] ([序号]) values ('t1')");
-            return db.run("insert into [诊断] ([序号]) values ('肺炎fy')"); // duplicate: fails
+            db.run("insert into \"档案\" (\"序号\") values ('t1')");
+            return db.run("insert into \"诊断\" (\"序号\") values ('肺炎fy')"); // duplicate: fails
         });
         QVERIFY(!r.ok);
-        QCOMPARE(count(db, "select count(*) from [档案] where [序号] = 't1'"), 0);
+        QCOMPARE(count(db, "select count(*) from \"档案\" where \"序号\" = 't1'"), 0);
     }
 
     void fileIsEncryptedAndNeedsTheKey()
@@ -239,7 +245,7 @@ private slots:
         Database db;
         const QString path = freshTemplate(db);
         const QString secret = QStringLiteral("独一无二的主人名字XYZZY");
-        QVERIFY(db.run("insert into [档案] ([0], [序号]) values (?, 'enc')", { secret }).ok);
+        QVERIFY(db.run("insert into \"档案\" (\"0\", \"序号\") values (?, 'enc')", { secret }).ok);
         db.close();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -253,7 +259,7 @@ private slots:
         QProcess shell;
         shell.start("sqlcipher", { path });
         QVERIFY(shell.waitForStarted());
-        shell.write("PRAGMA key = 'kq7315';\nselect [0] from [档案] where [序号] = 'enc';\n");
+        shell.write("PRAGMA key = 'kq7315';\nselect \"0\" from \"档案\" where \"序号\" = 'enc';\n");
         shell.closeWriteChannel();
         QVERIFY(shell.waitForFinished());
         QVERIFY(QString::fromUtf8(shell.readAllStandardOutput()).contains(secret));
@@ -283,19 +289,20 @@ private slots:
 
     void failingDiskIsReportedAndKeepsEarlierData()
     {
+        QV_FILE_ENGINE_ONLY();
         test::TestEnv env;
         env.reopenOnFailingDisk();
-        QVERIFY(env.db.run("insert into [档案] ([序号]) values ('before')").ok);
+        QVERIFY(env.db.run("insert into \"档案\" (\"序号\") values ('before')").ok);
         test::failWritesAfter(0);
-        const Result r = env.db.run("insert into [档案] ([序号]) values ('after')");
+        const Result r = env.db.run("insert into \"档案\" (\"序号\") values ('after')");
         QVERIFY(!r.ok);
         QVERIFY(!r.error.isEmpty());
         test::failWritesAfter(-1);
         env.db.close();
         QString error;
         QVERIFY(env.db.open(env.context.databasePath, &error));
-        QCOMPARE(env.count("档案", "[序号] = 'before'"), 1);
-        QCOMPARE(env.count("档案", "[序号] = 'after'"), 0);
+        QCOMPARE(env.count("档案", "\"序号\" = 'before'"), 1);
+        QCOMPARE(env.count("档案", "\"序号\" = 'after'"), 0);
         QCOMPARE(
             env.rows("pragma integrity_check").first().values().first().toString(), QStringLiteral("ok"));
     }
@@ -328,31 +335,44 @@ private slots:
         QFETCH(QString, sentence);
         test::TestEnv env;
         env.reopenOnFailingDisk();
-        Database other; // a second program holding the write lock
+        Database other; // a second program (another desk on the server) holding the write lock
         QString error;
-        const QString insert = QStringLiteral("insert into [诊断] ([名称], [序号]) values ('肺炎', ?)");
+        const QString insert = QStringLiteral("insert into \"诊断\" (\"名称\", \"序号\") values ('肺炎', ?)");
         QString key = QStringLiteral("新诊断");
+        const bool server = test::onServer();
         if (fault == "full")
-            test::failWritesAfter(0, SQLITE_FULL);
+            server ? test::refuseServerWrites(env.db, SQLITE_FULL) : test::failWritesAfter(0, SQLITE_FULL);
         else if (fault == "io")
-            test::failWritesAfter(0);
+            server ? test::refuseServerWrites(env.db, SQLITE_IOERR) : test::failWritesAfter(0);
         else if (fault == "readonly")
-            test::failWritesAfter(0, SQLITE_READONLY);
+            server ? test::refuseServerWrites(env.db, SQLITE_READONLY)
+                   : test::failWritesAfter(0, SQLITE_READONLY);
+        else if (fault == "busy" && server)
+            QVERIFY(other.open(env.db.opener(), &error) && other.run("begin").ok
+                && other.run("lock table \"诊断\" in exclusive mode").ok
+                && env.db.run("set lock_timeout = 200").ok);
         else if (fault == "busy")
             QVERIFY(other.open(env.context.databasePath, &error) && other.run("begin immediate").ok);
         else if (fault == "duplicate")
             key = QStringLiteral("肺炎fy");
+        else if (fault == "trigger" && server)
+            QVERIFY(env.db
+                        .script("create function refuse() returns trigger language plpgsql as $$ begin "
+                                "raise exception 'refused by trigger'; end $$; create trigger refuse before "
+                                "insert on \"诊断\" for each row execute function refuse();")
+                        .ok);
         else if (fault == "trigger")
             QVERIFY(env.db
-                        .run("create trigger refuse before insert on [诊断] "
+                        .run("create trigger refuse before insert on \"诊断\" "
                              "begin select raise(abort, 'refused by trigger'); end")
                         .ok);
         const Result r = env.db.run(insert, { key });
         test::failWritesAfter(-1);
         QVERIFY(!r.ok);
         QCOMPARE(int(r.failure), kind);
-        QCOMPARE(r.code, code);
-        QVERIFY2(r.error.startsWith(sentence), qPrintable(r.error));
+        QCOMPARE(r.code, server ? 0 : code);
+        QVERIFY2(r.error.startsWith(server ? serverFailureSentence(FailureKind(kind)) : sentence),
+            qPrintable(r.error));
         QVERIFY2(r.error.contains(QRegularExpression("（.+）$")), qPrintable(r.error)); // the reason follows
     }
 
@@ -382,10 +402,10 @@ private slots:
         QVERIFY(hasIndex(db, "档案.日期"));
         // Each shape the screens send reads the date range from the index, not the whole archive.
         for (const QString sql :
-            { "select [序号] from [档案] where [0] like ? escape '\\' and [6] between ? and ? "
-              "order by [序号] desc",
-                "select [0] from [档案] where [6] >= ? and [6] < ? order by [序号]",
-                "select count(*) from [档案] where [6] >= ? and [6] < ?" }) {
+            { "select \"序号\" from \"档案\" where lower(\"0\") like ? escape '\\' and \"6\" between ? and ? "
+              "order by \"序号\" desc",
+                "select \"0\" from \"档案\" where \"6\" >= ? and \"6\" < ? order by \"序号\"",
+                "select count(*) from \"档案\" where \"6\" >= ? and \"6\" < ?" }) {
             const Result plan = db.run("explain query plan " + sql,
                 sql.count('?') == 3 ? QVariantList { "%%", "2020-01-01", "2020-02-01" }
                                     : QVariantList { "2020-01-01", "2020-02-01" });
@@ -397,8 +417,9 @@ private slots:
         }
         // The owner filter is answered from the index alone; only the matching rows are read.
         const Result plan
-            = db.run("explain query plan select [序号] from [档案] where rowid in (select rowid from "
-                     "[档案] where [0] like ? escape '\\' and [6] between ? and ?) order by [序号] desc",
+            = db.run("explain query plan select \"序号\" from \"档案\" where rowid in (select rowid from "
+                     "\"档案\" where lower(\"0\") like ? escape '\\' and \"6\" between ? and ?) order by "
+                     "\"序号\" desc",
                 { "%张%", "2016-01-01", "2026-01-01" });
         QString steps;
         for (const Row& row : plan.rows)
@@ -423,7 +444,7 @@ private slots:
         QVERIFY(hasIndex(db, "档案.日期"));
         QCOMPARE(contents(db), before);
         QCOMPARE(
-            count(db, "select count(*) from [档案] where [6] between '2020-01-10' and '2020-01-19'"), 10);
+            count(db, "select count(*) from \"档案\" where \"6\" between '2020-01-10' and '2020-01-19'"), 10);
 
         // A second open finds nothing to do and writes nothing.
         db.close();
@@ -453,7 +474,7 @@ private slots:
         QVERIFY(report.failed.last().startsWith("动物种类.序号不分大小写: "));
         // The program goes on working on the file as it is.
         QCOMPARE(
-            count(db, "select count(*) from [档案] where [6] between '2020-01-10' and '2020-01-19'"), 10);
+            count(db, "select count(*) from \"档案\" where \"6\" between '2020-01-10' and '2020-01-19'"), 10);
         test::failWritesAfter(-1);
         db.close();
 

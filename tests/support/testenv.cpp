@@ -1,6 +1,7 @@
 #include "tests/support/testenv.h"
 #include "store/template/templatedb.h"
 #include "tests/support/failingvfs.h"
+#include "tests/support/testserver.h"
 
 #include <QDir>
 #include <QTest>
@@ -17,8 +18,14 @@ TestEnv::TestEnv()
     context.heldPassword = QStringLiteral("947");
     context.installationTag = QStringLiteral("-TEST-000000001");
     QString error;
-    if (!writeTemplateDatabase(context.databasePath, &error) || !db.open(context.databasePath, &error))
+    if (onServer()) {
+        context.serverConnection = newServerDatabase();
+        if (!db.openServer(context.serverConnection, &error))
+            qFatal("test database: %s", qPrintable(error));
+    } else if (!writeTemplateDatabase(context.databasePath, &error)
+        || !db.open(context.databasePath, &error)) {
         qFatal("test database: %s", qPrintable(error));
+    }
     services.clock = &clock;
     services.messages = &messages;
     services.fileDialogs = &fileDialogs;
@@ -35,11 +42,19 @@ TestEnv::~TestEnv()
 {
     failWritesAfter(-1); // a test that stopped half way leaves the failing disk healthy for the next
     db.close();
+    if (onServer())
+        dropServerDatabase(context.serverConnection);
 }
 
 void TestEnv::reopenOnFailingDisk()
 {
     db.close();
+    if (onServer()) {
+        QString error;
+        if (!db.openServer(context.serverConnection, &error))
+            qFatal("test database: %s", qPrintable(error));
+        return;
+    }
     installFailingVfs();
     QString error;
     if (!db.open(context.databasePath, &error, kFailingVfs))
@@ -49,7 +64,37 @@ void TestEnv::reopenOnFailingDisk()
 void TestEnv::failEveryWrite(int code)
 {
     reopenOnFailingDisk();
+    if (onServer()) {
+        refuseServerWrites(db, code);
+        return;
+    }
     failWritesAfter(0, code);
+}
+
+void TestEnv::refuseWrites(int code)
+{
+    if (onServer())
+        refuseServerWrites(db, code);
+    else
+        failWritesAfter(0, code);
+}
+
+void TestEnv::allowWrites()
+{
+    if (onServer())
+        allowServerWrites(db);
+    else
+        failWritesAfter(-1);
+}
+
+void TestEnv::reopen()
+{
+    db.close();
+    QString error;
+    const bool opened = onServer() ? db.openServer(context.serverConnection, &error)
+                                   : db.open(context.databasePath, &error);
+    if (!opened)
+        qFatal("test database: %s", qPrintable(error));
 }
 
 QString TestEnv::dataFolder() const { return context.dataFolder; }
@@ -64,7 +109,7 @@ QList<Row> TestEnv::rows(const QString& sql, const QVariantList& params)
 
 int TestEnv::count(const QString& table, const QString& where, const QVariantList& params)
 {
-    QString sql = QStringLiteral("select count(*) as n from [%1]").arg(table);
+    QString sql = QStringLiteral("select count(*) as n from \"%1\"").arg(table);
     if (!where.isEmpty())
         sql += QStringLiteral(" where ") + where;
     const QList<Row> r = rows(sql, params);

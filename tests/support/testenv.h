@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "store/database.h"
 #include "tests/support/fakes.h"
+#include "tests/support/testserver.h"
 
 #include <QTemporaryDir>
 
@@ -26,6 +27,12 @@ public:
     void reopenOnFailingDisk();
     // Reopens it on a disk whose every write from now on fails with code (SQLITE_FULL, SQLITE_READONLY …).
     void failEveryWrite(int code);
+    // After reopenOnFailingDisk: every write from now on fails (the disk fails, or the server refuses), until
+    // allowWrites.
+    void refuseWrites(int code = 0);
+    void allowWrites();
+    // Closes the database and opens it again, as the next start of the program would.
+    void reopen();
 
     QTemporaryDir dir;
     FixedClock clock;

@@ -1,4 +1,4 @@
-#include "store/upgrade.h"
+#include "store/file/upgrade.h"
 
 namespace qv {
 
@@ -9,15 +9,17 @@ const QList<UpgradeStep>& upgradeSteps()
         // statistics): without this index every such query reads and decrypts the whole archive. The owner
         // comes second, so that the owner filter over years of prescriptions reads the index alone and only
         // the matching rows from the archive.
-        { QStringLiteral("档案.日期"), QStringLiteral("create index [档案.日期] on [档案] ([6], [0])") },
+        { QStringLiteral("档案.日期"),
+            QStringLiteral("create index \"档案.日期\" on \"档案\" (\"6\", \"0\")") },
         // A diagnosis or a species is stored once whatever its ASCII letter case ("Catcat" and "catcat" are
         // one name), as the name catalogs have always compared names. A file that already holds two names
         // that differ only in case cannot take this index; it keeps working without it.
         { QStringLiteral("诊断.序号不分大小写"),
-            QStringLiteral("create unique index [诊断.序号不分大小写] on [诊断] ([序号] collate nocase)") },
-        { QStringLiteral("动物种类.序号不分大小写"),
             QStringLiteral(
-                "create unique index [动物种类.序号不分大小写] on [动物种类] ([序号] collate nocase)") },
+                "create unique index \"诊断.序号不分大小写\" on \"诊断\" (\"序号\" collate nocase)") },
+        { QStringLiteral("动物种类.序号不分大小写"),
+            QStringLiteral("create unique index \"动物种类.序号不分大小写\" on \"动物种类\" (\"序号\" "
+                           "collate nocase)") },
     };
     return steps;
 }

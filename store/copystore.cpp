@@ -1,0 +1,49 @@
+#include "store/copystore.h"
+#include "store/tables.h"
+
+namespace qv {
+
+namespace {
+
+    QString columnList(const QStringList& columns)
+    {
+        QStringList quoted;
+        for (const QString& c : columns)
+            quoted << QLatin1Char('"') + c + QLatin1Char('"');
+        return quoted.join(QStringLiteral(", "));
+    }
+
+} // namespace
+
+Result copyStoreRows(Database& from, Database& to)
+{
+    Result result;
+    result.ok = true;
+    for (const StoreTable& table : storeTables()) {
+        const QStringList columns = QStringList { QStringLiteral("rowid") } + table.columns;
+        const QString read = QStringLiteral("select rowid, %1 from \"%2\" order by rowid")
+                                 .arg(columnList(table.columns), table.name);
+        // Streamed from one store into the other: a ten-year archive is never held in memory whole.
+        result = to.copyIn(table.name, columns, [&](const RowSink& sink) {
+            QVariantList values;
+            return from.forEachRow(read, {}, [&](const Cursor& row) {
+                values.clear();
+                for (int i = 0; i < columns.size(); ++i)
+                    values << (row.isNull(i) ? QVariant() : QVariant(row.text(i)));
+                return sink(values);
+            });
+        });
+        if (!result)
+            return result;
+        if (to.kind() == StoreKind::Server) {
+            result = to.run(QStringLiteral("select setval(pg_get_serial_sequence('\"%1\"', 'rowid'), "
+                                           "coalesce(max(\"rowid\"), 0) + 1, false) from \"%1\"")
+                                .arg(table.name));
+            if (!result)
+                return result;
+        }
+    }
+    return result;
+}
+
+} // namespace qv

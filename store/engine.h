@@ -1,0 +1,51 @@
+#pragma once
+// What an engine of the store does; Database forwards to the one it holds. Engines live in store/file
+// (SQLCipher) and store/server (PostgreSQL).
+
+#include "store/database.h"
+
+namespace qv {
+
+class StoreEngine {
+public:
+    virtual ~StoreEngine() = default;
+
+    virtual StoreKind kind() const = 0;
+    virtual QString path() const { return {}; }
+    virtual QString location() const = 0;
+
+    virtual Result run(const QString& sql, const QVariantList& params) = 0;
+    virtual Result forEachRow(
+        const QString& sql, const QVariantList& params, const std::function<bool(const Cursor&)>& visit)
+        = 0;
+    virtual Result script(const QString& sql) = 0;
+    // A transaction that writes: the file engine takes the write lock at once.
+    virtual Result begin() = 0;
+    virtual Result commit() = 0;
+    virtual void rollback() = 0;
+
+    virtual Result backupTo(const QString& targetPath) = 0;
+    virtual Result checkIntegrity(Database::Check depth) = 0;
+    virtual Result foldJournal() = 0;
+
+    virtual Result startCatalogNotes() = 0;
+    virtual Result catalogNotesState(ChangeNotesState* state) = 0;
+    virtual Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds) = 0;
+    virtual void keepLittleInMemory() { }
+
+    virtual Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) = 0;
+
+    // How to open a second connection to the same store (Database::opener).
+    virtual Database::Opener opener() const = 0;
+
+    virtual sqlite3* sqliteHandle() const { return nullptr; }
+};
+
+// What every engine reports when nothing is open.
+Result notOpen();
+
+// The answers of the engines' change-note statements: (session token, latest number), and one row id a row.
+Result notesStateOf(Result read, ChangeNotesState* state);
+Result rowIdsOf(Result read, QList<qint64>* rowIds);
+
+} // namespace qv

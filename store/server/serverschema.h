@@ -1,0 +1,42 @@
+#pragma once
+// The practice's server database: the six tables of 数据库.dat with the same columns in the same order, and
+// what the server keeps besides (the schema version, the catalog's change notes).
+//
+// Text, memo and the date column are text in code point order (collation "C"), as the file compares them;
+// CURRENCY is an exact numeric. Every table carries "rowid", an identity column last, so that insertion order
+// reads the same on both engines.
+
+#include "store/database.h"
+
+#include <functional>
+
+namespace qv {
+
+// The schema version this program writes and understands.
+constexpr int kServerSchemaVersion = 1;
+
+// One step that brings a database of an earlier version to `version`.
+struct ServerUpgradeStep {
+    int version;
+    QString sql;
+};
+
+// The steps of this program, in order (none yet: version 1 is the first).
+const QList<ServerUpgradeStep>& serverUpgradeSteps();
+
+// The whole schema of a new database at kServerSchemaVersion (without its version row and seed rows).
+QString serverSchemaScript();
+
+struct ServerPreparation {
+    bool created = false; // the database was empty and has been set up
+    QList<int> applied; // versions reached by upgrade steps at this start
+};
+
+// Makes the connected database ready, in one transaction under a lock, so two desks starting at once do it
+// once: an empty database gets the schema and seed(db) fills it; a database of ours gets its pending steps; a
+// database holding other tables or of a newer version is refused untouched, with a message that says so.
+Result prepareServerDatabase(Database& db, const std::function<Result(Database&)>& seed,
+    ServerPreparation* done = nullptr, const QList<ServerUpgradeStep>& steps = serverUpgradeSteps(),
+    int version = kServerSchemaVersion);
+
+} // namespace qv

@@ -1,0 +1,302 @@
+// The server engine's own matters, on a PostgreSQL server of this test's own (it is stopped and started
+// again here): setting up a database, refusing one that is not ours, upgrade steps, the server's names, and
+// the faults of a server that goes away, refuses the password or takes too long.
+
+#include "store/database.h"
+#include "store/server/serverengine.h"
+#include "store/server/serverschema.h"
+#include "store/tables.h"
+#include "store/template/templatedb.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+const QString kPassword = QStringLiteral("qv-test-947");
+
+// Every row of a table as text, in insertion order; null as "<null>".
+QStringList tableRows(Database& db, const StoreTable& table)
+{
+    QStringList quoted;
+    for (const QString& c : table.columns)
+        quoted << QLatin1Char('"') + c + QLatin1Char('"');
+    QStringList rows;
+    const Result r = db.forEachRow(
+        QStringLiteral("select %1 from \"%2\" order by rowid").arg(quoted.join(u','), table.name), {},
+        [&](const Cursor& row) {
+            QStringList values;
+            for (int i = 0; i < table.columns.size(); ++i)
+                values << (row.isNull(i) ? QStringLiteral("<null>") : row.text(i));
+            rows << values.join(u'|');
+            return true;
+        });
+    if (!r)
+        qWarning("%s", qPrintable(r.error));
+    return rows;
+}
+
+} // namespace
+
+class ServerTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_state;
+    int m_made = 0;
+
+    bool server(const QString& action)
+    {
+        QStringList args = { action, m_state };
+        if (action == QLatin1String("start"))
+            args << kPassword;
+        const int code = QProcess::execute(QStringLiteral(QV_PGSERVER), args);
+        return code == 0;
+    }
+
+    QString folder() const
+    {
+        QFile f(m_state);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+    }
+
+    QString connection(const QString& database, const QString& password = kPassword) const
+    {
+        return QStringLiteral("host=%1 user=postgres password=%2 dbname=%3")
+            .arg(folder(), password, database);
+    }
+
+    // A new empty database on the server, connected.
+    QString emptyDatabase(Database& db)
+    {
+        const QString name = QStringLiteral("qv_s_%1").arg(++m_made);
+        Database admin;
+        QString error;
+        if (!admin.openServer(connection(QStringLiteral("postgres")), &error)
+            || !admin.run(QStringLiteral("create database %1").arg(name)))
+            qFatal("new database: %s", qPrintable(error));
+        if (!db.openServer(connection(name), &error))
+            qFatal("new database: %s", qPrintable(error));
+        return name;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_state = m_dir.filePath(QStringLiteral("state"));
+        QVERIFY2(server(QStringLiteral("start")), "the tests' PostgreSQL server did not start");
+    }
+
+    void cleanupTestCase() { server(QStringLiteral("stop")); }
+
+    void aNewServerDatabaseHoldsWhatANewFileHolds()
+    {
+        Database db;
+        emptyDatabase(db);
+        ServerPreparation done;
+        const Result prepared = prepareServerFromTemplate(db, &done);
+        QVERIFY2(prepared, qPrintable(prepared.error));
+        QVERIFY(done.created);
+        QTemporaryDir files;
+        const QString path = files.filePath(QStringLiteral("数据库.dat"));
+        Database file;
+        QString error;
+        QVERIFY(writeTemplateDatabase(path, &error) && file.open(path, &error));
+        for (const StoreTable& table : storeTables()) {
+            const QStringList fromFile = tableRows(file, table);
+            QVERIFY(!fromFile.isEmpty());
+            QCOMPARE(tableRows(db, table), fromFile);
+        }
+        QCOMPARE(db.run(QStringLiteral("select count(*) as n from \"商品\"")).rows.value(0).text("n"),
+            QStringLiteral("241"));
+        QCOMPARE(db.run(QStringLiteral("select \"密码\" from \"设置\"")).rows.value(0).text("密码"),
+            QStringLiteral("947"));
+        // Rows added later continue the insertion order after the copied ones.
+        QVERIFY(
+            db.run(QStringLiteral("insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('腹泻', 'fx', "
+                                  "'腹泻fx')")));
+        const Result last
+            = db.run(QStringLiteral("select \"名称\" from \"诊断\" order by rowid desc limit 1"));
+        QCOMPARE(last.rows.value(0).text("名称"), QStringLiteral("腹泻"));
+
+        // A second start finds it set up and writes nothing.
+        QVERIFY(prepareServerFromTemplate(db, &done));
+        QVERIFY(!done.created && done.applied.isEmpty());
+        QCOMPARE(db.run(QStringLiteral("select count(*) as n from \"商品\"")).rows.value(0).text("n"),
+            QStringLiteral("241"));
+    }
+
+    void databasesNotOursOrNewerAreRefusedUntouched()
+    {
+        Database foreign;
+        emptyDatabase(foreign);
+        QVERIFY(foreign.run(QStringLiteral("create table invoices (n integer)")));
+        Result r = prepareServerFromTemplate(foreign);
+        QVERIFY(!r);
+        QVERIFY2(r.error.contains(QStringLiteral("不是本程序的数据库")), qPrintable(r.error));
+        QCOMPARE(foreign
+                     .run(QStringLiteral("select count(*) as n from information_schema.tables where "
+                                         "table_schema = current_schema()"))
+                     .rows.value(0)
+                     .text("n"),
+            QStringLiteral("1"));
+
+        Database newer;
+        emptyDatabase(newer);
+        QVERIFY(prepareServerFromTemplate(newer));
+        QVERIFY(newer.run(QStringLiteral("update \"qv_schema\" set \"version\" = 99")));
+        r = prepareServerFromTemplate(newer);
+        QVERIFY(!r);
+        QVERIFY2(r.error.contains(QStringLiteral("较新版本")) && r.error.contains(QStringLiteral("99")),
+            qPrintable(r.error));
+        QCOMPARE(
+            newer.run(QStringLiteral("select \"version\" from \"qv_schema\"")).rows.value(0).text("version"),
+            QStringLiteral("99"));
+    }
+
+    void pendingUpgradeStepsApplyOnce()
+    {
+        Database db;
+        emptyDatabase(db);
+        QVERIFY(prepareServerFromTemplate(db));
+        const QList<ServerUpgradeStep> steps
+            = { { 2, QStringLiteral("create index \"档案.主人\" on \"档案\" (\"0\")") } };
+        const auto seed = [](Database&) { return Result { false, QStringLiteral("must not seed again") }; };
+        ServerPreparation done;
+        Result r = prepareServerDatabase(db, seed, &done, steps, 2);
+        QVERIFY2(r, qPrintable(r.error));
+        QCOMPARE(done.applied, QList<int>({ 2 }));
+        r = prepareServerDatabase(db, seed, &done, steps, 2);
+        QVERIFY2(r, qPrintable(r.error));
+        QVERIFY(done.applied.isEmpty());
+        QCOMPARE(
+            db.run(QStringLiteral("select \"version\" from \"qv_schema\"")).rows.value(0).text("version"),
+            QStringLiteral("2"));
+        QCOMPARE(db.run(QStringLiteral("select count(*) as n from pg_indexes where indexname = '档案.主人'"))
+                     .rows.value(0)
+                     .text("n"),
+            QStringLiteral("1"));
+    }
+
+    // PostgreSQL cuts longer names to 63 bytes without an error: every name the program makes must fit.
+    void everyNameTheProgramMakesFitsTheServersLimit()
+    {
+        const QRegularExpression quoted(QStringLiteral("\"([^\"]+)\""));
+        QStringList names;
+        for (auto it = quoted.globalMatch(serverSchemaScript()); it.hasNext();)
+            names << it.next().captured(1);
+        QVERIFY(names.contains(QStringLiteral("动物种类.序号不分大小写")));
+        for (const QString& name : names)
+            QVERIFY2(name.toUtf8().size() <= 63, qPrintable(name));
+        Database db;
+        emptyDatabase(db);
+        QVERIFY(prepareServerFromTemplate(db));
+        const Result indexes = db.run(QStringLiteral(
+            "select indexname from pg_indexes where schemaname = current_schema() order by indexname"));
+        QVERIFY(indexes.rows.size() >= 7);
+        for (const Row& row : indexes.rows) {
+            const QString name = row.text(QStringLiteral("indexname"));
+            QVERIFY2(name.endsWith(QLatin1String("_pkey")) || names.contains(name), qPrintable(name));
+        }
+    }
+
+    void placeholdersAreNumberedOutsideQuotesOnly()
+    {
+        QCOMPARE(ServerEngine::numberPlaceholders(
+                     QStringLiteral("select '?', \"a?\", ?, ? from t -- ?\nwhere x = ?2 and y = 'it''s?'")),
+            QByteArray("select '?', \"a?\", $1, $2 from t -- ?\nwhere x = $2 and y = 'it''s?'"));
+    }
+
+    void refusedLoginAndUnreachableServerSaySo()
+    {
+        Database db;
+        QString error;
+        QVERIFY(!db.openServer(connection(QStringLiteral("postgres"), QStringLiteral("wrong")), &error));
+        QVERIFY2(error.startsWith(serverFailureSentence(FailureKind::LoginRefused)), qPrintable(error));
+        QVERIFY(!db.openServer(QStringLiteral("host=%1/nowhere user=postgres").arg(folder()), &error));
+        QVERIFY2(error.startsWith(serverFailureSentence(FailureKind::ServerGone)), qPrintable(error));
+        QVERIFY(!db.openServer(QStringLiteral("host=%1 nonsense").arg(folder()), &error));
+        QVERIFY2(error.contains(QStringLiteral("连接设置写得不对")), qPrintable(error));
+        QVERIFY(!db.isOpen());
+    }
+
+    void aStatementThatTakesTooLongIsBusy()
+    {
+        Database db;
+        emptyDatabase(db);
+        QVERIFY(db.run(QStringLiteral("set statement_timeout = 100")));
+        const Result r = db.run(QStringLiteral("select pg_sleep(2)"));
+        QVERIFY(!r);
+        QCOMPARE(r.failure, FailureKind::Busy);
+        QVERIFY(db.run(QStringLiteral("select 1")));
+    }
+
+    // The server stops in the middle of a save and comes back: the save is refused and left no trace, what
+    // was stored before is whole, and the next action works on the same Database without a restart.
+    void aServerThatGoesAwayLosesNothingAndIsUsedAgainWhenBack()
+    {
+        Database db;
+        emptyDatabase(db);
+        QVERIFY(prepareServerFromTemplate(db));
+        QVERIFY(db.run(QStringLiteral("insert into \"档案\" (\"序号\", \"0\") values ('K1', '张三')")));
+        bool halted = false;
+        const Result save = db.transaction([&]() -> Result {
+            Result r = db.run(QStringLiteral("insert into \"档案\" (\"序号\", \"0\") values ('K2', '李四')"));
+            halted = server(QStringLiteral("halt"));
+            return r;
+        });
+        QVERIFY(halted);
+        QVERIFY(!save);
+        QCOMPARE(save.failure, FailureKind::ServerGone);
+        QVERIFY2(
+            save.error.startsWith(serverFailureSentence(FailureKind::ServerGone)), qPrintable(save.error));
+        const Result whileAway = db.run(QStringLiteral("select 1"));
+        QVERIFY(!whileAway);
+        QCOMPARE(whileAway.failure, FailureKind::ServerGone);
+
+        QVERIFY(server(QStringLiteral("resume")));
+        const Result keys
+            = db.run(QStringLiteral("select \"序号\" from \"档案\" where \"序号\" like 'K%' order by 1"));
+        QVERIFY2(keys, qPrintable(keys.error));
+        QCOMPARE(keys.rows.size(), 1);
+        QCOMPARE(keys.rows.value(0).text("序号"), QStringLiteral("K1"));
+        QVERIFY(db.transaction([&] {
+            return db.run(QStringLiteral("insert into \"档案\" (\"序号\", \"0\") values ('K2', '李四')"));
+        }));
+
+        // A restart while the desk is idle is not even noticed.
+        QVERIFY(server(QStringLiteral("halt")) && server(QStringLiteral("resume")));
+        const Result afterRestart = db.run(QStringLiteral("select count(*) from \"档案\""));
+        QVERIFY2(afterRestart, qPrintable(afterRestart.error));
+    }
+
+    // A transaction whose statement failed is rolled back by the server, which still answers the commit with
+    // "command OK": that is no success.
+    void aFailedTransactionIsNeverReportedAsCommitted()
+    {
+        Database db;
+        emptyDatabase(db);
+        QVERIFY(prepareServerFromTemplate(db));
+        // A body that goes on past its failing step, as a handler may.
+        const Result r = db.transaction([&] {
+            db.run(QStringLiteral("insert into \"诊断\" (\"名称\", \"序号\") values ('新', '新x')"));
+            db.run(QStringLiteral("insert into \"商品\" (\"ID号\") values ('10000')"));
+            return Result { true };
+        });
+        QVERIFY(!r);
+        QVERIFY(!r.error.isEmpty());
+        QCOMPARE(db.run(QStringLiteral("select count(*) as n from \"诊断\" where \"序号\" = '新x'"))
+                     .rows.value(0)
+                     .text("n"),
+            QStringLiteral("0"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerTest)
+#include "tst_server.moc"
