@@ -198,6 +198,7 @@ bool FileEngine::create(const QString& path, QString* error)
 
 void FileEngine::close()
 {
+    forgetStatements();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -211,9 +212,9 @@ sqlite3_stmt* FileEngine::prepare(const QString& sql, const QVariantList& params
         setFailure(result, nullptr, m_path);
         return nullptr;
     }
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_stmt* stmt = m_statements.take(sql);
+    const QByteArray utf8 = stmt ? QByteArray() : sql.toUtf8();
+    if (!stmt && sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
         setFailure(result, m_db, m_path);
         return nullptr;
     }
@@ -223,6 +224,27 @@ sqlite3_stmt* FileEngine::prepare(const QString& sql, const QVariantList& params
         return nullptr;
     }
     return stmt;
+}
+
+void FileEngine::release(const QString& sql, sqlite3_stmt* stmt)
+{
+    // Reset at once: a statement left standing on a row would hold its read transaction open.
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    // The program runs a few dozen fixed statements; texts beyond that are not kept.
+    constexpr qsizetype kKept = 200;
+    if (m_statements.size() >= kKept || m_statements.contains(sql)) {
+        sqlite3_finalize(stmt);
+        return;
+    }
+    m_statements.insert(sql, stmt);
+}
+
+void FileEngine::forgetStatements()
+{
+    for (sqlite3_stmt* stmt : std::as_const(m_statements))
+        sqlite3_finalize(stmt);
+    m_statements.clear();
 }
 
 Result FileEngine::run(const QString& sql, const QVariantList& params)
@@ -249,10 +271,10 @@ Result FileEngine::run(const QString& sql, const QVariantList& params)
     if (rc != SQLITE_DONE) {
         setFailure(result, m_db, m_path);
         result.rows.clear();
-        sqlite3_finalize(stmt);
+        release(sql, stmt);
         return result;
     }
-    sqlite3_finalize(stmt);
+    release(sql, stmt);
     result.ok = true;
     result.changes = sqlite3_changes(m_db);
     return result;
@@ -277,7 +299,7 @@ Result FileEngine::forEachRow(
         setFailure(result, m_db, m_path);
     else
         result.ok = true;
-    sqlite3_finalize(stmt);
+    release(sql, stmt);
     return result;
 }
 

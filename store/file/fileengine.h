@@ -3,6 +3,8 @@
 
 #include "store/engine.h"
 
+#include <QHash>
+
 struct sqlite3_stmt;
 
 namespace qv {
@@ -55,7 +57,12 @@ private:
     Result checkCopy(const QString& path) const;
     Result copyPagesTo(const QString& targetPath);
     sqlite3_stmt* prepare(const QString& sql, const QVariantList& params, Result& result);
+    void release(const QString& sql, sqlite3_stmt* stmt);
+    void forgetStatements();
     sqlite3* m_db = nullptr;
+    // Statements kept prepared for their next run, reset and unbound. One in use is taken out, so a
+    // statement run again from inside its own rows gets one of its own.
+    QHash<QString, sqlite3_stmt*> m_statements;
     QString m_path;
     QByteArray m_vfs; // the VFS the file was opened through; empty for the default one
 };
