@@ -17,32 +17,32 @@ namespace qv {
 
 namespace {
 
-// The start on this computer's file: the folder must still be the one locked, the file must pass its quick
-// check, and a damaged file is offered the newest good backup.
-StartupResult startOnFile(Services& services, const QString& lockedFolder)
-{
-    AppContext& context = *services.context;
-    Database& db = *services.db;
-    StartupResult started = startUp(*services.drives, context, db);
-    if (started.ok && context.dataFolder != lockedFolder) {
-        // The drive test answered differently a moment later: this folder is not the one locked.
-        db.close();
-        started = { false, QStringLiteral("数据文件夹在启动时发生了变化，请重新启动程序。") };
-    }
-    if (started.ok) {
-        QString verdict;
-        if (!passesQuickCheck(db, &verdict)) {
+    // The start on this computer's file: the folder must still be the one locked, the file must pass its
+    // quick check, and a damaged file is offered the newest good backup.
+    StartupResult startOnFile(Services& services, const QString& lockedFolder)
+    {
+        AppContext& context = *services.context;
+        Database& db = *services.db;
+        StartupResult started = startUp(*services.drives, context, db);
+        if (started.ok && context.dataFolder != lockedFolder) {
+            // The drive test answered differently a moment later: this folder is not the one locked.
             db.close();
-            started = { false,
-                QStringLiteral("无法打开数据库文件：%1\n%2")
-                    .arg(QDir::toNativeSeparators(context.databasePath),
-                        explainFailure(FailureKind::Damaged, verdict)) };
+            started = { false, QStringLiteral("数据文件夹在启动时发生了变化，请重新启动程序。") };
         }
+        if (started.ok) {
+            QString verdict;
+            if (!passesQuickCheck(db, &verdict)) {
+                db.close();
+                started = { false,
+                    QStringLiteral("无法打开数据库文件：%1\n%2")
+                        .arg(QDir::toNativeSeparators(context.databasePath),
+                            explainFailure(FailureKind::Damaged, verdict)) };
+            }
+        }
+        if (!started.ok && offerRestoreOfDamaged(services, started.error))
+            started = startUp(*services.drives, context, db);
+        return started;
     }
-    if (!started.ok && offerRestoreOfDamaged(services, started.error))
-        started = startUp(*services.drives, context, db);
-    return started;
-}
 
 } // namespace
 

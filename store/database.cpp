@@ -158,7 +158,10 @@ Result Database::backupTo(const QString& targetPath)
     return m_engine ? m_engine->backupTo(targetPath) : notOpen();
 }
 
-Result Database::checkIntegrity(Check depth) { return m_engine ? m_engine->checkIntegrity(depth) : notOpen(); }
+Result Database::checkIntegrity(Check depth)
+{
+    return m_engine ? m_engine->checkIntegrity(depth) : notOpen();
+}
 
 Result Database::foldJournal() { return m_engine ? m_engine->foldJournal() : notOpen(); }
 

@@ -82,10 +82,7 @@ bool running(const char* program)
 // The frame as the window manager last reported it. QWidget keeps its own copy of the frame's margins and
 // refreshes it only on a move or resize, so a late update of the frame extents (seen under load, when the
 // window manager sets them after the maximised window's configure) would leave that copy stale.
-QRect frameOf(const QWidget& window)
-{
-    return window.windowHandle()->frameGeometry();
-}
+QRect frameOf(const QWidget& window) { return window.windowHandle()->frameGeometry(); }
 
 } // namespace
 
