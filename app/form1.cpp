@@ -149,7 +149,8 @@ void Form1::openBackups()
     if (m_services.db && m_services.db->kind() == StoreKind::Server) {
         if (m_services.messages)
             m_services.messages->inform(
-                QStringLiteral("数据保存在诊所服务器上，由服务器保存备份，本机没有数据库文件的备份可以查看或恢复。"),
+                QStringLiteral(
+                    "数据保存在诊所服务器上，由服务器保存备份，本机没有数据库文件的备份可以查看或恢复。"),
                 Messages::Icon::Information);
         return;
     }

@@ -28,9 +28,10 @@ namespace {
         QStringList columns;
         for (const QString& c : table.columns)
             columns << QLatin1Char('"') + c + QLatin1Char('"');
-        const QString sql = QStringLiteral("select rowid, %1 from \"%2\" where rowid > ?1 order by rowid limit %3")
-                                .arg(columns.join(QStringLiteral(", ")), table.name)
-                                .arg(kPage);
+        const QString sql
+            = QStringLiteral("select rowid, %1 from \"%2\" where rowid > ?1 order by rowid limit %3")
+                  .arg(columns.join(QStringLiteral(", ")), table.name)
+                  .arg(kPage);
         const int width = int(table.columns.size()) + 1;
         QCryptographicHash hash(QCryptographicHash::Sha256);
         tally->table = table.name;
@@ -115,13 +116,15 @@ namespace {
             if (found[i].rows == seed.value(i).rows && found[i].checksum == seed.value(i).checksum)
                 continue;
             if (i == 0)
-                return refused(QStringLiteral("服务器上的这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，"
-                                              "没有改动它。迁移只能迁到一个空的数据库：请在上面换一个数据库名称。")
-                                   .arg(found[i].rows));
-            return refused(QStringLiteral("服务器上的这个数据库已经有人使用过（“%1”表的内容与新数据库不同），"
-                                          "程序不会合并或覆盖，没有改动它。迁移只能迁到一个空的数据库：请在上面换一个"
-                                          "数据库名称。")
-                               .arg(found[i].table));
+                return refused(
+                    QStringLiteral("服务器上的这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，"
+                                   "没有改动它。迁移只能迁到一个空的数据库：请在上面换一个数据库名称。")
+                        .arg(found[i].rows));
+            return refused(
+                QStringLiteral("服务器上的这个数据库已经有人使用过（“%1”表的内容与新数据库不同），"
+                               "程序不会合并或覆盖，没有改动它。迁移只能迁到一个空的数据库：请在上面换一个"
+                               "数据库名称。")
+                    .arg(found[i].table));
         }
         return r;
     }
@@ -211,8 +214,9 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
             if (!c)
                 return c;
             if (!report->matches())
-                return refused(QStringLiteral("迁移后核对不一致，服务器上的数据库已恢复原样，本机文件没有改动。\n%1")
-                                   .arg(report->text()));
+                return refused(
+                    QStringLiteral("迁移后核对不一致，服务器上的数据库已恢复原样，本机文件没有改动。\n%1")
+                        .arg(report->text()));
             return c;
         };
         ServerPreparation prepared;
@@ -226,8 +230,9 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
         return server.transaction([&]() -> Result {
             Result s = server.run(QStringLiteral("select pg_advisory_xact_lock(7315947)"));
             if (s)
-                s = server.run(QStringLiteral("lock table \"档案\", \"商品\", \"设置\", \"个人模板\", \"诊断\", "
-                                              "\"动物种类\" in exclusive mode"));
+                s = server.run(
+                    QStringLiteral("lock table \"档案\", \"商品\", \"设置\", \"个人模板\", \"诊断\", "
+                                   "\"动物种类\" in exclusive mode"));
             if (s)
                 s = refuseAnArchive(server);
             return s ? copyAndCheck(server) : s;

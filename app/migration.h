@@ -17,7 +17,8 @@ struct TableTally {
 };
 
 // Counts and checksums the six tables. progress, when given, hears the rows read so far.
-Result tallyStore(Database& db, QList<TableTally>* tallies, const std::function<void(qint64 rows)>& progress = {});
+Result tallyStore(
+    Database& db, QList<TableTally>* tallies, const std::function<void(qint64 rows)>& progress = {});
 
 struct MigrationReport {
     QList<TableTally> local, server;

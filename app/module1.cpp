@@ -23,69 +23,70 @@ namespace qv {
 
 namespace {
 
-// The start on this computer's file: the folder must still be the one locked, the file must pass its quick
-// check, and a damaged file is offered the newest good backup.
-StartupResult startOnFile(Services& services, const QString& lockedFolder)
-{
-    AppContext& context = *services.context;
-    Database& db = *services.db;
-    StartupResult started = startUp(*services.drives, context, db);
-    if (started.ok && context.dataFolder != lockedFolder) {
-        // The drive test answered differently a moment later: this folder is not the one locked.
-        db.close();
-        started = { false, QStringLiteral("数据文件夹在启动时发生了变化，请重新启动程序。") };
-    }
-    if (started.ok) {
-        QString verdict;
-        if (!passesQuickCheck(db, &verdict)) {
+    // The start on this computer's file: the folder must still be the one locked, the file must pass its
+    // quick check, and a damaged file is offered the newest good backup.
+    StartupResult startOnFile(Services& services, const QString& lockedFolder)
+    {
+        AppContext& context = *services.context;
+        Database& db = *services.db;
+        StartupResult started = startUp(*services.drives, context, db);
+        if (started.ok && context.dataFolder != lockedFolder) {
+            // The drive test answered differently a moment later: this folder is not the one locked.
             db.close();
-            started = { false,
-                QStringLiteral("无法打开数据库文件：%1\n%2")
-                    .arg(QDir::toNativeSeparators(context.databasePath),
-                        explainFailure(FailureKind::Damaged, verdict)) };
+            started = { false, QStringLiteral("数据文件夹在启动时发生了变化，请重新启动程序。") };
         }
+        if (started.ok) {
+            QString verdict;
+            if (!passesQuickCheck(db, &verdict)) {
+                db.close();
+                started = { false,
+                    QStringLiteral("无法打开数据库文件：%1\n%2")
+                        .arg(QDir::toNativeSeparators(context.databasePath),
+                            explainFailure(FailureKind::Damaged, verdict)) };
+            }
+        }
+        if (!started.ok && offerRestoreOfDamaged(services, started.error))
+            started = startUp(*services.drives, context, db);
+        return started;
     }
-    if (!started.ok && offerRestoreOfDamaged(services, started.error))
-        started = startUp(*services.drives, context, db);
-    return started;
-}
 
-// The practice's server could not be used at start: says why and asks whether to try again, to change the
-// connection (when it is this computer's choice, not the QUORVELA_SERVER variable's) or to quit.
-ServerOffer askAboutServer(const QString& why, bool canChange)
-{
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"),
-        QStringLiteral("%1\n\n档案保存在诊所服务器上，程序不会改用这台电脑上的文件。").arg(why));
-    QPushButton* retry = box.addButton(QStringLiteral("重试"), QMessageBox::AcceptRole);
-    QPushButton* change = canChange ? box.addButton(QStringLiteral("更改连接…"), QMessageBox::ActionRole) : nullptr;
-    QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
-    box.setDefaultButton(retry);
-    box.setEscapeButton(quit);
-    box.exec();
-    if (box.clickedButton() == retry)
-        return ServerOffer::Retry;
-    if (change && box.clickedButton() == change)
-        return ServerOffer::ChangeConnection;
-    return ServerOffer::Quit;
-}
+    // The practice's server could not be used at start: says why and asks whether to try again, to change the
+    // connection (when it is this computer's choice, not the QUORVELA_SERVER variable's) or to quit.
+    ServerOffer askAboutServer(const QString& why, bool canChange)
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"),
+            QStringLiteral("%1\n\n档案保存在诊所服务器上，程序不会改用这台电脑上的文件。").arg(why));
+        QPushButton* retry = box.addButton(QStringLiteral("重试"), QMessageBox::AcceptRole);
+        QPushButton* change
+            = canChange ? box.addButton(QStringLiteral("更改连接…"), QMessageBox::ActionRole) : nullptr;
+        QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
+        box.setDefaultButton(retry);
+        box.setEscapeButton(quit);
+        box.exec();
+        if (box.clickedButton() == retry)
+            return ServerOffer::Retry;
+        if (change && box.clickedButton() == change)
+            return ServerOffer::ChangeConnection;
+        return ServerOffer::Quit;
+    }
 
-// The fields of "数据存储" for the server, before the main window exists. The new connection once saved;
-// empty when the user cancelled.
-QString changeServerConnection(Services& services)
-{
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("数据存储"));
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* window = new StorageWindow(services, storageConfigPath(), &dialog);
-    window->offerServerOnly();
-    layout->addWidget(window);
-    QObject::connect(window, &StorageWindow::saved, &dialog, &QDialog::accept);
-    QObject::connect(window->Command4, &QPushButton::clicked, &dialog, &QDialog::reject);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return loadStorageChoice().connectionString();
-}
+    // The fields of "数据存储" for the server, before the main window exists. The new connection once saved;
+    // empty when the user cancelled.
+    QString changeServerConnection(Services& services)
+    {
+        QDialog dialog;
+        dialog.setWindowTitle(QStringLiteral("数据存储"));
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* window = new StorageWindow(services, storageConfigPath(), &dialog);
+        window->offerServerOnly();
+        layout->addWidget(window);
+        QObject::connect(window, &StorageWindow::saved, &dialog, &QDialog::accept);
+        QObject::connect(window->Command4, &QPushButton::clicked, &dialog, &QDialog::reject);
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        return loadStorageChoice().connectionString();
+    }
 
 } // namespace
 

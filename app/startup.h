@@ -46,7 +46,8 @@ struct ServerStartHooks {
 // startUp on context.serverConnection, asked again and again while the server cannot be used: tried again,
 // changed, or given up (the result then is not ok and its error says why). It never falls back to this
 // computer's file: that would split the archive in two.
-StartupResult startUpOnServer(const DriveRoots& drives, AppContext& context, Database& db, const ServerStartHooks& hooks);
+StartupResult startUpOnServer(
+    const DriveRoots& drives, AppContext& context, Database& db, const ServerStartHooks& hooks);
 
 // Copies the open database into today's backup folder, consistently, through a temporary file renamed into
 // place. Returns the error text, empty on success or when there is nothing to back up.

@@ -25,7 +25,8 @@ namespace {
     QString quoted(const QString& value)
     {
         QString escaped = value;
-        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
         return QLatin1Char('\'') + escaped + QLatin1Char('\'');
     }
 
@@ -34,9 +35,8 @@ namespace {
         return QByteArray(key) + '=' + QUrl::toPercentEncoding(value) + '\n';
     }
 
-    constexpr QFile::Permissions kOwnerOnlyFolder
-        = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
-        | QFile::ExeUser;
+    constexpr QFile::Permissions kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
     constexpr QFile::Permissions kOwnerOnlyFile
         = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
@@ -62,7 +62,8 @@ QString StorageChoice::connectionString() const
 
 QString storageConfigPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/storage.conf");
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+        + QStringLiteral("/storage.conf");
 }
 
 StorageChoice loadStorageChoice(const QString& path)
@@ -182,9 +183,10 @@ ConnectionVerdict testServerConnection(const QString& connection)
         names << row.values().value(0).toString();
     if (names.isEmpty()) {
         verdict.ok = verdict.empty = true;
-        verdict.message = QStringLiteral("连接成功：%1。\n这个数据库是空的：可以用“迁移到服务器”把这台电脑上的"
-                                         "档案搬上去；不迁移的话，第一台使用它的电脑会在其中建立新的档案。")
-                              .arg(where);
+        verdict.message
+            = QStringLiteral("连接成功：%1。\n这个数据库是空的：可以用“迁移到服务器”把这台电脑上的"
+                             "档案搬上去；不迁移的话，第一台使用它的电脑会在其中建立新的档案。")
+                  .arg(where);
         return verdict;
     }
     if (!names.contains(QStringLiteral("qv_schema"))) {

@@ -29,8 +29,9 @@ namespace {
 
     const QStringList kSslModes = { QStringLiteral("prefer"), QStringLiteral("require"),
         QStringLiteral("verify-full"), QStringLiteral("disable") };
-    const QStringList kSslTexts = { QStringLiteral("服务器支持时加密（prefer）"), QStringLiteral("必须加密（require）"),
-        QStringLiteral("加密并核对服务器证书（verify-full）"), QStringLiteral("不加密（disable）") };
+    const QStringList kSslTexts
+        = { QStringLiteral("服务器支持时加密（prefer）"), QStringLiteral("必须加密（require）"),
+              QStringLiteral("加密并核对服务器证书（verify-full）"), QStringLiteral("不加密（disable）") };
 
 } // namespace
 
@@ -50,8 +51,9 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     Option2 = placed<QRadioButton>(this, QStringLiteral("Option2"), 3600, 450, 3000, 300);
     Option2->setText(QStringLiteral("诊所服务器"));
 
-    const QString captions[] = { QStringLiteral("服务器："), QStringLiteral("端口："), QStringLiteral("数据库："),
-        QStringLiteral("用户名："), QStringLiteral("密码："), QStringLiteral("加密：") };
+    const QString captions[]
+        = { QStringLiteral("服务器："), QStringLiteral("端口："), QStringLiteral("数据库："),
+              QStringLiteral("用户名："), QStringLiteral("密码："), QStringLiteral("加密：") };
     QLineEdit** fields[] = { &Text1, &Text2, &Text3, &Text4, &Text5 };
     for (int i = 0; i < 6; ++i) {
         const double top = 900 + i * 420;
@@ -74,8 +76,8 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     Progress1->setValue(0);
     Progress1->hide();
 
-    const QString texts[] = { QStringLiteral("测试连接"), QStringLiteral("迁移到服务器"), QStringLiteral("保存"),
-        QStringLiteral("取消") };
+    const QString texts[] = { QStringLiteral("测试连接"), QStringLiteral("迁移到服务器"),
+        QStringLiteral("保存"), QStringLiteral("取消") };
     QPushButton** buttons[] = { &Command1, &Command2, &Command3, &Command4 };
     for (int i = 0; i < 4; ++i) {
         *buttons[i] = placed<QPushButton>(
@@ -130,8 +132,9 @@ void StorageWindow::offerServerOnly()
 void StorageWindow::updateFields()
 {
     const bool server = Option2->isChecked();
-    for (QWidget* w : { static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text3),
-             static_cast<QWidget*>(Text4), static_cast<QWidget*>(Text5), static_cast<QWidget*>(Combo1) })
+    for (QWidget* w :
+        { static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text3),
+            static_cast<QWidget*>(Text4), static_cast<QWidget*>(Text5), static_cast<QWidget*>(Combo1) })
         w->setEnabled(server);
     Command1->setEnabled(server);
     Command2->setEnabled(server);
@@ -161,8 +164,9 @@ void StorageWindow::migrate()
     const AppContext* context = m_services.context;
     const QString path = context && !context->databasePath.isEmpty()
         ? context->databasePath
-        : (m_services.drives ? dataFolderFor(chooseDriveRoot(*m_services.drives)) + QStringLiteral("/数据库.dat")
-                             : QString());
+        : (m_services.drives
+                ? dataFolderFor(chooseDriveRoot(*m_services.drives)) + QStringLiteral("/数据库.dat")
+                : QString());
     if (path.isEmpty() || !QFile::exists(path)) {
         Label1->setText(QStringLiteral("这台电脑上没有数据库文件，没有可以迁移的档案：%1")
                             .arg(QDir::toNativeSeparators(path)));
@@ -178,7 +182,8 @@ void StorageWindow::migrate()
     Database server;
     QString error;
     if (!local.open(path, &error)) {
-        Label1->setText(QStringLiteral("无法打开本机的数据库文件：%1\n%2").arg(QDir::toNativeSeparators(path), error));
+        Label1->setText(
+            QStringLiteral("无法打开本机的数据库文件：%1\n%2").arg(QDir::toNativeSeparators(path), error));
         return;
     }
     if (!server.openServer(c.connectionString(), &error)) {
@@ -205,7 +210,8 @@ void StorageWindow::migrate()
     setEnabled(true);
     if (!moved) {
         Progress1->hide();
-        Label1->setText(QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1").arg(moved.error));
+        Label1->setText(QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1")
+                            .arg(moved.error));
         return;
     }
     Label1->setText(QStringLiteral("迁移完成，两边的行数和校验和一致：\n%1").arg(report.text()));
@@ -231,9 +237,9 @@ bool StorageWindow::save()
         return false;
     }
     if (m_services.messages && !m_serverOnly)
-        m_services.messages->inform(
-            c.onServer ? QStringLiteral("已保存：这台电脑使用诊所服务器上的档案，下次启动程序时生效。")
-                       : QStringLiteral("已保存：这台电脑使用本机文件中的档案，下次启动程序时生效。"),
+        m_services.messages->inform(c.onServer
+                ? QStringLiteral("已保存：这台电脑使用诊所服务器上的档案，下次启动程序时生效。")
+                : QStringLiteral("已保存：这台电脑使用本机文件中的档案，下次启动程序时生效。"),
             Messages::Icon::Information);
     emit saved();
     close();

@@ -20,7 +20,8 @@ namespace qv {
 class StorageWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit StorageWindow(Services& services, const QString& configPath = storageConfigPath(), QWidget* parent = nullptr);
+    explicit StorageWindow(
+        Services& services, const QString& configPath = storageConfigPath(), QWidget* parent = nullptr);
 
     // The choice as the fields show it now.
     StorageChoice choice() const;

@@ -105,10 +105,15 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_state = m_dir.filePath(QStringLiteral("state"));
-        QCOMPARE(QProcess::execute(QStringLiteral(QV_PGSERVER), { QStringLiteral("start"), m_state, kPassword }), 0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral(QV_PGSERVER), { QStringLiteral("start"), m_state, kPassword }),
+            0);
     }
 
-    void cleanupTestCase() { QProcess::execute(QStringLiteral(QV_PGSERVER), { QStringLiteral("stop"), m_state }); }
+    void cleanupTestCase()
+    {
+        QProcess::execute(QStringLiteral(QV_PGSERVER), { QStringLiteral("stop"), m_state });
+    }
 
     void theChoiceIsKeptForThisUserOnly()
     {
@@ -133,7 +138,8 @@ private slots:
         QCOMPARE(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 
         // The variable wins over the kept choice; the file choice names no server.
-        QCOMPARE(chosenServerConnection(QStringLiteral("host=elsewhere"), back), QStringLiteral("host=elsewhere"));
+        QCOMPARE(
+            chosenServerConnection(QStringLiteral("host=elsewhere"), back), QStringLiteral("host=elsewhere"));
         QCOMPARE(chosenServerConnection(QString(), back), back.connectionString());
         c.onServer = false;
         QCOMPARE(chosenServerConnection(QString(), c), QString());
@@ -148,10 +154,12 @@ private slots:
         v = testServerConnection(choiceFor(emptyDatabase()).connectionString());
         QVERIFY2(v.ok && v.empty && v.message.contains(QStringLiteral("空的")), qPrintable(v.message));
 
-        v = testServerConnection(choiceFor(QStringLiteral("postgres"), QStringLiteral("wrong")).connectionString());
+        v = testServerConnection(
+            choiceFor(QStringLiteral("postgres"), QStringLiteral("wrong")).connectionString());
         QVERIFY(!v.ok);
         QCOMPARE(v.failure, FailureKind::LoginRefused);
-        QVERIFY2(v.message.startsWith(serverFailureSentence(FailureKind::LoginRefused)), qPrintable(v.message));
+        QVERIFY2(
+            v.message.startsWith(serverFailureSentence(FailureKind::LoginRefused)), qPrintable(v.message));
 
         StorageChoice away = choiceFor(QStringLiteral("postgres"));
         away.host = m_dir.filePath(QStringLiteral("no-server-here"));
@@ -195,7 +203,8 @@ private slots:
         StartupResult r = startUpOnServer(drives, context, db, hooks);
         QVERIFY(!r.ok && !db.isOpen());
         QCOMPARE(told.size(), 2);
-        QVERIFY2(told.first().startsWith(serverFailureSentence(FailureKind::ServerGone)), qPrintable(told.first()));
+        QVERIFY2(told.first().startsWith(serverFailureSentence(FailureKind::ServerGone)),
+            qPrintable(told.first()));
         QVERIFY(!QFile::exists(context.databasePath));
 
         // Changing the connection to a server that answers starts on it.
@@ -230,18 +239,20 @@ private slots:
         QString error;
         QVERIFY(writeTemplateDatabase(path, &error) && file.open(path, &error));
         // Every kind of row, with empty values, nulls, line breaks, quotes and amounts with decimals.
-        for (const char* sql : {
-                 "insert into \"档案\" (\"0\", \"1\", \"2\", \"6\", \"T1\", \"序号\") values ('张三''s 狗', "
-                 "'20261208093000', '狗', '2026-12-08', '阿莫西林\r\n    用法：口服\r\n', '20261208093000-X')",
-                 "insert into \"档案\" (\"0\", \"1\", \"6\", \"序号\") values ('', '20261208093001', '2026-12-08', "
-                 "'20261208093001-X')",
-                 "insert into \"商品\" (\"ID号\", \"名称\", \"拼音\", \"进价\", \"售价\", \"库存\", \"分类\") values "
-                 "('29990001', '头孢 \\ 注射液', 'tb', 12.5, 0.35, 3, '西药')",
-                 "update \"设置\" set \"单位名称\" = '城东动物诊所', \"默认打印机\" = null",
-                 "insert into \"个人模板\" (\"序号\", \"名称\", \"内容\", \"分类\") values ('m1', '感冒方', "
-                 "'板蓝根\r\n', '中药')",
-                 "insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('腹泻', 'fx', '腹泻fx')",
-                 "insert into \"动物种类\" (\"名称\", \"拼音\", \"序号\") values ('羊驼', 'yt', '羊驼yt')" })
+        for (const char* sql :
+            { "insert into \"档案\" (\"0\", \"1\", \"2\", \"6\", \"T1\", \"序号\") values ('张三''s 狗', "
+              "'20261208093000', '狗', '2026-12-08', '阿莫西林\r\n    用法：口服\r\n', '20261208093000-X')",
+                "insert into \"档案\" (\"0\", \"1\", \"6\", \"序号\") values ('', '20261208093001', "
+                "'2026-12-08', "
+                "'20261208093001-X')",
+                "insert into \"商品\" (\"ID号\", \"名称\", \"拼音\", \"进价\", \"售价\", \"库存\", \"分类\") "
+                "values "
+                "('29990001', '头孢 \\ 注射液', 'tb', 12.5, 0.35, 3, '西药')",
+                "update \"设置\" set \"单位名称\" = '城东动物诊所', \"默认打印机\" = null",
+                "insert into \"个人模板\" (\"序号\", \"名称\", \"内容\", \"分类\") values ('m1', '感冒方', "
+                "'板蓝根\r\n', '中药')",
+                "insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('腹泻', 'fx', '腹泻fx')",
+                "insert into \"动物种类\" (\"名称\", \"拼音\", \"序号\") values ('羊驼', 'yt', '羊驼yt')" })
             QVERIFY2(file.run(QString::fromUtf8(sql)), sql);
         file.run(QStringLiteral("pragma wal_checkpoint(truncate)"));
         const QByteArray before = fileHash(path);
@@ -260,14 +271,16 @@ private slots:
         QVERIFY(report.matches());
         QCOMPARE(lastDone, lastTotal);
         QCOMPARE(report.local.size(), storeTables().size());
-        QVERIFY2(report.text().contains(QStringLiteral("档案：本机 3 行，服务器 3 行")), qPrintable(report.text()));
+        QVERIFY2(report.text().contains(QStringLiteral("档案：本机 3 行，服务器 3 行")),
+            qPrintable(report.text()));
         for (const StoreTable& table : storeTables())
             QCOMPARE(tableRows(server, table), tableRows(file, table));
         file.close();
         QCOMPARE(fileHash(path), before); // the file stays as it was
         // Rows saved on the server afterwards continue after the moved ones; a desk starts on it as it is.
-        QVERIFY(server.run(QStringLiteral("insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('咳嗽', "
-                                          "'ks', '咳嗽ks')")));
+        QVERIFY(
+            server.run(QStringLiteral("insert into \"诊断\" (\"名称\", \"拼音\", \"序号\") values ('咳嗽', "
+                                      "'ks', '咳嗽ks')")));
         QVERIFY(prepareServerFromTemplate(server));
         QCOMPARE(testServerConnection(choiceFor(name).connectionString()).prescriptions, 3);
     }
@@ -289,7 +302,8 @@ private slots:
         QVERIFY(server.openServer(choiceFor(withArchive).connectionString(), &error));
         QVERIFY(server.run(QStringLiteral("insert into \"档案\" (\"0\", \"序号\") values ('服务器', 's1')")));
         QVERIFY(server.openServer(choiceFor(withDrug).connectionString(), &error));
-        QVERIFY(server.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\") values ('2001', '新药')")));
+        QVERIFY(
+            server.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\") values ('2001', '新药')")));
         QVERIFY(server.openServer(choiceFor(foreign).connectionString(), &error));
         QVERIFY(server.run(QStringLiteral("create table invoices (n integer)")));
 
