@@ -43,7 +43,7 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     setObjectName(QStringLiteral("StorageWindow"));
     setWindowTitle(QStringLiteral("数据存储"));
     setWindowIcon(appIcon());
-    setFixedSize(twipsSize(7200, 6360));
+    setFixedSize(twipsSize(7200, 6600));
 
     caption(this, QStringLiteral("Label2"), QStringLiteral("这台电脑的档案保存在："), 180, 150);
     Option1 = placed<QRadioButton>(this, QStringLiteral("Option1"), 360, 450, 3000, 300);
@@ -66,12 +66,12 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     Combo1 = placed<QComboBox>(this, QStringLiteral("Combo1"), 1440, 900 + 5 * 420, 5580, 330);
     Combo1->addItems(kSslTexts);
 
-    Label1 = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3480, 6840, 1500);
+    Label1 = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3480, 6840, 2040);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label1->setText(QStringLiteral("更改在下次启动程序时生效。"));
-    Progress1 = placed<QProgressBar>(this, QStringLiteral("Progress1"), 180, 5040, 6840, 240);
+    Progress1 = placed<QProgressBar>(this, QStringLiteral("Progress1"), 180, 5580, 6840, 240);
     Progress1->setRange(0, 1000);
     Progress1->setValue(0);
     Progress1->hide();
@@ -81,7 +81,7 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     QPushButton** buttons[] = { &Command1, &Command2, &Command3, &Command4 };
     for (int i = 0; i < 4; ++i) {
         *buttons[i] = placed<QPushButton>(
-            this, QStringLiteral("Command%1").arg(i + 1), 180 + i * 1740, 5460, 1560, 450);
+            this, QStringLiteral("Command%1").arg(i + 1), 180 + i * 1740, 5940, 1560, 450);
         (*buttons[i])->setText(texts[i]);
     }
     connect(Option1, &QRadioButton::toggled, this, &StorageWindow::updateFields);
@@ -217,7 +217,9 @@ void StorageWindow::migrate()
     Label1->setText(QStringLiteral("迁移完成，两边的行数和校验和一致：\n%1").arg(report.text()));
     if (messages
         && messages->askYesNo(QStringLiteral("档案已经复制到诊所服务器，核对一致：\n%1\n\n"
-                                             "以后这台电脑使用诊所服务器上的档案吗？（下次启动程序时生效）")
+                                             "以后这台电脑使用诊所服务器上的档案吗？（下次启动程序时生效；在"
+                                             "那之前这台电脑保存的记录仍写在本机文件里，"
+                                             "不会出现在服务器上，所以请尽快重新启动程序。）")
                                   .arg(report.text()))) {
         Option2->setChecked(true);
         save();

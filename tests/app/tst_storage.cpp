@@ -2,17 +2,27 @@
 // the start-up on the chosen server, and moving a file's archive onto the server, on a PostgreSQL server of
 // this test's own that asks for a password.
 
+#include "app/form1.h"
 #include "app/migration.h"
 #include "app/startup.h"
 #include "app/storagechoice.h"
+#include "app/storagewindow.h"
 #include "store/server/serverschema.h"
 #include "store/tables.h"
 #include "store/template/templatedb.h"
-#include "tests/support/fakes.h"
+#include "tests/support/testenv.h"
 
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -104,6 +114,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
+        QStandardPaths::setTestModeEnabled(true);
+        QFile::remove(storageConfigPath());
         m_state = m_dir.filePath(QStringLiteral("state"));
         QCOMPARE(
             QProcess::execute(QStringLiteral(QV_PGSERVER), { QStringLiteral("start"), m_state, kPassword }),
@@ -331,7 +343,47 @@ private slots:
             QCOMPARE(rowsAfter, rowsBefore);
         }
     }
+
+    // The window as the main menu opens it: the connection tested, this desk's archive moved, and the server
+    // kept as this computer's choice.
+    void theWindowTestsMovesAndKeepsTheChoice()
+    {
+        test::TestEnv env;
+        Form1 main(env.services, {});
+        QMenu* upkeep = nullptr;
+        for (QAction* a : main.menuBar()->actions())
+            if (a->text() == QStringLiteral("数据维护(D)"))
+                upkeep = a->menu();
+        QVERIFY(upkeep);
+        QCOMPARE(upkeep->actions().value(0)->text(), QStringLiteral("数据存储…"));
+        main.menuAction(QStringLiteral("数据存储…"))->trigger();
+        auto* window = qobject_cast<StorageWindow*>(main.childWindow(QStringLiteral("storage")));
+        QVERIFY(window);
+        QVERIFY(window->Option1->isChecked() && !window->Text1->isEnabled());
+        window->Option2->setChecked(true);
+        const QString name = emptyDatabase();
+        window->Text1->setText(folder());
+        window->Text3->setText(name);
+        window->Text4->setText(QStringLiteral("postgres"));
+        window->Text5->setText(kPassword);
+        window->Combo1->setCurrentIndex(3); // disable: a Unix socket
+        window->Command1->click();
+        QVERIFY2(
+            window->Label1->text().contains(QStringLiteral("是空的")), qPrintable(window->Label1->text()));
+
+        env.messages.setNextAnswers({ true, true }); // move it; then use the server from the next start
+        window->Command2->click();
+        QVERIFY2(window->Label1->text().startsWith(QStringLiteral("迁移完成")),
+            qPrintable(window->Label1->text()));
+        QVERIFY(env.messages.last().contains(QStringLiteral("下次启动程序时生效")));
+        const StorageChoice kept = loadStorageChoice();
+        QVERIFY(kept.onServer);
+        QCOMPARE(kept.connectionString(), choiceFor(name).connectionString());
+        QCOMPARE(
+            testServerConnection(kept.connectionString()).prescriptions, env.count(QStringLiteral("档案")));
+        QFile::remove(storageConfigPath());
+    }
 };
 
-QTEST_GUILESS_MAIN(StorageTest)
+QTEST_MAIN(StorageTest)
 #include "tst_storage.moc"
