@@ -201,6 +201,10 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
         done = fileRows;
         // Inside the server's transaction: copy, count and checksum, and commit only when both sides agree.
         const auto copyAndCheck = [&](Database& target) -> Result {
+            // A ten-year archive over a slow network may take longer than an everyday statement is allowed.
+            const Result unlimited = target.run(QStringLiteral("set local statement_timeout = 0"));
+            if (!unlimited)
+                return unlimited;
             for (const StoreTable& table : storeTables()) {
                 const Result cleared = target.run(QStringLiteral("delete from \"%1\"").arg(table.name));
                 if (!cleared)
