@@ -5,6 +5,7 @@
 #include "app/form10.h"
 #include "app/screenfit.h"
 #include "app/startup.h"
+#include "app/storagewindow.h"
 #include "app/webpages.h"
 #include "platform/units.h"
 #include "settings/form8.h"
@@ -66,6 +67,7 @@ void Form1::buildMenu()
     addEntry(nullptr, QStringLiteral("业务统计(T)"), bool(f.statistics), [this] { openStatistics(); });
     addEntry(nullptr, QStringLiteral("日志报表(B)"), bool(f.log), [this] { openLog(); });
     QMenu* upkeep = menuBar()->addMenu(QStringLiteral("数据维护(D)"));
+    addEntry(upkeep, QStringLiteral("数据存储…"), true, [this] { openStorage(); });
     addEntry(upkeep, QStringLiteral("备份与恢复…"), true, [this] { openBackups(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(H)"));
     addEntry(help, QStringLiteral("操作帮助"), true,
@@ -134,6 +136,11 @@ void Form1::openAbout()
 {
     auto factory = [this]() -> QWidget* { return new Form10(*m_services.urls); };
     open(QStringLiteral("about"), factory);
+}
+
+void Form1::openStorage()
+{
+    open(QStringLiteral("storage"), [this]() -> QWidget* { return new StorageWindow(m_services); });
 }
 
 void Form1::openBackups()

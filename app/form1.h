@@ -35,6 +35,8 @@ public:
     void openStatistics() override;
     void openLog() override;
     void openAbout();
+    // The window "数据存储": this computer's file or the practice's server.
+    void openStorage();
     // The window "备份与恢复".
     void openBackups();
     // Shows the frame maximised; restoring it gives a normal size and place inside the screen's free area.

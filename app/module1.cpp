@@ -5,13 +5,19 @@
 #include "app/singleinstance.h"
 #include "app/startoffers.h"
 #include "app/startup.h"
+#include "app/storagechoice.h"
+#include "app/storagewindow.h"
 #include "app/windows.h"
 #include "catalogs/catalogindex.h"
 #include "platform/qtservices.h"
 #include "platform/translations.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace qv {
 
@@ -42,6 +48,44 @@ namespace {
         if (!started.ok && offerRestoreOfDamaged(services, started.error))
             started = startUp(*services.drives, context, db);
         return started;
+    }
+
+    // The practice's server could not be used at start: says why and asks whether to try again, to change the
+    // connection (when it is this computer's choice, not the QUORVELA_SERVER variable's) or to quit.
+    ServerOffer askAboutServer(const QString& why, bool canChange)
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"),
+            QStringLiteral("%1\n\n档案保存在诊所服务器上，程序不会改用这台电脑上的文件。").arg(why));
+        QPushButton* retry = box.addButton(QStringLiteral("重试"), QMessageBox::AcceptRole);
+        QPushButton* change
+            = canChange ? box.addButton(QStringLiteral("更改连接…"), QMessageBox::ActionRole) : nullptr;
+        QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
+        box.setDefaultButton(retry);
+        box.setEscapeButton(quit);
+        box.exec();
+        if (box.clickedButton() == retry)
+            return ServerOffer::Retry;
+        if (change && box.clickedButton() == change)
+            return ServerOffer::ChangeConnection;
+        return ServerOffer::Quit;
+    }
+
+    // The fields of "数据存储" for the server, before the main window exists. The new connection once saved;
+    // empty when the user cancelled.
+    QString changeServerConnection(Services& services)
+    {
+        QDialog dialog;
+        dialog.setWindowTitle(QStringLiteral("数据存储"));
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* window = new StorageWindow(services, storageConfigPath(), &dialog);
+        window->offerServerOnly();
+        layout->addWidget(window);
+        QObject::connect(window, &StorageWindow::saved, &dialog, &QDialog::accept);
+        QObject::connect(window->Command4, &QPushButton::clicked, &dialog, &QDialog::reject);
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        return loadStorageChoice().connectionString();
     }
 
 } // namespace
@@ -78,9 +122,11 @@ int runModule1(int argc, char** argv)
     services.catalog = &catalog;
     services.context = &context;
 
-    // Administrators and scripts point the program at the practice's server this way; the local file is then
-    // neither made nor opened.
-    context.serverConnection = qEnvironmentVariable("QUORVELA_SERVER");
+    // Administrators and scripts point the program at the practice's server with QUORVELA_SERVER; otherwise
+    // the choice kept on this computer ("数据存储") says where the archive is. On the server the local file
+    // is neither made nor opened.
+    const QString fromEnvironment = qEnvironmentVariable("QUORVELA_SERVER");
+    context.serverConnection = chosenServerConnection(fromEnvironment, loadStorageChoice());
     const bool onServer = !context.serverConnection.isEmpty();
 
     // One program per data folder: a second start on it brings the first to the front and ends. On the
@@ -99,9 +145,17 @@ int runModule1(int argc, char** argv)
         }
     }
 
-    const StartupResult started = onServer ? startUp(drives, context, db) : startOnFile(services, dataFolder);
+    ServerStartHooks hooks;
+    hooks.offer = [canChange = fromEnvironment.isEmpty()](
+                      const QString& why) { return askAboutServer(why, canChange); };
+    if (fromEnvironment.isEmpty())
+        hooks.changeConnection = [&services] { return changeServerConnection(services); };
+    const StartupResult started
+        = onServer ? startUpOnServer(drives, context, db, hooks) : startOnFile(services, dataFolder);
     if (!started.ok) {
-        messages.inform(started.error, Messages::Icon::Critical);
+        // On the server the user has read why and chose to quit.
+        if (!onServer)
+            messages.inform(started.error, Messages::Icon::Critical);
         return 1;
     }
     catalog.startReading();

@@ -77,12 +77,12 @@ namespace {
         StartupResult result;
         QString error;
         if (!db.openServer(context.serverConnection, &error)) {
-            result.error = QStringLiteral("%1\n程序将退出。").arg(error);
+            result.error = error;
             return result;
         }
         const Result prepared = prepareServerFromTemplate(db);
         if (!prepared) {
-            result.error = QStringLiteral("无法使用%1，程序将退出。\n%2").arg(db.location(), prepared.error);
+            result.error = QStringLiteral("无法使用%1。\n%2").arg(db.location(), prepared.error);
             db.close();
             return result;
         }
@@ -123,6 +123,29 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     for (const QString& failed : upgradeExistingFile(db).failed)
         qWarning("database upgrade step not applied: %s", qPrintable(failed));
     return readHeldPassword(context, db, QStringLiteral("无法读取数据库文件：%1").arg(shownPath));
+}
+
+StartupResult startUpOnServer(
+    const DriveRoots& drives, AppContext& context, Database& db, const ServerStartHooks& hooks)
+{
+    for (;;) {
+        StartupResult started = startUp(drives, context, db);
+        if (started.ok || context.serverConnection.isEmpty() || !hooks.offer)
+            return started;
+        switch (hooks.offer(started.error)) {
+        case ServerOffer::Retry:
+            break;
+        case ServerOffer::ChangeConnection:
+            if (hooks.changeConnection) {
+                const QString changed = hooks.changeConnection();
+                if (!changed.isEmpty())
+                    context.serverConnection = changed;
+            }
+            break;
+        case ServerOffer::Quit:
+            return started;
+        }
+    }
 }
 
 bool syncFolder(const QString& folder)

@@ -4,6 +4,8 @@
 #include "platform/services.h"
 #include "store/database.h"
 
+#include <functional>
+
 namespace qv {
 
 // "drive D:" when it holds at least one visible entry at its root, otherwise "drive C:".
@@ -30,6 +32,22 @@ struct StartupResult {
 // Chooses the data folder, writes the template database if the file is missing, opens it and reads the held
 // password. A database that cannot be created or opened is reported, never papered over.
 StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& db);
+
+// What the user answers when the practice's server cannot be used at start.
+enum class ServerOffer { Retry, ChangeConnection, Quit };
+struct ServerStartHooks {
+    // Says why (the text) and asks what to do; Quit when the user closes the question.
+    std::function<ServerOffer(const QString& why)> offer;
+    // Lets the user change the connection; the new connection string, or empty when the user cancelled.
+    // Without it only trying again and quitting are offered (the connection came from QUORVELA_SERVER).
+    std::function<QString()> changeConnection;
+};
+
+// startUp on context.serverConnection, asked again and again while the server cannot be used: tried again,
+// changed, or given up (the result then is not ok and its error says why). It never falls back to this
+// computer's file: that would split the archive in two.
+StartupResult startUpOnServer(
+    const DriveRoots& drives, AppContext& context, Database& db, const ServerStartHooks& hooks);
 
 // Copies the open database into today's backup folder, consistently, through a temporary file renamed into
 // place. Returns the error text, empty on success or when there is nothing to back up.

@@ -15,10 +15,11 @@ namespace {
 
 } // namespace
 
-Result copyStoreRows(Database& from, Database& to)
+Result copyStoreRows(Database& from, Database& to, const std::function<void(qint64 rows)>& copied)
 {
     Result result;
     result.ok = true;
+    qint64 rows = 0;
     for (const StoreTable& table : storeTables()) {
         const QStringList columns = QStringList { QStringLiteral("rowid") } + table.columns;
         const QString read = QStringLiteral("select rowid, %1 from \"%2\" order by rowid")
@@ -30,11 +31,15 @@ Result copyStoreRows(Database& from, Database& to)
                 values.clear();
                 for (int i = 0; i < columns.size(); ++i)
                     values << (row.isNull(i) ? QVariant() : QVariant(row.text(i)));
+                if (copied && ++rows % 4096 == 0)
+                    copied(rows);
                 return sink(values);
             });
         });
         if (!result)
             return result;
+        if (copied)
+            copied(rows);
         if (to.kind() == StoreKind::Server) {
             result = to.run(QStringLiteral("select setval(pg_get_serial_sequence('\"%1\"', 'rowid'), "
                                            "coalesce(max(\"rowid\"), 0) + 1, false) from \"%1\"")

@@ -7,7 +7,8 @@
 namespace qv {
 
 // Copies the six tables of from into to, which must hold none of their rows yet; runs inside the caller's
-// transaction on to, if any. The server's row id counters continue after the copied rows.
-Result copyStoreRows(Database& from, Database& to);
+// transaction on to, if any. The server's row id counters continue after the copied rows. copied, when given,
+// hears how many rows have been copied so far, every few thousand rows.
+Result copyStoreRows(Database& from, Database& to, const std::function<void(qint64 rows)>& copied = {});
 
 } // namespace qv

@@ -1,0 +1,247 @@
+#include "app/migration.h"
+#include "store/copystore.h"
+#include "store/server/serverschema.h"
+#include "store/tables.h"
+#include "store/template/templatedb.h"
+
+#include <QCryptographicHash>
+#include <QTemporaryDir>
+
+namespace qv {
+
+namespace {
+
+    // Rows read per query while checksumming: a ten-year archive is never held in memory whole.
+    constexpr int kPage = 20000;
+
+    Result refused(const QString& why)
+    {
+        Result r;
+        r.failure = FailureKind::Stated;
+        r.error = why;
+        return r;
+    }
+
+    Result tallyTable(Database& db, const StoreTable& table, TableTally* tally, qint64& rowsSoFar,
+        const std::function<void(qint64)>& progress)
+    {
+        QStringList columns;
+        for (const QString& c : table.columns)
+            columns << QLatin1Char('"') + c + QLatin1Char('"');
+        const QString sql
+            = QStringLiteral("select rowid, %1 from \"%2\" where rowid > ?1 order by rowid limit %3")
+                  .arg(columns.join(QStringLiteral(", ")), table.name)
+                  .arg(kPage);
+        const int width = int(table.columns.size()) + 1;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        tally->table = table.name;
+        tally->rows = 0;
+        qint64 after = -1;
+        for (;;) {
+            int seen = 0;
+            const Result r = db.forEachRow(sql, { after }, [&](const Cursor& row) {
+                ++seen;
+                after = row.text(0).toLongLong();
+                for (int i = 0; i < width; ++i) {
+                    if (row.isNull(i)) {
+                        hash.addData(QByteArrayView("\1", 1));
+                        continue;
+                    }
+                    hash.addData(QByteArrayView("\2", 1));
+                    hash.addData(row.utf8(i));
+                    hash.addData(QByteArrayView("\0", 1));
+                }
+                return true;
+            });
+            if (!r)
+                return r;
+            tally->rows += seen;
+            rowsSoFar += seen;
+            if (progress)
+                progress(rowsSoFar);
+            if (seen < kPage)
+                break;
+        }
+        tally->checksum = hash.result().toHex();
+        Result done;
+        done.ok = true;
+        return done;
+    }
+
+    Result countRows(Database& db, qint64* rows)
+    {
+        *rows = 0;
+        for (const StoreTable& table : storeTables()) {
+            const Result r = db.run(QStringLiteral("select count(*) as n from \"%1\"").arg(table.name));
+            if (!r)
+                return r;
+            *rows += r.rows.value(0).value(QStringLiteral("n")).toLongLong();
+        }
+        Result done;
+        done.ok = true;
+        return done;
+    }
+
+    // The tables of a new database as the program sets it up from its template.
+    Result templateTallies(QList<TableTally>* tallies)
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("template.dat"));
+        Database file;
+        QString error;
+        if (!folder.isValid() || !writeTemplateDatabase(path, &error) || !file.open(path, &error))
+            return refused(QStringLiteral("无法读取程序自带的模板数据库：%1").arg(error));
+        return tallyStore(file, tallies);
+    }
+
+    // A server database holding only what a new one is set up with (the template's rows, its sample
+    // prescription included) may be filled; any other row is part of an archive and is never merged with or
+    // overwritten.
+    Result refuseAnArchive(Database& server)
+    {
+        QList<TableTally> found;
+        Result r = tallyStore(server, &found);
+        if (!r)
+            return r;
+        bool allEmpty = true;
+        for (const TableTally& t : found)
+            allEmpty = allEmpty && t.rows == 0;
+        if (allEmpty)
+            return r;
+        QList<TableTally> seed;
+        r = templateTallies(&seed);
+        if (!r)
+            return r;
+        for (int i = 0; i < found.size(); ++i) {
+            if (found[i].rows == seed.value(i).rows && found[i].checksum == seed.value(i).checksum)
+                continue;
+            if (i == 0)
+                return refused(
+                    QStringLiteral("服务器上的这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，"
+                                   "没有改动它。迁移只能迁到一个空的数据库：请在上面换一个数据库名称。")
+                        .arg(found[i].rows));
+            return refused(
+                QStringLiteral("服务器上的这个数据库已经有人使用过（“%1”表的内容与新数据库不同），"
+                               "程序不会合并或覆盖，没有改动它。迁移只能迁到一个空的数据库：请在上面换一个"
+                               "数据库名称。")
+                    .arg(found[i].table));
+        }
+        return r;
+    }
+
+} // namespace
+
+Result tallyStore(Database& db, QList<TableTally>* tallies, const std::function<void(qint64 rows)>& progress)
+{
+    tallies->clear();
+    qint64 rows = 0;
+    Result r;
+    r.ok = true;
+    for (const StoreTable& table : storeTables()) {
+        TableTally tally;
+        r = tallyTable(db, table, &tally, rows, progress);
+        if (!r)
+            return r;
+        tallies->append(tally);
+    }
+    return r;
+}
+
+bool MigrationReport::matches() const
+{
+    if (local.size() != server.size() || local.isEmpty())
+        return false;
+    for (int i = 0; i < local.size(); ++i)
+        if (local[i].table != server[i].table || local[i].rows != server[i].rows
+            || local[i].checksum != server[i].checksum)
+            return false;
+    return true;
+}
+
+QString MigrationReport::text() const
+{
+    QStringList lines;
+    for (int i = 0; i < local.size(); ++i) {
+        const TableTally& here = local[i];
+        const TableTally there = server.value(i);
+        const bool same = here.rows == there.rows && here.checksum == there.checksum;
+        lines << QStringLiteral("%1：本机 %2 行，服务器 %3 行，校验和 %4%5")
+                     .arg(here.table)
+                     .arg(here.rows)
+                     .arg(there.rows)
+                     .arg(QString::fromLatin1(here.checksum.left(16)),
+                         same ? QStringLiteral("，一致")
+                              : QStringLiteral("，不一致（服务器 %1）")
+                                    .arg(QString::fromLatin1(there.checksum.left(16))));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+Result migrateToServer(Database& file, Database& server, MigrationReport* report,
+    const std::function<void(qint64 done, qint64 total)>& progress)
+{
+    *report = MigrationReport();
+    qint64 fileRows = 0;
+    qint64 done = 0;
+    qint64 total = 0;
+    const auto tell = [&](qint64 at) {
+        if (progress)
+            progress(done + at, total);
+    };
+    // Everything is read from the file in one read transaction: counted, checksummed and copied as one
+    // state, whatever else happens to the file meanwhile.
+    return file.transaction([&]() -> Result {
+        Result r = countRows(file, &fileRows);
+        if (!r)
+            return r;
+        total = fileRows * 3;
+        r = tallyStore(file, &report->local, tell);
+        if (!r)
+            return r;
+        done = fileRows;
+        // Inside the server's transaction: copy, count and checksum, and commit only when both sides agree.
+        const auto copyAndCheck = [&](Database& target) -> Result {
+            // A ten-year archive over a slow network may take longer than an everyday statement is allowed.
+            const Result unlimited = target.run(QStringLiteral("set local statement_timeout = 0"));
+            if (!unlimited)
+                return unlimited;
+            for (const StoreTable& table : storeTables()) {
+                const Result cleared = target.run(QStringLiteral("delete from \"%1\"").arg(table.name));
+                if (!cleared)
+                    return cleared;
+            }
+            Result c = copyStoreRows(file, target, tell);
+            if (!c)
+                return c;
+            done = fileRows * 2;
+            c = tallyStore(target, &report->server, tell);
+            if (!c)
+                return c;
+            if (!report->matches())
+                return refused(
+                    QStringLiteral("迁移后核对不一致，服务器上的数据库已恢复原样，本机文件没有改动。\n%1")
+                        .arg(report->text()));
+            return c;
+        };
+        ServerPreparation prepared;
+        // An empty database gets the schema and the file's rows in one transaction.
+        r = prepareServerDatabase(server, copyAndCheck, &prepared);
+        if (!r || prepared.created)
+            return r;
+        // A database of ours: filled only when it holds nothing but a new database's rows. Desks starting
+        // now wait on the same lock as the set-up.
+        report->server.clear();
+        return server.transaction([&]() -> Result {
+            Result s = server.run(QStringLiteral("select pg_advisory_xact_lock(7315947)"));
+            if (s)
+                s = server.run(
+                    QStringLiteral("lock table \"档案\", \"商品\", \"设置\", \"个人模板\", \"诊断\", "
+                                   "\"动物种类\" in exclusive mode"));
+            if (s)
+                s = refuseAnArchive(server);
+            return s ? copyAndCheck(server) : s;
+        });
+    });
+}
+
+} // namespace qv

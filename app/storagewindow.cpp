@@ -1,0 +1,251 @@
+#include "app/storagewindow.h"
+#include "app/appicon.h"
+#include "app/migration.h"
+#include "app/startup.h"
+#include "platform/controls.h"
+#include "store/database.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qv {
+
+namespace {
+
+    class WaitCursor {
+    public:
+        WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    };
+
+    const QStringList kSslModes = { QStringLiteral("prefer"), QStringLiteral("require"),
+        QStringLiteral("verify-full"), QStringLiteral("disable") };
+    const QStringList kSslTexts
+        = { QStringLiteral("服务器支持时加密（prefer）"), QStringLiteral("必须加密（require）"),
+              QStringLiteral("加密并核对服务器证书（verify-full）"), QStringLiteral("不加密（disable）") };
+
+} // namespace
+
+StorageWindow::StorageWindow(Services& services, const QString& configPath, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_configPath(configPath)
+{
+    setObjectName(QStringLiteral("StorageWindow"));
+    setWindowTitle(QStringLiteral("数据存储"));
+    setWindowIcon(appIcon());
+    setFixedSize(twipsSize(7200, 6600));
+
+    caption(this, QStringLiteral("Label2"), QStringLiteral("这台电脑的档案保存在："), 180, 150);
+    Option1 = placed<QRadioButton>(this, QStringLiteral("Option1"), 360, 450, 3000, 300);
+    Option1->setText(QStringLiteral("本机文件（默认）"));
+    Option2 = placed<QRadioButton>(this, QStringLiteral("Option2"), 3600, 450, 3000, 300);
+    Option2->setText(QStringLiteral("诊所服务器"));
+
+    const QString captions[]
+        = { QStringLiteral("服务器："), QStringLiteral("端口："), QStringLiteral("数据库："),
+              QStringLiteral("用户名："), QStringLiteral("密码："), QStringLiteral("加密：") };
+    QLineEdit** fields[] = { &Text1, &Text2, &Text3, &Text4, &Text5 };
+    for (int i = 0; i < 6; ++i) {
+        const double top = 900 + i * 420;
+        caption(this, QStringLiteral("Label%1").arg(i + 3), captions[i], 360, top + 40);
+        if (i < 5)
+            *fields[i] = placed<QLineEdit>(this, QStringLiteral("Text%1").arg(i + 1), 1440, top, 5580, 330);
+    }
+    Text2->setValidator(new QIntValidator(1, 65535, Text2));
+    Text5->setEchoMode(QLineEdit::Password);
+    Combo1 = placed<QComboBox>(this, QStringLiteral("Combo1"), 1440, 900 + 5 * 420, 5580, 330);
+    Combo1->addItems(kSslTexts);
+
+    Label1 = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3480, 6840, 2040);
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label1->setText(QStringLiteral("更改在下次启动程序时生效。"));
+    Progress1 = placed<QProgressBar>(this, QStringLiteral("Progress1"), 180, 5580, 6840, 240);
+    Progress1->setRange(0, 1000);
+    Progress1->setValue(0);
+    Progress1->hide();
+
+    const QString texts[] = { QStringLiteral("测试连接"), QStringLiteral("迁移到服务器"),
+        QStringLiteral("保存"), QStringLiteral("取消") };
+    QPushButton** buttons[] = { &Command1, &Command2, &Command3, &Command4 };
+    for (int i = 0; i < 4; ++i) {
+        *buttons[i] = placed<QPushButton>(
+            this, QStringLiteral("Command%1").arg(i + 1), 180 + i * 1740, 5940, 1560, 450);
+        (*buttons[i])->setText(texts[i]);
+    }
+    connect(Option1, &QRadioButton::toggled, this, &StorageWindow::updateFields);
+    connect(Option2, &QRadioButton::toggled, this, &StorageWindow::updateFields);
+    connect(Command1, &QPushButton::clicked, this, &StorageWindow::testConnection);
+    connect(Command2, &QPushButton::clicked, this, &StorageWindow::migrate);
+    connect(Command3, &QPushButton::clicked, this, &StorageWindow::save);
+    connect(Command4, &QPushButton::clicked, this, &QWidget::close);
+    fill(loadStorageChoice(m_configPath));
+    setFocusProxy(Option1->isChecked() ? static_cast<QWidget*>(Option1) : Text1);
+}
+
+void StorageWindow::fill(const StorageChoice& choice)
+{
+    (choice.onServer ? Option2 : Option1)->setChecked(true);
+    Text1->setText(choice.host);
+    Text2->setText(QString::number(choice.port));
+    Text3->setText(choice.database);
+    Text4->setText(choice.user);
+    Text5->setText(choice.password);
+    Combo1->setCurrentIndex(std::max(0, int(kSslModes.indexOf(choice.sslMode))));
+    updateFields();
+}
+
+StorageChoice StorageWindow::choice() const
+{
+    StorageChoice c;
+    c.onServer = Option2->isChecked();
+    c.host = Text1->text().trimmed();
+    c.port = Text2->text().toInt() > 0 ? Text2->text().toInt() : 5432;
+    c.database = Text3->text().trimmed();
+    c.user = Text4->text().trimmed();
+    c.password = Text5->text();
+    c.sslMode = kSslModes.value(Combo1->currentIndex(), QStringLiteral("prefer"));
+    return c;
+}
+
+void StorageWindow::offerServerOnly()
+{
+    Option2->setChecked(true);
+    Option1->setEnabled(false);
+    Command2->hide();
+    m_serverOnly = true;
+    Label1->setText(QStringLiteral("请检查诊所服务器的连接设置，可以先“测试连接”，然后“保存”再试一次。"));
+    setFocusProxy(Text1);
+}
+
+void StorageWindow::updateFields()
+{
+    const bool server = Option2->isChecked();
+    for (QWidget* w :
+        { static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text3),
+            static_cast<QWidget*>(Text4), static_cast<QWidget*>(Text5), static_cast<QWidget*>(Combo1) })
+        w->setEnabled(server);
+    Command1->setEnabled(server);
+    Command2->setEnabled(server);
+}
+
+void StorageWindow::testConnection()
+{
+    const StorageChoice c = choice();
+    if (c.host.isEmpty() || c.database.isEmpty() || c.user.isEmpty()) {
+        Label1->setText(QStringLiteral("请填写服务器、数据库和用户名。"));
+        return;
+    }
+    WaitCursor wait;
+    Label1->setText(QStringLiteral("正在连接……"));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const ConnectionVerdict verdict = testServerConnection(c.connectionString());
+    Label1->setText(verdict.message);
+}
+
+void StorageWindow::migrate()
+{
+    const StorageChoice c = choice();
+    if (c.host.isEmpty() || c.database.isEmpty() || c.user.isEmpty()) {
+        Label1->setText(QStringLiteral("请先填写诊所服务器的服务器、数据库和用户名。"));
+        return;
+    }
+    const AppContext* context = m_services.context;
+    const QString path = context && !context->databasePath.isEmpty()
+        ? context->databasePath
+        : (m_services.drives
+                ? dataFolderFor(chooseDriveRoot(*m_services.drives)) + QStringLiteral("/数据库.dat")
+                : QString());
+    if (path.isEmpty() || !QFile::exists(path)) {
+        Label1->setText(QStringLiteral("这台电脑上没有数据库文件，没有可以迁移的档案：%1")
+                            .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    Messages* messages = m_services.messages;
+    if (messages
+        && !messages->askYesNo(QStringLiteral("把这台电脑的档案（%1）复制到诊所服务器的数据库“%2”吗？\n"
+                                              "服务器上的数据库必须是空的；本机文件保持原样，不会改动。")
+                                   .arg(QDir::toNativeSeparators(path), c.database)))
+        return;
+    Database local;
+    Database server;
+    QString error;
+    if (!local.open(path, &error)) {
+        Label1->setText(
+            QStringLiteral("无法打开本机的数据库文件：%1\n%2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    if (!server.openServer(c.connectionString(), &error)) {
+        Label1->setText(error);
+        return;
+    }
+    WaitCursor wait;
+    setEnabled(false);
+    Progress1->setValue(0);
+    Progress1->show();
+    Label1->setText(QStringLiteral("正在迁移，请稍候……"));
+    QElapsedTimer shown;
+    shown.start();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    MigrationReport report;
+    const Result moved = migrateToServer(local, server, &report, [&](qint64 done, qint64 total) {
+        if (shown.elapsed() < 100 || total <= 0)
+            return;
+        shown.restart();
+        Progress1->setValue(int(std::min<qint64>(1000, done * 1000 / total)));
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    Progress1->setValue(1000);
+    setEnabled(true);
+    if (!moved) {
+        Progress1->hide();
+        Label1->setText(QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1")
+                            .arg(moved.error));
+        return;
+    }
+    Label1->setText(QStringLiteral("迁移完成，两边的行数和校验和一致：\n%1").arg(report.text()));
+    if (messages
+        && messages->askYesNo(QStringLiteral("档案已经复制到诊所服务器，核对一致：\n%1\n\n"
+                                             "以后这台电脑使用诊所服务器上的档案吗？（下次启动程序时生效；在"
+                                             "那之前这台电脑保存的记录仍写在本机文件里，"
+                                             "不会出现在服务器上，所以请尽快重新启动程序。）")
+                                  .arg(report.text()))) {
+        Option2->setChecked(true);
+        save();
+    }
+}
+
+bool StorageWindow::save()
+{
+    const StorageChoice c = choice();
+    if (c.onServer && (c.host.isEmpty() || c.database.isEmpty() || c.user.isEmpty())) {
+        Label1->setText(QStringLiteral("请填写服务器、数据库和用户名。"));
+        return false;
+    }
+    const QString error = saveStorageChoice(c, m_configPath);
+    if (!error.isEmpty()) {
+        Label1->setText(error);
+        return false;
+    }
+    if (m_services.messages && !m_serverOnly)
+        m_services.messages->inform(c.onServer
+                ? QStringLiteral("已保存：这台电脑使用诊所服务器上的档案，下次启动程序时生效。")
+                : QStringLiteral("已保存：这台电脑使用本机文件中的档案，下次启动程序时生效。"),
+            Messages::Icon::Information);
+    emit saved();
+    close();
+    return true;
+}
+
+} // namespace qv
