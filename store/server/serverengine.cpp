@@ -1,5 +1,10 @@
 #include "store/server/serverengine.h"
 
+#include "store/server/serverschema.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -450,17 +455,104 @@ Result ServerEngine::startCatalogNotes()
 Result ServerEngine::catalogNotesState(ChangeNotesState* state)
 {
     return notesStateOf(run(QStringLiteral("select (select \"token\" from \"qv_schema\"), "
-                                           "(select coalesce(max(\"seq\"), 0) from \"qv_catalog_changed\")"),
+                                           "coalesce(max(\"seq\"), 0), coalesce(min(\"seq\"), 0) "
+                                           "from \"qv_catalog_changed\""),
                             {}),
         state);
 }
 
-Result ServerEngine::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds)
+Result ServerEngine::catalogNotes(qint64 after, QList<ChangeNote>* notes)
 {
-    return rowIdsOf(run(QStringLiteral("select distinct \"rid\" from \"qv_catalog_changed\" "
-                                       "where \"seq\" > ? and \"seq\" <= ?"),
-                        { after, upTo }),
-        rowIds);
+    return notesOf(run(QStringLiteral("select \"seq\", \"rid\" from \"qv_catalog_changed\" "
+                                      "where \"seq\" > ? order by \"seq\""),
+                       { after }),
+        notes);
+}
+
+int ServerEngine::socket() const { return m_conn ? PQsocket(m_conn.get()) : -1; }
+
+int ServerEngine::takeNotifications()
+{
+    if (!m_conn || PQconsumeInput(m_conn.get()) != 1 || PQstatus(m_conn.get()) != CONNECTION_OK)
+        return -1;
+    int count = 0;
+    while (pg::Notify(PQnotifies(m_conn.get())))
+        ++count;
+    // A server that shut down closes the socket: readable, with nothing to read.
+    if (count == 0 && peerClosed(m_conn.get()))
+        return -1;
+    return count;
+}
+
+namespace {
+
+    // A connection of its own that listens for the catalog's notifications, with the event loop watching its
+    // socket. A broken connection is made again every two seconds until it works, and then wakes its owner
+    // once, for whatever was committed meanwhile.
+    class ServerCatalogListener final : public CatalogListener {
+    public:
+        ServerCatalogListener(QString connection, std::function<void()> wake)
+            : m_connection(std::move(connection))
+            , m_wake(std::move(wake))
+        {
+            m_retry.setInterval(2000);
+            QObject::connect(&m_retry, &QTimer::timeout, [this] {
+                if (connect())
+                    m_wake();
+            });
+        }
+
+        bool connect()
+        {
+            m_notifier.reset();
+            auto engine = std::make_unique<ServerEngine>();
+            if (!engine->open(m_connection, nullptr)
+                || !engine->script(QStringLiteral("listen \"%1\"").arg(QLatin1String(kCatalogChannel)))) {
+                m_engine.reset();
+                m_retry.start();
+                return false;
+            }
+            m_retry.stop();
+            m_engine = std::move(engine);
+            m_notifier = std::make_unique<QSocketNotifier>(m_engine->socket(), QSocketNotifier::Read);
+            QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readSocket(); });
+            return true;
+        }
+
+    private:
+        void readSocket()
+        {
+            const int arrived = m_engine ? m_engine->takeNotifications() : -1;
+            if (arrived > 0) {
+                m_wake();
+            } else if (arrived < 0) {
+                // Deleting the notifier inside its own signal is not allowed: let it go later.
+                m_notifier.release()->deleteLater();
+                m_engine.reset();
+                m_retry.start();
+            }
+        }
+
+        QString m_connection;
+        std::function<void()> m_wake;
+        std::unique_ptr<ServerEngine> m_engine;
+        std::unique_ptr<QSocketNotifier> m_notifier;
+        QTimer m_retry;
+    };
+
+} // namespace
+
+std::unique_ptr<CatalogListener> ServerEngine::listenForCatalogChanges(const std::function<void()>& wake)
+{
+    auto listener = std::make_unique<ServerCatalogListener>(m_connection, wake);
+    listener->connect();
+    return listener;
+}
+
+Result ServerEngine::holdName(const QString& name)
+{
+    // A lock of the transaction on the name's hash: two names that share a hash only wait for each other.
+    return run(QStringLiteral("select pg_advisory_xact_lock(hashtext(?))"), { name });
 }
 
 Database::Opener ServerEngine::opener() const
