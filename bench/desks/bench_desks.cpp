@@ -115,7 +115,8 @@ bool onFile()
     CatalogIndex there(other);
     if (!there.load(&error))
         return false;
-    return measureNextSearch(here, there, QStringLiteral("file: commit to the other program's next search"), 0);
+    return measureNextSearch(
+        here, there, QStringLiteral("file: commit to the other program's next search"), 0);
 }
 
 bool onServer()
@@ -140,12 +141,14 @@ bool onServer()
             && other.openServer(connection, &error)) {
             CatalogIndex there(other);
             ok = there.load(&error)
-                && measureNextSearch(here, there, QStringLiteral("server: commit to the other desk's next search"), 0)
-                && measureWake(here, there, QStringLiteral("server: commit to the other desk's index, woken"),
-                    kRounds);
+                && measureNextSearch(
+                    here, there, QStringLiteral("server: commit to the other desk's next search"), 0)
+                && measureWake(
+                    here, there, QStringLiteral("server: commit to the other desk's index, woken"), kRounds);
         }
         if (!ok)
-            std::fprintf(stderr, "server: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("failed") : error));
+            std::fprintf(
+                stderr, "server: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("failed") : error));
     }
     QProcess::execute(script, { QStringLiteral("stop"), state });
     return ok;
