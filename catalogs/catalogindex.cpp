@@ -22,6 +22,7 @@ namespace {
     // keeps (ten thousand), so no note still to read has been dropped.
     constexpr qint64 kMostPending = 9000;
     constexpr int kPollMs = 1000;
+    constexpr int kPollRestMs = 15000;
 
     qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
@@ -326,7 +327,16 @@ void CatalogIndex::watch()
         return;
     m_poll = std::make_unique<QTimer>();
     m_poll->setInterval(kPollMs);
-    QObject::connect(m_poll.get(), &QTimer::timeout, [this] { refresh(); });
+    QObject::connect(m_poll.get(), &QTimer::timeout, [this] {
+        // A store that cannot be reached may hold the window for its connect timeout: after a failed look the
+        // poll rests a while (searches still look at once).
+        if (m_pollRest.isValid() && m_pollRest.elapsed() < kPollRestMs)
+            return;
+        if (refresh())
+            m_pollRest.invalidate();
+        else
+            m_pollRest.start();
+    });
     m_poll->start();
     m_listener = m_db.listenForCatalogChanges([this] { refresh(); });
 }

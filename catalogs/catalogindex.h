@@ -30,6 +30,7 @@
 #include "pinyin/readings.h"
 #include "store/database.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -168,6 +169,7 @@ private:
     QHash<qint64, qint64> m_gaps; // numbers above m_notesSeen not seen yet -> when first missed (ms)
     std::unique_ptr<CatalogListener> m_listener;
     std::unique_ptr<QTimer> m_poll;
+    QElapsedTimer m_pollRest; // running after a failed poll
     std::function<void()> m_changed;
     bool m_loaded = false;
     int m_loads = 0;

@@ -2,13 +2,16 @@
 
 #include "store/server/serverschema.h"
 
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <vector>
 
 namespace qv {
@@ -487,49 +490,72 @@ int ServerEngine::takeNotifications()
 namespace {
 
     // A connection of its own that listens for the catalog's notifications, with the event loop watching its
-    // socket. A broken connection is made again every two seconds until it works, and then wakes its owner
-    // once, for whatever was committed meanwhile.
+    // socket. The connection is made in the background (a server that cannot be reached would hold the
+    // window for the connect timeout); a broken one is tried again every two seconds, and when it works
+    // again it wakes its owner once, for whatever was committed meanwhile.
     class ServerCatalogListener final : public CatalogListener {
     public:
         ServerCatalogListener(QString connection, std::function<void()> wake)
             : m_connection(std::move(connection))
             , m_wake(std::move(wake))
         {
-            m_retry.setInterval(2000);
-            QObject::connect(&m_retry, &QTimer::timeout, [this] {
-                if (connect())
-                    m_wake();
-            });
+            m_retry.setInterval(100);
+            QObject::connect(&m_retry, &QTimer::timeout, [this] { takeConnection(); });
+            startConnecting();
         }
 
-        bool connect()
+        ~ServerCatalogListener() override
+        {
+            if (m_connecting.valid())
+                m_connecting.wait();
+        }
+
+    private:
+        void startConnecting()
         {
             m_notifier.reset();
-            auto engine = std::make_unique<ServerEngine>();
-            if (!engine->open(m_connection, nullptr)
-                || !engine->script(QStringLiteral("listen \"%1\"").arg(QLatin1String(kCatalogChannel)))) {
-                m_engine.reset();
-                m_retry.start();
-                return false;
+            m_engine.reset();
+            m_attempt.start();
+            m_connecting = std::async(std::launch::async, [connection = m_connection] {
+                auto engine = std::make_unique<ServerEngine>();
+                if (!engine->open(connection, nullptr)
+                    || !engine->script(QStringLiteral("listen \"%1\"").arg(QLatin1String(kCatalogChannel))))
+                    engine.reset();
+                return engine;
+            });
+            m_retry.start();
+        }
+
+        void takeConnection()
+        {
+            if (!m_connecting.valid()) {
+                if (m_attempt.elapsed() >= 2000)
+                    startConnecting();
+                return;
             }
+            if (m_connecting.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+                return;
+            std::unique_ptr<ServerEngine> engine = m_connecting.get();
+            if (!engine)
+                return; // the next look starts again
             m_retry.stop();
             m_engine = std::move(engine);
             m_notifier = std::make_unique<QSocketNotifier>(m_engine->socket(), QSocketNotifier::Read);
             QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readSocket(); });
-            return true;
+            if (m_everConnected)
+                m_wake();
+            m_everConnected = true;
         }
 
-    private:
         void readSocket()
         {
             const int arrived = m_engine ? m_engine->takeNotifications() : -1;
             if (arrived > 0) {
                 m_wake();
             } else if (arrived < 0) {
-                // Deleting the notifier inside its own signal is not allowed: let it go later.
+                // The notifier may not be deleted inside its own signal: it goes later.
                 m_notifier.release()->deleteLater();
-                m_engine.reset();
-                m_retry.start();
+                startConnecting();
             }
         }
 
@@ -537,16 +563,17 @@ namespace {
         std::function<void()> m_wake;
         std::unique_ptr<ServerEngine> m_engine;
         std::unique_ptr<QSocketNotifier> m_notifier;
-        QTimer m_retry;
+        std::future<std::unique_ptr<ServerEngine>> m_connecting;
+        QTimer m_retry; // looks whether the connection is made, and tries again after a failure
+        QElapsedTimer m_attempt;
+        bool m_everConnected = false;
     };
 
 } // namespace
 
 std::unique_ptr<CatalogListener> ServerEngine::listenForCatalogChanges(const std::function<void()>& wake)
 {
-    auto listener = std::make_unique<ServerCatalogListener>(m_connection, wake);
-    listener->connect();
-    return listener;
+    return std::make_unique<ServerCatalogListener>(m_connection, wake);
 }
 
 Result ServerEngine::holdName(const QString& name)
