@@ -1,5 +1,7 @@
 #include "catalogs/catalogindex.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <numeric>
 
@@ -14,6 +16,15 @@ namespace {
     constexpr int kRefreshShare = 4;
     // Row ids per statement when changed rows are re-read.
     constexpr int kIdsPerRead = 500;
+    // Note numbers below the latest whose notes may still come when the table is read whole.
+    constexpr qint64 kTrailAtLoad = 200;
+    // Beyond this many note numbers after the last one done, read the table whole. Fewer than the database
+    // keeps (ten thousand), so no note still to read has been dropped.
+    constexpr qint64 kMostPending = 9000;
+    constexpr int kPollMs = 1000;
+    constexpr int kPollRestMs = 15000;
+
+    qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
     // A code point order key for one UTF-16 unit: surrogates (above U+FFFF) after every other unit.
     inline int storeOrderUnit(char16_t u)
@@ -145,14 +156,54 @@ bool CatalogIndex::startNotes(QString* error)
     Result notes = m_db.startCatalogNotes();
     if (notes)
         notes = m_db.catalogNotesState(&state);
+    // The notes just below the latest are read now: a number missing among them may belong to a writer that
+    // has not committed yet, whose change the whole read will not hold either.
+    QList<ChangeNote> trail;
+    const qint64 from = std::max<qint64>({ 0, state.latest - kTrailAtLoad, state.earliest - 1 });
+    if (notes)
+        notes = m_db.catalogNotes(from, &trail);
     if (!notes) {
         if (error)
             *error = notes.error;
         return false;
     }
     m_session = state.session;
-    m_notesSeen = state.latest;
+    m_notesSeen = from;
+    m_notesTop = from;
+    m_applied.clear();
+    m_gaps.clear();
+    noteApplied(trail, state.latest);
     return true;
+}
+
+void CatalogIndex::noteApplied(const QList<ChangeNote>& notes, qint64 latest)
+{
+    for (const ChangeNote& note : notes) {
+        if (note.number <= m_notesSeen)
+            continue;
+        m_applied.insert(note.number);
+        m_gaps.remove(note.number);
+        m_notesTop = std::max(m_notesTop, note.number);
+    }
+    // Every number up to the latest the database showed was taken: one not read yet is still to come.
+    m_notesTop = std::max(m_notesTop, latest);
+    const qint64 now = nowMs();
+    for (qint64 n = m_notesSeen + 1; n <= m_notesTop; ++n) {
+        if (!m_applied.contains(n) && !m_gaps.contains(n))
+            m_gaps.insert(n, now);
+    }
+    // Up to the first number still looked for, everything is done.
+    while (m_notesSeen < m_notesTop) {
+        const qint64 next = m_notesSeen + 1;
+        if (m_applied.remove(next)) {
+        } else if (const auto gap = m_gaps.constFind(next);
+                   gap != m_gaps.constEnd() && now - gap.value() >= kGapWaitMs) {
+            m_gaps.erase(gap);
+        } else {
+            break;
+        }
+        m_notesSeen = next;
+    }
 }
 
 void CatalogIndex::adopt(Contents&& contents)
@@ -165,6 +216,8 @@ void CatalogIndex::adopt(Contents&& contents)
 
 CatalogIndex::~CatalogIndex()
 {
+    m_listener.reset();
+    m_poll.reset();
     // The background read uses its own connection, but must not outlive the program's.
     if (m_reading.valid())
         m_reading.wait();
@@ -178,6 +231,7 @@ void CatalogIndex::startReading()
     // one the read already holds (reading a row again changes nothing).
     if (!startNotes(nullptr))
         return;
+    watch();
     m_reading = std::async(std::launch::async, [opener = m_db.opener()] {
         Reading reading;
         Database own;
@@ -220,22 +274,71 @@ bool CatalogIndex::ensureCurrent(QString* error)
 {
     if (!m_loaded && !takeOverReading())
         return load(error);
-    // No notes, or notes of another session: the connection was opened again since the last read.
+    // No notes, notes of another session, or numbers gone back or dropped unread: read whole.
     ChangeNotesState state;
     if (!m_db.catalogNotesState(&state) || state.session.isEmpty() || state.session != m_session)
         return load(error);
-    const qint64 latest = state.latest;
-    if (latest == m_notesSeen)
-        return true;
-    QList<qint64> ids;
-    if (!m_db.changedCatalogRows(m_notesSeen, latest, &ids) || ids.size() > size() / kRefreshShare + 100)
+    if (m_notesTop == 0 && state.earliest > 0) {
+        // There were no notes when the table was read: every note now kept came after.
+        if (state.latest - state.earliest >= kMostPending)
+            return load(error);
+        m_notesSeen = m_notesTop = state.earliest - 1;
+    }
+    if (state.latest < m_notesTop || state.latest - m_notesSeen > kMostPending)
         return load(error);
-    if (!applyChanges(ids, error)) {
+    if (state.latest == m_notesTop && m_gaps.isEmpty())
+        return true;
+    QList<ChangeNote> notes;
+    if (!m_db.catalogNotes(m_notesSeen, &notes))
+        return load(error);
+    QList<qint64> ids;
+    QSet<qint64> distinct;
+    for (const ChangeNote& note : notes) {
+        if (!m_applied.contains(note.number) && !distinct.contains(note.rowId)) {
+            distinct.insert(note.rowId);
+            ids << note.rowId;
+        }
+    }
+    if (ids.size() > size() / kRefreshShare + 100)
+        return load(error);
+    if (!ids.isEmpty() && !applyChanges(ids, error)) {
         m_loaded = false; // read whole the next time
         return false;
     }
-    m_notesSeen = latest;
+    noteApplied(notes, state.latest);
     return true;
+}
+
+bool CatalogIndex::refresh(QString* error)
+{
+    if (!m_loaded || m_reading.valid())
+        return true;
+    const int loads = m_loads;
+    const int refreshed = m_rowsRefreshed;
+    const bool current = ensureCurrent(error);
+    if (current && m_changed && (loads != m_loads || refreshed != m_rowsRefreshed))
+        m_changed();
+    return current;
+}
+
+void CatalogIndex::watch()
+{
+    if (m_poll)
+        return;
+    m_poll = std::make_unique<QTimer>();
+    m_poll->setInterval(kPollMs);
+    QObject::connect(m_poll.get(), &QTimer::timeout, [this] {
+        // A store that cannot be reached may hold the window for its connect timeout: after a failed look the
+        // poll rests a while (searches still look at once).
+        if (m_pollRest.isValid() && m_pollRest.elapsed() < kPollRestMs)
+            return;
+        if (refresh())
+            m_pollRest.invalidate();
+        else
+            m_pollRest.start();
+    });
+    m_poll->start();
+    m_listener = m_db.listenForCatalogChanges([this] { refresh(); });
 }
 
 bool CatalogIndex::applyChanges(const QList<qint64>& rowIds, QString* error)

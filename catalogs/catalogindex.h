@@ -9,10 +9,19 @@
 // the catalog window. After those, the extra finds: rows whose name's everyday readings match typed initials
 // (pinyin/readings.h), in the same order.
 //
-// It never serves stale rows: temporary triggers on the connection note the row id of every insert, update
-// and delete of 商品 (whoever makes it), and the next search re-reads just those rows and moves them to their
-// places. Only a first search, a connection opened again, or a change of a large part of the table reads it
-// whole. A rolled-back write takes its notes with it.
+// It never serves stale rows: the database's own triggers note the row id of every insert, update and delete
+// of 商品, whichever desk or program makes it (store/database.h, change notes), and the next search re-reads
+// just those rows and moves them to their places. Only a first search, notes started afresh, or a change of a
+// large part of the table reads it whole. A rolled-back write takes its notes with it.
+//
+// Notes are numbered as they are written, but on the server a writer that took its number first may commit
+// last: a note can appear below numbers already applied. The index remembers the numbers it has not seen
+// below the highest it applied, looks for them again at every refresh, and gives a number up only after a
+// minute (a rolled-back writer leaves a number that never comes).
+//
+// Other desks' changes arrive without a search as well: once reading has started, the server's notifications
+// wake the index at once, and a poll every second stands in for a notification missed or a connection made
+// again (and for the file, which has no notifications).
 //
 // The whole read takes a good part of a second on a large catalog, so the program starts it in the background
 // at start-up, on a connection of its own, while the login waits; the first search takes it over (waiting for
@@ -21,10 +30,15 @@
 #include "pinyin/readings.h"
 #include "store/database.h"
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <future>
+#include <memory>
 #include <vector>
 
 namespace qv {
@@ -90,6 +104,9 @@ public:
     CatalogIndex(const CatalogIndex&) = delete;
     CatalogIndex& operator=(const CatalogIndex&) = delete;
 
+    // Follows other desks' changes without waiting for a search: the server's notifications and a poll every
+    // second (startReading starts it too). Needs the event loop of the thread that calls it.
+    void watch();
     // Begins the whole read in the background (see above). Without an open database, or when the change notes
     // cannot be made, it does nothing: the first search reads the table itself.
     void startReading();
@@ -103,6 +120,13 @@ public:
     int size() const { return int(m_c.byName.size()); }
     // Reads the whole table now (the first search would otherwise). False with error when it cannot.
     bool load(QString* error);
+    // Applies the changes noted since the last search (or reads the table whole when it must). Does nothing
+    // before the first read is done.
+    bool refresh(QString* error = nullptr);
+    // Called after a refresh that applied other desks' changes (a window showing the catalog searches again).
+    void setChangedCallback(std::function<void()> changed) { m_changed = std::move(changed); }
+    // How long a note number missing below the highest one applied is looked for.
+    static constexpr qint64 kGapWaitMs = 60000;
 
 private:
     // What a whole read gives: every listable row and both orders.
@@ -121,6 +145,7 @@ private:
     };
 
     bool ensureCurrent(QString* error);
+    void noteApplied(const QList<ChangeNote>& notes, qint64 latest);
     bool takeOverReading();
     bool startNotes(QString* error);
     void adopt(Contents&& contents);
@@ -137,8 +162,15 @@ private:
     Contents m_c;
     std::vector<int> m_freeSlots;
     std::future<Reading> m_reading; // the background read, until the first search takes it over
-    QString m_session; // the connection's notes token when the table was read
-    qint64 m_notesSeen = 0; // the last change note applied
+    QString m_session; // the notes' session token when the table was read
+    qint64 m_notesSeen = 0; // every note up to this number is applied (or given up)
+    qint64 m_notesTop = 0; // the highest note number applied
+    QSet<qint64> m_applied; // numbers above m_notesSeen applied
+    QHash<qint64, qint64> m_gaps; // numbers above m_notesSeen not seen yet -> when first missed (ms)
+    std::unique_ptr<CatalogListener> m_listener;
+    std::unique_ptr<QTimer> m_poll;
+    QElapsedTimer m_pollRest; // running after a failed poll
+    std::function<void()> m_changed;
     bool m_loaded = false;
     int m_loads = 0;
     int m_rowsRefreshed = 0;

@@ -34,43 +34,84 @@ QString tidyDrugName(const QString& name)
     return tidy;
 }
 
+QStringList drugSeen(const QString& name, const QString& usage, const QString& code)
+{
+    return { name, usage, code };
+}
+
+QString drugConflictQuestion(RowConflict conflict)
+{
+    if (conflict == RowConflict::Deleted)
+        return QStringLiteral("保存失败！这个药品已经被另一台电脑删除了。\n\n"
+                              "要把输入框里的内容另存为一个新药品吗？\n选“否”则不保存，内容留在输入框里。");
+    return QStringLiteral("保存失败！这个药品在您选中之后已经被另一台电脑修改并保存了。\n\n"
+                          "“是”：显示另一台电脑保存的内容（输入框里的修改不保存）；\n"
+                          "“否”：把输入框里的内容另存为一个新药品；\n"
+                          "“取消”：暂不保存，内容留在输入框里。");
+}
+
 SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& currentCategory)
 {
     SaveResult result;
-    Result written = db.transaction([&]() -> Result {
-        Result existing
-            = db.run(QStringLiteral("select count(*) from \"商品\" where \"ID号\" = ? and \"分类\" = ?"),
-                { entry.key, currentCategory });
-        if (!existing)
-            return existing;
-        const QVariantList fields
-            = { entry.name, entry.code, entry.usage, entry.category, entry.name + entry.code };
-        if (existing.rows.first().values().first().toInt() > 0) {
-            result.outcome = SaveOutcome::Updated;
-            QVariantList params = fields;
-            params << entry.key << currentCategory;
-            return db.run(QStringLiteral("update \"商品\" set \"名称\" = ?, \"拼音\" = ?, \"用法\" = ?, "
-                                         "\"分类\" = ?, \"查询\" = ? "
-                                         "where \"ID号\" = ? and \"分类\" = ?"),
-                params);
-        }
+    result.key = entry.key;
+    const QVariantList fields
+        = { entry.name, entry.code, entry.usage, entry.category, entry.name + entry.code };
+    const auto insert = [&]() -> Result {
         if (entry.name.trimmed().isEmpty()) {
             result.outcome = SaveOutcome::NameMissing;
             Result nothing;
             nothing.ok = true;
             return nothing;
         }
+        if (entry.fresh) {
+            const Result claimed
+                = claimFreeKey(db, QStringLiteral("商品"), QStringLiteral("ID号"), entry.key, &result.key);
+            if (!claimed)
+                return claimed;
+        }
         result.outcome = SaveOutcome::Inserted;
         QVariantList params = fields;
-        params.prepend(entry.key);
+        params.prepend(result.key);
         return db.run(QStringLiteral(
                           "insert into \"商品\" (\"ID号\", \"名称\", \"拼音\", \"用法\", \"分类\", \"查询\") "
                           "values (?, ?, ?, ?, ?, ?)"),
             params);
+    };
+    const auto update = [&](const QString& where, const QVariantList& keyParams) -> Result {
+        result.outcome = SaveOutcome::Updated;
+        return db.run(QStringLiteral("update \"商品\" set \"名称\" = ?, \"拼音\" = ?, \"用法\" = ?, "
+                                     "\"分类\" = ?, \"查询\" = ? where ")
+                + where,
+            QVariantList(fields) << keyParams);
+    };
+    Result written = db.transaction([&]() -> Result {
+        if (entry.fresh)
+            return insert();
+        if (!entry.seen.isEmpty()) {
+            std::optional<QStringList> now;
+            const Result read = readForChange(db, QStringLiteral("商品"),
+                { QStringLiteral("名称"), QStringLiteral("用法"), QStringLiteral("拼音") },
+                QStringLiteral("\"ID号\" = ?"), { entry.key }, &now);
+            if (!read)
+                return read;
+            result.conflict = conflictOf(entry.seen, now);
+            if (result.conflict != RowConflict::None)
+                return conflictRefusal(result.conflict, QStringLiteral("这个药品"));
+            return update(QStringLiteral("\"ID号\" = ?"), { entry.key });
+        }
+        Result existing
+            = db.run(QStringLiteral("select count(*) from \"商品\" where \"ID号\" = ? and \"分类\" = ?"),
+                { entry.key, currentCategory });
+        if (!existing)
+            return existing;
+        if (existing.rows.first().values().first().toInt() > 0)
+            return update(QStringLiteral("\"ID号\" = ? and \"分类\" = ?"), { entry.key, currentCategory });
+        return insert();
     });
     if (!written) {
         result.outcome = SaveOutcome::Failed;
         result.error = written.error;
+        result.key = entry.key;
     }
     return result;
 }

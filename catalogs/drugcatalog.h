@@ -4,6 +4,7 @@
 // directly.
 
 #include "store/database.h"
+#include "store/sharedwrites.h"
 
 #include <QDateTime>
 #include <QString>
@@ -26,7 +27,16 @@ struct DrugEntry {
     QString usage;
     QString code;
     QString category; // the category box: where the row goes
+    // A new entry (the panel's 添加): stored as a new row under the first key from `key` on that no row
+    // holds, even when another desk took `key` meanwhile.
+    bool fresh = false;
+    // The row as the panel showed it (名称, 用法, 拼音; see drugSeen): when given, the row of `key` is
+    // rewritten only while it is still so.
+    QStringList seen;
 };
+
+// What the panel saw of a row, for DrugEntry::seen.
+QStringList drugSeen(const QString& name, const QString& usage, const QString& code);
 
 enum class SaveOutcome {
     Inserted, // no row had the key in the current category: a new row was written
@@ -38,7 +48,12 @@ enum class SaveOutcome {
 struct SaveResult {
     SaveOutcome outcome = SaveOutcome::Failed;
     QString error;
+    RowConflict conflict = RowConflict::None; // Failed because another desk changed or deleted the row
+    QString key; // the key the row is stored under
 };
+
+// The question the catalog window asks when its save met a conflict.
+QString drugConflictQuestion(RowConflict conflict);
 
 // Writes the entry: rewrites the row of entry.key listed under currentCategory whatever the fields hold, or
 // adds a new row when there is none and the name is not blank. 查询 is the name followed directly by the

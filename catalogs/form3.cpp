@@ -213,7 +213,12 @@ QString Form3::currentKey() const { return Label2->text(); }
 
 QString Form3::currentCategory() const { return Label3->text(); }
 
-void Form3::takeNewKey() { Label2->setText(newDrugKey(*m_services.db, m_services.clock->now())); }
+void Form3::takeNewKey()
+{
+    Label2->setText(newDrugKey(*m_services.db, m_services.clock->now()));
+    m_entryFresh = true;
+    m_entrySeen.clear();
+}
 
 void Form3::resetScroll()
 {
@@ -277,6 +282,8 @@ void Form3::selectRow(int row)
     Text4->setText(drug.usage());
     Text5->setText(drug.code()); // after the name, whose edit computes a code of its own
     Label2->setText(drug.key());
+    m_entryFresh = false;
+    m_entrySeen = drugSeen(drug.name(), drug.usage(), drug.code());
     m_grid->highlightRow(row);
     m_selectedRow = row;
     Command4->setEnabled(true);
@@ -305,8 +312,28 @@ void Form3::quickWord(int element)
 void Form3::saveRecord()
 {
     const int scroll = m_grid->scrollValue();
-    const DrugEntry entry { currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText() };
-    const SaveResult saved = saveDrug(*m_services.db, entry, currentCategory());
+    DrugEntry entry { currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText(),
+        m_entryFresh, m_entrySeen };
+    SaveResult saved = saveDrug(*m_services.db, entry, currentCategory());
+    if (saved.conflict != RowConflict::None) {
+        // Another desk changed or deleted the row since it was shown here: nothing was written.
+        const Messages::Answer answer = saved.conflict == RowConflict::Deleted
+            ? (m_services.messages->askYesNo(drugConflictQuestion(saved.conflict), Messages::Icon::Warning)
+                    ? Messages::Answer::No
+                    : Messages::Answer::Cancel)
+            : m_services.messages->askYesNoCancel(
+                drugConflictQuestion(saved.conflict), Messages::Icon::Warning);
+        if (answer == Messages::Answer::Cancel)
+            return;
+        if (answer == Messages::Answer::Yes) {
+            showStoredDrug(entry.key);
+            search();
+            return;
+        }
+        entry.key = newDrugKey(*m_services.db, m_services.clock->now());
+        entry.fresh = true;
+        saved = saveDrug(*m_services.db, entry, currentCategory());
+    }
     if (saved.outcome == SaveOutcome::NameMissing) {
         m_services.messages->inform(QStringLiteral("请输入药物名称！"));
         return;
@@ -316,6 +343,10 @@ void Form3::saveRecord()
         m_services.messages->inform(QStringLiteral("保存失败！\n") + saved.error, Messages::Icon::Warning);
         return;
     }
+    // A new entry whose key another desk took meanwhile was stored under the next free one.
+    Label2->setText(saved.key);
+    m_entryFresh = false;
+    m_entrySeen = drugSeen(entry.name, entry.usage, entry.code);
     search();
     if (saved.outcome == SaveOutcome::Updated) {
         m_grid->scrollTo(scroll);
@@ -326,6 +357,23 @@ void Form3::saveRecord()
         m_grid->highlightRow(0);
     }
     Command2->setFocus();
+}
+
+void Form3::showStoredDrug(const QString& key)
+{
+    const Result stored = m_services.db->run(
+        QStringLiteral("select \"名称\", \"用法\", \"拼音\" from \"商品\" where \"ID号\" = ?"), { key });
+    if (!stored || stored.rows.isEmpty()) {
+        addEntry();
+        return;
+    }
+    const Row& row = stored.rows.first();
+    Text3->setText(row.text(QStringLiteral("名称")));
+    Text4->setText(row.text(QStringLiteral("用法")));
+    Text5->setText(row.text(QStringLiteral("拼音")));
+    Label2->setText(key);
+    m_entryFresh = false;
+    m_entrySeen = drugSeen(Text3->text(), Text4->text(), Text5->text());
 }
 
 void Form3::deleteRecord()

@@ -66,6 +66,8 @@ private:
     void buildSearchBar();
     void buildQuickWords();
     void takeNewKey();
+    // Shows the stored row of key in the entry panel (a new entry when there is none).
+    void showStoredDrug(const QString& key);
     void resetScroll();
 
     Services& m_services;
@@ -74,6 +76,8 @@ private:
     CatalogIndex* m_catalog = nullptr;
     std::shared_ptr<DrugRows> m_rows = std::make_shared<DrugRows>();
     int m_selectedRow = 0;
+    bool m_entryFresh = true; // the panel holds a new entry (its key was taken for it)
+    QStringList m_entrySeen; // the stored row the panel shows, as it was shown
     QLineEdit* m_quickWordTarget = nullptr;
 };
 

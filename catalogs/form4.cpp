@@ -120,6 +120,8 @@ void Form4::newTemplate()
     text2->clear();
     Text3->clear();
     Label3->setText(newTemplateKey(*m_services.db, m_services.clock->now()));
+    m_fresh = true;
+    m_seen.clear();
     Text1->setFocus();
 }
 
@@ -149,22 +151,53 @@ void Form4::selectTemplate(int row)
     QListWidgetItem* item = List1->item(row);
     if (!item)
         return;
-    const auto record = loadTemplate(*m_services.db, item->data(Qt::UserRole).toString(), currentCategory());
+    showTemplate(item->data(Qt::UserRole).toString(), currentCategory());
+}
+
+bool Form4::showTemplate(const QString& key, const QString& category)
+{
+    const auto record = loadTemplate(*m_services.db, key, category);
     if (!record)
-        return;
+        return false;
     m_loading = true;
     Label3->setText(record->key);
     Text1->setText(record->name);
     Text3->setText(record->code);
     text2->setPlainText(bodyForEditing(record->body));
     m_loading = false;
+    m_fresh = false;
+    m_seen = templateSeen(*record);
+    m_seenCategory = category;
+    return true;
 }
 
 void Form4::saveRecord()
 {
-    const TemplateRecord record { currentKey(), Text1->text(), Text3->text(),
-        bodyForStoring(text2->toPlainText()), currentCategory() };
-    const TemplateSave save = saveTemplate(*m_services.db, record);
+    TemplateRecord record { currentKey(), Text1->text(), Text3->text(), bodyForStoring(text2->toPlainText()),
+        currentCategory() };
+    // A stored template saved under the other category becomes a new one there.
+    record.fresh = m_fresh || record.category != m_seenCategory;
+    record.seen = m_seen;
+    TemplateSave save = saveTemplate(*m_services.db, record);
+    if (save.conflict != RowConflict::None) {
+        // Another desk changed or deleted it since it was loaded here: nothing was written.
+        const Messages::Answer answer = save.conflict == RowConflict::Deleted
+            ? (m_services.messages->askYesNo(templateConflictQuestion(save.conflict), Messages::Icon::Warning)
+                    ? Messages::Answer::No
+                    : Messages::Answer::Cancel)
+            : m_services.messages->askYesNoCancel(
+                templateConflictQuestion(save.conflict), Messages::Icon::Warning);
+        if (answer == Messages::Answer::Cancel)
+            return;
+        if (answer == Messages::Answer::Yes) {
+            showTemplate(record.key, record.category);
+            fillList();
+            return;
+        }
+        record.key = newTemplateKey(*m_services.db, m_services.clock->now());
+        record.fresh = true;
+        save = saveTemplate(*m_services.db, record);
+    }
     switch (save.outcome) {
     case TemplateSave::Outcome::NameMissing:
         m_services.messages->inform(QStringLiteral("请输入药物名称！"));
@@ -176,6 +209,11 @@ void Form4::saveRecord()
         return;
     case TemplateSave::Outcome::Added:
     case TemplateSave::Outcome::Changed:
+        // A new template whose key another desk took meanwhile was stored under the next free one.
+        Label3->setText(save.key);
+        m_fresh = false;
+        m_seen = templateSeen(record);
+        m_seenCategory = record.category;
         fillList();
         return;
     }

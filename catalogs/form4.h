@@ -28,6 +28,8 @@ public:
     void newTemplate();
     // "保  存": changes the template of the current key in the current category, or adds it.
     void saveRecord();
+    // Shows the template as stored; false when it is stored no more.
+    bool showTemplate(const QString& key, const QString& category);
     // "删  除": deletes the template of the current key in the current category, then starts a new one.
     void deleteRecord();
     // Option1(index) clicked: the list shows that category; fields and key stay.
@@ -61,6 +63,9 @@ private:
 
     Services& m_services;
     bool m_loading = false; // set while a stored template is copied into the fields
+    bool m_fresh = true; // the fields hold a new template (its key was taken for it)
+    QStringList m_seen; // the stored template shown, as loaded or last saved
+    QString m_seenCategory; // and its category
     bool m_placed = false;
 };
 

@@ -50,18 +50,45 @@ QString newTemplateKey(Database& db, const QDateTime& now)
     }
 }
 
+QStringList templateSeen(const TemplateRecord& record) { return { record.name, record.code, record.body }; }
+
+QString templateConflictQuestion(RowConflict conflict)
+{
+    if (conflict == RowConflict::Deleted)
+        return QStringLiteral("模板没有保存！这个模板已经被另一台电脑删除了。\n\n"
+                              "要把窗口里的内容另存为一个新模板吗？\n选“否”则不保存，内容留在窗口里。");
+    return QStringLiteral("模板没有保存！这个模板在您打开之后已经被另一台电脑修改并保存了。\n\n"
+                          "“是”：载入另一台电脑保存的模板（窗口里的修改不保存）；\n"
+                          "“否”：把窗口里的内容另存为一个新模板；\n"
+                          "“取消”：暂不保存，内容留在窗口里。");
+}
+
 TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
 {
     TemplateSave save;
+    save.key = record.key;
+    const QString lookup = record.name + record.code;
     const Result written = db.transaction([&]() -> Result {
-        Result found = db.run(
-            QStringLiteral("select count(*) as n from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"),
-            { record.key, record.category });
-        if (!found)
-            return found;
-        const bool exists
-            = !found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0;
-        const QString lookup = record.name + record.code;
+        bool exists = false;
+        if (!record.fresh && !record.seen.isEmpty()) {
+            std::optional<QStringList> now;
+            const Result read = readForChange(db, QStringLiteral("个人模板"),
+                { QStringLiteral("名称"), QStringLiteral("拼音"), QStringLiteral("内容") },
+                QStringLiteral("\"序号\" = ? and \"分类\" = ?"), { record.key, record.category }, &now);
+            if (!read)
+                return read;
+            save.conflict = conflictOf(record.seen, now);
+            if (save.conflict != RowConflict::None)
+                return conflictRefusal(save.conflict, QStringLiteral("这个模板"));
+            exists = true;
+        } else if (!record.fresh) {
+            Result found = db.run(
+                QStringLiteral("select count(*) as n from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"),
+                { record.key, record.category });
+            if (!found)
+                return found;
+            exists = !found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0;
+        }
         if (exists) {
             save.outcome = TemplateSave::Outcome::Changed;
             return db.run(
@@ -76,16 +103,23 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
             nothing.ok = true;
             return nothing;
         }
+        if (record.fresh) {
+            const Result claimed = claimFreeKey(db, QStringLiteral("个人模板"), QStringLiteral("序号"),
+                record.key, &save.key, QStringLiteral("分类"), record.category);
+            if (!claimed)
+                return claimed;
+        }
         save.outcome = TemplateSave::Outcome::Added;
         return db.run(
             QStringLiteral(
                 "insert into \"个人模板\" (\"序号\", \"名称\", \"拼音\", \"内容\", \"分类\", \"查询\") "
                 "values (?, ?, ?, ?, ?, ?)"),
-            { record.key, record.name, record.code, record.body, record.category, lookup });
+            { save.key, record.name, record.code, record.body, record.category, lookup });
     });
     if (!written) {
         save.outcome = TemplateSave::Outcome::Failed;
         save.error = written.error;
+        save.key = record.key;
     }
     return save;
 }

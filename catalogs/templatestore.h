@@ -4,6 +4,7 @@
 // category.
 
 #include "store/database.h"
+#include "store/sharedwrites.h"
 
 #include <QDateTime>
 #include <QList>
@@ -21,7 +22,16 @@ struct TemplateRecord {
     QString code; // 拼音
     QString body; // 内容
     QString category; // 分类
+    // A new template (in this category): stored under the first key from `key` on that no template of the
+    // category holds, even when another desk took `key` meanwhile.
+    bool fresh = false;
+    // The row as the window loaded or last saved it (名称, 拼音, 内容); when given, the row is rewritten only
+    // while it is still so.
+    QStringList seen;
 };
+
+// What a window saw of a stored template, for TemplateRecord::seen.
+QStringList templateSeen(const TemplateRecord& record);
 
 // One entry of the template list: what is shown and the key it stands for.
 struct TemplateEntry {
@@ -43,7 +53,12 @@ struct TemplateSave {
     enum class Outcome { Added, Changed, NameMissing, Failed };
     Outcome outcome = Outcome::Failed;
     QString error; // the store's reason when Failed
+    RowConflict conflict = RowConflict::None; // Failed because another desk changed or deleted the template
+    QString key; // the key the template is stored under
 };
+
+// The question the templates window asks when its save met a conflict.
+QString templateConflictQuestion(RowConflict conflict);
 
 // Saves the record: changes the row with its key in its category, or adds one. A new row needs a name that is
 // not blank (NameMissing); an existing row accepts any name. 查询 is stored as the name followed by the code.

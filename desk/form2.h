@@ -155,6 +155,7 @@ private:
     int m_currentDiagnosisField = 0;
     RecordKeys m_keys;
     PrescriptionRecord m_settled; // the prescription as last loaded, begun or saved
+    QStringList m_seen; // its stored row as this desk loaded or saved it; empty while it was never stored
 
 public:
     // Controls, named as in the window design (objectName the same; arrays as "Text5(3)").

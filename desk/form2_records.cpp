@@ -164,6 +164,7 @@ void Form2::showEmptyPrescription(const QString& key)
     Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
     Text5[kDateField]->setText(todayText(*m_services.clock));
     Label4->setText(key);
+    m_seen.clear();
     R1->clear();
     Text5[0]->setFocus();
 }
@@ -219,6 +220,7 @@ void Form2::continuePrescription()
     Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
     Text5[kDateField]->setText(todayText(*m_services.clock));
     Label4->setText(m_keys.nextTagged(m_services.clock->now()));
+    m_seen.clear();
     R1->clear();
     markSettled();
     Text1->setFocus();
@@ -231,17 +233,47 @@ PrescriptionRecord Form2::currentRecord() const
         record.fields[i] = Text5[i]->text();
     record.body = bodyText();
     record.key = recordKey();
+    record.seen = m_seen;
     return record;
 }
 
 bool Form2::savePrescription()
 {
-    const Result saved = m_services.db ? saveRecord(*m_services.db, currentRecord()) : Result {};
-    if (!saved) {
-        const QString reason = saved.error.isEmpty() ? QStringLiteral("数据库未打开。") : saved.error;
+    if (!m_services.db) {
+        m_services.messages->inform(
+            notSavedMessage(QStringLiteral("数据库未打开。")), Messages::Icon::Warning);
+        return false;
+    }
+    PrescriptionRecord record = currentRecord();
+    DeskSave saved = saveRecordFromDesk(*m_services.db, record);
+    if (saved.conflict != RowConflict::None) {
+        // Another desk changed or deleted it since it was loaded here: nothing was written, and nothing is
+        // overwritten unless the user says so.
+        const Messages::Answer answer = saved.conflict == RowConflict::Deleted
+            ? (m_services.messages->askYesNo(conflictQuestion(saved.conflict), Messages::Icon::Warning)
+                    ? Messages::Answer::No
+                    : Messages::Answer::Cancel)
+            : m_services.messages->askYesNoCancel(conflictQuestion(saved.conflict), Messages::Icon::Warning);
+        if (answer == Messages::Answer::Yes) {
+            loadStoredPrescription(record.key);
+            runArchiveQuery();
+            return false;
+        }
+        if (answer == Messages::Answer::Cancel)
+            return false;
+        record.key = m_keys.nextTagged(m_services.clock->now());
+        record.seen.clear();
+        saved = saveRecordFromDesk(*m_services.db, record);
+    }
+    if (!saved.result) {
+        const QString reason
+            = saved.result.error.isEmpty() ? QStringLiteral("数据库未打开。") : saved.result.error;
         m_services.messages->inform(notSavedMessage(reason), Messages::Icon::Warning);
         return false;
     }
+    // A new prescription whose key another desk took meanwhile was stored under the next free one.
+    Label4->setText(saved.key);
+    m_seen = saved.seen;
     markSettled();
     runArchiveQuery();
     return true;
@@ -332,6 +364,7 @@ void Form2::showRecord(const PrescriptionRecord& record)
         Text5[i]->setText(record.fields[i]);
     setBodyText(record.body);
     Label4->setText(record.key);
+    m_seen = record.seen;
     markSettled();
     hideCompletionLists();
 }

@@ -22,6 +22,32 @@ namespace {
         return values;
     }
 
+    // The columns a save writes besides the key, and a desk compares.
+    QStringList writtenColumns()
+    {
+        QStringList columns;
+        for (int i = 0; i < kFieldCount; ++i)
+            columns << QString::number(i);
+        columns << kBodyColumn;
+        return columns;
+    }
+
+    QStringList textsOf(const QVariantList& values)
+    {
+        QStringList texts;
+        for (const QVariant& v : values)
+            texts << v.toString();
+        return texts;
+    }
+
+    QString quotedList(const QStringList& columns, const QString& suffix = {})
+    {
+        QStringList quoted;
+        for (const QString& c : columns)
+            quoted << QStringLiteral("\"%1\"").arg(c) + suffix;
+        return quoted.join(QStringLiteral(", "));
+    }
+
     // Counts the rows that carry key: 0 or 1, as 序号 is unique.
     Result countRowsOfKey(Database& db, const QString& key)
     {
@@ -90,6 +116,67 @@ Result saveRecord(Database& db, const PrescriptionRecord& record)
     });
 }
 
+DeskSave saveRecordFromDesk(Database& db, const PrescriptionRecord& record)
+{
+    DeskSave save;
+    save.key = record.key;
+    const std::optional<QDate> date = parseTypedDate(record.fields[kDateField]);
+    if (!date) {
+        save.result = refused(QStringLiteral("开具日期“%1”不是正确的日期，日期格式为“2016-01-03”。")
+                                  .arg(record.fields[kDateField]));
+        return save;
+    }
+    if (record.key.isEmpty()) {
+        save.result = refused(QStringLiteral("处方没有档案序号。"));
+        return save;
+    }
+    const QStringList columns = writtenColumns();
+    const QVariantList values = writtenValues(record, *date);
+    save.result = db.transaction([&]() -> Result {
+        if (record.seen.isEmpty()) {
+            QString key;
+            const Result claimed = claimFreeKey(db, QStringLiteral("档案"), kKeyColumn, record.key, &key);
+            if (!claimed)
+                return claimed;
+            QStringList marks;
+            for (int i = 0; i <= values.size(); ++i)
+                marks << QStringLiteral("?");
+            save.key = key;
+            return db.run(QStringLiteral("insert into \"档案\" (%1, \"序号\") values (%2)")
+                              .arg(quotedList(columns), marks.join(QStringLiteral(", "))),
+                QVariantList(values) << key);
+        }
+        std::optional<QStringList> now;
+        const Result read = readForChange(
+            db, QStringLiteral("档案"), columns, QStringLiteral("\"序号\" = ?"), { record.key }, &now);
+        if (!read)
+            return read;
+        save.conflict = conflictOf(record.seen, now);
+        if (save.conflict != RowConflict::None)
+            return conflictRefusal(save.conflict, QStringLiteral("这张处方"));
+        return db.run(QStringLiteral("update \"档案\" set %1 where \"序号\" = ?")
+                          .arg(quotedList(columns, QStringLiteral(" = ?"))),
+            QVariantList(values) << record.key);
+    });
+    if (save.result)
+        save.seen = textsOf(values);
+    else if (save.conflict == RowConflict::None)
+        save.key = record.key;
+    return save;
+}
+
+QString conflictQuestion(RowConflict conflict)
+{
+    if (conflict == RowConflict::Deleted)
+        return QStringLiteral("处方没有保存！这张处方已经被另一台电脑删除了。\n\n"
+                              "要把屏幕上的这张处方另存为一张新处方吗？\n"
+                              "选“否”则不保存，处方留在屏幕上。");
+    return QStringLiteral("处方没有保存！这张处方在您打开之后已经被另一台电脑修改并保存了。\n\n"
+                          "“是”：载入另一台电脑保存的处方（屏幕上的修改不保存）；\n"
+                          "“否”：把屏幕上的这张处方另存为一张新处方；\n"
+                          "“取消”：暂不保存，处方留在屏幕上。");
+}
+
 QString notSavedMessage(const QString& reason) { return QStringLiteral("处方没有保存！\n%1").arg(reason); }
 
 std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, QString* error)
@@ -106,6 +193,8 @@ std::optional<PrescriptionRecord> loadRecord(Database& db, const QString& key, Q
     record.fields[kDateField] = storedDateText(record.fields[kDateField]);
     record.body = row.text(kBodyColumn);
     record.key = row.text(kKeyColumn);
+    for (const QString& column : writtenColumns())
+        record.seen << row.text(column);
     if (error)
         error->clear();
     return record;

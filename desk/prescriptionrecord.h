@@ -6,11 +6,13 @@
 #include "desk/paperlayout.h"
 #include "platform/typedvalues.h"
 #include "store/database.h"
+#include "store/sharedwrites.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -21,6 +23,9 @@ struct PrescriptionRecord {
     std::array<QString, kFieldCount> fields; // by field index, which is also the column name
     QString body; // lines end in CR LF
     QString key; // 序号
+    // The stored row as this desk loaded or last saved it (columns "0" to "12" and T1); empty for a
+    // prescription never stored. A save compares it with the row stored now.
+    QStringList seen;
 };
 
 // A stored date shown as "yyyy-mm-dd"; a stored text that is no date is shown as it is.
@@ -30,6 +35,22 @@ QString storedDateText(const QString& stored);
 // stored as "yyyy-mm-dd"; a date field that is not a date is refused before anything is written. A failure
 // comes back with its reason.
 Result saveRecord(Database& db, const PrescriptionRecord& record);
+// What a desk's save did.
+struct DeskSave {
+    Result result; // a failure (or a conflict) wrote nothing
+    RowConflict conflict = RowConflict::None; // refused: another desk changed or deleted the prescription
+    QString key; // the key the row is stored under: a new prescription takes the next free one
+    QStringList seen; // the row as now stored, for the next save
+};
+
+// The desk's save. A prescription never stored (record.seen empty) is added under the first key from
+// record.key on that no row holds, even when another desk took record.key meanwhile. A stored one is written
+// only when its row is still as record.seen says; otherwise nothing is written and the conflict says why.
+DeskSave saveRecordFromDesk(Database& db, const PrescriptionRecord& record);
+
+// The question the desk asks when its save met a conflict.
+QString conflictQuestion(RowConflict conflict);
+
 // What the desk shows when a save failed: the prescription was not stored.
 QString notSavedMessage(const QString& reason);
 

@@ -164,6 +164,7 @@ void Form8::loadSettings()
     // A store that cannot be read leaves the design texts, as does every null column.
     const std::optional<StoredSettings> stored
         = m_services.db ? readStoredSettings(*m_services.db) : std::nullopt;
+    m_loaded = stored;
     if (stored) {
         setIfStored(Text1, stored->practiceName);
         setIfStored(Text2, stored->veterinarian);
@@ -202,7 +203,21 @@ void Form8::saveSettings()
     SettingsToSave values { Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
         Text5->text(), text19->currentText(), text17->currentText() };
     QString error = QStringLiteral("没有打开的数据库");
-    if (!m_services.db || !writeSettings(*m_services.db, values, &error)) {
+    bool changedElsewhere = false;
+    if (!m_services.db
+        || !writeSettings(
+            *m_services.db, values, &error, m_loaded ? &*m_loaded : nullptr, &changedElsewhere)) {
+        if (changedElsewhere) {
+            // Nothing was written; the user chooses between the stored values and keeping the typed ones.
+            if (m_services.messages->askYesNo(
+                    QStringLiteral("设置没有保存！%1\n\n要载入另一台电脑保存的设置吗？"
+                                   "（本窗口的修改不保存）\n"
+                                   "选“否”则不保存，修改留在窗口里。")
+                        .arg(error),
+                    Messages::Icon::Warning))
+                loadSettings();
+            return;
+        }
         // The typed values stay in the window, so the user can try again.
         m_services.messages->inform(
             QStringLiteral("保存失败，设置没有保存！\n") + error, Messages::Icon::Warning);

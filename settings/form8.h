@@ -7,7 +7,10 @@
 // Unloading emits unloaded() and deletes the window (or the MDI sub-window holding it), so the next reader
 // loads the stored values afresh.
 
+#include "settings/settingsstore.h"
+
 #include <QWidget>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -84,6 +87,7 @@ private:
 
     Services& m_services;
     bool m_placed = false;
+    std::optional<StoredSettings> m_loaded; // the row as the window read it, compared when it is saved
 };
 
 } // namespace qv

@@ -56,15 +56,49 @@ std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
     return s;
 }
 
-bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
+bool writeSettings(
+    Database& db, const SettingsToSave& v, QString* error, const StoredSettings* seen, bool* changedElsewhere)
 {
-    const Result r = db.run(
-        QStringLiteral(
-            "update \"设置\" set \"单位名称\" = ?, \"执业兽医\" = ?, \"注册号\" = ?, \"发药人\" = ?, "
-            "\"左边距\" = ?, \"上边距\" = ?, \"处方打印机\" = ?, \"默认打印机\" = ? where ")
-            + kFirstRow,
-        { v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
-            v.slipPrinter, v.defaultPrinter });
+    if (changedElsewhere)
+        *changedElsewhere = false;
+    bool changed = false;
+    const Result r = db.transaction([&]() -> Result {
+        if (seen) {
+            // Read again, locked until the write is done, and compared with what the window read.
+            const Result now
+                = db.run(QStringLiteral("select * from \"设置\" where ") + kFirstRow + db.lockRowsClause());
+            if (!now)
+                return now;
+            if (!now.rows.isEmpty()) {
+                const Row& row = now.rows.first();
+                const auto same = [&](const std::optional<QString>& was, const QString& name) {
+                    return was.value_or(QString()) == row.text(name);
+                };
+                changed = !(same(seen->practiceName, QStringLiteral("单位名称"))
+                    && same(seen->veterinarian, QStringLiteral("执业兽医"))
+                    && same(seen->practisingNumber, QStringLiteral("注册号"))
+                    && same(seen->dispenser, QStringLiteral("发药人"))
+                    && same(seen->leftMargin, QStringLiteral("左边距"))
+                    && same(seen->topMargin, QStringLiteral("上边距"))
+                    && same(seen->slipPrinter, QStringLiteral("处方打印机"))
+                    && same(seen->defaultPrinter, QStringLiteral("默认打印机")));
+                if (changed) {
+                    Result refused;
+                    refused.error = QStringLiteral("设置在您打开这个窗口之后已经被另一台电脑修改并保存了。");
+                    return refused;
+                }
+            }
+        }
+        return db.run(
+            QStringLiteral(
+                "update \"设置\" set \"单位名称\" = ?, \"执业兽医\" = ?, \"注册号\" = ?, \"发药人\" = ?, "
+                "\"左边距\" = ?, \"上边距\" = ?, \"处方打印机\" = ?, \"默认打印机\" = ? where ")
+                + kFirstRow,
+            { v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
+                v.slipPrinter, v.defaultPrinter });
+    });
+    if (changedElsewhere)
+        *changedElsewhere = changed;
     if (!r) {
         setError(error, r.error);
         return false;

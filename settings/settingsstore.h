@@ -35,7 +35,11 @@ struct SettingsToSave {
 // Writes exactly the eight edited columns of the first row; 密码, 自动打印, 左边距1, 上边距1 and the spare
 // columns stay as they are. False (with the reason in error) when the store refuses or there is no row to
 // write.
-bool writeSettings(Database& db, const SettingsToSave& values, QString* error);
+// With seen (the row as the window read it), the row is written only while its eight columns still hold
+// what was read: when another desk saved other values meanwhile, nothing is written, changedElsewhere is set
+// and error says so.
+bool writeSettings(Database& db, const SettingsToSave& values, QString* error,
+    const StoredSettings* seen = nullptr, bool* changedElsewhere = nullptr);
 
 enum class PasswordChange {
     Changed,

@@ -42,19 +42,27 @@ Result notOpen()
     return result;
 }
 
+Result StoreEngine::holdName(const QString&)
+{
+    Result held;
+    held.ok = true;
+    return held;
+}
+
 Result notesStateOf(Result read, ChangeNotesState* state)
 {
     if (read && !read.rows.isEmpty()) {
         state->session = read.rows.first().values().value(0).toString();
         state->latest = read.rows.first().values().value(1).toLongLong();
+        state->earliest = read.rows.first().values().value(2).toLongLong();
     }
     return read;
 }
 
-Result rowIdsOf(Result read, QList<qint64>* rowIds)
+Result notesOf(Result read, QList<ChangeNote>* notes)
 {
     for (const Row& row : read.rows)
-        rowIds->append(row.values().first().toLongLong());
+        notes->append({ row.values().value(0).toLongLong(), row.values().value(1).toLongLong() });
     return read;
 }
 
@@ -172,15 +180,24 @@ Result Database::catalogNotesState(ChangeNotesState* state)
     return m_engine ? m_engine->catalogNotesState(state) : notOpen();
 }
 
-Result Database::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds)
+Result Database::catalogNotes(qint64 after, QList<ChangeNote>* notes)
 {
-    return m_engine ? m_engine->changedCatalogRows(after, upTo, rowIds) : notOpen();
+    return m_engine ? m_engine->catalogNotes(after, notes) : notOpen();
+}
+
+std::unique_ptr<CatalogListener> Database::listenForCatalogChanges(const std::function<void()>& wake)
+{
+    return m_engine ? m_engine->listenForCatalogChanges(wake) : nullptr;
 }
 
 Result Database::copyIn(const QString& table, const QStringList& columns, const RowProducer& produce)
 {
     return m_engine ? m_engine->copyIn(table, columns, produce) : notOpen();
 }
+
+Result Database::holdName(const QString& name) { return m_engine ? m_engine->holdName(name) : notOpen(); }
+
+QString Database::lockRowsClause() const { return m_engine ? m_engine->lockRowsClause() : QString(); }
 
 void Database::keepLittleInMemory()
 {

@@ -65,11 +65,28 @@ public:
 
 enum class StoreKind { File, Server };
 
-// Where the catalog's change notes stand: the notes of one session are numbered from 1; a new session
-// (the connection was opened again, and the notes may have been lost) has another token.
+// Where the catalog's change notes stand. The notes live in the database, written by its own triggers for
+// every writer, numbered upwards; the oldest are dropped as new ones come (only the latest ten thousand are
+// kept). Another session token means other notes: the notes were started afresh (a file without the notes
+// table keeps them for this connection only).
 struct ChangeNotesState {
     QString session;
-    qint64 latest = 0;
+    qint64 latest = 0; // the highest number written so far (0: none)
+    qint64 earliest = 0; // the lowest number still kept (0: none)
+};
+
+// One change note: a 商品 row was inserted, changed or deleted.
+struct ChangeNote {
+    qint64 number = 0;
+    qint64 rowId = 0;
+};
+
+// Wakes its owner when another connection has committed a change to 商品 (the server's notifications), and
+// once more when its connection was lost and made again, as notifications may have been missed meanwhile.
+// The wake comes from the event loop of the thread that made the listener.
+class CatalogListener {
+public:
+    virtual ~CatalogListener() = default;
 };
 
 class StoreEngine;
@@ -134,11 +151,21 @@ public:
     // re-reads just those rows). startCatalogNotes is safe to call again.
     Result startCatalogNotes();
     Result catalogNotesState(ChangeNotesState* state);
-    Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds);
+    // The notes numbered above `after`, in number order. On the server, notes may become visible out of order
+    // (a writer that took its number first may commit last): a reader looks again below its latest.
+    Result catalogNotes(qint64 after, QList<ChangeNote>* notes);
+    // A listener that calls wake when other connections commit catalog changes; null where the engine has no
+    // notifications (the file: its readers look at the notes instead) or when it cannot listen now.
+    std::unique_ptr<CatalogListener> listenForCatalogChanges(const std::function<void()>& wake);
     // Loads rows into table as fast as the engine can (COPY on the server): produce hands every row's values,
     // in columns' order, to the sink it is given, and returns its own failure if it has one. Inside the
     // caller's transaction when there is one.
     Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce);
+    // Inside a writing transaction: no other connection holding the same name passes until this transaction
+    // ends (two desks claiming one key wait for each other).
+    Result holdName(const QString& name);
+    // Appended to a select inside a writing transaction: the rows read stay as read until it ends.
+    QString lockRowsClause() const;
     // A connection that reads a table once, page after page: it keeps little in memory.
     void keepLittleInMemory();
 

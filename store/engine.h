@@ -30,8 +30,18 @@ public:
 
     virtual Result startCatalogNotes() = 0;
     virtual Result catalogNotesState(ChangeNotesState* state) = 0;
-    virtual Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds) = 0;
+    virtual Result catalogNotes(qint64 after, QList<ChangeNote>* notes) = 0;
+    virtual std::unique_ptr<CatalogListener> listenForCatalogChanges(const std::function<void()>&)
+    {
+        return nullptr;
+    }
     virtual void keepLittleInMemory() { }
+    // Inside a writing transaction: holds a lock on name until the transaction ends, so that a second writer
+    // holding the same name waits. The file's write transaction already excludes every other writer.
+    virtual Result holdName(const QString& name);
+    // What a query appends to lock the rows it reads until the transaction ends ("" on the file, whose
+    // write transaction already holds them).
+    virtual QString lockRowsClause() const { return {}; }
 
     virtual Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) = 0;
 
@@ -44,8 +54,9 @@ public:
 // What every engine reports when nothing is open.
 Result notOpen();
 
-// The answers of the engines' change-note statements: (session token, latest number), and one row id a row.
+// The answers of the engines' change-note statements: (session token, latest number, earliest number), and
+// (number, row id) a note.
 Result notesStateOf(Result read, ChangeNotesState* state);
-Result rowIdsOf(Result read, QList<qint64>* rowIds);
+Result notesOf(Result read, QList<ChangeNote>* notes);
 
 } // namespace qv

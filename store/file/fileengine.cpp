@@ -3,13 +3,16 @@
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace qv {
@@ -158,7 +161,10 @@ bool FileEngine::openWith(const QString& path, int flags, QString* error, const 
     m_db = db;
     m_path = path;
     m_vfs = vfs ? QByteArray(vfs) : QByteArray();
-    sqlite3_busy_timeout(m_db, 2000);
+    // Another program writing to the file holds it for a few milliseconds at a time: look again every
+    // millisecond, for two seconds. (SQLite's own timeout sleeps longer and longer between looks, so a
+    // program writing often could keep another one out for all of them.)
+    sqlite3_busy_handler(m_db, &lookAgainSoon, nullptr);
     if (sqlite3_key(m_db, Database::kKey, int(strlen(Database::kKey))) != SQLITE_OK)
         return fail(failureOf(m_db, path).error);
     // A wrong key or a damaged file only shows on the first read of the schema.
@@ -204,6 +210,8 @@ void FileEngine::close()
         m_db = nullptr;
     }
     m_path.clear();
+    m_notesTable.clear();
+    m_notesSession.clear();
 }
 
 sqlite3_stmt* FileEngine::prepare(const QString& sql, const QVariantList& params, Result& result)
@@ -362,41 +370,73 @@ void FileEngine::keepLittleInMemory() { run(QStringLiteral("pragma cache_size = 
 
 namespace {
 
-    // The notes of changed rows live in the connection's temporary schema: nothing is added to the file.
-    // Notes are numbered and never removed, so several indexes on one connection each read the notes they
-    // have not seen yet; a run writes few catalog rows, so the notes stay small. The session token tells an
-    // index that the connection was opened again (its notes are gone and the numbering starts afresh).
-    const char kChangeNotes[] = R"(
-create temp table if not exists "qv_catalog_session" ("token" text not null);
-insert into "qv_catalog_session" ("token")
-    select hex(randomblob(8)) where not exists (select 1 from "qv_catalog_session");
+    // A file whose notes table an upgrade could not add (a read-only file) keeps notes for this connection
+    // only, in its temporary schema: the changes this program makes are still seen, other writers' are not.
+    const char kConnectionNotes[] = R"(
 create temp table if not exists "qv_catalog_changed" ("seq" integer primary key, "rid" integer not null);
-create temp trigger if not exists "qv_catalog_row_inserted" after insert on main."商品"
-    begin insert into "qv_catalog_changed" ("rid") values (new.rowid); end;
-create temp trigger if not exists "qv_catalog_row_updated" after update on main."商品"
-    begin insert into "qv_catalog_changed" ("rid") values (old.rowid), (new.rowid); end;
-create temp trigger if not exists "qv_catalog_row_deleted" after delete on main."商品"
-    begin insert into "qv_catalog_changed" ("rid") values (old.rowid); end;
+create temp trigger if not exists "qv_catalog_row_inserted_here" after insert on main."商品"
+    begin insert into temp."qv_catalog_changed" ("rid") values (new.rowid); end;
+create temp trigger if not exists "qv_catalog_row_updated_here" after update on main."商品"
+    begin insert into temp."qv_catalog_changed" ("rid") values (old.rowid), (new.rowid); end;
+create temp trigger if not exists "qv_catalog_row_deleted_here" after delete on main."商品"
+    begin insert into temp."qv_catalog_changed" ("rid") values (old.rowid); end;
 )";
 
 } // namespace
 
-Result FileEngine::startCatalogNotes() { return script(QString::fromUtf8(kChangeNotes)); }
+int FileEngine::lookAgainSoon(void*, int looks)
+{
+    if (looks >= kBusyLooks)
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
+
+Result FileEngine::startCatalogNotes()
+{
+    if (!m_notesTable.isEmpty())
+        return run(QStringLiteral("select 1 from %1 limit 1").arg(m_notesTable), {});
+    // The file's own notes (see upgrade.h), written by its triggers for every program that writes to it.
+    const Result inFile = run(QStringLiteral("select count(*) from main.sqlite_master "
+                                             "where type = 'table' and name = 'qv_catalog_changed'"),
+        {});
+    if (!inFile)
+        return inFile;
+    if (inFile.rows.value(0).values().value(0).toInt() > 0) {
+        m_notesTable = QStringLiteral("main.\"qv_catalog_changed\"");
+        m_notesSession = QStringLiteral("file");
+    } else {
+        const Result made = script(QString::fromUtf8(kConnectionNotes));
+        if (!made)
+            return made;
+        m_notesTable = QStringLiteral("temp.\"qv_catalog_changed\"");
+        m_notesSession = QStringLiteral("connection %1").arg(quintptr(m_db), 0, 16)
+            + QString::number(QDateTime::currentMSecsSinceEpoch());
+    }
+    Result started;
+    started.ok = true;
+    return started;
+}
 
 Result FileEngine::catalogNotesState(ChangeNotesState* state)
 {
-    return notesStateOf(run(QStringLiteral("select (select \"token\" from temp.\"qv_catalog_session\"), "
-                                           "(select max(\"seq\") from temp.\"qv_catalog_changed\")"),
-                            {}),
+    if (m_notesTable.isEmpty())
+        return notOpen();
+    return notesStateOf(
+        run(QStringLiteral("select ?, coalesce(max(\"seq\"), 0), coalesce(min(\"seq\"), 0) from %1")
+                .arg(m_notesTable),
+            { m_notesSession }),
         state);
 }
 
-Result FileEngine::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds)
+Result FileEngine::catalogNotes(qint64 after, QList<ChangeNote>* notes)
 {
-    return rowIdsOf(run(QStringLiteral("select distinct \"rid\" from temp.\"qv_catalog_changed\" "
-                                       "where \"seq\" > ? and \"seq\" <= ?"),
-                        { after, upTo }),
-        rowIds);
+    if (m_notesTable.isEmpty())
+        return notOpen();
+    return notesOf(run(QStringLiteral("select \"seq\", \"rid\" from %1 where \"seq\" > ? order by \"seq\"")
+                           .arg(m_notesTable),
+                       { after }),
+        notes);
 }
 
 Result FileEngine::checkIntegrity(Database::Check depth)

@@ -43,7 +43,7 @@ public:
 
     Result startCatalogNotes() override;
     Result catalogNotesState(ChangeNotesState* state) override;
-    Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds) override;
+    Result catalogNotes(qint64 after, QList<ChangeNote>* notes) override;
     void keepLittleInMemory() override;
 
     Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) override;
@@ -52,6 +52,10 @@ public:
     sqlite3* sqliteHandle() const override { return m_db; }
 
 private:
+    // The busy handler: true (look again) for about two seconds.
+    static constexpr int kBusyLooks = 2000;
+    static int lookAgainSoon(void*, int looks);
+
     bool openWith(const QString& path, int flags, QString* error, const char* vfs);
     Result copyFileTo(const QString& targetPath);
     Result checkCopy(const QString& path) const;
@@ -64,7 +68,9 @@ private:
     // statement run again from inside its own rows gets one of its own.
     QHash<QString, sqlite3_stmt*> m_statements;
     QString m_path;
-    QByteArray m_vfs; // the VFS the file was opened through; empty for the default one
+    QByteArray m_vfs;
+    QString m_notesTable; // where this connection reads the catalog's change notes; empty until started
+    QString m_notesSession; // the VFS the file was opened through; empty for the default one
 };
 
 } // namespace qv

@@ -2,6 +2,19 @@
 
 namespace qv {
 
+namespace {
+
+    // What a note trigger does after noting: drops the notes beyond the latest ten thousand (a range of the
+    // primary key: nothing to read when there is nothing to drop).
+    QString trimmedNotes()
+    {
+        return QStringLiteral("delete from \"qv_catalog_changed\" where \"seq\" <= "
+                              "(select max(\"seq\") from \"qv_catalog_changed\") - %1;")
+            .arg(kCatalogNotesKept);
+    }
+
+} // namespace
+
 const QList<UpgradeStep>& upgradeSteps()
 {
     static const QList<UpgradeStep> steps = {
@@ -20,16 +33,35 @@ const QList<UpgradeStep>& upgradeSteps()
         { QStringLiteral("动物种类.序号不分大小写"),
             QStringLiteral("create unique index \"动物种类.序号不分大小写\" on \"动物种类\" (\"序号\" "
                            "collate nocase)") },
+        // The catalog's change notes, in the file itself: the triggers note every insert, change and deletion
+        // of a 商品 row, whichever program makes it, so that every catalog index on the file (this program's,
+        // a second program's) re-reads just those rows. Only the latest notes are kept.
+        { QStringLiteral("qv_catalog_changed"),
+            QStringLiteral("create table \"qv_catalog_changed\" (\"seq\" integer primary key autoincrement, "
+                           "\"rid\" integer not null)") },
+        { QStringLiteral("qv_catalog_row_inserted"),
+            QStringLiteral("create trigger \"qv_catalog_row_inserted\" after insert on \"商品\" begin "
+                           "insert into \"qv_catalog_changed\" (\"rid\") values (new.rowid); %1 end")
+                .arg(trimmedNotes()) },
+        { QStringLiteral("qv_catalog_row_updated"),
+            QStringLiteral(
+                "create trigger \"qv_catalog_row_updated\" after update on \"商品\" begin "
+                "insert into \"qv_catalog_changed\" (\"rid\") values (old.rowid), (new.rowid); %1 end")
+                .arg(trimmedNotes()) },
+        { QStringLiteral("qv_catalog_row_deleted"),
+            QStringLiteral("create trigger \"qv_catalog_row_deleted\" after delete on \"商品\" begin "
+                           "insert into \"qv_catalog_changed\" (\"rid\") values (old.rowid); %1 end")
+                .arg(trimmedNotes()) },
     };
     return steps;
 }
 
 namespace {
 
-    bool hasIndex(Database& db, const QString& name, QString* error)
+    bool hasObject(Database& db, const QString& name, QString* error)
     {
-        const Result r = db.run(
-            QStringLiteral("select count(*) from sqlite_master where type = 'index' and name = ?"), { name });
+        const Result r
+            = db.run(QStringLiteral("select count(*) from sqlite_master where name = ?"), { name });
         if (!r) {
             *error = r.error;
             return false;
@@ -44,17 +76,17 @@ UpgradeReport upgradeExistingFile(Database& db)
     UpgradeReport report;
     for (const UpgradeStep& step : upgradeSteps()) {
         QString error;
-        if (hasIndex(db, step.indexName, &error))
+        if (hasObject(db, step.name, &error))
             continue;
         if (error.isEmpty()) {
-            const Result made = db.transaction([&] { return db.run(step.createSql); });
+            const Result made = db.transaction([&] { return db.script(step.createSql); });
             if (made) {
-                report.applied << step.indexName;
+                report.applied << step.name;
                 continue;
             }
             error = made.error;
         }
-        report.failed << step.indexName + QStringLiteral(": ") + error;
+        report.failed << step.name + QStringLiteral(": ") + error;
     }
     return report;
 }

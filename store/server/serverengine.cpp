@@ -1,9 +1,17 @@
 #include "store/server/serverengine.h"
 
+#include "store/server/serverschema.h"
+
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTimer>
+
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <vector>
 
 namespace qv {
@@ -450,17 +458,128 @@ Result ServerEngine::startCatalogNotes()
 Result ServerEngine::catalogNotesState(ChangeNotesState* state)
 {
     return notesStateOf(run(QStringLiteral("select (select \"token\" from \"qv_schema\"), "
-                                           "(select coalesce(max(\"seq\"), 0) from \"qv_catalog_changed\")"),
+                                           "coalesce(max(\"seq\"), 0), coalesce(min(\"seq\"), 0) "
+                                           "from \"qv_catalog_changed\""),
                             {}),
         state);
 }
 
-Result ServerEngine::changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds)
+Result ServerEngine::catalogNotes(qint64 after, QList<ChangeNote>* notes)
 {
-    return rowIdsOf(run(QStringLiteral("select distinct \"rid\" from \"qv_catalog_changed\" "
-                                       "where \"seq\" > ? and \"seq\" <= ?"),
-                        { after, upTo }),
-        rowIds);
+    return notesOf(run(QStringLiteral("select \"seq\", \"rid\" from \"qv_catalog_changed\" "
+                                      "where \"seq\" > ? order by \"seq\""),
+                       { after }),
+        notes);
+}
+
+int ServerEngine::socket() const { return m_conn ? PQsocket(m_conn.get()) : -1; }
+
+int ServerEngine::takeNotifications()
+{
+    if (!m_conn || PQconsumeInput(m_conn.get()) != 1 || PQstatus(m_conn.get()) != CONNECTION_OK)
+        return -1;
+    int count = 0;
+    while (pg::Notify(PQnotifies(m_conn.get())))
+        ++count;
+    // A server that shut down closes the socket: readable, with nothing to read.
+    if (count == 0 && peerClosed(m_conn.get()))
+        return -1;
+    return count;
+}
+
+namespace {
+
+    // A connection of its own that listens for the catalog's notifications, with the event loop watching its
+    // socket. The connection is made in the background (a server that cannot be reached would hold the
+    // window for the connect timeout); a broken one is tried again every two seconds, and when it works
+    // again it wakes its owner once, for whatever was committed meanwhile.
+    class ServerCatalogListener final : public CatalogListener {
+    public:
+        ServerCatalogListener(QString connection, std::function<void()> wake)
+            : m_connection(std::move(connection))
+            , m_wake(std::move(wake))
+        {
+            m_retry.setInterval(100);
+            QObject::connect(&m_retry, &QTimer::timeout, [this] { takeConnection(); });
+            startConnecting();
+        }
+
+        ~ServerCatalogListener() override
+        {
+            if (m_connecting.valid())
+                m_connecting.wait();
+        }
+
+    private:
+        void startConnecting()
+        {
+            m_notifier.reset();
+            m_engine.reset();
+            m_attempt.start();
+            m_connecting = std::async(std::launch::async, [connection = m_connection] {
+                auto engine = std::make_unique<ServerEngine>();
+                if (!engine->open(connection, nullptr)
+                    || !engine->script(QStringLiteral("listen \"%1\"").arg(QLatin1String(kCatalogChannel))))
+                    engine.reset();
+                return engine;
+            });
+            m_retry.start();
+        }
+
+        void takeConnection()
+        {
+            if (!m_connecting.valid()) {
+                if (m_attempt.elapsed() >= 2000)
+                    startConnecting();
+                return;
+            }
+            if (m_connecting.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+                return;
+            std::unique_ptr<ServerEngine> engine = m_connecting.get();
+            if (!engine)
+                return; // the next look starts again
+            m_retry.stop();
+            m_engine = std::move(engine);
+            m_notifier = std::make_unique<QSocketNotifier>(m_engine->socket(), QSocketNotifier::Read);
+            QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readSocket(); });
+            if (m_everConnected)
+                m_wake();
+            m_everConnected = true;
+        }
+
+        void readSocket()
+        {
+            const int arrived = m_engine ? m_engine->takeNotifications() : -1;
+            if (arrived > 0) {
+                m_wake();
+            } else if (arrived < 0) {
+                // The notifier may not be deleted inside its own signal: it goes later.
+                m_notifier.release()->deleteLater();
+                startConnecting();
+            }
+        }
+
+        QString m_connection;
+        std::function<void()> m_wake;
+        std::unique_ptr<ServerEngine> m_engine;
+        std::unique_ptr<QSocketNotifier> m_notifier;
+        std::future<std::unique_ptr<ServerEngine>> m_connecting;
+        QTimer m_retry; // looks whether the connection is made, and tries again after a failure
+        QElapsedTimer m_attempt;
+        bool m_everConnected = false;
+    };
+
+} // namespace
+
+std::unique_ptr<CatalogListener> ServerEngine::listenForCatalogChanges(const std::function<void()>& wake)
+{
+    return std::make_unique<ServerCatalogListener>(m_connection, wake);
+}
+
+Result ServerEngine::holdName(const QString& name)
+{
+    // A lock of the transaction on the name's hash: two names that share a hash only wait for each other.
+    return run(QStringLiteral("select pg_advisory_xact_lock(hashtext(?))"), { name });
 }
 
 Database::Opener ServerEngine::opener() const

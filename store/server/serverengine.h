@@ -36,7 +36,16 @@ public:
 
     Result startCatalogNotes() override;
     Result catalogNotesState(ChangeNotesState* state) override;
-    Result changedCatalogRows(qint64 after, qint64 upTo, QList<qint64>* rowIds) override;
+    Result catalogNotes(qint64 after, QList<ChangeNote>* notes) override;
+    std::unique_ptr<CatalogListener> listenForCatalogChanges(const std::function<void()>& wake) override;
+
+    // The listening side of notifications: the socket to watch, and what arrived on it (how many
+    // notifications; -1 when the connection broke).
+    int socket() const;
+    int takeNotifications();
+
+    Result holdName(const QString& name) override;
+    QString lockRowsClause() const override { return QStringLiteral(" for update"); }
 
     Database::Opener opener() const override;
 

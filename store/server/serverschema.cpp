@@ -19,15 +19,28 @@ namespace {
     }
 
     // The catalog's change notes: written by the database for every writer, read by every desk's catalog
-    // index.
-    const char kCatalogNotes[] = R"(
-create table "qv_catalog_changed" ("seq" bigint generated always as identity primary key, "rid" bigint not null);
-create function "qv_note_catalog_change"() returns trigger language plpgsql as $$
+    // index. Each noting transaction also notifies the listening desks; identical notifications of one
+    // transaction are sent once, after it commits. Now and then (one note in five hundred) the notes beyond
+    // the latest ten thousand are dropped.
+    const char kNotingFunction[] = R"(
+create or replace function "qv_note_catalog_change"() returns trigger language plpgsql as $$
+declare noted bigint;
 begin
-    if tg_op <> 'INSERT' then insert into "qv_catalog_changed" ("rid") values (old."rowid"); end if;
-    if tg_op <> 'DELETE' then insert into "qv_catalog_changed" ("rid") values (new."rowid"); end if;
+    if tg_op <> 'INSERT' then
+        insert into "qv_catalog_changed" ("rid") values (old."rowid") returning "seq" into noted;
+    end if;
+    if tg_op <> 'DELETE' then
+        insert into "qv_catalog_changed" ("rid") values (new."rowid") returning "seq" into noted;
+    end if;
+    if noted % 500 = 0 then
+        delete from "qv_catalog_changed" where "seq" <= noted - 10000;
+    end if;
+    perform pg_notify('qv_catalog', '');
     return null;
 end $$;
+)";
+    const char kCatalogNotes[] = R"(
+create table "qv_catalog_changed" ("seq" bigint generated always as identity primary key, "rid" bigint not null);
 create trigger "qv_catalog_changes" after insert or update or delete on "商品"
     for each row execute function "qv_note_catalog_change"();
 )";
@@ -44,7 +57,9 @@ create trigger "qv_catalog_changes" after insert or update or delete on "商品"
 
 const QList<ServerUpgradeStep>& serverUpgradeSteps()
 {
-    static const QList<ServerUpgradeStep> steps;
+    static const QList<ServerUpgradeStep> steps = {
+        { 2, QString::fromUtf8(kNotingFunction) },
+    };
     return steps;
 }
 
@@ -61,7 +76,8 @@ create unique index "诊断.序号不分大小写" on "诊断" (lower("序号"))
 create unique index "动物种类.序号" on "动物种类" ("序号");
 create unique index "动物种类.序号不分大小写" on "动物种类" (lower("序号"));
 create table "qv_schema" ("version" integer not null, "token" text not null);
-)") + QString::fromUtf8(kCatalogNotes);
+)") + QString::fromUtf8(kNotingFunction)
+        + QString::fromUtf8(kCatalogNotes);
 }
 
 Result prepareServerDatabase(Database& db, const std::function<Result(Database&)>& seed,

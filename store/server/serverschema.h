@@ -12,8 +12,12 @@
 
 namespace qv {
 
-// The schema version this program writes and understands.
-constexpr int kServerSchemaVersion = 1;
+// The schema version this program writes and understands. 2: the catalog's notes send a notification on the
+// channel below and keep only the latest notes.
+constexpr int kServerSchemaVersion = 2;
+
+// Where the database announces a committed change of 商品 (one notification a transaction).
+constexpr char kCatalogChannel[] = "qv_catalog";
 
 // One step that brings a database of an earlier version to `version`.
 struct ServerUpgradeStep {
@@ -21,7 +25,7 @@ struct ServerUpgradeStep {
     QString sql;
 };
 
-// The steps of this program, in order (none yet: version 1 is the first).
+// The steps of this program, in order.
 const QList<ServerUpgradeStep>& serverUpgradeSteps();
 
 // The whole schema of a new database at kServerSchemaVersion (without its version row and seed rows).

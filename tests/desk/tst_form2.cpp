@@ -219,6 +219,41 @@ private slots:
         QVERIFY(d.form->pickerSuppressed());
     }
 
+    void aPrescriptionChangedAtAnotherDeskIsNeitherOverwrittenNorLost()
+    {
+        Desk d;
+        QVERIFY(d.open());
+        d.form->newPrescription();
+        d.field(0)->setText(QStringLiteral("张三"));
+        QVERIFY(d.form->savePrescription());
+        const QString key = d.form->recordKey();
+        Database other;
+        QString error;
+        QVERIFY(other.open(d.env.db.opener(), &error));
+        std::optional<PrescriptionRecord> there = loadRecord(other, key);
+        there->fields[0] = QStringLiteral("李四");
+        QVERIFY(saveRecordFromDesk(other, *there).result.ok);
+
+        // Changed here too: refused, asked; "否" keeps this desk's work as a new prescription.
+        d.field(0)->setText(QStringLiteral("王五"));
+        d.env.messages.setNextChoices({ Messages::Answer::No });
+        QVERIFY(d.form->savePrescription());
+        QVERIFY(d.env.messages.last().contains(QStringLiteral("另一台电脑修改")));
+        QVERIFY(d.form->recordKey() != key);
+        QCOMPARE(loadRecord(d.env.db, key)->fields[0], QStringLiteral("李四"));
+        QCOMPARE(loadRecord(d.env.db, d.form->recordKey())->fields[0], QStringLiteral("王五"));
+
+        // Deleted at the other desk: "否" saves nothing and keeps the work on screen.
+        const QString mine = d.form->recordKey();
+        QVERIFY(deleteRecord(other, mine).ok);
+        d.field(0)->setText(QStringLiteral("赵六"));
+        d.env.messages.setNextAnswers({ false });
+        QVERIFY(!d.form->savePrescription());
+        QVERIFY(d.env.messages.last().contains(QStringLiteral("另一台电脑删除")));
+        QCOMPARE(d.field(0)->text(), QStringLiteral("赵六"));
+        QCOMPARE(d.env.count(QStringLiteral("档案"), QStringLiteral("\"序号\" = ?"), { mine }), 0);
+    }
+
     void enterMovesOnInsideTheMainWindowsWorkspaceToo()
     {
         Desk d;

@@ -165,23 +165,54 @@ private slots:
         Database db;
         emptyDatabase(db);
         QVERIFY(prepareServerFromTemplate(db));
+        const int next = kServerSchemaVersion + 1;
         const QList<ServerUpgradeStep> steps
-            = { { 2, QStringLiteral("create index \"档案.主人\" on \"档案\" (\"0\")") } };
+            = { { next, QStringLiteral("create index \"档案.主人\" on \"档案\" (\"0\")") } };
         const auto seed = [](Database&) { return Result { false, QStringLiteral("must not seed again") }; };
         ServerPreparation done;
-        Result r = prepareServerDatabase(db, seed, &done, steps, 2);
+        Result r = prepareServerDatabase(db, seed, &done, steps, next);
         QVERIFY2(r, qPrintable(r.error));
-        QCOMPARE(done.applied, QList<int>({ 2 }));
-        r = prepareServerDatabase(db, seed, &done, steps, 2);
+        QCOMPARE(done.applied, QList<int>({ next }));
+        r = prepareServerDatabase(db, seed, &done, steps, next);
         QVERIFY2(r, qPrintable(r.error));
         QVERIFY(done.applied.isEmpty());
         QCOMPARE(
             db.run(QStringLiteral("select \"version\" from \"qv_schema\"")).rows.value(0).text("version"),
-            QStringLiteral("2"));
+            QString::number(next));
         QCOMPARE(db.run(QStringLiteral("select count(*) as n from pg_indexes where indexname = '档案.主人'"))
                      .rows.value(0)
                      .text("n"),
             QStringLiteral("1"));
+    }
+
+    void aFirstVersionDatabaseGainsTheCatalogNotifications()
+    {
+        // Version 1 noted catalog changes without notifying anyone.
+        Database db;
+        emptyDatabase(db);
+        QVERIFY(prepareServerFromTemplate(db));
+        QVERIFY(db.script(QStringLiteral(R"(update "qv_schema" set "version" = 1;
+create or replace function "qv_note_catalog_change"() returns trigger language plpgsql as $$
+begin
+    if tg_op <> 'INSERT' then insert into "qv_catalog_changed" ("rid") values (old."rowid"); end if;
+    if tg_op <> 'DELETE' then insert into "qv_catalog_changed" ("rid") values (new."rowid"); end if;
+    return null;
+end $$;)")));
+        ServerPreparation done;
+        QVERIFY(prepareServerFromTemplate(db, &done));
+        QCOMPARE(done.applied, QList<int>({ 2 }));
+        const QString function
+            = db.run(QStringLiteral("select pg_get_functiondef('\"qv_note_catalog_change\"'::regproc) "
+                                    "as f"))
+                  .rows.value(0)
+                  .text("f");
+        QVERIFY2(function.contains(QStringLiteral("pg_notify('qv_catalog'")), qPrintable(function));
+        QVERIFY(db.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\") values ('x1', '新')")));
+        ChangeNotesState state;
+        QVERIFY(db.startCatalogNotes() && db.catalogNotesState(&state));
+        QList<ChangeNote> notes;
+        QVERIFY(db.catalogNotes(state.latest - 1, &notes));
+        QCOMPARE(notes.size(), 1);
     }
 
     // PostgreSQL cuts longer names to 63 bytes without an error: every name the program makes must fit.
