@@ -220,15 +220,24 @@ bool CatalogIndex::ensureCurrent(QString* error)
 {
     if (!m_loaded && !takeOverReading())
         return load(error);
+    // The practice's server went away: the rows read before serve the desk until it is back; the notes made
+    // meanwhile are applied then.
+    const auto serverGone = [](const Result& r) { return !r && r.failure == FailureKind::ServerGone; };
     // No notes, or notes of another session: the connection was opened again since the last read.
     ChangeNotesState state;
-    if (!m_db.catalogNotesState(&state) || state.session.isEmpty() || state.session != m_session)
+    const Result notes = m_db.catalogNotesState(&state);
+    if (serverGone(notes))
+        return true;
+    if (!notes || state.session.isEmpty() || state.session != m_session)
         return load(error);
     const qint64 latest = state.latest;
     if (latest == m_notesSeen)
         return true;
     QList<qint64> ids;
-    if (!m_db.changedCatalogRows(m_notesSeen, latest, &ids) || ids.size() > size() / kRefreshShare + 100)
+    const Result changed = m_db.changedCatalogRows(m_notesSeen, latest, &ids);
+    if (serverGone(changed))
+        return true;
+    if (!changed || ids.size() > size() / kRefreshShare + 100)
         return load(error);
     if (!applyChanges(ids, error)) {
         m_loaded = false; // read whole the next time

@@ -12,7 +12,8 @@
 // It never serves stale rows: temporary triggers on the connection note the row id of every insert, update
 // and delete of 商品 (whoever makes it), and the next search re-reads just those rows and moves them to their
 // places. Only a first search, a connection opened again, or a change of a large part of the table reads it
-// whole. A rolled-back write takes its notes with it.
+// whole. A rolled-back write takes its notes with it. While the practice's server cannot be reached, the rows
+// read before are served as they were.
 //
 // The whole read takes a good part of a second on a large catalog, so the program starts it in the background
 // at start-up, on a connection of its own, while the login waits; the first search takes it over (waiting for
