@@ -26,9 +26,12 @@ namespace {
 
     // The first row of [设置] with the given columns; nullopt (and why) when it cannot be read or there is
     // none.
-    std::optional<Row> firstRow(Database& db, const QString& columns, QString* error)
+    std::optional<Row> firstRow(
+        Database& db, const QString& columns, QString* error, bool* storeFailed = nullptr)
     {
         const Result r = db.run(QStringLiteral("select %1 from \"设置\" where ").arg(columns) + kFirstRow);
+        if (storeFailed)
+            *storeFailed = !r;
         if (!r || r.rows.isEmpty()) {
             setError(error, r ? noRowText() : r.error);
             return std::nullopt;
@@ -38,9 +41,9 @@ namespace {
 
 } // namespace
 
-std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
+std::optional<StoredSettings> readStoredSettings(Database& db, QString* error, bool* storeFailed)
 {
-    const std::optional<Row> found = firstRow(db, QStringLiteral("*"), error);
+    const std::optional<Row> found = firstRow(db, QStringLiteral("*"), error, storeFailed);
     if (!found)
         return std::nullopt;
     const Row& row = *found;
@@ -71,6 +74,19 @@ bool writeSettings(Database& db, const SettingsToSave& v, QString* error)
     }
     if (r.changes != 1) {
         setError(error, noRowText());
+        return false;
+    }
+    return true;
+}
+
+bool writeSharedSettings(Database& db, const SettingsToSave& v, QString* error)
+{
+    const Result r
+        = db.run(QStringLiteral("update \"设置\" set \"单位名称\" = ?, \"左边距\" = ?, \"上边距\" = ? where ")
+                + kFirstRow,
+            { v.practiceName, v.leftMargin, v.topMargin });
+    if (!r || r.changes != 1) {
+        setError(error, r ? noRowText() : r.error);
         return false;
     }
     return true;

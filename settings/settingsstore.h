@@ -23,8 +23,10 @@ struct StoredSettings {
     std::optional<QString> defaultPrinter; // 默认打印机
 };
 
-// The first row of [设置]; nullopt when the store cannot be read or holds no row (error says why).
-std::optional<StoredSettings> readStoredSettings(Database& db, QString* error = nullptr);
+// The first row of [设置]; nullopt when the store cannot be read or holds no row (error says why;
+// storeFailed tells the first from the second).
+std::optional<StoredSettings> readStoredSettings(
+    Database& db, QString* error = nullptr, bool* storeFailed = nullptr);
 
 // The values a save writes, as typed (nothing is validated).
 struct SettingsToSave {
@@ -36,6 +38,10 @@ struct SettingsToSave {
 // columns stay as they are. False (with the reason in error) when the store refuses or there is no row to
 // write.
 bool writeSettings(Database& db, const SettingsToSave& values, QString* error);
+
+// On the practice's server: writes only what every desk shares (单位名称, 左边距, 上边距); the rest belongs
+// to each desk (settings/deskconfig.h).
+bool writeSharedSettings(Database& db, const SettingsToSave& values, QString* error);
 
 enum class PasswordChange {
     Changed,
