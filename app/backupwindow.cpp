@@ -1,5 +1,6 @@
 #include "app/backupwindow.h"
 #include "app/appicon.h"
+#include "app/backupprogress.h"
 #include "app/restore.h"
 #include "app/startup.h"
 #include "platform/controls.h"
@@ -207,8 +208,8 @@ void BackupWindow::backUpNow()
     const QDate today = m_services.clock->now().date();
     QString error;
     {
-        WaitCursor wait;
-        error = backUpDatabase(*m_services.drives, today, *m_services.db);
+        BackupProgress progress(this);
+        error = backUpDatabase(*m_services.drives, today, *m_services.db, progress.callback());
     }
     const QString folder = todaysBackupFolder(*m_services.drives, today);
     if (error.isEmpty())
@@ -233,8 +234,8 @@ void BackupWindow::backUpToFolder()
             .arg(m_services.clock->now().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     QString error;
     {
-        WaitCursor wait;
-        error = writeBackupFile(*m_services.db, target);
+        BackupProgress progress(this);
+        error = writeBackupFile(*m_services.db, target, progress.callback());
     }
     if (error.isEmpty())
         m_services.messages->inform(QStringLiteral("已备份到：%1").arg(QDir::toNativeSeparators(target)),
@@ -265,6 +266,16 @@ bool BackupWindow::restoreFrom(const QString& path)
     if (!m_services.db || !m_services.context || !m_services.clock)
         return false;
     Messages& messages = *m_services.messages;
+    // A copy takes the place of this computer's file. The practice's server holds the archive every desk
+    // works on: a copy never replaces it from here.
+    if (m_services.db->kind() == StoreKind::Server) {
+        messages.inform(
+            QStringLiteral("数据保存在诊所服务器上，各台电脑正在使用服务器上的档案，不能用备份覆盖它，"
+                           "当前数据没有任何改动。\n如需在服务器上恢复，请告诉管理服务器的人："
+                           "备份只能恢复到服务器上一个新的空数据库中。"),
+            Messages::Icon::Warning);
+        return false;
+    }
     std::unique_ptr<RestoreSource> source;
     {
         WaitCursor wait;

@@ -153,12 +153,15 @@ Result Database::transaction(const std::function<Result()>& body)
     return result;
 }
 
-Result Database::backupTo(const QString& targetPath)
+Result Database::backupTo(const QString& targetPath, const Progress& progress)
 {
-    return m_engine ? m_engine->backupTo(targetPath) : notOpen();
+    return m_engine ? m_engine->backupTo(targetPath, progress) : notOpen();
 }
 
-Result Database::checkIntegrity(Check depth) { return m_engine ? m_engine->checkIntegrity(depth) : notOpen(); }
+Result Database::checkIntegrity(Check depth)
+{
+    return m_engine ? m_engine->checkIntegrity(depth) : notOpen();
+}
 
 Result Database::foldJournal() { return m_engine ? m_engine->foldJournal() : notOpen(); }
 
