@@ -319,6 +319,20 @@ private slots:
         QVERIFY2(file.open(path, &error), qPrintable(error));
         for (const StoreTable& table : storeTables())
             QCOMPARE(tableRows(file, table), tableRows(db, table));
+        // It carries every index a new file has.
+        const auto indexNames = [](Database& db) {
+            QStringList names;
+            for (const Row& row :
+                db.run(QStringLiteral("select name from sqlite_master where type = 'index' order by name"))
+                    .rows)
+                names << row.text(QStringLiteral("name"));
+            return names;
+        };
+        Database fresh;
+        QVERIFY(writeTemplateDatabase(out.filePath(QStringLiteral("new.dat")), &error)
+            && fresh.open(out.filePath(QStringLiteral("new.dat")), &error));
+        QVERIFY(indexNames(fresh).size() >= 5);
+        QCOMPARE(indexNames(file), indexNames(fresh));
         // The copy takes rows on as the program's own file does (row ids continue).
         QVERIFY(file.run(QStringLiteral("insert into \"诊断\" (\"名称\", \"序号\") values ('新', '新x')")));
 
