@@ -198,7 +198,15 @@ void BackupWindow::updateButtons()
 {
     const QTreeWidgetItem* item = List1->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
-    Command3->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    // On the practice's server the copies are made here but never put in place of its archive from a desk.
+    const bool onServer = m_services.db && m_services.db->kind() == StoreKind::Server;
+    Command3->setEnabled(!onServer && index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    Command4->setEnabled(!onServer);
+    const QString why = onServer
+        ? QStringLiteral("数据保存在诊所服务器上，不能在这台电脑上用备份覆盖服务器上的档案")
+        : QString();
+    Command3->setToolTip(why);
+    Command4->setToolTip(why);
 }
 
 void BackupWindow::backUpNow()

@@ -175,6 +175,7 @@ private slots:
         QTRY_VERIFY(window.checksDone());
         QCOMPARE(window.List1->topLevelItem(0)->text(5), QStringLiteral("完好"));
 
+        QVERIFY(!window.Command3->isEnabled() && !window.Command4->isEnabled());
         QVERIFY(!window.restoreFrom(copies.first().path));
         QVERIFY2(
             env.messages.last().contains(QStringLiteral("不能用备份覆盖")), qPrintable(env.messages.last()));
