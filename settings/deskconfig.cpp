@@ -70,7 +70,10 @@ DeskValues readDeskValues(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return values;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+    for (QString line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        // A file edited on Windows ends its lines in CR LF; a CR of the value itself is written as \r.
+        if (line.endsWith(u'\r'))
+            line.chop(1);
         const qsizetype equals = line.indexOf(u'=');
         if (equals <= 0)
             continue;

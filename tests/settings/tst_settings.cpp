@@ -106,6 +106,7 @@ private slots:
     void readersSeeUnsavedValuesUntilTheWindowIsClosed();
     void insideTheMainWindowItIsPlacedAndClosingUnloadsIt();
     void onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest();
+    void theDesksFileKeepsAnyTextAndReadsAnEditedOne();
 };
 
 void TestSettings::windowCarriesTheDesignedControlsAndTexts()
@@ -496,6 +497,31 @@ void TestSettings::onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest()
     settle();
     atDesk(mine);
     QCOMPARE(settings.dispenser(), QStringLiteral("小李"));
+}
+
+void TestSettings::theDesksFileKeepsAnyTextAndReadsAnEditedOne()
+{
+    TestEnv env;
+    const QString path = env.dir.filePath(QStringLiteral("desk/desk.conf"));
+    DeskValues values;
+    values.veterinarian = QStringLiteral("王=医生 \\n\r\n二");
+    values.dispenser = QString();
+    QString error;
+    QVERIFY2(writeDeskValues(path, values, &error), qPrintable(error));
+    const DeskValues back = readDeskValues(path);
+    QCOMPARE(back.veterinarian, values.veterinarian);
+    QCOMPARE(back.dispenser, std::optional<QString>(QString()));
+    QVERIFY(!back.practisingNumber && !back.slipPrinter);
+
+    // Edited by hand on another system: CR LF line ends, blanks around the name, lines it does not know.
+    QFile edited(path);
+    QVERIFY(edited.open(QIODevice::WriteOnly));
+    edited.write(QStringLiteral("# 注释\r\n 注册号 =2017\r\n其他=x\r\n默认打印机\r\n").toUtf8());
+    edited.close();
+    const DeskValues read = readDeskValues(path);
+    QCOMPARE(read.practisingNumber, std::optional<QString>(QStringLiteral("2017")));
+    QVERIFY(!read.veterinarian && !read.defaultPrinter);
+    QVERIFY(!readDeskValues(env.dir.filePath(QStringLiteral("none.conf"))).veterinarian);
 }
 
 QTEST_MAIN(TestSettings)
