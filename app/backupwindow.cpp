@@ -1,5 +1,6 @@
 #include "app/backupwindow.h"
 #include "app/appicon.h"
+#include "app/backupprogress.h"
 #include "app/restore.h"
 #include "app/startup.h"
 #include "platform/controls.h"
@@ -197,7 +198,15 @@ void BackupWindow::updateButtons()
 {
     const QTreeWidgetItem* item = List1->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
-    Command3->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    // On the practice's server the copies are made here but never put in place of its archive from a desk.
+    const bool onServer = m_services.db && m_services.db->kind() == StoreKind::Server;
+    Command3->setEnabled(!onServer && index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    Command4->setEnabled(!onServer);
+    const QString why = onServer
+        ? QStringLiteral("数据保存在诊所服务器上，不能在这台电脑上用备份覆盖服务器上的档案")
+        : QString();
+    Command3->setToolTip(why);
+    Command4->setToolTip(why);
 }
 
 void BackupWindow::backUpNow()
@@ -207,8 +216,8 @@ void BackupWindow::backUpNow()
     const QDate today = m_services.clock->now().date();
     QString error;
     {
-        WaitCursor wait;
-        error = backUpDatabase(*m_services.drives, today, *m_services.db);
+        BackupProgress progress(this);
+        error = backUpDatabase(*m_services.drives, today, *m_services.db, progress.callback());
     }
     const QString folder = todaysBackupFolder(*m_services.drives, today);
     if (error.isEmpty())
@@ -233,8 +242,8 @@ void BackupWindow::backUpToFolder()
             .arg(m_services.clock->now().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     QString error;
     {
-        WaitCursor wait;
-        error = writeBackupFile(*m_services.db, target);
+        BackupProgress progress(this);
+        error = writeBackupFile(*m_services.db, target, progress.callback());
     }
     if (error.isEmpty())
         m_services.messages->inform(QStringLiteral("已备份到：%1").arg(QDir::toNativeSeparators(target)),
@@ -265,6 +274,16 @@ bool BackupWindow::restoreFrom(const QString& path)
     if (!m_services.db || !m_services.context || !m_services.clock)
         return false;
     Messages& messages = *m_services.messages;
+    // A copy takes the place of this computer's file. The practice's server holds the archive every desk
+    // works on: a copy never replaces it from here.
+    if (m_services.db->kind() == StoreKind::Server) {
+        messages.inform(
+            QStringLiteral("数据保存在诊所服务器上，各台电脑正在使用服务器上的档案，不能用备份覆盖它，"
+                           "当前数据没有任何改动。\n如需在服务器上恢复，请告诉管理服务器的人："
+                           "备份只能恢复到服务器上一个新的空数据库中。"),
+            Messages::Icon::Warning);
+        return false;
+    }
     std::unique_ptr<RestoreSource> source;
     {
         WaitCursor wait;

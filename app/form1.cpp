@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/appicon.h"
 #include "app/backupcopies.h"
+#include "app/backupprogress.h"
 #include "app/backupwindow.h"
 #include "app/form10.h"
 #include "app/screenfit.h"
@@ -145,15 +146,6 @@ void Form1::openStorage()
 
 void Form1::openBackups()
 {
-    // The copies this window lists and restores are of this computer's file; a server keeps its own.
-    if (m_services.db && m_services.db->kind() == StoreKind::Server) {
-        if (m_services.messages)
-            m_services.messages->inform(
-                QStringLiteral(
-                    "数据保存在诊所服务器上，由服务器保存备份，本机没有数据库文件的备份可以查看或恢复。"),
-                Messages::Icon::Information);
-        return;
-    }
     auto factory = [this]() -> QWidget* {
         return new BackupWindow(
             m_services, { [this] { return closeForRestore(); }, [this] { reopenAfterRestore(); } });
@@ -294,8 +286,10 @@ void Form1::exitWithBackup()
         desk->hide();
     hide();
     if (m_services.db && m_services.drives && m_services.clock) {
-        const QString error
-            = backUpDatabase(*m_services.drives, m_services.clock->now().date(), *m_services.db);
+        // On the practice's server the whole archive is copied: a bar shows when that takes a while.
+        BackupProgress progress;
+        const QString error = backUpDatabase(
+            *m_services.drives, m_services.clock->now().date(), *m_services.db, progress.callback());
         // The program still ends, but a practice must not go on for weeks without a backup and not know it.
         if (!error.isEmpty()) {
             qWarning("backup failed: %s", qPrintable(error));

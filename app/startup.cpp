@@ -168,9 +168,10 @@ QString todaysBackupFolder(const DriveRoots& drives, const QDate& today)
     return backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
 }
 
-QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db)
+QString backUpDatabase(
+    const DriveRoots& drives, const QDate& today, Database& db, const Database::Progress& progress)
 {
-    if (!db.isOpen() || !QFile::exists(db.path()))
+    if (!db.isOpen() || (db.kind() == StoreKind::File && !QFile::exists(db.path())))
         return {};
     const QString folder = todaysBackupFolder(drives, today);
     errno = 0;
@@ -179,14 +180,14 @@ QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& d
         return QStringLiteral("无法创建备份文件夹：%1\n%2")
             .arg(QDir::toNativeSeparators(folder), explainFileFailure(folder, QString(), savedErrno));
     }
-    return writeBackupFile(db, folder + QStringLiteral("/数据库.dat"));
+    return writeBackupFile(db, folder + QStringLiteral("/数据库.dat"), progress);
 }
 
-QString writeBackupFile(Database& db, const QString& target)
+QString writeBackupFile(Database& db, const QString& target, const Database::Progress& progress)
 {
     const QString folder = QFileInfo(target).absolutePath();
     const QString partial = target + QStringLiteral(".part");
-    const Result copied = db.backupTo(partial);
+    const Result copied = db.backupTo(partial, progress);
     if (!copied) {
         QFile::remove(partial);
         return copied.error;

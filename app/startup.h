@@ -50,11 +50,14 @@ StartupResult startUpOnServer(
     const DriveRoots& drives, AppContext& context, Database& db, const ServerStartHooks& hooks);
 
 // Copies the open database into today's backup folder, consistently, through a temporary file renamed into
-// place. Returns the error text, empty on success or when there is nothing to back up.
-QString backUpDatabase(const DriveRoots& drives, const QDate& today, Database& db);
+// place: the file itself, or on the practice's server a snapshot of its archive written as the same file.
+// Returns the error text, empty on success or when there is nothing to back up. progress hears of a long
+// copy.
+QString backUpDatabase(
+    const DriveRoots& drives, const QDate& today, Database& db, const Database::Progress& progress = {});
 // The same proven copy into the file target (its folder must exist). Returns the error text, empty on
 // success.
-QString writeBackupFile(Database& db, const QString& target);
+QString writeBackupFile(Database& db, const QString& target, const Database::Progress& progress = {});
 // Today's backup folder as the exit backup chooses it.
 QString todaysBackupFolder(const DriveRoots& drives, const QDate& today);
 

@@ -274,9 +274,15 @@ bool CatalogIndex::ensureCurrent(QString* error)
 {
     if (!m_loaded && !takeOverReading())
         return load(error);
+    // The practice's server went away: the rows read before serve the desk until it is back; the notes made
+    // meanwhile are applied then.
+    const auto serverGone = [](const Result& r) { return !r && r.failure == FailureKind::ServerGone; };
     // No notes, notes of another session, or numbers gone back or dropped unread: read whole.
     ChangeNotesState state;
-    if (!m_db.catalogNotesState(&state) || state.session.isEmpty() || state.session != m_session)
+    const Result noted = m_db.catalogNotesState(&state);
+    if (serverGone(noted))
+        return true;
+    if (!noted || state.session.isEmpty() || state.session != m_session)
         return load(error);
     if (m_notesTop == 0 && state.earliest > 0) {
         // There were no notes when the table was read: every note now kept came after.
@@ -289,7 +295,10 @@ bool CatalogIndex::ensureCurrent(QString* error)
     if (state.latest == m_notesTop && m_gaps.isEmpty())
         return true;
     QList<ChangeNote> notes;
-    if (!m_db.catalogNotes(m_notesSeen, &notes))
+    const Result read = m_db.catalogNotes(m_notesSeen, &notes);
+    if (serverGone(read))
+        return true;
+    if (!read)
         return load(error);
     QList<qint64> ids;
     QSet<qint64> distinct;

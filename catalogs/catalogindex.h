@@ -21,7 +21,8 @@
 //
 // Other desks' changes arrive without a search as well: once reading has started, the server's notifications
 // wake the index at once, and a poll every second stands in for a notification missed or a connection made
-// again (and for the file, which has no notifications).
+// again (and for the file, which has no notifications). While the practice's server cannot be reached, the
+// rows read before are served as they were.
 //
 // The whole read takes a good part of a second on a large catalog, so the program starts it in the background
 // at start-up, on a connection of its own, while the login waits; the first search takes it over (waiting for

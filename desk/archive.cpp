@@ -57,6 +57,7 @@ ArchiveResult queryArchive(
     if (!rows) {
         // The list keeps what was read before the failure.
         result.error = rows.error;
+        result.storeFailed = true;
         return result;
     }
     result.ok = true;

@@ -28,6 +28,7 @@ QString archiveLineText(const QString& owner, const QString& species, const QStr
 struct ArchiveResult {
     bool ok = false;
     QString error; // why it failed (for a log or a test; the user sees archiveDateMessage())
+    bool storeFailed = false; // the dates were right but the store did not answer: error is the store's text
     QList<ArchiveLine> lines;
 };
 

@@ -318,10 +318,19 @@ void Form2::saveBodyAsTemplate()
 
 void Form2::runArchiveQuery()
 {
-    List2->clear();
-    if (!m_services.db)
+    if (!m_services.db) {
+        List2->clear();
         return;
+    }
     const ArchiveResult result = queryArchive(*m_services.db, Text2->text(), Text3->text(), Text4->text());
+    if (result.storeFailed) {
+        // The store did not answer (the practice's server went away): the list keeps what it showed, so the
+        // desk goes on with what is on screen, and the user learns why the list did not change.
+        m_services.messages->inform(
+            QStringLiteral("档案列表没有更新。\n%1").arg(result.error), Messages::Icon::Warning);
+        return;
+    }
+    List2->clear();
     // A month holds thousands of lines: they go in as one insertion, not one each.
     QStringList texts;
     texts.reserve(result.lines.size());

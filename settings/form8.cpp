@@ -4,6 +4,7 @@
 #include "platform/services.h"
 #include "platform/units.h"
 #include "print/printeraccess.h"
+#include "settings/deskconfig.h"
 #include "settings/settingsstore.h"
 #include "store/database.h"
 
@@ -147,6 +148,12 @@ void Form8::buildControls()
     Check1->setGeometry(twipsRect(240, 360 + 9 * kRowStep, 2940, 255));
     Check1->setVisible(false);
 
+    // On the practice's server some values are this computer's own: the note says which, the boxes say so
+    // when pointed at.
+    Label11 = caption(this, "Label11", QStringLiteral("执业兽医、注册号、发药人只用于本机，其余各机共用"));
+    Label11->setGeometry(twipsRect(240, 5070, kFrameWidth, 255));
+    Label11->setVisible(false);
+
     Command1 = button(this, "Command1", QStringLiteral("保  存"));
     Command1->setGeometry(twipsRect(1200, 5400, 1215, 435));
     Command2 = button(this, "Command2", QStringLiteral("取  消"));
@@ -161,10 +168,15 @@ void Form8::loadSettings()
 {
     // Printers first: adding the first item to an empty list would replace the stored name with that item.
     fillPrinterLists();
-    // A store that cannot be read leaves the design texts, as does every null column.
+    // A null column leaves the design text, as does a store that does not answer (the practice's server went
+    // away). The window then knows it read nothing: it refuses to save its texts over the stored values, and
+    // the readers do not hand them on.
+    QString error;
+    bool storeFailed = false;
     const std::optional<StoredSettings> stored
-        = m_services.db ? readStoredSettings(*m_services.db) : std::nullopt;
+        = m_services.db ? readStoredSettings(*m_services.db, &error, &storeFailed) : std::nullopt;
     m_loaded = stored;
+    m_unreadReason = storeFailed ? error : QString();
     if (stored) {
         setIfStored(Text1, stored->practiceName);
         setIfStored(Text2, stored->veterinarian);
@@ -176,6 +188,25 @@ void Form8::loadSettings()
             text19->setEditText(*stored->slipPrinter);
         if (stored->defaultPrinter)
             text17->setEditText(*stored->defaultPrinter);
+    }
+    if (onServer()) {
+        Label11->setVisible(true);
+        const QString own
+            = QStringLiteral("只用于这台电脑（保存在本机）；这台电脑没有自己的值时用各机共用的值");
+        const QString shared = QStringLiteral("各台电脑共用（保存在诊所服务器上）");
+        for (QWidget* box : { static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text3),
+                 static_cast<QWidget*>(Text6), static_cast<QWidget*>(text17), static_cast<QWidget*>(text19) })
+            box->setToolTip(own);
+        for (QWidget* box : { Text1, Text4, Text5 })
+            box->setToolTip(shared);
+        const DeskValues desk = readDeskValues(deskConfigPath());
+        setIfStored(Text2, desk.veterinarian);
+        setIfStored(Text3, desk.practisingNumber);
+        setIfStored(Text6, desk.dispenser);
+        if (desk.slipPrinter)
+            text19->setEditText(*desk.slipPrinter);
+        if (desk.defaultPrinter)
+            text17->setEditText(*desk.defaultPrinter);
     }
     const QString defaultPrinter
         = m_services.printers ? m_services.printers->defaultPrinterName() : QString();
@@ -202,11 +233,23 @@ void Form8::saveSettings()
 {
     SettingsToSave values { Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
         Text5->text(), text19->currentText(), text17->currentText() };
+    if (!m_unreadReason.isEmpty()) {
+        m_services.messages->inform(
+            QStringLiteral("保存失败，设置没有保存！\n打开这个窗口时没有读到已保存的设置，"
+                           "为免覆盖它们，这次不能保存。请关闭窗口，稍后再打开。\n")
+                + m_unreadReason,
+            Messages::Icon::Warning);
+        return;
+    }
     QString error = QStringLiteral("没有打开的数据库");
     bool changedElsewhere = false;
-    if (!m_services.db
-        || !writeSettings(
-            *m_services.db, values, &error, m_loaded ? &*m_loaded : nullptr, &changedElsewhere)) {
+    const StoredSettings* seen = m_loaded ? &*m_loaded : nullptr;
+    // On the practice's server the shared row is written first: the server may be away, and then nothing is
+    // written anywhere.
+    const bool written = m_services.db
+        && (onServer() ? writeSharedSettings(*m_services.db, values, &error, seen, &changedElsewhere)
+                       : writeSettings(*m_services.db, values, &error, seen, &changedElsewhere));
+    if (!written) {
         if (changedElsewhere) {
             // Nothing was written; the user chooses between the stored values and keeping the typed ones.
             if (m_services.messages->askYesNo(
@@ -223,10 +266,22 @@ void Form8::saveSettings()
             QStringLiteral("保存失败，设置没有保存！\n") + error, Messages::Icon::Warning);
         return;
     }
+    if (onServer()) {
+        const DeskValues desk { values.veterinarian, values.practisingNumber, values.dispenser,
+            values.slipPrinter, values.defaultPrinter };
+        if (!writeDeskValues(deskConfigPath(), desk, &error)) {
+            m_services.messages->inform(
+                QStringLiteral("本机的设置（执业兽医、注册号、发药人、打印机）没有保存！\n") + error,
+                Messages::Icon::Warning);
+            return;
+        }
+    }
     unload();
 }
 
 void Form8::cancel() { unload(); }
+
+bool Form8::onServer() const { return m_services.db && m_services.db->kind() == StoreKind::Server; }
 
 void Form8::changePassword()
 {

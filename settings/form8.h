@@ -56,14 +56,20 @@ public:
     QLabel* Label10; // "处方打印机"
     QComboBox* text19;
     QCheckBox* Check1; // "保存后直接打印小票": carried by the design, read by nothing
+    // On the practice's server: which values are this computer's own (settings/deskconfig.h).
+    QLabel* Label11;
 
     QPushButton* Command1; // "保  存"
     QPushButton* Command2; // "取  消"
 
     // Fills the boxes from the store and the printer lists from the installed printers.
     void loadSettings();
-    // "保  存": writes the eight edited columns, then unloads. A refused write is reported and the window
-    // stays.
+    // Why the stored values could not be read when the window loaded (the store did not answer); empty when
+    // they were. Such a window shows no stored values and refuses to save over them.
+    QString unreadReason() const { return m_unreadReason; }
+    // "保  存": writes the eight edited columns, then unloads. On the practice's server the veterinarian's
+    // fields and the printers go to this computer's own file instead, and the row keeps the shared ones. A
+    // refused write is reported and the window stays.
     void saveSettings();
     // "取  消": unloads without writing.
     void cancel();
@@ -82,10 +88,13 @@ protected:
 
 private:
     void buildControls();
+    // The practice's server, where some values are this computer's own.
+    bool onServer() const;
     void fillPrinterLists();
     // What the user sees: the MDI sub-window holding this window, or the window itself.
 
     Services& m_services;
+    QString m_unreadReason;
     bool m_placed = false;
     std::optional<StoredSettings> m_loaded; // the row as the window read it, compared when it is saved
 };

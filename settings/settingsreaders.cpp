@@ -16,6 +16,12 @@ SettingsWindow::~SettingsWindow() { delete m_window.data(); }
 
 Form8* SettingsWindow::window()
 {
+    // A window loaded hidden while the store did not answer is loaded again: the store may be back.
+    if (m_window && !m_window->parentWidget() && !m_window->isVisible()
+        && !m_window->unreadReason().isEmpty()) {
+        delete m_window.data();
+        m_window = nullptr;
+    }
     if (!m_window) {
         auto* form = new Form8(m_services);
         // Let go at once on close: the deletion itself comes later, and a read in between must load afresh.
@@ -28,16 +34,23 @@ Form8* SettingsWindow::window()
     return m_window;
 }
 
-QString SettingsWindow::practiceName() { return window()->Text1->text(); }
+QString SettingsWindow::boxText(QLineEdit* Form8::*box)
+{
+    Form8* form = window();
+    // A window that read nothing from the store shows its design texts: they are no one's settings.
+    return form->unreadReason().isEmpty() ? (form->*box)->text() : QString();
+}
 
-QString SettingsWindow::veterinarian() { return window()->Text2->text(); }
+QString SettingsWindow::practiceName() { return boxText(&Form8::Text1); }
 
-QString SettingsWindow::practisingNumber() { return window()->Text3->text(); }
+QString SettingsWindow::veterinarian() { return boxText(&Form8::Text2); }
 
-QString SettingsWindow::dispenser() { return window()->Text6->text(); }
+QString SettingsWindow::practisingNumber() { return boxText(&Form8::Text3); }
 
-QString SettingsWindow::leftMargin() { return window()->Text4->text(); }
+QString SettingsWindow::dispenser() { return boxText(&Form8::Text6); }
 
-QString SettingsWindow::topMargin() { return window()->Text5->text(); }
+QString SettingsWindow::leftMargin() { return boxText(&Form8::Text4); }
+
+QString SettingsWindow::topMargin() { return boxText(&Form8::Text5); }
 
 } // namespace qv

@@ -20,6 +20,8 @@
 #include <QObject>
 #include <QPointer>
 
+class QLineEdit;
+
 namespace qv {
 
 class Form8;
@@ -41,6 +43,8 @@ public:
     QString topMargin() override;
 
 private:
+    QString boxText(QLineEdit* Form8::*box);
+
     Services& m_services;
     QPointer<Form8> m_window;
 };

@@ -2,6 +2,8 @@
 
 #include "store/database.h"
 
+#include <algorithm>
+
 namespace qv {
 
 namespace {
@@ -26,9 +28,12 @@ namespace {
 
     // The first row of [设置] with the given columns; nullopt (and why) when it cannot be read or there is
     // none.
-    std::optional<Row> firstRow(Database& db, const QString& columns, QString* error)
+    std::optional<Row> firstRow(
+        Database& db, const QString& columns, QString* error, bool* storeFailed = nullptr)
     {
         const Result r = db.run(QStringLiteral("select %1 from \"设置\" where ").arg(columns) + kFirstRow);
+        if (storeFailed)
+            *storeFailed = !r;
         if (!r || r.rows.isEmpty()) {
             setError(error, r ? noRowText() : r.error);
             return std::nullopt;
@@ -38,9 +43,9 @@ namespace {
 
 } // namespace
 
-std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
+std::optional<StoredSettings> readStoredSettings(Database& db, QString* error, bool* storeFailed)
 {
-    const std::optional<Row> found = firstRow(db, QStringLiteral("*"), error);
+    const std::optional<Row> found = firstRow(db, QStringLiteral("*"), error, storeFailed);
     if (!found)
         return std::nullopt;
     const Row& row = *found;
@@ -56,58 +61,94 @@ std::optional<StoredSettings> readStoredSettings(Database& db, QString* error)
     return s;
 }
 
+namespace {
+
+    // One column a save writes: its name, the typed value, and what the window read there.
+    struct Written {
+        QString name;
+        QString value;
+        std::optional<QString> seen;
+    };
+
+    // Writes the columns into the first row in one transaction. With checkSeen, the row is read again
+    // (locked until the write is done) and written only while those columns still hold what the window read.
+    bool writeFirstRow(
+        Database& db, const QList<Written>& columns, bool checkSeen, QString* error, bool* changedElsewhere)
+    {
+        if (changedElsewhere)
+            *changedElsewhere = false;
+        bool changed = false;
+        QStringList assignments;
+        QVariantList values;
+        for (const Written& c : columns) {
+            assignments << QStringLiteral("\"%1\" = ?").arg(c.name);
+            values << c.value;
+        }
+        const Result r = db.transaction([&]() -> Result {
+            if (checkSeen) {
+                const Result now = db.run(
+                    QStringLiteral("select * from \"设置\" where ") + kFirstRow + db.lockRowsClause());
+                if (!now)
+                    return now;
+                if (!now.rows.isEmpty()) {
+                    const Row& row = now.rows.first();
+                    changed = std::any_of(columns.begin(), columns.end(),
+                        [&](const Written& c) { return c.seen.value_or(QString()) != row.text(c.name); });
+                    if (changed) {
+                        Result refused;
+                        refused.error
+                            = QStringLiteral("设置在您打开这个窗口之后已经被另一台电脑修改并保存了。");
+                        return refused;
+                    }
+                }
+            }
+            return db.run(
+                QStringLiteral("update \"设置\" set %1 where ").arg(assignments.join(QStringLiteral(", ")))
+                    + kFirstRow,
+                values);
+        });
+        if (changedElsewhere)
+            *changedElsewhere = changed;
+        if (!r) {
+            setError(error, r.error);
+            return false;
+        }
+        if (r.changes != 1) {
+            setError(error, noRowText());
+            return false;
+        }
+        return true;
+    }
+
+    QList<Written> sharedColumns(const SettingsToSave& v, const StoredSettings& seen)
+    {
+        return { { QStringLiteral("单位名称"), v.practiceName, seen.practiceName },
+            { QStringLiteral("左边距"), v.leftMargin, seen.leftMargin },
+            { QStringLiteral("上边距"), v.topMargin, seen.topMargin } };
+    }
+
+} // namespace
+
 bool writeSettings(
     Database& db, const SettingsToSave& v, QString* error, const StoredSettings* seen, bool* changedElsewhere)
 {
-    if (changedElsewhere)
-        *changedElsewhere = false;
-    bool changed = false;
-    const Result r = db.transaction([&]() -> Result {
-        if (seen) {
-            // Read again, locked until the write is done, and compared with what the window read.
-            const Result now
-                = db.run(QStringLiteral("select * from \"设置\" where ") + kFirstRow + db.lockRowsClause());
-            if (!now)
-                return now;
-            if (!now.rows.isEmpty()) {
-                const Row& row = now.rows.first();
-                const auto same = [&](const std::optional<QString>& was, const QString& name) {
-                    return was.value_or(QString()) == row.text(name);
-                };
-                changed = !(same(seen->practiceName, QStringLiteral("单位名称"))
-                    && same(seen->veterinarian, QStringLiteral("执业兽医"))
-                    && same(seen->practisingNumber, QStringLiteral("注册号"))
-                    && same(seen->dispenser, QStringLiteral("发药人"))
-                    && same(seen->leftMargin, QStringLiteral("左边距"))
-                    && same(seen->topMargin, QStringLiteral("上边距"))
-                    && same(seen->slipPrinter, QStringLiteral("处方打印机"))
-                    && same(seen->defaultPrinter, QStringLiteral("默认打印机")));
-                if (changed) {
-                    Result refused;
-                    refused.error = QStringLiteral("设置在您打开这个窗口之后已经被另一台电脑修改并保存了。");
-                    return refused;
-                }
-            }
-        }
-        return db.run(
-            QStringLiteral(
-                "update \"设置\" set \"单位名称\" = ?, \"执业兽医\" = ?, \"注册号\" = ?, \"发药人\" = ?, "
-                "\"左边距\" = ?, \"上边距\" = ?, \"处方打印机\" = ?, \"默认打印机\" = ? where ")
-                + kFirstRow,
-            { v.practiceName, v.veterinarian, v.practisingNumber, v.dispenser, v.leftMargin, v.topMargin,
-                v.slipPrinter, v.defaultPrinter });
-    });
-    if (changedElsewhere)
-        *changedElsewhere = changed;
-    if (!r) {
-        setError(error, r.error);
-        return false;
-    }
-    if (r.changes != 1) {
-        setError(error, noRowText());
-        return false;
-    }
-    return true;
+    const StoredSettings read = seen ? *seen : StoredSettings();
+    const QList<Written> columns { { QStringLiteral("单位名称"), v.practiceName, read.practiceName },
+        { QStringLiteral("执业兽医"), v.veterinarian, read.veterinarian },
+        { QStringLiteral("注册号"), v.practisingNumber, read.practisingNumber },
+        { QStringLiteral("发药人"), v.dispenser, read.dispenser },
+        { QStringLiteral("左边距"), v.leftMargin, read.leftMargin },
+        { QStringLiteral("上边距"), v.topMargin, read.topMargin },
+        { QStringLiteral("处方打印机"), v.slipPrinter, read.slipPrinter },
+        { QStringLiteral("默认打印机"), v.defaultPrinter, read.defaultPrinter } };
+    return writeFirstRow(db, columns, seen != nullptr, error, changedElsewhere);
+}
+
+bool writeSharedSettings(
+    Database& db, const SettingsToSave& v, QString* error, const StoredSettings* seen, bool* changedElsewhere)
+{
+    return writeFirstRow(
+        db, sharedColumns(v, seen ? *seen : StoredSettings()), seen != nullptr, error, changedElsewhere);
 }
 
 PasswordChange changeStoredPassword(

@@ -23,8 +23,10 @@ struct StoredSettings {
     std::optional<QString> defaultPrinter; // 默认打印机
 };
 
-// The first row of [设置]; nullopt when the store cannot be read or holds no row (error says why).
-std::optional<StoredSettings> readStoredSettings(Database& db, QString* error = nullptr);
+// The first row of [设置]; nullopt when the store cannot be read or holds no row (error says why;
+// storeFailed tells the first from the second).
+std::optional<StoredSettings> readStoredSettings(
+    Database& db, QString* error = nullptr, bool* storeFailed = nullptr);
 
 // The values a save writes, as typed (nothing is validated).
 struct SettingsToSave {
@@ -39,6 +41,11 @@ struct SettingsToSave {
 // what was read: when another desk saved other values meanwhile, nothing is written, changedElsewhere is set
 // and error says so.
 bool writeSettings(Database& db, const SettingsToSave& values, QString* error,
+    const StoredSettings* seen = nullptr, bool* changedElsewhere = nullptr);
+
+// On the practice's server: writes only what every desk shares (单位名称, 左边距, 上边距); the rest belongs
+// to each desk (settings/deskconfig.h). seen and changedElsewhere as for writeSettings, over those three.
+bool writeSharedSettings(Database& db, const SettingsToSave& values, QString* error,
     const StoredSettings* seen = nullptr, bool* changedElsewhere = nullptr);
 
 enum class PasswordChange {

@@ -161,9 +161,9 @@ Result Database::transaction(const std::function<Result()>& body)
     return result;
 }
 
-Result Database::backupTo(const QString& targetPath)
+Result Database::backupTo(const QString& targetPath, const Progress& progress)
 {
-    return m_engine ? m_engine->backupTo(targetPath) : notOpen();
+    return m_engine ? m_engine->backupTo(targetPath, progress) : notOpen();
 }
 
 Result Database::checkIntegrity(Check depth)

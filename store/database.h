@@ -136,9 +136,13 @@ public:
     // Runs body inside a transaction; rolls back and returns the failure when body fails.
     Result transaction(const std::function<Result()>& body);
 
-    // The file engine: a consistent copy of the open database into target (same key), written and synced
-    // whole before it reports done. The server keeps its own copies; there it is refused.
-    Result backupTo(const QString& targetPath);
+    // How far a long copy has come, in rows; false stops it (the copy then fails and leaves nothing).
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+    // A consistent copy of the open database into target as the encrypted file the file engine keeps (same
+    // key, same tables), written and synced whole before it reports done. On the server it is one snapshot
+    // of the archive (every table as of one moment, whatever other desks write meanwhile), which opens and
+    // restores without the server; progress hears of it as the rows are copied.
+    Result backupTo(const QString& targetPath, const Progress& progress = {});
     // The file engine: reads every page back (Full: also every index entry and row format) and answers one
     // row, "ok" when the file is sound, otherwise what is wrong. The server is refused: it checks itself.
     enum class Check { Quick, Full };

@@ -24,7 +24,7 @@ public:
     virtual Result commit() = 0;
     virtual void rollback() = 0;
 
-    virtual Result backupTo(const QString& targetPath) = 0;
+    virtual Result backupTo(const QString& targetPath, const Database::Progress& progress) = 0;
     virtual Result checkIntegrity(Database::Check depth) = 0;
     virtual Result foldJournal() = 0;
 

@@ -19,6 +19,7 @@
 #include "reports/logdates.h"
 #include "reports/logquery.h"
 #include "store/copystore.h"
+#include "store/file/schema.h"
 #include "store/server/serverschema.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
@@ -422,6 +423,35 @@ bool measureOnServer(Database& file, const AppContext& fileContext, const Ranges
                     return bench::bareServerQueryMs(bare.get(), sql, params);
                 },
                 nullptr);
+            // The exit backup on the server: one snapshot of the archive written as the encrypted file and
+            // checked; beside it, the same rows copied out of the file into a new one.
+            const QString snapshot = dir.filePath(QStringLiteral("snapshot.dat"));
+            int progressCalls = 0;
+            Result written;
+            const std::vector<double> backups = samples(2, [&] {
+                QFile::remove(snapshot);
+                return msOf([&] {
+                    written = server.backupTo(snapshot, [&](qint64, qint64) { return ++progressCalls > 0; });
+                });
+            });
+            if (!written)
+                std::fprintf(stderr, "server backup failed: %s\n", qPrintable(written.error));
+            const std::vector<double> fileCopies = samples(1, [&] {
+                QFile::remove(snapshot);
+                return msOf([&] {
+                    Database target;
+                    QString error;
+                    if (target.create(snapshot, &error) && createSchema(target))
+                        target.transaction([&] { return copyStoreRows(file, target); });
+                });
+            });
+            bench::printFigure(
+                QStringLiteral("server: backup as 数据库.dat (one snapshot, written and checked, %1 MB)")
+                    .arg(QFileInfo(snapshot).size() / 1048576),
+                QStringLiteral("< 10000 ms"), bench::median(backups), QStringLiteral("ms"),
+                QStringLiteral("the same rows copied file to file %1 ms; %2 progress reports")
+                    .arg(bench::number(bench::median(fileCopies)))
+                    .arg(progressCalls / 2));
         }
     }
     QProcess::execute(script, { QStringLiteral("stop"), state });

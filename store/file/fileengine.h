@@ -37,7 +37,7 @@ public:
 
     // The file's bytes once the write-ahead log is folded back into it, opened and read back whole to prove
     // every page; otherwise the pages copied through SQLite's online backup.
-    Result backupTo(const QString& targetPath) override;
+    Result backupTo(const QString& targetPath, const Database::Progress& progress) override;
     Result checkIntegrity(Database::Check depth) override;
     Result foldJournal() override;
 

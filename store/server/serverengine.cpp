@@ -1,4 +1,5 @@
 #include "store/server/serverengine.h"
+#include "store/server/snapshot.h"
 
 #include "store/server/serverschema.h"
 
@@ -425,12 +426,9 @@ void ServerEngine::rollback()
     m_inTransaction = false;
 }
 
-Result ServerEngine::backupTo(const QString&)
+Result ServerEngine::backupTo(const QString& targetPath, const Database::Progress& progress)
 {
-    Result result;
-    result.failure = FailureKind::Stated;
-    result.error = QStringLiteral("数据保存在诊所服务器上，由服务器保存备份，本机不做数据库文件的备份。");
-    return result;
+    return writeSnapshotFile(*this, targetPath, progress);
 }
 
 Result ServerEngine::checkIntegrity(Database::Check)

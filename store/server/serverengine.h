@@ -30,7 +30,7 @@ public:
     Result commit() override;
     void rollback() override;
 
-    Result backupTo(const QString& targetPath) override;
+    Result backupTo(const QString& targetPath, const Database::Progress& progress) override;
     Result checkIntegrity(Database::Check depth) override;
     Result foldJournal() override;
 

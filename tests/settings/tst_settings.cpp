@@ -3,6 +3,7 @@
 
 #include "platform/services.h"
 #include "print/recordingprint.h"
+#include "settings/deskconfig.h"
 #include "settings/form8.h"
 #include "settings/settingsreaders.h"
 #include "settings/settingsstore.h"
@@ -13,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,6 +59,23 @@ void replaceText(QLineEdit* box, const QString& text)
     qv::test::typeText(box, text);
 }
 
+// What this computer's own file holds, by the names of the settings columns.
+QVariantMap deskFile()
+{
+    const DeskValues v = readDeskValues(deskConfigPath());
+    QVariantMap m;
+    const auto put = [&m](const char* name, const std::optional<QString>& value) {
+        if (value)
+            m[QString::fromUtf8(name)] = *value;
+    };
+    put("执业兽医", v.veterinarian);
+    put("注册号", v.practisingNumber);
+    put("发药人", v.dispenser);
+    put("默认打印机", v.defaultPrinter);
+    put("处方打印机", v.slipPrinter);
+    return m;
+}
+
 void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // Deletions of closed windows are deferred; let them happen.
@@ -86,6 +105,8 @@ private slots:
     void readersLoadTheWindowHiddenWithStoredValues();
     void readersSeeUnsavedValuesUntilTheWindowIsClosed();
     void insideTheMainWindowItIsPlacedAndClosingUnloadsIt();
+    void onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest();
+    void theDesksFileKeepsAnyTextAndReadsAnEditedOne();
 };
 
 void TestSettings::windowCarriesTheDesignedControlsAndTexts()
@@ -183,7 +204,7 @@ void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
     w->saveSettings();
     settle();
     QVERIFY(w.isNull());
-    const QVariantMap row = settingsRow(env);
+    const QVariantMap row = test::onServer() ? deskFile() : settingsRow(env);
     QCOMPARE(row["默认打印机"].toString(), QStringLiteral("HP LaserJet P1007"));
     QCOMPARE(row["处方打印机"].toString(), QStringLiteral("Slip Printer"));
 }
@@ -214,13 +235,20 @@ void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
 
     QVariantMap expected = before;
     expected["单位名称"] = QStringLiteral("青山动物诊所");
-    expected["执业兽医"] = QStringLiteral("李四");
-    expected["注册号"] = QString();
-    expected["发药人"] = QStringLiteral("王五");
     expected["左边距"] = QStringLiteral("abc");
     expected["上边距"] = QStringLiteral("12.5mm");
-    expected["默认打印机"] = QStringLiteral("P2");
-    expected["处方打印机"] = QStringLiteral("P1");
+    const QVariantMap own { { "执业兽医", QStringLiteral("李四") }, { "注册号", QString() },
+        { "发药人", QStringLiteral("王五") }, { "默认打印机", QStringLiteral("P2") },
+        { "处方打印机", QStringLiteral("P1") } };
+    if (test::onServer()) {
+        // On the practice's server these are this computer's own, kept in its own file.
+        QCOMPARE(deskFile(), own);
+        const QFile::Permissions mode = QFile::permissions(deskConfigPath());
+        QCOMPARE(mode & (QFile::ReadOwner | QFile::WriteOwner), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(mode & 0x00FF, QFile::Permissions()); // nothing for the group or anyone else
+    } else {
+        expected.insert(own);
+    }
     const QVariantMap after = settingsRow(env);
     for (const QString& c : kAllColumns) {
         QCOMPARE(after[c].isNull(), expected[c].isNull());
@@ -430,6 +458,70 @@ void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
     settle();
     QVERIFY(!settings.isLoaded());
     QVERIFY(area.subWindowList().isEmpty());
+}
+
+// Two desks on one server database, each with its own configuration folder.
+void TestSettings::onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest()
+{
+    if (!test::onServer())
+        QSKIP("one computer's file is that computer's own");
+    TestEnv env;
+    setColumn(env, "执业兽医", QStringLiteral("张三"));
+    QTemporaryDir other;
+    const QByteArray mine = qgetenv("XDG_CONFIG_HOME");
+    const auto atDesk = [&](const QByteArray& folder) { qputenv("XDG_CONFIG_HOME", folder); };
+    SettingsWindow settings(env.services);
+
+    // Desk A, with nothing of its own yet, shows the shared row and says which values are its own.
+    Form8* w = settings.window();
+    QCOMPARE(w->Text2->text(), QStringLiteral("张三"));
+    QVERIFY(!w->Label11->isHidden());
+    QVERIFY(w->Text2->toolTip().contains(QStringLiteral("这台电脑")));
+    QVERIFY(w->Text1->toolTip().contains(QStringLiteral("共用")));
+    replaceText(w->Text2, QStringLiteral("王医生"));
+    replaceText(w->Text6, QStringLiteral("小李"));
+    replaceText(w->Text1, QStringLiteral("青山动物诊所"));
+    click(w->Command1);
+    settle();
+    QCOMPARE(settings.veterinarian(), QStringLiteral("王医生"));
+    QCOMPARE(settingsRow(env)["执业兽医"].toString(), QStringLiteral("张三"));
+    settings.window()->cancel();
+    settle();
+
+    // Desk B: the shared row for what it has not its own, the practice name desk A saved.
+    atDesk(other.path().toUtf8());
+    QCOMPARE(settings.veterinarian(), QStringLiteral("张三"));
+    QCOMPARE(settings.dispenser(), settingsRow(env)["发药人"].toString());
+    QCOMPARE(settings.practiceName(), QStringLiteral("青山动物诊所"));
+    settings.window()->cancel();
+    settle();
+    atDesk(mine);
+    QCOMPARE(settings.dispenser(), QStringLiteral("小李"));
+}
+
+void TestSettings::theDesksFileKeepsAnyTextAndReadsAnEditedOne()
+{
+    TestEnv env;
+    const QString path = env.dir.filePath(QStringLiteral("desk/desk.conf"));
+    DeskValues values;
+    values.veterinarian = QStringLiteral("王=医生 \\n\r\n二");
+    values.dispenser = QString();
+    QString error;
+    QVERIFY2(writeDeskValues(path, values, &error), qPrintable(error));
+    const DeskValues back = readDeskValues(path);
+    QCOMPARE(back.veterinarian, values.veterinarian);
+    QCOMPARE(back.dispenser, std::optional<QString>(QString()));
+    QVERIFY(!back.practisingNumber && !back.slipPrinter);
+
+    // Edited by hand on another system: CR LF line ends, blanks around the name, lines it does not know.
+    QFile edited(path);
+    QVERIFY(edited.open(QIODevice::WriteOnly));
+    edited.write(QStringLiteral("# 注释\r\n 注册号 =2017\r\n其他=x\r\n默认打印机\r\n").toUtf8());
+    edited.close();
+    const DeskValues read = readDeskValues(path);
+    QCOMPARE(read.practisingNumber, std::optional<QString>(QStringLiteral("2017")));
+    QVERIFY(!read.veterinarian && !read.defaultPrinter);
+    QVERIFY(!readDeskValues(env.dir.filePath(QStringLiteral("none.conf"))).veterinarian);
 }
 
 QTEST_MAIN(TestSettings)

@@ -307,6 +307,87 @@ end $$;)")));
         QVERIFY2(afterRestart, qPrintable(afterRestart.error));
     }
 
+    // A backup of the server is the encrypted file the file engine keeps, holding every row of every table as
+    // of one moment: a row another desk adds while it is written is not in it. Cancelled, or cut short by the
+    // server going away, it leaves no file, and the connection works on.
+    void aBackupOfTheServerIsOneMomentWrittenAsTheFile()
+    {
+        Database db;
+        const QString name = emptyDatabase(db);
+        QVERIFY(prepareServerFromTemplate(db));
+        QVERIFY(db.run(QStringLiteral("insert into \"档案\" (\"序号\", \"0\", \"6\", \"T1\", \"12\") values "
+                                      "(?, ?, ?, ?, null)"),
+            { QStringLiteral("K1"), QStringLiteral("张\t三 'x' \\"), QStringLiteral("2026-12-08"),
+                QStringLiteral("阿莫西林 0.25g×10\r\n甘草 10g\r\n") }));
+        QVERIFY(db.run(QStringLiteral(
+            "update \"商品\" set \"进价\" = 12.5, \"售价\" = 0.3333 where \"ID号\" = '10000'")));
+        Database other;
+        QString error;
+        QVERIFY(other.openServer(connection(name), &error));
+
+        QTemporaryDir out;
+        const QString path = out.filePath(QStringLiteral("数据库.dat"));
+        bool added = false;
+        qint64 lastDone = -1, lastTotal = 0;
+        const Result r = db.backupTo(path, [&](qint64 done, qint64 total) {
+            if (!added)
+                added = other.run(QStringLiteral("insert into \"档案\" (\"序号\") values ('K2')")).ok;
+            lastDone = done;
+            lastTotal = total;
+            return true;
+        });
+        QVERIFY2(r, qPrintable(r.error));
+        QVERIFY(added);
+        QVERIFY(lastTotal > 241);
+        QCOMPARE(lastDone, lastTotal);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+        QFile raw(path);
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY(!raw.read(16).startsWith("SQLite format 3"));
+
+        QVERIFY(other.run(QStringLiteral("delete from \"档案\" where \"序号\" = 'K2'")));
+        Database file;
+        QVERIFY2(file.open(path, &error), qPrintable(error));
+        for (const StoreTable& table : storeTables())
+            QCOMPARE(tableRows(file, table), tableRows(db, table));
+        // It carries every index a new file has.
+        const auto indexNames = [](Database& db) {
+            QStringList names;
+            for (const Row& row :
+                db.run(QStringLiteral("select name from sqlite_master where type = 'index' order by name"))
+                    .rows)
+                names << row.text(QStringLiteral("name"));
+            return names;
+        };
+        Database fresh;
+        QVERIFY(writeTemplateDatabase(out.filePath(QStringLiteral("new.dat")), &error)
+            && fresh.open(out.filePath(QStringLiteral("new.dat")), &error));
+        QVERIFY(indexNames(fresh).size() >= 5);
+        QCOMPARE(indexNames(file), indexNames(fresh));
+        // The copy takes rows on as the program's own file does (row ids continue).
+        QVERIFY(file.run(QStringLiteral("insert into \"诊断\" (\"名称\", \"序号\") values ('新', '新x')")));
+
+        const QString cancelled = out.filePath(QStringLiteral("cancelled.dat"));
+        Result stop = db.backupTo(cancelled, [](qint64 done, qint64) { return done == 0; });
+        QVERIFY(!stop);
+        QVERIFY(!QFile::exists(cancelled));
+        QVERIFY(db.run(QStringLiteral("select 1")));
+
+        const QString cut = out.filePath(QStringLiteral("cut.dat"));
+        bool halted = false;
+        stop = db.backupTo(cut, [&](qint64, qint64) {
+            if (!halted)
+                halted = server(QStringLiteral("halt"));
+            return true;
+        });
+        QVERIFY(halted);
+        QVERIFY(!stop);
+        QCOMPARE(stop.failure, FailureKind::ServerGone);
+        QVERIFY(!QFile::exists(cut) && !QFile::exists(cut + QStringLiteral("-journal")));
+        QVERIFY(server(QStringLiteral("resume")));
+        QVERIFY(db.run(QStringLiteral("select 1")));
+    }
+
     // A transaction whose statement failed is rolled back by the server, which still answers the commit with
     // "command OK": that is no success.
     void aFailedTransactionIsNeverReportedAsCommitted()

@@ -17,6 +17,8 @@ TestEnv::TestEnv()
     context.databasePath = folder + QStringLiteral("/数据库.dat");
     context.heldPassword = QStringLiteral("947");
     context.installationTag = QStringLiteral("-TEST-000000001");
+    // This computer's own settings files (desk.conf) go to the test's folder, never the user's.
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
     QString error;
     if (onServer()) {
         context.serverConnection = newServerDatabase();

@@ -1,0 +1,187 @@
+// The practice's server stops in the middle of a desk's work and starts again (a server of this test's own):
+// the desk keeps what it shows, a save is refused with the server's sentence and stays on screen, the catalog
+// picker goes on with what it read, the settings show no stand-in values, and the next action after the
+// server is back works without a restart, with nothing committed lost and nothing half written.
+
+#include "app/backupcopies.h"
+#include "app/backupwindow.h"
+#include "desk/deskwidgets.h"
+#include "desk/form2.h"
+#include "desk/prescriptionrecord.h"
+#include "reports/logquery.h"
+#include "settings/form8.h"
+#include "tests/robust/world.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace qv;
+using namespace qv::test;
+
+class ServerAwayTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_state;
+
+    bool m_halted = false;
+
+    bool server(const QString& action)
+    {
+        const bool done = QProcess::execute(QStringLiteral(QV_PGSERVER), { action, m_state }) == 0;
+        if (done && action == QLatin1String("halt"))
+            m_halted = true;
+        if (done && action == QLatin1String("resume"))
+            m_halted = false;
+        return done;
+    }
+
+    static int stored(TestEnv& env, const QString& key)
+    {
+        return env.count(QStringLiteral("档案"), QStringLiteral("\"序号\" = ?"), { key });
+    }
+
+    static QString practiceName(TestEnv& env)
+    {
+        return env.rows(QStringLiteral("select \"单位名称\" from \"设置\""))
+            .value(0)
+            .text(QStringLiteral("单位名称"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_state = m_dir.filePath(QStringLiteral("state"));
+        QVERIFY2(server(QStringLiteral("start")), "the test's PostgreSQL server did not start");
+        // Every TestEnv of this run works on this server.
+        qputenv("QUORVELA_TEST_ENGINE", "server");
+        qputenv("QUORVELA_TEST_SERVER_STATE", m_state.toUtf8());
+    }
+
+    // A case that failed half way leaves the server running for the next.
+    void cleanup()
+    {
+        if (m_halted)
+            server(QStringLiteral("resume"));
+    }
+
+    void cleanupTestCase() { server(QStringLiteral("stop")); }
+
+    void theDeskKeepsItsWorkWhileTheServerIsAwayAndSavesItWhenBack()
+    {
+        World world;
+        TestEnv& env = world.env;
+        QVERIFY(env.db.run(QStringLiteral("update \"设置\" set \"执业兽医\" = '王医生'")));
+        Form2 desk(env.services);
+        desk.newPrescription();
+        QCOMPARE(desk.Text5[kVeterinarianField]->text(), QStringLiteral("王医生"));
+        desk.Text5[0]->setText(QStringLiteral("张三"));
+        QVERIFY(desk.savePrescription());
+        const QString first = desk.recordKey();
+        const QString practice = practiceName(env);
+        const int listed = desk.List2->count();
+        QVERIFY(listed >= 1);
+        CatalogSearch all;
+        all.excludeCategory = true;
+        const int drugs = int(env.catalog.search(all).rows.size());
+        QVERIFY(drugs > 0);
+
+        // The next prescription is typed, and the server stops before it is saved.
+        env.clock.advanceSeconds(5);
+        desk.newPrescription();
+        desk.Text5[0]->setText(QStringLiteral("李四"));
+        desk.setBodyText(QStringLiteral("阿莫西林 0.25g×10\r\n"));
+        const PrescriptionRecord typed = desk.currentRecord();
+        QVERIFY(server(QStringLiteral("halt")));
+
+        QVERIFY(!desk.savePrescription());
+        QVERIFY2(env.messages.last().startsWith(
+                     notSavedMessage(serverFailureSentence(FailureKind::ServerGone)).section(u'（', 0, 0)),
+            qPrintable(env.messages.last()));
+        QVERIFY(env.messages.last().contains(QStringLiteral("诊所服务器")));
+        QCOMPARE(desk.currentRecord().fields, typed.fields);
+        QCOMPARE(desk.currentRecord().body, typed.body);
+        QVERIFY(desk.hasUnsavedWork());
+
+        // The archive list keeps its lines and says why it did not change (not that the dates are wrong).
+        desk.runArchiveQuery();
+        QCOMPARE(desk.List2->count(), listed);
+        QVERIFY2(env.messages.last().contains(QStringLiteral("诊所服务器")), qPrintable(env.messages.last()));
+        // The picker goes on with the catalog it read.
+        QCOMPARE(int(env.catalog.search(all).rows.size()), drugs);
+        // Settings loaded before stay as they were read; loaded now, they hand on no design text in place of
+        // the stored values, and refuse to save over them.
+        QCOMPARE(world.settings.veterinarian(), QStringLiteral("王医生"));
+        world.settings.window()->cancel();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(world.settings.veterinarian(), QString());
+        QCOMPARE(world.settings.practiceName(), QString());
+        Form8* settings = world.settings.window();
+        settings->Text1->setText(QStringLiteral("新名称"));
+        settings->saveSettings();
+        QVERIFY(env.messages.last().startsWith(QStringLiteral("保存失败")));
+        QVERIFY(!queryLog(env.db, { QDate(2026, 1, 1), QDate(2026, 12, 31) }).ok);
+
+        QVERIFY(server(QStringLiteral("resume")));
+        // Nothing committed was lost, nothing of the refused save was written.
+        QCOMPARE(stored(env, first), 1);
+        QCOMPARE(stored(env, typed.key), 0);
+        // The same save, the same desk, no restart.
+        QVERIFY2(desk.savePrescription(), qPrintable(env.messages.last()));
+        QCOMPARE(stored(env, typed.key), 1);
+        QCOMPARE(env.rows(QStringLiteral("select \"T1\" from \"档案\" where \"序号\" = ?"), { typed.key })
+                     .value(0)
+                     .text(QStringLiteral("T1")),
+            typed.body);
+        QCOMPARE(desk.List2->count(), listed + 1);
+        QCOMPARE(practiceName(env), practice);
+        QCOMPARE(world.settings.veterinarian(), QStringLiteral("王医生"));
+        // A drug another desk adds once the server is back is picked.
+        QVERIFY(env.db.run(
+            QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"用法\", \"拼音\", \"分类\", "
+                           "\"查询\") values ('90001', '回来药', '口服', 'hly', '西药', 'hly回来药')")));
+        QCOMPARE(int(env.catalog.search(all).rows.size()), drugs + 1);
+        QVERIFY(queryLog(env.db, { QDate(2026, 1, 1), QDate(2026, 12, 31) }).ok);
+    }
+
+    // The backups window on the server: a backup now is a file in today's folder that opens and counts
+    // without the server; restoring it over the archive every desk works on is refused, nothing changed.
+    void aBackupOfTheServerIsAFileThatOpensWithoutIt()
+    {
+        World world;
+        TestEnv& env = world.env;
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(env.db.run(
+                QStringLiteral(
+                    "insert into \"档案\" (\"序号\", \"0\", \"6\") values (?, '王五', '2026-12-08')"),
+                { QStringLiteral("B%1").arg(i) }));
+        const int prescriptions = env.count(QStringLiteral("档案"));
+        BackupWindow window(env.services);
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QVERIFY2(
+            env.messages.last().startsWith(QStringLiteral("已备份到：")), qPrintable(env.messages.last()));
+        const QList<BackupCopy> copies = listBackupCopies(window.backupRoot());
+        QCOMPARE(copies.size(), 1);
+        QCOMPARE(copies.first().day, QStringLiteral("8日"));
+        const CopyFacts facts = inspectCopy(copies.first().path);
+        QVERIFY2(facts.ok, qPrintable(facts.error));
+        QCOMPARE(facts.prescriptions, qint64(prescriptions));
+        QTRY_VERIFY(window.checksDone());
+        QCOMPARE(window.List1->topLevelItem(0)->text(5), QStringLiteral("完好"));
+
+        QVERIFY(!window.Command3->isEnabled() && !window.Command4->isEnabled());
+        QVERIFY(!window.restoreFrom(copies.first().path));
+        QVERIFY2(
+            env.messages.last().contains(QStringLiteral("不能用备份覆盖")), qPrintable(env.messages.last()));
+        QCOMPARE(env.count(QStringLiteral("档案")), prescriptions);
+    }
+};
+
+QTEST_MAIN(ServerAwayTest)
+#include "tst_serveraway.moc"
