@@ -23,8 +23,8 @@ namespace qv {
 
 namespace {
 
-    // The start on this computer's file: the folder must still be the one locked, the file must pass its
-    // quick check, and a damaged file is offered the newest good backup.
+    // The start on this computer's file: the folder must still be the one locked, and a file that does not
+    // open is offered the newest good backup.
     StartupResult startOnFile(Services& services, const QString& lockedFolder)
     {
         AppContext& context = *services.context;
@@ -35,19 +35,29 @@ namespace {
             db.close();
             started = { false, QStringLiteral("数据文件夹在启动时发生了变化，请重新启动程序。") };
         }
-        if (started.ok) {
-            QString verdict;
-            if (!passesQuickCheck(db, &verdict)) {
-                db.close();
-                started = { false,
-                    QStringLiteral("无法打开数据库文件：%1\n%2")
-                        .arg(QDir::toNativeSeparators(context.databasePath),
-                            explainFailure(FailureKind::Damaged, verdict)) };
-            }
-        }
         if (!started.ok && offerRestoreOfDamaged(services, started.error))
             started = startUp(*services.drives, context, db);
         return started;
+    }
+
+    // The file failed its check while the login waited: the same offer as a file that does not open. True
+    // when the program can go on (on the restored copy).
+    bool restoreDamaged(Services& services, const QString& error)
+    {
+        // The catalog's read of the damaged file is of no use, and its connection must end first.
+        services.catalog->forget();
+        services.db->close();
+        if (offerRestoreOfDamaged(services, error)) {
+            const StartupResult started = startUp(*services.drives, *services.context, *services.db);
+            if (started.ok) {
+                services.catalog->startReading();
+                return true;
+            }
+            services.messages->inform(started.error, Messages::Icon::Critical);
+            return false;
+        }
+        services.messages->inform(error, Messages::Icon::Critical);
+        return false;
     }
 
     // The practice's server could not be used at start: says why and asks whether to try again, to change the
@@ -159,6 +169,8 @@ int runModule1(int argc, char** argv)
         return 1;
     }
     catalog.startReading();
+    std::future<QString> damage
+        = onServer ? std::future<QString>() : checkInBackground(db, context.databasePath);
 
     ProgramWindows windows(services);
     Form1 main(services, windows.factories());
@@ -167,7 +179,15 @@ int runModule1(int argc, char** argv)
 
     BackupReminder reminder(services);
     Form9 login(context.heldPassword, messages);
-    QObject::connect(&login, &QDialog::accepted, &main, [&main, &reminder, onServer] {
+    QObject::connect(&login, &QDialog::accepted, &main, [&main, &reminder, &damage, &services, onServer] {
+        // The check has usually ended while the password was typed.
+        if (damage.valid()) {
+            const QString error = damage.get();
+            if (!error.isEmpty() && !restoreDamaged(services, error)) {
+                QCoreApplication::exit(1);
+                return;
+            }
+        }
         main.showAtStart();
         if (!onServer) // the server keeps its own backups
             reminder.start();

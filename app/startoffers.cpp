@@ -115,13 +115,20 @@ void BackupReminder::remind(const QDateTime& written)
         m_services.messages->inform(backupFailureText(folder, error), Messages::Icon::Warning);
 }
 
-bool passesQuickCheck(Database& db, QString* verdict)
+std::future<QString> checkInBackground(const Database& db, const QString& databasePath)
 {
-    const Result check = db.checkIntegrity(Database::Check::Quick);
-    const QString found = check ? check.rows.value(0).values().value(0).toString() : check.error;
-    if (verdict)
-        *verdict = found;
-    return check && check.rows.size() == 1 && found == QStringLiteral("ok");
+    return std::async(std::launch::async, [opener = db.opener(), databasePath] {
+        Database own;
+        QString verdict;
+        if (own.open(opener, &verdict)) {
+            const Result check = own.checkIntegrity(Database::Check::Quick);
+            verdict = check ? check.rows.value(0).values().value(0).toString() : check.error;
+            if (check && check.rows.size() == 1 && verdict == QStringLiteral("ok"))
+                return QString();
+        }
+        return QStringLiteral("无法打开数据库文件：%1\n%2")
+            .arg(QDir::toNativeSeparators(databasePath), explainFailure(FailureKind::Damaged, verdict));
+    });
 }
 
 } // namespace qv

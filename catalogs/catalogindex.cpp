@@ -244,6 +244,14 @@ void CatalogIndex::startReading()
     });
 }
 
+void CatalogIndex::forget()
+{
+    if (m_reading.valid())
+        m_reading.wait();
+    m_reading = {};
+    m_loaded = false;
+}
+
 bool CatalogIndex::takeOverReading()
 {
     if (!m_reading.valid())

@@ -111,6 +111,8 @@ public:
     // Begins the whole read in the background (see above). Without an open database, or when the change notes
     // cannot be made, it does nothing: the first search reads the table itself.
     void startReading();
+    // Drops what was read (waiting for a read under way to end): the file is about to be replaced.
+    void forget();
 
     CatalogHits search(const CatalogSearch& search);
 

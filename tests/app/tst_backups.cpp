@@ -479,19 +479,19 @@ private slots:
         QVERIFY(env.messages.shown().isEmpty());
     }
 
-    void aFileWhosePagesFailTheCheckIsFoundAtStart()
+    void aFileWhosePagesFailTheCheckIsFoundWhileTheLoginWaits()
     {
         TestEnv env;
         savePrescriptions(env.db, QStringLiteral("A"), 80, QStringLiteral("2026-12-04"));
         QVERIFY(env.db.run("pragma wal_checkpoint(truncate)").ok);
-        QString verdict;
-        QVERIFY(passesQuickCheck(env.db, &verdict));
+        QCOMPARE(checkInBackground(env.db, env.context.databasePath).get(), QString());
         env.db.close();
         damageMiddle(env.context.databasePath);
         QString error;
         QVERIFY2(env.db.open(env.context.databasePath, &error), qPrintable(error)); // it still opens
-        QVERIFY(!passesQuickCheck(env.db, &verdict));
-        QVERIFY(!verdict.isEmpty());
+        const QString found = checkInBackground(env.db, env.context.databasePath).get();
+        QVERIFY(found.startsWith(QStringLiteral("无法打开数据库文件：")));
+        QVERIFY(found.contains(failureSentence(FailureKind::Damaged)));
     }
 
     void aFailedExitBackupIsToldAndTheProgramStillEnds_data()
