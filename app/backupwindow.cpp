@@ -1,6 +1,7 @@
 #include "app/backupwindow.h"
 #include "app/appicon.h"
 #include "app/backupprogress.h"
+#include "app/migration.h"
 #include "app/restore.h"
 #include "app/startup.h"
 #include "platform/controls.h"
@@ -198,13 +199,11 @@ void BackupWindow::updateButtons()
 {
     const QTreeWidgetItem* item = List1->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
-    // On the practice's server the copies are made here but never put in place of its archive from a desk.
+    Command3->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    // On the practice's server a copy never replaces the archive the desks work on.
     const bool onServer = m_services.db && m_services.db->kind() == StoreKind::Server;
-    Command3->setEnabled(!onServer && index >= 0 && index < m_copies.size() && m_copies.at(index).present);
-    Command4->setEnabled(!onServer);
-    const QString why = onServer
-        ? QStringLiteral("数据保存在诊所服务器上，不能在这台电脑上用备份覆盖服务器上的档案")
-        : QString();
+    const QString why
+        = onServer ? QStringLiteral("在诊所服务器上，备份只能恢复到还没有档案的数据库中") : QString();
     Command3->setToolTip(why);
     Command4->setToolTip(why);
 }
@@ -274,16 +273,6 @@ bool BackupWindow::restoreFrom(const QString& path)
     if (!m_services.db || !m_services.context || !m_services.clock)
         return false;
     Messages& messages = *m_services.messages;
-    // A copy takes the place of this computer's file. The practice's server holds the archive every desk
-    // works on: a copy never replaces it from here.
-    if (m_services.db->kind() == StoreKind::Server) {
-        messages.inform(
-            QStringLiteral("数据保存在诊所服务器上，各台电脑正在使用服务器上的档案，不能用备份覆盖它，"
-                           "当前数据没有任何改动。\n如需在服务器上恢复，请告诉管理服务器的人："
-                           "备份只能恢复到服务器上一个新的空数据库中。"),
-            Messages::Icon::Warning);
-        return false;
-    }
     std::unique_ptr<RestoreSource> source;
     {
         WaitCursor wait;
@@ -295,6 +284,10 @@ bool BackupWindow::restoreFrom(const QString& path)
             Messages::Icon::Warning);
         return false;
     }
+    // The practice's server holds the archive every desk works on: a copy never replaces it, it only fills
+    // a database that holds no archive yet (one just set up after the server lost its own).
+    if (m_services.db->kind() == StoreKind::Server)
+        return restoreIntoEmptyServer(*source);
     const CopyFacts current = countPrescriptions(*m_services.db);
     const std::optional<qint64> currentCount
         = current.ok ? std::optional<qint64>(current.prescriptions) : std::nullopt;
@@ -319,6 +312,36 @@ bool BackupWindow::restoreFrom(const QString& path)
     }
     listCopies();
     return outcome.ok;
+}
+
+bool BackupWindow::restoreIntoEmptyServer(const RestoreSource& source)
+{
+    Messages& messages = *m_services.messages;
+    if (!messages.askYesNo(
+            QStringLiteral("用 %1 的备份（处方 %2 张）填入诊所服务器上还没有档案的数据库？\n"
+                           "服务器上已经有档案时，不会改动任何数据。")
+                .arg(shortDate(source.writtenOn()), groupedCount(source.facts().prescriptions))))
+        return false;
+    if (m_hooks.beforeReplace && !m_hooks.beforeReplace())
+        return false;
+    Result moved;
+    MigrationReport report;
+    {
+        WaitCursor wait;
+        Database copy;
+        if (copy.open(source.provenPath(), &moved.error))
+            moved = migrateToServer(copy, *m_services.db, &report);
+    }
+    if (m_hooks.afterReplace)
+        m_hooks.afterReplace();
+    if (moved)
+        messages.inform(QStringLiteral("诊所服务器上的档案已从 %1 的备份恢复。\n%2")
+                            .arg(shortDate(source.writtenOn()), report.text()),
+            Messages::Icon::Information);
+    else
+        messages.inform(QStringLiteral("没有恢复，服务器上的数据没有任何改动。\n") + moved.error,
+            Messages::Icon::Warning);
+    return moved.ok;
 }
 
 } // namespace qv

@@ -19,6 +19,8 @@ class QTreeWidget;
 
 namespace qv {
 
+class RestoreSource;
+
 class BackupWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -56,6 +58,7 @@ private:
     void stopChecks();
     void showFacts(int generation, int row, const CopyFacts& facts);
     void updateButtons();
+    bool restoreIntoEmptyServer(const RestoreSource& source);
 
     Services& m_services;
     Hooks m_hooks;

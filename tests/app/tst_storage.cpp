@@ -11,6 +11,7 @@
 #include "store/tables.h"
 #include "store/template/templatedb.h"
 #include "tests/support/testenv.h"
+#include "tests/support/testserver.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -27,31 +28,12 @@
 #include <QTest>
 
 using namespace qv;
+using qv::test::tableRows;
 
 namespace {
 
 // A quote, a backslash and a space: the connection string must carry them as typed.
 const QString kPassword = QStringLiteral("qv '9\\47");
-
-QStringList tableRows(Database& db, const StoreTable& table)
-{
-    QStringList quoted;
-    for (const QString& c : table.columns)
-        quoted << QLatin1Char('"') + c + QLatin1Char('"');
-    QStringList rows;
-    const Result r = db.forEachRow(
-        QStringLiteral("select rowid, %1 from \"%2\" order by rowid").arg(quoted.join(u','), table.name), {},
-        [&](const Cursor& row) {
-            QStringList values;
-            for (int i = 0; i <= table.columns.size(); ++i)
-                values << (row.isNull(i) ? QStringLiteral("<null>") : row.text(i));
-            rows << values.join(u'|');
-            return true;
-        });
-    if (!r)
-        qWarning("%s", qPrintable(r.error));
-    return rows;
-}
 
 QByteArray fileHash(const QString& path)
 {
@@ -286,7 +268,7 @@ private slots:
         QVERIFY2(report.text().contains(QStringLiteral("档案：本机 3 行，服务器 3 行")),
             qPrintable(report.text()));
         for (const StoreTable& table : storeTables())
-            QCOMPARE(tableRows(server, table), tableRows(file, table));
+            QCOMPARE(tableRows(server, table, true), tableRows(file, table, true));
         file.close();
         QCOMPARE(fileHash(path), before); // the file stays as it was
         // Rows saved on the server afterwards continue after the moved ones; a desk starts on it as it is.
@@ -329,7 +311,7 @@ private slots:
                 QList<QStringList> all;
                 if (c.database != foreign)
                     for (const StoreTable& t : storeTables())
-                        all << tableRows(server, t);
+                        all << tableRows(server, t, true);
                 return all;
             }();
             MigrationReport report;
@@ -339,7 +321,7 @@ private slots:
             QList<QStringList> rowsAfter;
             if (c.database != foreign)
                 for (const StoreTable& t : storeTables())
-                    rowsAfter << tableRows(server, t);
+                    rowsAfter << tableRows(server, t, true);
             QCOMPARE(rowsAfter, rowsBefore);
         }
     }

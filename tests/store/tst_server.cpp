@@ -7,6 +7,7 @@
 #include "store/server/serverschema.h"
 #include "store/tables.h"
 #include "store/template/templatedb.h"
+#include "tests/support/testserver.h"
 
 #include <QFile>
 #include <QProcess>
@@ -15,31 +16,11 @@
 #include <QTest>
 
 using namespace qv;
+using qv::test::tableRows;
 
 namespace {
 
 const QString kPassword = QStringLiteral("qv-test-947");
-
-// Every row of a table as text, in insertion order; null as "<null>".
-QStringList tableRows(Database& db, const StoreTable& table)
-{
-    QStringList quoted;
-    for (const QString& c : table.columns)
-        quoted << QLatin1Char('"') + c + QLatin1Char('"');
-    QStringList rows;
-    const Result r = db.forEachRow(
-        QStringLiteral("select %1 from \"%2\" order by rowid").arg(quoted.join(u','), table.name), {},
-        [&](const Cursor& row) {
-            QStringList values;
-            for (int i = 0; i < table.columns.size(); ++i)
-                values << (row.isNull(i) ? QStringLiteral("<null>") : row.text(i));
-            rows << values.join(u'|');
-            return true;
-        });
-    if (!r)
-        qWarning("%s", qPrintable(r.error));
-    return rows;
-}
 
 } // namespace
 

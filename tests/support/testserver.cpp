@@ -1,4 +1,5 @@
 #include "tests/support/testserver.h"
+#include "store/tables.h"
 #include "store/template/templatedb.h"
 
 #define SQLITE_HAS_CODEC 1
@@ -128,6 +129,28 @@ void refuseServerWrites(Database& db, int sqliteCode)
     const Result r = db.script(sql);
     if (!r)
         qFatal("refusing writes: %s", qPrintable(r.error));
+}
+
+QStringList tableRows(Database& db, const StoreTable& table, bool withRowIds)
+{
+    QStringList quoted;
+    if (withRowIds)
+        quoted << QStringLiteral("rowid");
+    for (const QString& c : table.columns)
+        quoted << QLatin1Char('"') + c + QLatin1Char('"');
+    QStringList rows;
+    const Result r = db.forEachRow(
+        QStringLiteral("select %1 from \"%2\" order by rowid").arg(quoted.join(u','), table.name), {},
+        [&](const Cursor& row) {
+            QStringList values;
+            for (int i = 0; i < quoted.size(); ++i)
+                values << (row.isNull(i) ? QStringLiteral("<null>") : row.text(i));
+            rows << values.join(u'|');
+            return true;
+        });
+    if (!r)
+        qWarning("%s", qPrintable(r.error));
+    return rows;
 }
 
 } // namespace qv::test

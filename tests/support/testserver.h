@@ -4,6 +4,7 @@
 // on a database of its own on that server, a copy of one set up from the template.
 
 #include "store/database.h"
+#include "store/tables.h"
 
 namespace qv::test {
 
@@ -22,6 +23,9 @@ void allowServerWrites(Database& db);
 
 // The sentence a failure of this kind begins with in this run (the server's sentences name the server).
 QString refusalSentence(FailureKind kind);
+
+// Every row of a table as text, in insertion order, with its row id first when asked; null as "<null>".
+QStringList tableRows(Database& db, const StoreTable& table, bool withRowIds = false);
 
 } // namespace qv::test
 
