@@ -9,6 +9,7 @@
 
 #include "app/startup.h"
 #include "bench/barequery.h"
+#include "bench/benchserver.h"
 #include "bench/figures.h"
 #include "catalogs/catalogindex.h"
 #include "desk/deskwidgets.h"
@@ -382,17 +383,11 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
 // copied there from the file, and the same actions on it; bare libpq on its own connection is the baseline.
 bool measureOnServer(Database& file, const AppContext& fileContext, const Ranges& ranges)
 {
-    QTemporaryDir dir;
-    const QString state = dir.filePath(QStringLiteral("state"));
-    const QString script = QStringLiteral(QV_PGSERVER);
-    if (QProcess::execute(script, { QStringLiteral("start"), state }) != 0) {
-        std::fprintf(stderr, "the benchmark's PostgreSQL server did not start\n");
+    const bench::BenchServer practiceServer;
+    if (!practiceServer.started())
         return false;
-    }
-    QFile stateFile(state);
-    stateFile.open(QIODevice::ReadOnly);
-    const QString host = QString::fromUtf8(stateFile.readAll()).trimmed();
-    const QString connection = QStringLiteral("host=%1 user=postgres dbname=postgres").arg(host);
+    const QString connection = practiceServer.connection();
+    QTemporaryDir dir; // the server's backup is written here
     bool ok = false;
     {
         Database server;
@@ -454,7 +449,6 @@ bool measureOnServer(Database& file, const AppContext& fileContext, const Ranges
                     .arg(progressCalls / 2));
         }
     }
-    QProcess::execute(script, { QStringLiteral("stop"), state });
     return ok;
 }
 

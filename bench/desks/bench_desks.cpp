@@ -5,6 +5,7 @@
 // notification, with no search at all; its next search is measured as well. Prints the median and the 99th
 // percentile of each.
 
+#include "bench/benchserver.h"
 #include "bench/figures.h"
 #include "catalogs/catalogindex.h"
 #include "catalogs/drugcatalog.h"
@@ -121,17 +122,10 @@ bool onFile()
 
 bool onServer()
 {
-    QTemporaryDir dir;
-    const QString state = dir.filePath(QStringLiteral("state"));
-    const QString script = QStringLiteral(QV_PGSERVER);
-    if (QProcess::execute(script, { QStringLiteral("start"), state }) != 0) {
-        std::fprintf(stderr, "the benchmark's PostgreSQL server did not start\n");
+    const bench::BenchServer server;
+    if (!server.started())
         return false;
-    }
-    QFile stateFile(state);
-    stateFile.open(QIODevice::ReadOnly);
-    const QString host = QString::fromUtf8(stateFile.readAll()).trimmed();
-    const QString connection = QStringLiteral("host=%1 user=postgres dbname=postgres").arg(host);
+    const QString connection = server.connection();
     bool ok = false;
     {
         QString error;
@@ -150,7 +144,6 @@ bool onServer()
             std::fprintf(
                 stderr, "server: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("failed") : error));
     }
-    QProcess::execute(script, { QStringLiteral("stop"), state });
     return ok;
 }
 

@@ -4,6 +4,7 @@
 // Usage: bench_migration [prescriptions]   (default 400000)
 
 #include "app/migration.h"
+#include "bench/benchserver.h"
 #include "bench/figures.h"
 #include "store/template/templatedb.h"
 
@@ -83,19 +84,13 @@ int main(int argc, char** argv)
     std::printf("bench_migration: %d prescriptions, %.0f MB, made in %.1f s\n", prescriptions,
         QFileInfo(path).size() / 1048576.0, timer.elapsed() / 1000.0);
 
-    const QString state = dir.filePath(QStringLiteral("state"));
-    const QString script = QStringLiteral(QV_PGSERVER);
-    if (QProcess::execute(script, { QStringLiteral("start"), state }) != 0) {
-        std::fprintf(stderr, "the benchmark's PostgreSQL server did not start\n");
+    const bench::BenchServer practiceServer;
+    if (!practiceServer.started())
         return 1;
-    }
-    QFile stateFile(state);
-    stateFile.open(QIODevice::ReadOnly);
-    const QString host = QString::fromUtf8(stateFile.readAll()).trimmed();
     int code = 1;
     {
         Database server;
-        if (server.openServer(QStringLiteral("host=%1 user=postgres dbname=postgres").arg(host), &error)) {
+        if (server.openServer(practiceServer.connection(), &error)) {
             MigrationReport report;
             int steps = 0;
             timer.restart();
@@ -115,6 +110,5 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "server: %s\n", qPrintable(error));
         }
     }
-    QProcess::execute(script, { QStringLiteral("stop"), state });
     return code;
 }
