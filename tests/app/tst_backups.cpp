@@ -13,6 +13,7 @@
 #include "desk/paperlayout.h"
 #include "desk/prescriptionrecord.h"
 #include "settings/settingsreaders.h"
+#include "tests/support/files.h"
 #include "tests/support/testenv.h"
 
 #include <QAction>
@@ -38,19 +39,13 @@ using namespace qv::test;
 
 namespace {
 
-QByteArray contentsOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool setWritten(const QString& path, const QDateTime& when)
 {
     QFile f(path);
     return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
+void writeMakingFolder(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
@@ -213,7 +208,7 @@ private slots:
         backUpOn(env, 5); // good, newer
         backUpOn(env, 6);
         damageMiddle(backupOf(env, 6)); // damaged
-        writeFile(backupOf(env, 7), QByteArray()); // empty
+        writeMakingFolder(backupOf(env, 7), QByteArray()); // empty
         writeForeignKeyDatabase(backupOf(env, 8)); // another key
         QDir().mkpath(QFileInfo(backupOf(env, 9)).path()); // a day folder without its copy
         QDir().mkpath(env.dir.filePath(QStringLiteral("Quorvela数据库备份/旧的")));
@@ -436,7 +431,7 @@ private slots:
         // The current file: not this program's database any more.
         QByteArray damaged = contentsOf(database);
         damaged.replace(0, 64, QByteArray(64, '\x11'));
-        writeFile(database, damaged);
+        writeMakingFolder(database, damaged);
         QFile::remove(database + "-wal");
         QFile::remove(database + "-shm");
 

@@ -2,6 +2,7 @@
 
 #include "reports/xlswriter.h"
 #include "tests/reports/xlsreadback.h"
+#include "tests/support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,21 +15,10 @@
 #include <unistd.h>
 
 using namespace qv;
+using namespace qv::test;
 using qv::test::XlsReadBack;
 
 namespace {
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A workbook far bigger than a few kilobytes once written.
 Workbook bigWorkbook()

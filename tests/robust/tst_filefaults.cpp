@@ -5,6 +5,7 @@
 #include "desk/prescriptionrecord.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
+#include "tests/support/files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -19,18 +20,6 @@ using namespace qv;
 using namespace qv::test;
 
 namespace {
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // A data folder under a temporary drive C:, with a started database holding some prescriptions.
 struct StartedDrive {

@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "desk/prescriptionrecord.h"
 #include "tests/robust/powerworkload.h"
+#include "tests/support/files.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -37,33 +38,6 @@ struct Scene {
     QDateTime time;
 };
 
-QMap<QString, QByteArray> filesBelow(const QString& root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", qPrintable(path));
-        files.insert(QDir(root).relativeFilePath(path), f.readAll());
-    }
-    return files;
-}
-
-void putBack(const QString& root, const QMap<QString, QByteArray>& files)
-{
-    for (const QString& entry : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        QDir(root + QLatin1Char('/') + entry).removeRecursively();
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const QString path = root + QLatin1Char('/') + it.key();
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(it.value()) != it.value().size())
-            qFatal("cannot write %s", qPrintable(path));
-    }
-}
-
 // The events to cut at. When every unsynced write is lost, the disk holds what the last sync left, wherever
 // between two syncs the power fails: cutting at the syncs covers it. Torn writes differ by the moment: the
 // syncs, and about three writes between them (the sanitizer build keeps to the syncs).
@@ -81,12 +55,6 @@ QList<int> cutPoints(const QByteArray& events, CutLoss loss, quint32 seed)
 }
 
 constexpr int kSecondsBetweenOperations = 7;
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void savePrescriptions(Database& db, const QString& prefix, int count)
 {

@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "desk/paperlayout.h"
 #include "desk/prescriptionrecord.h"
+#include "tests/support/files.h"
 #include "tests/support/powercutvfs.h"
 #include "tests/support/testenv.h"
 
@@ -19,33 +20,6 @@ using namespace qv;
 using namespace qv::test;
 
 namespace {
-
-QMap<QString, QByteArray> filesBelow(const QString& root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", qPrintable(path));
-        files.insert(QDir(root).relativeFilePath(path), f.readAll());
-    }
-    return files;
-}
-
-void putBack(const QString& root, const QMap<QString, QByteArray>& files)
-{
-    for (const QString& entry : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        QDir(root + QLatin1Char('/') + entry).removeRecursively();
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const QString path = root + QLatin1Char('/') + it.key();
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(it.value()) != it.value().size())
-            qFatal("cannot write %s", qPrintable(path));
-    }
-}
 
 // Every prescription of the file at path with its owner, or one line saying why it cannot be read whole.
 QStringList prescriptionsOf(const QString& path)

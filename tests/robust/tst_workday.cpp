@@ -16,6 +16,7 @@
 #include "tests/print/pdfreader.h"
 #include "tests/reports/xlsreadback.h"
 #include "tests/support/fakes.h"
+#include "tests/support/files.h"
 #include "tests/support/typing.h"
 
 #include <QDir>
@@ -36,12 +37,6 @@ using namespace qv::test;
 namespace {
 
 enum Toolbar { New = 0, Continue = 1, Save = 2, Print = 3, Log = 4, Statistics = 7 };
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
