@@ -35,23 +35,21 @@ ArchiveResult queryArchive(
     const QString where = ownerFilter.isEmpty()
         ? filter
         : QStringLiteral("rowid in (select rowid from \"档案\" where %1)").arg(filter);
-    QByteArray line;
     const Result rows = db.forEachRow(QStringLiteral("select \"序号\", \"0\", \"2\", \"3\", \"5\", \"6\" "
                                                      "from \"档案\" where %1 order by \"序号\" desc")
                                           .arg(where),
         { containsPattern(ownerFilter), isoDate(*start), isoDate(*end) }, [&](const Cursor& row) {
             const QByteArrayView date = row.utf8(5);
             if (!isPlainIsoDate(date)) {
-                result.lines.append({ row.text(0),
+                result.lines.append(row.text(0),
                     archiveLineText(
-                        row.text(1), row.text(2), row.text(3), row.text(4), storedDateText(row.text(5))) });
+                        row.text(1), row.text(2), row.text(3), row.text(4), storedDateText(row.text(5))));
                 return true;
             }
-            // The usual row, a month holds thousands: the line is put together in UTF-8 and decoded once.
-            line.clear();
-            line.append(row.utf8(1)).append('[').append(row.utf8(2)).append(',').append(row.utf8(3));
-            line.append(',').append(row.utf8(4)).append(',').append(date).append(']');
-            result.lines.append({ row.text(0), QString::fromUtf8(line) });
+            // The usual row, a month holds thousands: the line goes into the list's buffer as the store
+            // gave it, to be decoded when it is shown.
+            result.lines.append(row.utf8(0),
+                { row.utf8(1), "[", row.utf8(2), ",", row.utf8(3), ",", row.utf8(4), ",", date, "]" });
             return true;
         });
     if (!rows) {

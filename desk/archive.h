@@ -4,6 +4,7 @@
 // Every list line keeps the key of its row, so loading and deleting act on that row, never on "the n-th row"
 // of a query run again with other filters.
 
+#include "desk/archivelines.h"
 #include "store/database.h"
 
 #include <QDate>
@@ -16,11 +17,6 @@ namespace qv {
 // The one message of a query that fails: a date the store cannot read, or a store that cannot be read.
 QString archiveDateMessage();
 
-struct ArchiveLine {
-    QString key; // 序号 of the row
-    QString text; // as the list shows it
-};
-
 // owner[species,sex,age,yyyy-mm-dd], without added blanks.
 QString archiveLineText(const QString& owner, const QString& species, const QString& sex, const QString& age,
     const QString& date);
@@ -29,7 +25,7 @@ struct ArchiveResult {
     bool ok = false;
     QString error; // why it failed (for a log or a test; the user sees archiveDateMessage())
     bool storeFailed = false; // the dates were right but the store did not answer: error is the store's text
-    QList<ArchiveLine> lines;
+    ArchiveLines lines;
 };
 
 // The rows whose owner contains ownerFilter (empty: all) and whose date lies between the two dates, both

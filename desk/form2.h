@@ -14,12 +14,12 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace qv {
 
+class ArchiveList;
 class CatalogIndex;
 class ClickLabel;
 class FieldEdit;
@@ -67,7 +67,7 @@ public:
     void showTodaysArchive();
     void stepArchiveDay(int days);
     // Loads the stored prescription of an archive line into the window; false when it could not be read.
-    bool loadArchiveLine(QListWidgetItem* line);
+    bool loadArchiveLine(int line);
     // A right click released in the archive list (in its viewport's pixels): loads the line there, then
     // offers the delete panel beside the mouse.
     void rightClickArchiveLine(const QPoint& inViewport);
@@ -178,7 +178,7 @@ public:
     QLineEdit* Text4 = nullptr;
     QPushButton* Command5 = nullptr;
     QPushButton* Command6 = nullptr;
-    QListWidget* List2 = nullptr;
+    ArchiveList* List2 = nullptr;
     QFrame* Picture6 = nullptr;
     std::array<ClickLabel*, 2> Label9 {};
 

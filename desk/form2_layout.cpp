@@ -2,6 +2,7 @@
 #include "desk/form2.h"
 
 #include "catalogs/catalogindex.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/paperlayout.h"
 #include "platform/controls.h"
@@ -219,10 +220,7 @@ void Form2::buildArchivePanel()
     Command5->setText(QStringLiteral("<<"));
     Command6 = placed<QPushButton>(this, QStringLiteral("Command6"), 3180, 5880, 450, 310);
     Command6->setText(QStringLiteral(">>"));
-    List2 = placed<QListWidget>(this, QStringLiteral("List2"), 60, 6300, 3615, 2220);
-    // Every line has the height of one text line; the list then lays out thousands of lines without measuring
-    // each one (a month of a busy practice is over 3,000).
-    List2->setUniformItemSizes(true);
+    List2 = placed<ArchiveList>(this, QStringLiteral("List2"), 60, 6300, 3615, 2220);
 
     // The pop-up panel of the archive list: a small menu-like panel, hidden until a right click.
     Picture6 = placed<QFrame>(this, QStringLiteral("Picture6"), 1380, 6960, 1065, 840);

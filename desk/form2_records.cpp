@@ -3,6 +3,7 @@
 #include "desk/form2.h"
 
 #include "desk/archive.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/prescriptionprint.h"
 #include "platform/units.h"
@@ -11,18 +12,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 namespace qv {
 
 namespace {
-
-    // Each archive line keeps the key of its row here.
-    constexpr int kKeyRole = Qt::UserRole;
 
     enum ToolbarAction {
         NewAction = 0,
@@ -73,7 +69,7 @@ void Form2::connectRecordControls()
         Text3->setText(range.start);
         Text4->setText(range.end);
     });
-    connect(List2, &QListWidget::itemClicked, this, &Form2::loadArchiveLine);
+    connect(List2, &ArchiveList::lineClicked, this, &Form2::loadArchiveLine);
     connect(Label9[0], &ClickLabel::clicked, this, &Form2::deleteShownRecord);
     connect(Label9[1], &ClickLabel::clicked, Picture6, &QWidget::hide);
     for (QObject* watched : { static_cast<QObject*>(Text2), static_cast<QObject*>(Command2),
@@ -322,7 +318,7 @@ void Form2::runArchiveQuery()
         List2->clear();
         return;
     }
-    const ArchiveResult result = queryArchive(*m_services.db, Text2->text(), Text3->text(), Text4->text());
+    ArchiveResult result = queryArchive(*m_services.db, Text2->text(), Text3->text(), Text4->text());
     if (result.storeFailed) {
         // The store did not answer (the practice's server went away): the list keeps what it showed, so the
         // desk goes on with what is on screen, and the user learns why the list did not change.
@@ -330,19 +326,7 @@ void Form2::runArchiveQuery()
             QStringLiteral("档案列表没有更新。\n%1").arg(result.error), Messages::Icon::Warning);
         return;
     }
-    List2->clear();
-    // A month holds thousands of lines: they go in as one insertion, not one each.
-    QStringList texts;
-    texts.reserve(result.lines.size());
-    for (const ArchiveLine& line : result.lines)
-        texts << line.text;
-    List2->addItems(texts);
-    {
-        // The keys are not shown, so the view need not hear of them line by line.
-        const QSignalBlocker quiet(List2->model());
-        for (int row = 0; row < result.lines.size(); ++row)
-            List2->item(row)->setData(kKeyRole, result.lines[row].key);
-    }
+    List2->showLines(std::move(result.lines));
     if (!result.ok)
         m_services.messages->inform(archiveDateMessage(), Messages::Icon::Warning);
 }
@@ -378,10 +362,10 @@ void Form2::showRecord(const PrescriptionRecord& record)
     hideCompletionLists();
 }
 
-bool Form2::loadArchiveLine(QListWidgetItem* line)
+bool Form2::loadArchiveLine(int line)
 {
     // The line's own key, whatever the filters say now.
-    return line && loadStoredPrescription(line->data(kKeyRole).toString());
+    return line >= 0 && line < List2->count() && loadStoredPrescription(List2->key(line));
 }
 
 bool Form2::loadStoredPrescription(const QString& key)
@@ -401,20 +385,18 @@ bool Form2::loadStoredPrescription(const QString& key)
 
 void Form2::rightClickArchiveLine(const QPoint& inViewport)
 {
-    const QListWidgetItem* line = List2->itemAt(inViewport);
+    const int line = List2->lineAt(inViewport);
     // Away from the lines there is nothing to act on.
-    if (!line)
+    if (line < 0)
         return;
     // The panel deletes the prescription the desk shows, so the clicked line is loaded first: the user sees
     // what the deletion would remove. Changed work on screen is settled before it is replaced.
-    const QString key = line->data(kKeyRole).toString();
+    const QString key = List2->key(line);
     if (!settleUnsavedWork() || !loadStoredPrescription(key))
         return;
     // Settling may have saved and so refilled the list: the line is found again by its key.
-    for (int i = 0; i < List2->count(); ++i) {
-        if (List2->item(i)->data(kKeyRole).toString() == key)
-            List2->setCurrentRow(i);
-    }
+    if (const int found = List2->lineOf(key); found >= 0)
+        List2->setCurrentRow(found);
     openDeletePanel(List2->viewport()->mapTo(List2, inViewport));
 }
 
@@ -454,10 +436,7 @@ void Form2::deleteShownRecord()
             QStringLiteral("档案没有删除！\n%1").arg(reason), Messages::Icon::Warning);
         return;
     }
-    for (int i = List2->count() - 1; i >= 0; --i) {
-        if (List2->item(i)->data(kKeyRole).toString() == key)
-            delete List2->takeItem(i);
-    }
+    List2->removeLinesOf(key);
     // A fresh, empty prescription; the veterinarian's fields stay empty until New.
     showEmptyPrescription(m_keys.nextPlain(m_services.clock->now()));
     markSettled();

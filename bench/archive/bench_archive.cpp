@@ -12,6 +12,7 @@
 #include "bench/benchserver.h"
 #include "bench/figures.h"
 #include "catalogs/catalogindex.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "pinyin/searchcode.h"

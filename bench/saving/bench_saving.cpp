@@ -2,6 +2,7 @@
 
 #include "bench/figures.h"
 #include "desk/archive.h"
+#include "desk/archivelist.h"
 #include "desk/form2.h"
 #include "desk/prescriptionrecord.h"
 #include "store/template/templatedb.h"

@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "app/windows.h"
 #include "catalogs/form3.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "print/recordingprint.h"
@@ -218,8 +219,7 @@ private slots:
         p.press(Save);
         p.press(New);
         // A prescription loaded from the archive is unchanged until it is edited.
-        QTest::mouseClick(p.desk->List2->viewport(), Qt::LeftButton, {},
-            p.desk->List2->visualItemRect(p.desk->List2->item(0)).center());
+        QTest::mouseClick(p.desk->List2->viewport(), Qt::LeftButton, {}, p.desk->List2->lineRect(0).center());
         QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
         p.press(Continue);
         QCOMPARE(p.questions(), 0);

@@ -124,17 +124,18 @@ QStringList clippedTexts(QWidget* window)
                 inkOfSiblings.insert(parent, ink);
             }
         }
-        if (auto* list = qobject_cast<QListWidget*>(w)) {
+        if (auto* list = qobject_cast<QListView*>(w)) {
             // A row wider than the list is reached with the horizontal scroll bar; without one it is cut.
             const bool scrolls = list->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
-            const int rowHeight = list->count() > 0 ? list->sizeHintForRow(0) : 0;
+            const int rows = list->model()->rowCount();
+            const int rowHeight = rows > 0 ? list->sizeHintForRow(0) : 0;
             if (rowHeight > list->viewport()->height())
                 clipped << QStringLiteral("%1 rows are %2 px high, has %3")
                                .arg(where(list, QString()))
                                .arg(rowHeight)
                                .arg(list->viewport()->height());
-            for (int i = 0; i < list->count() && !scrolls; ++i) {
-                const QString row = list->item(i)->text();
+            for (int i = 0; i < rows && !scrolls; ++i) {
+                const QString row = list->model()->index(i, 0).data().toString();
                 const int need = QFontMetrics(list->font()).horizontalAdvance(row);
                 if (need > list->viewport()->width())
                     clipped << QStringLiteral("%1 needs %2 px, has %3")

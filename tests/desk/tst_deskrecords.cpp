@@ -1,5 +1,6 @@
 // The desk's toolbar and archive browser driven through the real widgets: saving, new and continue, copy and
 // paste, save as set, printing, and finding, reopening and deleting stored prescriptions.
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "platform/units.h"
@@ -79,13 +80,13 @@ struct Desk {
     {
         QStringList out;
         for (int i = 0; i < form->List2->count(); ++i)
-            out << form->List2->item(i)->text();
+            out << form->List2->text(i);
         return out;
     }
 
     void clickLine(int row, Qt::MouseButton mouse = Qt::LeftButton)
     {
-        const QPoint at = form->List2->visualItemRect(form->List2->item(row)).center();
+        const QPoint at = form->List2->lineRect(row).center();
         QTest::mouseClick(form->List2->viewport(), mouse, {}, at);
     }
 
@@ -398,7 +399,7 @@ private slots:
         d.env.clock.advanceSeconds(1);
         const QString li = d.saveNew(QStringLiteral("李四"));
         QCOMPARE(d.lines().size(), 2);
-        QCOMPARE(d.form->List2->item(1)->text(), QStringLiteral("张三[犬,,,2026-12-08]"));
+        QCOMPARE(d.form->List2->text(1), QStringLiteral("张三[犬,,,2026-12-08]"));
 
         // The filter now finds only 李四, but the list still shows 张三 second: the click loads 张三.
         d.form->Text2->setText(QStringLiteral("李四"));
@@ -430,11 +431,11 @@ private slots:
         d.saveNew(QStringLiteral("张三"));
         // Below the last line there is nothing to act on.
         const QPoint belowLines(20, d.form->List2->viewport()->height() - 2);
-        QVERIFY(!d.form->List2->itemAt(belowLines));
+        QCOMPARE(d.form->List2->lineAt(belowLines), -1);
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, belowLines);
         QVERIFY(d.form->Picture6->isHidden());
 
-        const QPoint inList = d.form->List2->visualItemRect(d.form->List2->item(0)).center();
+        const QPoint inList = d.form->List2->lineRect(0).center();
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, inList);
         QVERIFY(d.form->Picture6->isVisible());
         const QPoint mouse = d.form->List2->viewport()->mapTo(d.form->List2, inList);
@@ -447,7 +448,7 @@ private slots:
             d.saveNew(QStringLiteral("王%1").arg(i));
         }
         const QPoint low(inList.x(), d.form->List2->viewport()->height() - 2);
-        QVERIFY(d.form->List2->itemAt(low));
+        QVERIFY(d.form->List2->lineAt(low) >= 0);
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, low);
         QCOMPARE(d.form->Picture6->y(), twips(6960));
 
@@ -497,7 +498,7 @@ private slots:
         d.clickLine(0);
         d.clickLine(1, Qt::RightButton);
         QCOMPARE(d.form->recordKey(), zhang);
-        d.form->List2->insertItem(0, QStringLiteral("别的行"));
+        d.form->List2->insertLine(0, QStringLiteral("别的行"));
         d.env.messages.setNextAnswers({ true });
         d.env.clock.advanceSeconds(5);
         QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
@@ -535,12 +536,12 @@ private slots:
 
         // Yes: saved first (the list now holds both), then the clicked line is loaded and marked.
         d.env.messages.setNextChoices({ Messages::Answer::Yes });
-        const QPoint zhangLine = d.form->List2->visualItemRect(d.form->List2->item(0)).center();
+        const QPoint zhangLine = d.form->List2->lineRect(0).center();
         QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, zhangLine);
         QCOMPARE(d.stored(fresh, "0"), QStringLiteral("李四"));
         QCOMPARE(d.lines().size(), 2);
         QCOMPARE(d.form->recordKey(), zhang);
-        QCOMPARE(d.form->List2->currentItem()->text(), QStringLiteral("张三[,,,2026-12-08]"));
+        QCOMPARE(d.form->List2->text(d.form->List2->currentRow()), QStringLiteral("张三[,,,2026-12-08]"));
         QVERIFY(d.form->Picture6->isVisible());
         QCOMPARE(d.env.messages.shown().size(), 2);
     }

@@ -39,8 +39,8 @@ void emptyArchive(TestEnv& env) { QVERIFY(env.db.run("delete from \"档案\"").o
 QStringList texts(const ArchiveResult& result)
 {
     QStringList t;
-    for (const ArchiveLine& line : result.lines)
-        t << line.text;
+    for (int i = 0; i < result.lines.size(); ++i)
+        t << result.lines.text(i);
     return t;
 }
 
@@ -233,8 +233,8 @@ private slots:
         const ArchiveResult all = queryArchive(env.db, "", "2026-11-08", "2026-12-08");
         QVERIFY(all.ok);
         QCOMPARE(texts(all), QStringList({ "李四[猫,母,,2026-12-05]", "张三[犬,公,2岁,2026-12-01]" }));
-        QCOMPARE(all.lines[0].key, b.key);
-        QCOMPARE(all.lines[1].key, a.key);
+        QCOMPARE(all.lines.key(0), b.key);
+        QCOMPARE(all.lines.key(1), a.key);
     }
 
     void archiveDatesAreInclusiveAndAStartAfterTheEndFindsNothing()
@@ -275,8 +275,9 @@ private slots:
         QVERIFY(saveRecord(env.db, record("K3", "O_Brien")).ok);
         auto keys = [&](const QString& owner) {
             QStringList k;
-            for (const ArchiveLine& line : queryArchive(env.db, owner, "2026-12-01", "2026-12-31").lines)
-                k << line.key;
+            const ArchiveLines lines = queryArchive(env.db, owner, "2026-12-01", "2026-12-31").lines;
+            for (int i = 0; i < lines.size(); ++i)
+                k << lines.key(i);
             return k;
         };
         QCOMPARE(keys("三"), QStringList({ "K1" }));

@@ -5,6 +5,7 @@
 #include "catalogs/form4.h"
 #include "catalogs/form5.h"
 #include "catalogs/form6.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "reports/form7.h"
@@ -258,8 +259,8 @@ bool Session::loadIntoDesk(const QString& key)
     d->Text4->setText(QStringLiteral("2099-12-31"));
     d->runArchiveQuery();
     for (int i = 0; i < d->List2->count(); ++i) {
-        if (d->List2->item(i)->data(Qt::UserRole).toString() == key) {
-            d->loadArchiveLine(d->List2->item(i));
+        if (d->List2->key(i) == key) {
+            d->loadArchiveLine(i);
             return d->recordKey() == key;
         }
     }

@@ -9,6 +9,7 @@
 #include "catalogs/form5.h"
 #include "catalogs/form6.h"
 #include "desk/archive.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "desk/pickerqueries.h"
@@ -66,11 +67,12 @@ void plantRowsHolding(TestEnv& env, const QString& text)
     QVERIFY(saveRecord(env.db, planted).ok);
 }
 
-QStringList itemTexts(const QListWidget* list)
+// The shown texts of a list, whether it keeps items or lines of its own.
+QStringList itemTexts(const QAbstractItemView* list)
 {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        texts << list->model()->index(i, 0).data().toString();
     return texts;
 }
 
@@ -133,12 +135,12 @@ private slots:
         // Loaded again from its archive line, the window shows the same.
         desk->newPrescription();
         desk->showTodaysArchive();
-        QListWidgetItem* line = nullptr;
+        int line = -1;
         for (int i = 0; i < desk->List2->count(); ++i) {
-            if (desk->List2->item(i)->text().startsWith(shown.fields[0]))
-                line = desk->List2->item(i);
+            if (desk->List2->text(i).startsWith(shown.fields[0]))
+                line = i;
         }
-        QVERIFY(line);
+        QVERIFY(line >= 0);
         desk->loadArchiveLine(line);
         QCOMPARE(desk->currentRecord().fields, stored->fields);
         QCOMPARE(desk->bodyText(), shown.body);

@@ -5,6 +5,7 @@
 
 #include "app/backupcopies.h"
 #include "app/backupwindow.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "desk/prescriptionrecord.h"

@@ -6,6 +6,7 @@
 #include "app/form9.h"
 #include "app/startup.h"
 #include "app/windows.h"
+#include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/form2.h"
 #include "desk/prescriptionrecord.h"
@@ -187,10 +188,8 @@ private slots:
         QVERIFY(m_desk->Text5[0]->text().isEmpty());
         m_desk->Command2->click();
         QCOMPARE(m_desk->List2->count(), 1);
-        QCOMPARE(m_desk->List2->item(0)->text(), QStringLiteral("张伟[狗,公,3岁,2026-12-08]"));
-        QListWidgetItem* line = m_desk->List2->item(0);
-        QTest::mouseClick(
-            m_desk->List2->viewport(), Qt::LeftButton, {}, m_desk->List2->visualItemRect(line).center());
+        QCOMPARE(m_desk->List2->text(0), QStringLiteral("张伟[狗,公,3岁,2026-12-08]"));
+        QTest::mouseClick(m_desk->List2->viewport(), Qt::LeftButton, {}, m_desk->List2->lineRect(0).center());
         QCOMPARE(m_desk->recordKey(), firstKey);
         QCOMPARE(m_desk->bodyText(), body);
         QCOMPARE(m_desk->Text5[kFirstDiagnosisField]->text(), QStringLiteral("肺炎"));
