@@ -111,7 +111,7 @@ void Form7::runQuery()
         m_services.messages->inform(failure, icon);
 }
 
-void Form7::showRecords(std::vector<LogRecord> records)
+void Form7::showRecords(LogRecords records)
 {
     m_grid->clear();
     m_records = std::make_shared<const LogGridRecords>(std::move(records));

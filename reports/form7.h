@@ -34,7 +34,7 @@ public:
     bool storeMargins();
 
     // The records the grid shows, in order.
-    const std::vector<LogRecord>& records() const { return m_records->records(); }
+    const LogRecords& records() const { return m_records->records(); }
 
     LabelGrid* m_grid;
 
@@ -56,11 +56,10 @@ protected:
 
 private:
     void loadMargins();
-    void showRecords(std::vector<LogRecord> records);
+    void showRecords(LogRecords records);
 
     Services& m_services;
-    std::shared_ptr<const LogGridRecords> m_records
-        = std::make_shared<const LogGridRecords>(std::vector<LogRecord>());
+    std::shared_ptr<const LogGridRecords> m_records = std::make_shared<const LogGridRecords>(LogRecords());
     bool m_placed = false;
 };
 

@@ -6,7 +6,7 @@ QString LogGridRecords::text(int record, int column) const
 {
     if (column < 0 || column >= LogRecord::kFieldCount)
         return QString();
-    return m_records[record].field(column);
+    return m_records.field(size_t(record), column);
 }
 
 LabelGridLayout logGridLayout()

@@ -6,7 +6,6 @@
 #include "reports/logquery.h"
 
 #include <memory>
-#include <vector>
 
 namespace qv {
 
@@ -14,16 +13,16 @@ namespace qv {
 // always empty.
 class LogGridRecords final : public GridRecords {
 public:
-    explicit LogGridRecords(std::vector<LogRecord> records)
+    explicit LogGridRecords(LogRecords records)
         : m_records(std::move(records))
     {
     }
     int count() const override { return int(m_records.size()); }
     QString text(int record, int column) const override;
-    const std::vector<LogRecord>& records() const { return m_records; }
+    const LogRecords& records() const { return m_records; }
 
 private:
-    std::vector<LogRecord> m_records;
+    LogRecords m_records;
 };
 
 // The log window's grid: 20 rows, headers and cells as the window is designed.

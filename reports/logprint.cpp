@@ -59,7 +59,7 @@ namespace {
 
 } // namespace
 
-bool printLogBook(PrintSurface& surface, const std::vector<LogRecord>& records, double leftMm, double topMm)
+bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftMm, double topMm)
 {
     if (records.empty())
         return true;

@@ -19,7 +19,7 @@ inline constexpr int kLogRecordsPerPage = 14;
 // Draws the whole book on the surface as one landscape job, shifted right by leftMm and down by topMm - 10,
 // and ends the job. Nothing is drawn for no records. False when the surface failed (its errorText() says
 // why).
-bool printLogBook(PrintSurface& surface, const std::vector<LogRecord>& records, double leftMm, double topMm);
+bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftMm, double topMm);
 
 // The stored margins as texts; a value the row does not hold (no row, null) stays empty.
 struct LogMarginTexts {

@@ -16,7 +16,50 @@ namespace {
         return { isoDate(range.from), isoDate(range.to.addDays(1)) };
     }
 
+    // "yyyy-mm-dd", the usual stored date, needs no reading.
+    bool isIsoDate(QByteArrayView date)
+    {
+        if (date.size() != 10 || date[4] != '-' || date[7] != '-')
+            return false;
+        for (int i : { 0, 1, 2, 3, 5, 6, 8, 9 })
+            if (date[i] < '0' || date[i] > '9')
+                return false;
+        return true;
+    }
+
 } // namespace
+
+QString LogRecords::field(size_t record, int i) const
+{
+    const size_t at = record * LogRecord::kFieldCount + size_t(i);
+    const qsizetype start = at == 0 ? 0 : m_ends[at - 1];
+    return QString::fromUtf8(m_bytes.constData() + start, m_ends[at] - start);
+}
+
+LogRecord LogRecords::at(size_t record) const
+{
+    return { field(record, 0), field(record, 1), field(record, 2), field(record, 3), field(record, 4),
+        field(record, 5), field(record, 6), field(record, 7) };
+}
+
+void LogRecords::append(const std::array<QByteArrayView, LogRecord::kFieldCount>& fields)
+{
+    for (QByteArrayView field : fields) {
+        m_bytes.append(field);
+        m_ends.push_back(m_bytes.size());
+    }
+}
+
+void LogRecords::append(const LogRecord& record)
+{
+    std::array<QByteArray, LogRecord::kFieldCount> utf8;
+    std::array<QByteArrayView, LogRecord::kFieldCount> views;
+    for (int i = 0; i < LogRecord::kFieldCount; ++i) {
+        utf8[size_t(i)] = record.field(i).toUtf8();
+        views[size_t(i)] = utf8[size_t(i)];
+    }
+    append(views);
+}
 
 const QString& LogRecord::field(int i) const
 {
@@ -42,8 +85,8 @@ const QString& LogRecord::field(int i) const
 
 LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
 {
-    // The log may read 30,000 rows or more: they are stepped straight into records instead of going through
-    // the store's general rows, which box every value of every row in a QVariant first.
+    // The log may read 30,000 rows or more: they are stepped straight into the records' buffer instead of
+    // going through the store's general rows, which box every value of every row in a QVariant first.
     QString sql = QStringLiteral("select \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"7\", \"6\" from "
                                  "\"档案\" where %1 order by \"序号\"")
                       .arg(QLatin1String(kRangeFilter));
@@ -61,8 +104,14 @@ LogQueryResult queryLog(Database& db, const DateRange& range, int limit)
             out.overLimit = true;
             return false;
         }
-        out.records.push_back({ row.text(0), row.text(1), row.text(2), row.text(3), row.text(4), row.text(5),
-            row.text(6), storedDateAsIso(row.text(7)) });
+        QByteArrayView date = row.utf8(7);
+        QByteArray readDate;
+        if (!isIsoDate(date)) {
+            readDate = storedDateAsIso(row.text(7)).toUtf8();
+            date = readDate;
+        }
+        out.records.append({ row.utf8(0), row.utf8(1), row.utf8(2), row.utf8(3), row.utf8(4), row.utf8(5),
+            row.utf8(6), date });
         return true;
     });
     out.ok = stepped.ok;

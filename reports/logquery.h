@@ -4,9 +4,12 @@
 
 #include "reports/logdates.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <vector>
 
 namespace qv {
@@ -29,6 +32,48 @@ struct LogRecord {
     const QString& field(int i) const;
 };
 
+// The records of a log query as the store gave them: every field in UTF-8 in one buffer, decoded when it is
+// asked for. The window shows 20 of up to 30,000 records at a time, so a query costs no text per field.
+class LogRecords {
+public:
+    size_t size() const { return m_ends.size() / LogRecord::kFieldCount; }
+    bool empty() const { return m_ends.empty(); }
+    // Field i of a record, in column order.
+    QString field(size_t record, int i) const;
+    LogRecord at(size_t record) const;
+
+    void append(const std::array<QByteArrayView, LogRecord::kFieldCount>& fields);
+    void append(const LogRecord& record);
+
+    // Walks the records decoded, one at a time.
+    class Iterator {
+    public:
+        Iterator(const LogRecords& records, size_t at)
+            : m_records(&records)
+            , m_at(at)
+        {
+        }
+        LogRecord operator*() const { return m_records->at(m_at); }
+        Iterator& operator++()
+        {
+            ++m_at;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return m_at != other.m_at; }
+
+    private:
+        const LogRecords* m_records;
+        size_t m_at;
+    };
+    Iterator begin() const { return { *this, 0 }; }
+    Iterator end() const { return { *this, size() }; }
+
+private:
+    QByteArray m_bytes;
+    // Where each field ends in m_bytes; a field starts where the one before it ends.
+    std::vector<qsizetype> m_ends;
+};
+
 // The log window shows at most this many records; a larger range is refused.
 inline constexpr int kLogViewLimit = 30000;
 
@@ -36,7 +81,7 @@ struct LogQueryResult {
     bool ok = false;
     QString error; // why the store refused the query
     bool overLimit = false; // more records than the limit asked for; records is then empty
-    std::vector<LogRecord> records;
+    LogRecords records;
 };
 
 // The prescriptions whose date lies in the range (both days included), in ascending 序号. limit < 0 reads

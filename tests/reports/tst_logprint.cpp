@@ -22,12 +22,12 @@ namespace {
 constexpr double kTwipsPerMm = 1440 / 25.4;
 constexpr double kPointsPerMm = 72 / 25.4;
 
-std::vector<LogRecord> records(int n)
+LogRecords records(int n)
 {
-    std::vector<LogRecord> out;
+    LogRecords out;
     for (int i = 1; i <= n; ++i) {
         const QString s = QString::number(i);
-        out.push_back(
+        out.append(
             { "OWNER" + s, "NO" + s, "SP" + s, "SEX" + s, "W" + s, "AGE" + s, "VET" + s, "2020-01-0" + s });
     }
     return out;
