@@ -216,8 +216,7 @@ void CatalogIndex::adopt(Contents&& contents)
 
 CatalogIndex::~CatalogIndex()
 {
-    m_listener.reset();
-    m_poll.reset();
+    stopWatching();
     // The background read uses its own connection, but must not outlive the program's.
     if (m_reading.valid())
         m_reading.wait();
@@ -356,6 +355,12 @@ void CatalogIndex::watch()
     });
     m_poll->start();
     m_listener = m_db.listenForCatalogChanges([this] { refresh(); });
+}
+
+void CatalogIndex::stopWatching()
+{
+    m_listener.reset();
+    m_poll.reset();
 }
 
 bool CatalogIndex::applyChanges(const QList<qint64>& rowIds, QString* error)

@@ -108,6 +108,8 @@ public:
     // Follows other desks' changes without waiting for a search: the server's notifications and a poll every
     // second (startReading starts it too). Needs the event loop of the thread that calls it.
     void watch();
+    // Stops following them; searches still apply them.
+    void stopWatching();
     // Begins the whole read in the background (see above). Without an open database, or when the change notes
     // cannot be made, it does nothing: the first search reads the table itself.
     void startReading();

@@ -90,6 +90,15 @@ Form3::Form3(Services& services, QWidget* parent)
     m_catalog = m_services.catalog ? m_services.catalog : m_ownCatalog.get();
     takeNewKey();
     search();
+    // While the window is open, a drug saved or deleted at another desk shows without a search.
+    m_catalog->setChangedCallback([this] { showOtherDesksChanges(); });
+    m_catalog->watch();
+}
+
+Form3::~Form3()
+{
+    m_catalog->setChangedCallback({});
+    m_catalog->stopWatching();
 }
 
 void Form3::buildEntryPanel()
@@ -238,6 +247,15 @@ void Form3::search()
     m_rows = std::make_shared<DrugRows>(m_catalog->search(wanted).rows);
     m_grid->showResult(m_rows);
     Command4->setEnabled(false);
+}
+
+void Form3::showOtherDesksChanges()
+{
+    // The entry panel keeps what the user is typing; a selected row is let go, as scrolling does, since
+    // another row may now stand in its place.
+    const int top = m_grid->scrollValue();
+    search();
+    m_grid->scrollTo(top);
 }
 
 void Form3::searchTextChanged()

@@ -24,6 +24,7 @@ class Form3 : public QWidget {
     Q_OBJECT
 public:
     explicit Form3(Services& services, QWidget* parent = nullptr);
+    ~Form3() override;
 
     // The handlers, callable by tests as the controls call them.
     void search(); // lists the current category's rows that match the search text
@@ -69,6 +70,8 @@ private:
     // Shows the stored row of key in the entry panel (a new entry when there is none).
     void showStoredDrug(const QString& key);
     void resetScroll();
+    // Another desk changed the catalog: the grid is listed again where the user is looking.
+    void showOtherDesksChanges();
 
     Services& m_services;
     LabelGrid* m_grid = nullptr;

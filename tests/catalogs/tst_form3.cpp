@@ -1,5 +1,6 @@
 // The drug catalog window driven through its controls: listing, searching, editing names, saving, deleting.
 
+#include "catalogs/drugcatalog.h"
 #include "catalogs/form3.h"
 #include "pinyin/searchcode.h"
 #include "platform/units.h"
@@ -70,6 +71,31 @@ private slots:
         QCOMPARE(w.Label4->text().split(QLatin1Char('\n')).size(), 9);
         QCOMPARE(w.Label5.size(), 7);
         QCOMPARE(w.Label5[13]->text(), QStringLiteral("口服"));
+    }
+
+    void anotherDesksChangesShowWithoutASearchWhereTheUserIsLooking()
+    {
+        // A second desk (a connection of its own; on the file, a second program) adds and then deletes the
+        // newest drug while this window is open and scrolled: the grid follows by itself, at the same place.
+        TestEnv env;
+        Form3 w(env.services);
+        w.show();
+        w.grid()->VS1->setValue(2);
+        const QStringList before = shownNames(w);
+        QCOMPARE(before, storeNames(env, QStringLiteral("西药")).mid(2, 14));
+        Database other;
+        QString error;
+        QVERIFY2(other.open(env.db.opener(), &error), qPrintable(error));
+
+        const DrugEntry drug { "29991231235959", "远方新药", {}, "yfxy", "西药", true, {} };
+        QCOMPARE(saveDrug(other, drug, "西药").outcome, SaveOutcome::Inserted);
+        QTRY_COMPARE_WITH_TIMEOUT(shownNames(w), storeNames(env, QStringLiteral("西药")).mid(2, 14), 3000);
+        QCOMPARE(w.grid()->scrollValue(), 2);
+        QCOMPARE(storeNames(env, QStringLiteral("西药")).first(), QStringLiteral("远方新药"));
+
+        QVERIFY(deleteDrug(other, drug.key).ok);
+        QTRY_COMPARE_WITH_TIMEOUT(shownNames(w), before, 3000);
+        QCOMPARE(w.grid()->scrollValue(), 2);
     }
 
     void herbsAreFoundByTheirEverydayReadingsAfterTheStoredCodesFinds()
