@@ -42,6 +42,9 @@ const QList<Entry> kEntries = {
     { "开具处方(C)", {}, "desk", "Text5(0)" },
     { "业务统计(T)", {}, "statistics", "Text3" },
     { "日志报表(B)", {}, "log", "Text3" },
+    // The keyboard goes to the store choice's first option and to the list of copies: nothing to type into.
+    { "数据维护(D)", "数据存储…", "storage", {} },
+    { "数据维护(D)", "备份与恢复…", "backups", {} },
     { "帮助(H)", "版本信息", "about", {} },
 };
 
