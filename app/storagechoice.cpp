@@ -1,21 +1,12 @@
 #include "app/storagechoice.h"
+#include "platform/privatefile.h"
 #include "store/database.h"
 #include "store/server/serverschema.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
-
-#include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace qv {
 
@@ -34,11 +25,6 @@ namespace {
     {
         return QByteArray(key) + '=' + QUrl::toPercentEncoding(value) + '\n';
     }
-
-    constexpr QFile::Permissions kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-        | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
-    constexpr QFile::Permissions kOwnerOnlyFile
-        = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
     const QStringList kSslModes
         = { QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
@@ -73,8 +59,7 @@ StorageChoice loadStorageChoice(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return choice;
     // A file someone opened up to others is closed again before the password is read from it.
-    if (file.permissions() & ~kOwnerOnlyFile)
-        file.setPermissions(kOwnerOnlyFile);
+    keepPrivate(path);
     for (const QByteArray& raw : file.readAll().split('\n')) {
         const qsizetype eq = raw.indexOf('=');
         if (eq <= 0)
@@ -101,9 +86,6 @@ StorageChoice loadStorageChoice(const QString& path)
 
 QString saveStorageChoice(const StorageChoice& choice, const QString& path)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, kOwnerOnlyFolder))
-        return QStringLiteral("无法建立设置文件夹：%1").arg(QDir::toNativeSeparators(folder));
     QByteArray text = "# Quorvela: where this computer keeps the archive\n";
     text += line("store", choice.onServer ? QStringLiteral("server") : QStringLiteral("file"));
     text += line("host", choice.host);
@@ -112,39 +94,10 @@ QString saveStorageChoice(const StorageChoice& choice, const QString& path)
     text += line("user", choice.user);
     text += line("password", choice.password);
     text += line("sslmode", choice.sslMode);
-    const QString partial = path + QStringLiteral(".part");
-    const QByteArray partialName = QFile::encodeName(partial);
-#ifdef Q_OS_UNIX
-    // Made 0600 from the start: the password is never readable by others, not even for a moment.
-    ::unlink(partialName.constData());
-    const int fd = ::open(partialName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool written = fd >= 0;
-    int savedErrno = errno;
-    if (written) {
-        written = ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
-        savedErrno = errno;
-        written = ::close(fd) == 0 && written;
-    }
-    if (written && ::rename(partialName.constData(), QFile::encodeName(path).constData()) == 0)
+    QString error;
+    if (writePrivateFile(path, text, &error))
         return {};
-    if (written)
-        savedErrno = errno;
-    ::unlink(partialName.constData());
-    return QStringLiteral("无法保存数据存储设置：%1\n%2")
-        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(savedErrno)));
-#else
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()) {
-        file.remove();
-        return QStringLiteral("无法保存数据存储设置：%1").arg(QDir::toNativeSeparators(path));
-    }
-    file.close();
-    file.setPermissions(kOwnerOnlyFile);
-    QFile::remove(path);
-    if (!file.rename(path))
-        return QStringLiteral("无法保存数据存储设置：%1").arg(QDir::toNativeSeparators(path));
-    return {};
-#endif
+    return QStringLiteral("无法保存数据存储设置：%1\n%2").arg(QDir::toNativeSeparators(path), error);
 }
 
 QString chosenServerConnection(const QString& environment, const StorageChoice& choice)

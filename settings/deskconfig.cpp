@@ -1,14 +1,8 @@
 #include "settings/deskconfig.h"
-#include "platform/failures.h"
+#include "platform/privatefile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
-
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace qv {
 
@@ -88,26 +82,12 @@ DeskValues readDeskValues(const QString& path)
 
 bool writeDeskValues(const QString& path, const DeskValues& values, QString* error)
 {
-    const QString folder = QFileInfo(path).absolutePath();
     QString text = QStringLiteral("# 这台电脑自己的设置（Quorvela）\n");
     for (const Entry& entry : kEntries) {
         if (const std::optional<QString>& value = values.*entry.value)
             text += QString::fromUtf8(entry.key) + u'=' + escaped(*value) + u'\n';
     }
-    const QByteArray bytes = text.toUtf8();
-    QSaveFile file(path);
-    errno = 0;
-    // Only this user reads it: the folder and the file are made without access for anyone else.
-    const bool written = QDir().mkpath(folder) && file.open(QIODevice::WriteOnly)
-        && ::fchmod(file.handle(), S_IRUSR | S_IWUSR) == 0 && file.write(bytes) == bytes.size()
-        && file.commit();
-    if (!written) {
-        const int savedErrno = errno;
-        if (error)
-            *error = explainFileFailure(path, file.errorString(), savedErrno);
-        return false;
-    }
-    return true;
+    return writePrivateFile(path, text.toUtf8(), error);
 }
 
 } // namespace qv

@@ -1,0 +1,18 @@
+#pragma once
+// This computer's own settings files (where the archive is kept, with the server's password; the desk's own
+// values): readable by this user alone, and replaced whole, so a power cut leaves the old file or the new
+// one.
+
+#include <QByteArray>
+#include <QString>
+
+namespace qv {
+
+// Writes bytes as the file at path: mode 0600 from its first byte, synced, renamed into place, in a folder
+// only this user may enter. False with *error (a sentence for the user) when it cannot.
+bool writePrivateFile(const QString& path, const QByteArray& bytes, QString* error);
+
+// Takes away what access others were given to the file (before a password is read from it).
+void keepPrivate(const QString& path);
+
+} // namespace qv
