@@ -39,13 +39,6 @@ void ArchiveLines::insert(int line, const QString& key, const QString& text)
 // The line's bytes stay in the buffer until the lines are replaced: a list loses a line only on a deletion.
 void ArchiveLines::remove(int line) { m_lines.erase(m_lines.begin() + line); }
 
-void ArchiveLines::reserve(int lines)
-{
-    m_lines.reserve(size_t(lines));
-    // A list line is about 60 bytes with its key.
-    m_bytes.reserve(qsizetype(lines) * 64);
-}
-
 ArchiveLines::Span ArchiveLines::add(QByteArrayView bytes)
 {
     const Span span { m_bytes.size(), bytes.size() };

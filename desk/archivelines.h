@@ -25,7 +25,6 @@ public:
     void append(const QString& key, const QString& text);
     void insert(int line, const QString& key, const QString& text);
     void remove(int line);
-    void reserve(int lines);
 
 private:
     struct Span {
