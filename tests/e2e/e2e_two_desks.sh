@@ -41,6 +41,10 @@ stored() { # query expected what
     fail "$3 (the server holds \"$(sql "$1")\")"
 }
 sql 'create database practice' postgres >/dev/null || fail "no database could be made on the server"
+# The server writes every statement to its log: a desk has opened when its archive list was read.
+sql "alter system set log_statement = 'all'" postgres >/dev/null || fail "the server's log could not be set"
+sql 'select pg_reload_conf()' postgres >/dev/null || fail "the server did not read its settings again"
+archive_reads() { grep -c 'order by "序号" desc' "$socket/server.log"; }
 export QUORVELA_SERVER="host=$socket dbname=practice user=postgres"
 
 openbox --sm-disable >/dev/null 2>&1 &
@@ -61,6 +65,8 @@ trap 'kill "${pids[@]}" 2>/dev/null' EXIT
 # A desk of the practice: a computer of its own (home and drive folders), logged in, its desk on screen.
 start_desk() { # name
     mkdir -p "$work/$1/home" "$work/$1/c"
+    local reads
+    reads=$(archive_reads)
     HOME="$work/$1/home" QUORVELA_DRIVE_C="$work/$1/c" "$binary" >"$work/$1.log" 2>&1 &
     pids+=($!)
     local pid=$!
@@ -71,7 +77,12 @@ start_desk() { # name
     xdotool type --delay 50 947
     xdotool key Return
     window_of "$pid" '^Quorvela V2.0$' >/dev/null || fail "desk $1 shows no main window"
-    sleep 5 # the desk opens inside it (slower in the sanitizer build)
+    for _ in $(seq 1 300); do
+        [ "$(archive_reads)" -gt "$reads" ] && break
+        sleep 0.2
+    done
+    [ "$(archive_reads)" -gt "$reads" ] || fail "desk $1 did not open its desk"
+    sleep 1 # and has drawn it
 }
 to_front() { # pid
     xdotool windowactivate --sync "$(window_of "$1" '^Quorvela V2.0$')"
