@@ -329,11 +329,11 @@ bool CatalogIndex::refresh(QString* error)
 {
     if (!m_loaded || m_reading.valid())
         return true;
-    const int loads = m_loads;
-    const int refreshed = m_rowsRefreshed;
     const bool current = ensureCurrent(error);
-    if (current && m_changed && (loads != m_loads || refreshed != m_rowsRefreshed))
+    if (current && m_changed && version() != m_versionTold) {
+        m_versionTold = version();
         m_changed();
+    }
     return current;
 }
 

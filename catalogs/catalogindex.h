@@ -122,14 +122,22 @@ public:
     // benchmark).
     int loads() const { return m_loads; }
     int rowsRefreshed() const { return m_rowsRefreshed; }
+    // Goes up whenever the rows change (read whole, or changed rows read again), whoever's search or refresh
+    // applied the change.
+    int version() const { return m_loads + m_rowsRefreshed; }
     int size() const { return int(m_c.byName.size()); }
     // Reads the whole table now (the first search would otherwise). False with error when it cannot.
     bool load(QString* error);
     // Applies the changes noted since the last search (or reads the table whole when it must). Does nothing
     // before the first read is done.
     bool refresh(QString* error = nullptr);
-    // Called after a refresh that applied other desks' changes (a window showing the catalog searches again).
-    void setChangedCallback(std::function<void()> changed) { m_changed = std::move(changed); }
+    // Called after a refresh when the rows changed since the last call: by that refresh, or by a search
+    // meanwhile (a window showing the catalog lists again when its list is older than version()).
+    void setChangedCallback(std::function<void()> changed)
+    {
+        m_changed = std::move(changed);
+        m_versionTold = version();
+    }
     // How long a note number missing below the highest one applied is looked for.
     static constexpr qint64 kGapWaitMs = 60000;
 
@@ -179,6 +187,7 @@ private:
     bool m_loaded = false;
     int m_loads = 0;
     int m_rowsRefreshed = 0;
+    int m_versionTold = 0; // the version the changed callback last heard of
 };
 
 // Negative, zero or positive as a sorts before, with or after b in the store's text order (UTF-8 bytes).

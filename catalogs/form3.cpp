@@ -91,7 +91,11 @@ Form3::Form3(Services& services, QWidget* parent)
     takeNewKey();
     search();
     // While the window is open, a drug saved or deleted at another desk shows without a search.
-    m_catalog->setChangedCallback([this] { showOtherDesksChanges(); });
+    m_catalog->setChangedCallback([this] {
+        // The desk's searches apply other desks' changes too; this window's own searches list them already.
+        if (m_catalog->version() != m_listedVersion)
+            showOtherDesksChanges();
+    });
     m_catalog->watch();
 }
 
@@ -245,6 +249,7 @@ void Form3::search()
     wanted.order = CatalogOrder::NewestKeyFirst;
     // A catalog that cannot be read lists nothing; the next search tries again.
     m_rows = std::make_shared<DrugRows>(m_catalog->search(wanted).rows);
+    m_listedVersion = m_catalog->version();
     m_grid->showResult(m_rows);
     Command4->setEnabled(false);
 }

@@ -77,6 +77,7 @@ private:
     LabelGrid* m_grid = nullptr;
     std::unique_ptr<CatalogIndex> m_ownCatalog; // only when the program shares none
     CatalogIndex* m_catalog = nullptr;
+    int m_listedVersion = -1; // the catalog's version the grid lists
     std::shared_ptr<DrugRows> m_rows = std::make_shared<DrugRows>();
     int m_selectedRow = 0;
     bool m_entryFresh = true; // the panel holds a new entry (its key was taken for it)
