@@ -1,3 +1,3 @@
-#include "app/module1.h"
+#include "app/runprogram.h"
 
-int main(int argc, char** argv) { return qv::runModule1(argc, argv); }
+int main(int argc, char** argv) { return qv::runProgram(argc, argv); }

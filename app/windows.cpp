@@ -1,16 +1,16 @@
 #include "app/windows.h"
 #include "app/webpages.h"
-#include "catalogs/form3.h"
-#include "catalogs/form4.h"
-#include "catalogs/form5.h"
-#include "catalogs/form6.h"
-#include "desk/form2.h"
+#include "catalogs/diagnoseswindow.h"
+#include "catalogs/drugcatalogwindow.h"
+#include "catalogs/specieswindow.h"
+#include "catalogs/templateswindow.h"
+#include "desk/prescriptiondesk.h"
 #include "print/fonts.h"
 #include "print/qtprint.h"
-#include "reports/form12.h"
-#include "reports/form7.h"
-#include "settings/form8.h"
+#include "reports/outpatientlogwindow.h"
+#include "reports/statisticswindow.h"
 #include "settings/settingsreaders.h"
+#include "settings/settingswindow.h"
 
 namespace qv {
 
@@ -20,7 +20,7 @@ struct ProgramWindows::Shared {
     {
     }
     QtPrinterAccess printers;
-    SettingsWindow settings;
+    SettingsWindowHolder settings;
 };
 
 void prepareFonts() { installDesignFonts(); }
@@ -41,24 +41,24 @@ WindowFactories ProgramWindows::factories()
     // The settings window is the one the settings readers read, loaded hidden or not.
     f.settings = [this]() -> QWidget* { return m_shared->settings.window(); };
     Services& s = m_services;
-    f.drugCatalog = [&s]() -> QWidget* { return new Form3(s); };
+    f.drugCatalog = [&s]() -> QWidget* { return new DrugCatalogWindow(s); };
     f.desk = [&s]() -> QWidget* {
-        auto* desk = new Form2(s);
-        QObject::connect(
-            desk, &Form2::helpPageRequested, desk, [&s] { openWebPage(WebPage::OperatingHelp, *s.urls); });
-        QObject::connect(
-            desk, &Form2::videoPageRequested, desk, [&s] { openWebPage(WebPage::VideoTutorials, *s.urls); });
+        auto* desk = new PrescriptionDesk(s);
+        QObject::connect(desk, &PrescriptionDesk::helpPageRequested, desk,
+            [&s] { openWebPage(WebPage::OperatingHelp, *s.urls); });
+        QObject::connect(desk, &PrescriptionDesk::videoPageRequested, desk,
+            [&s] { openWebPage(WebPage::VideoTutorials, *s.urls); });
         return desk;
     };
-    f.log = [&s]() -> QWidget* { return new Form7(s); };
-    f.statistics = [&s]() -> QWidget* { return new Form12(s); };
-    f.templates = [&s]() -> QWidget* { return new Form4(s); };
+    f.log = [&s]() -> QWidget* { return new OutpatientLogWindow(s); };
+    f.statistics = [&s]() -> QWidget* { return new StatisticsWindow(s); };
+    f.templates = [&s]() -> QWidget* { return new TemplatesWindow(s); };
     f.presetTemplates = [](QWidget* w, const QString& category, const QString& body) {
-        if (auto* templates = qobject_cast<Form4*>(w))
+        if (auto* templates = qobject_cast<TemplatesWindow*>(w))
             templates->presetFromDesk(category, body);
     };
-    f.diagnoses = [&s]() -> QWidget* { return new Form5(s); };
-    f.species = [&s]() -> QWidget* { return new Form6(s); };
+    f.diagnoses = [&s]() -> QWidget* { return new DiagnosesWindow(s); };
+    f.species = [&s]() -> QWidget* { return new SpeciesWindow(s); };
     return f;
 }
 

@@ -2,7 +2,7 @@
 // The program's windows as the main window makes them, and the process-wide setup they need (fonts,
 // printers).
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include <memory>
 

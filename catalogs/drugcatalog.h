@@ -1,7 +1,7 @@
 #pragma once
 // The drug catalog's work on the table 商品, without a window: making free keys, tidying names, saving and
-// deleting. Form3 calls these (searching is the catalog index's, catalogs/catalogindex.h); tests reach them
-// directly.
+// deleting. DrugCatalogWindow calls these (searching is the catalog index's, catalogs/catalogindex.h); tests
+// reach them directly.
 
 #include "store/database.h"
 #include "store/sharedwrites.h"

@@ -1,8 +1,8 @@
 #pragma once
-// What the diagnosis names window (Form5) and the animal species window (Form6) share: a list of the stored
-// names, a name field whose search code fills itself, "保  存" that adds the name (Enter in the name field
-// does the same) and "删  除" that deletes the selected entry. The windows differ in layout and in Form5's
-// search.
+// What the diagnosis names window (DiagnosesWindow) and the animal species window (SpeciesWindow) share: a
+// list of the stored names, a name field whose search code fills itself, "保  存" that adds the name (Enter
+// in the name field does the same) and "删  除" that deletes the selected entry. The windows differ in layout
+// and in DiagnosesWindow's search.
 
 #include "catalogs/namecatalog.h"
 

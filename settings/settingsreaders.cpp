@@ -1,20 +1,20 @@
 #include "settings/settingsreaders.h"
 
-#include "settings/form8.h"
+#include "settings/settingswindow.h"
 
 #include <QLineEdit>
 
 namespace qv {
 
-SettingsWindow::SettingsWindow(Services& services, QObject* parent)
+SettingsWindowHolder::SettingsWindowHolder(Services& services, QObject* parent)
     : QObject(parent)
     , m_services(services)
 {
 }
 
-SettingsWindow::~SettingsWindow() { delete m_window.data(); }
+SettingsWindowHolder::~SettingsWindowHolder() { delete m_window.data(); }
 
-Form8* SettingsWindow::window()
+SettingsWindow* SettingsWindowHolder::window()
 {
     // A window loaded hidden while the store did not answer is loaded again: the store may be back.
     if (m_window && !m_window->parentWidget() && !m_window->isVisible()
@@ -23,9 +23,9 @@ Form8* SettingsWindow::window()
         m_window = nullptr;
     }
     if (!m_window) {
-        auto* form = new Form8(m_services);
+        auto* form = new SettingsWindow(m_services);
         // Let go at once on close: the deletion itself comes later, and a read in between must load afresh.
-        connect(form, &Form8::unloaded, this, [this, form] {
+        connect(form, &SettingsWindow::unloaded, this, [this, form] {
             if (m_window == form)
                 m_window = nullptr;
         });
@@ -34,23 +34,23 @@ Form8* SettingsWindow::window()
     return m_window;
 }
 
-QString SettingsWindow::boxText(QLineEdit* Form8::*box)
+QString SettingsWindowHolder::boxText(QLineEdit* SettingsWindow::*box)
 {
-    Form8* form = window();
+    SettingsWindow* form = window();
     // A window that read nothing from the store shows its design texts: they are no one's settings.
     return form->unreadReason().isEmpty() ? (form->*box)->text() : QString();
 }
 
-QString SettingsWindow::practiceName() { return boxText(&Form8::Text1); }
+QString SettingsWindowHolder::practiceName() { return boxText(&SettingsWindow::Text1); }
 
-QString SettingsWindow::veterinarian() { return boxText(&Form8::Text2); }
+QString SettingsWindowHolder::veterinarian() { return boxText(&SettingsWindow::Text2); }
 
-QString SettingsWindow::practisingNumber() { return boxText(&Form8::Text3); }
+QString SettingsWindowHolder::practisingNumber() { return boxText(&SettingsWindow::Text3); }
 
-QString SettingsWindow::dispenser() { return boxText(&Form8::Text6); }
+QString SettingsWindowHolder::dispenser() { return boxText(&SettingsWindow::Text6); }
 
-QString SettingsWindow::leftMargin() { return boxText(&Form8::Text4); }
+QString SettingsWindowHolder::leftMargin() { return boxText(&SettingsWindow::Text4); }
 
-QString SettingsWindow::topMargin() { return boxText(&Form8::Text5); }
+QString SettingsWindowHolder::topMargin() { return boxText(&SettingsWindow::Text5); }
 
 } // namespace qv

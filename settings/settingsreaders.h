@@ -1,19 +1,22 @@
 #pragma once
-// SettingsWindow: the one holder of the settings window Form8 for the whole run, and the settings readers
-// that other windows use (services.settings points at it).
+// SettingsWindowHolder: the one holder of the settings window SettingsWindow for the whole run, and the
+// settings readers that other windows use (services.settings points at it).
 //
 // Lifecycle of the window it holds:
-// - not loaded: no Form8 exists;
-// - loaded and hidden: a reader asked for a value, so window() built a Form8 (which reads the stored values)
+// - not loaded: no SettingsWindow exists;
+// - loaded and hidden: a reader asked for a value, so window() built a SettingsWindow (which reads the stored
+// values)
 //   and left it hidden, without a parent;
-// - shown: the main window put window() into a sub-window of its MDI area and showed it (Form8 places itself
+// - shown: the main window put window() into a sub-window of its MDI area and showed it (SettingsWindow
+// places itself
 //   there by the child-window rule when first shown).
-// Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the Form8 is deleted
-// and the next read or opening loads the stored values again. Until then readers see the boxes as typed,
-// saved or not.
+// Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the SettingsWindow is
+// deleted and the next read or opening loads the stored values again. Until then readers see the boxes as
+// typed, saved or not.
 //
-// The program owns one SettingsWindow for the run and sets services.settings to it; the main window's factory
-// for the menu "综合设置(S)" returns window(), so the window it opens is the very one the readers read.
+// The program owns one SettingsWindowHolder for the run and sets services.settings to it; the main window's
+// factory for the menu "综合设置(S)" returns window(), so the window it opens is the very one the readers
+// read.
 
 #include "platform/services.h"
 
@@ -24,15 +27,15 @@ class QLineEdit;
 
 namespace qv {
 
-class Form8;
+class SettingsWindow;
 
-class SettingsWindow final : public QObject, public SettingsReaders {
+class SettingsWindowHolder final : public QObject, public SettingsReaders {
 public:
-    explicit SettingsWindow(Services& services, QObject* parent = nullptr);
-    ~SettingsWindow() override;
+    explicit SettingsWindowHolder(Services& services, QObject* parent = nullptr);
+    ~SettingsWindowHolder() override;
 
     // The loaded settings window; loads it hidden (no parent) when it is not loaded.
-    Form8* window();
+    SettingsWindow* window();
     bool isLoaded() const { return !m_window.isNull(); }
 
     QString practiceName() override;
@@ -43,10 +46,10 @@ public:
     QString topMargin() override;
 
 private:
-    QString boxText(QLineEdit* Form8::*box);
+    QString boxText(QLineEdit* SettingsWindow::*box);
 
     Services& m_services;
-    QPointer<Form8> m_window;
+    QPointer<SettingsWindow> m_window;
 };
 
 } // namespace qv

@@ -15,12 +15,12 @@
 #include "catalogs/catalogindex.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "pinyin/searchcode.h"
-#include "reports/form12.h"
-#include "reports/form7.h"
 #include "reports/logdates.h"
 #include "reports/logquery.h"
+#include "reports/outpatientlogwindow.h"
+#include "reports/statisticswindow.h"
 #include "store/copystore.h"
 #include "store/file/schema.h"
 #include "store/server/serverschema.h"
@@ -299,7 +299,7 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
     int listed = 0;
     const auto openDesk = [&](CatalogIndex& catalog) {
         services.catalog = &catalog;
-        Form2 desk(services);
+        PrescriptionDesk desk(services);
         desk.show();
         QApplication::processEvents();
         listed = desk.List2->count();
@@ -330,7 +330,7 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
         on(engine) + QStringLiteral("desk open at once after start-up (waits for the catalog's read)"),
         QString(), bench::median(opensAtOnce), QStringLiteral("ms"));
 
-    Form2 desk(services);
+    PrescriptionDesk desk(services);
     desk.show();
     QApplication::processEvents();
 
@@ -370,7 +370,7 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
             older ? older->owner : -1));
 
     // The log window: a month, and the most it shows.
-    Form7 log(services);
+    OutpatientLogWindow log(services);
     log.show();
     QApplication::processEvents();
     log.Text3->setText(monthStart.toString(Qt::ISODate));
@@ -386,7 +386,7 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
             older ? older->log : -1));
 
     // The statistics of a year.
-    Form12 statistics(services);
+    StatisticsWindow statistics(services);
     statistics.Text3->setText(yearStart.toString(Qt::ISODate));
     statistics.Text4->setText(kToday.toString(Qt::ISODate));
     const std::vector<double> count = samples(15, [&] { return msOf([&] { statistics.runCount(); }); });

@@ -7,7 +7,7 @@
 #include "bench/barequery.h"
 #include "bench/figures.h"
 #include "catalogs/catalogindex.h"
-#include "catalogs/form3.h"
+#include "catalogs/drugcatalogwindow.h"
 #include "pinyin/searchcode.h"
 #include "platform/services.h"
 #include "store/database.h"
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
         indexMegabytes, QStringLiteral("MB"));
 
     t.start();
-    Form3 window(services);
+    DrugCatalogWindow window(services);
     const double openMs = t.nsecsElapsed() / 1e6;
     window.show();
     QApplication::processEvents();

@@ -9,8 +9,8 @@
 #include "bench/barequery.h"
 #include "bench/figures.h"
 #include "desk/bodylayout.h"
-#include "desk/form2.h"
 #include "desk/pickerqueries.h"
+#include "desk/prescriptiondesk.h"
 #include "pinyin/lettertables.h"
 #include "pinyin/searchcode.h"
 #include "store/database.h"
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
     services.context = &context;
     QElapsedTimer loadTimer;
     loadTimer.start();
-    Form2 desk(services);
+    PrescriptionDesk desk(services);
     bench::printFigure(QStringLiteral("desk load, reading the catalog index itself"), QString(),
         loadTimer.nsecsElapsed() / 1e6, QStringLiteral("ms"));
     desk.show();

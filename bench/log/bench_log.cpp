@@ -5,10 +5,10 @@
 #include "bench/figures.h"
 #include "print/fonts.h"
 #include "print/qtprint.h"
-#include "reports/form7.h"
 #include "reports/logexport.h"
 #include "reports/logprint.h"
 #include "reports/logquery.h"
+#include "reports/outpatientlogwindow.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -63,7 +63,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer t;
     t.start();
-    Form7 window(env.services); // opens with 2024-04-30 … 2024-05-31 queried: every record
+    OutpatientLogWindow window(env.services); // opens with 2024-04-30 … 2024-05-31 queried: every record
     const double openMs = t.nsecsElapsed() / 1e6;
     window.show();
     app.processEvents();

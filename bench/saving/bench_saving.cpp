@@ -3,7 +3,7 @@
 #include "bench/figures.h"
 #include "desk/archive.h"
 #include "desk/archivelist.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "desk/prescriptionrecord.h"
 #include "store/template/templatedb.h"
 
@@ -137,7 +137,7 @@ int main(int argc, char** argv)
     services.clock = &clock;
     services.messages = &messages;
     services.db = &db;
-    Form2 desk(services);
+    PrescriptionDesk desk(services);
     desk.Text3->setText(QStringLiteral("2026-11-09"));
     desk.Text4->setText(QStringLiteral("2026-12-08"));
     std::vector<double> listed;

@@ -1,6 +1,6 @@
 // Start-up to a shown login window: first start (template written) and later starts (file present).
 
-#include "app/form9.h"
+#include "app/loginwindow.h"
 #include "app/startup.h"
 #include "bench/figures.h"
 #include "platform/qtservices.h"
@@ -32,7 +32,7 @@ double startOnce(RootsIn& drives)
     BoxMessages messages;
     if (!startUp(drives, context, db).ok)
         return -1;
-    Form9 login(context.heldPassword, messages);
+    LoginWindow login(context.heldPassword, messages);
     login.show();
     QApplication::processEvents();
     return t.nsecsElapsed() / 1e6;

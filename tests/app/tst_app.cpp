@@ -1,7 +1,7 @@
 // Start-up, login, the main window and the exit backup.
 
-#include "app/form1.h"
-#include "app/form9.h"
+#include "app/loginwindow.h"
+#include "app/mainwindow.h"
 #include "app/screenfit.h"
 #include "app/startup.h"
 #include "app/webpages.h"
@@ -179,9 +179,9 @@ private slots:
         QVERIFY(!passwordMatches(QString(), QStringLiteral("947")));
 
         ScriptedMessages messages;
-        Form9 exact(QStringLiteral("947"), messages);
+        LoginWindow exact(QStringLiteral("947"), messages);
         QVERIFY(!exact.Label1->isHidden());
-        Form9 padded(QStringLiteral(" 947"), messages);
+        LoginWindow padded(QStringLiteral(" 947"), messages);
         QVERIFY(padded.Label1->isHidden()); // the hint test is exact
         QCOMPARE(padded.Command1->text(), QStringLiteral("确  定"));
         QCOMPARE(padded.Text1->echoMode(), QLineEdit::Password);
@@ -191,7 +191,7 @@ private slots:
     void wrongEntryShowsTheMessageOncePerEnter()
     {
         ScriptedMessages messages;
-        Form9 login(QStringLiteral("Secret"), messages);
+        LoginWindow login(QStringLiteral("Secret"), messages);
         login.show();
         QSignalSpy accepted(&login, &QDialog::accepted);
         QTest::keyClicks(login.Text1, "wrong");
@@ -232,7 +232,7 @@ private slots:
             w->resize(400, 300);
             return w;
         };
-        Form1 main(services, factories);
+        MainWindow main(services, factories);
         main.show();
         QCOMPARE(main.windowTitle(), QStringLiteral("Quorvela V2.0"));
         QCOMPARE(main.findChild<QMdiArea*>()->background().color(), QColor(144, 163, 178));
@@ -261,7 +261,7 @@ private slots:
         // Every window of the program, open at once, and the login.
         TestEnv env;
         ProgramWindows windows(env.services);
-        Form1 main(env.services, windows.factories());
+        MainWindow main(env.services, windows.factories());
         env.services.windows = &main;
         main.show();
         main.openSettings();
@@ -271,7 +271,7 @@ private slots:
         main.openDiagnoses();
         main.openStatistics();
         main.openLog();
-        Form9 login(QStringLiteral("947"), env.messages);
+        LoginWindow login(QStringLiteral("947"), env.messages);
         QStringList shown;
         for (const QWidget* top : std::initializer_list<const QWidget*> { &main, &login }) {
             QList<const QWidget*> widgets { top };
@@ -320,7 +320,7 @@ private slots:
             w->setFixedSize(600, 400);
             return w;
         };
-        Form1 main(services, factories);
+        MainWindow main(services, factories);
         main.setWindowState(Qt::WindowNoState);
         main.show();
         QWidget* desk = main.childWindow("desk");
@@ -384,7 +384,7 @@ private slots:
         };
         factories.desk = [&] { return window("desk"); };
         factories.log = [&] { return window("log"); };
-        Form1 main(services, factories);
+        MainWindow main(services, factories);
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         auto* area = main.findChild<QMdiArea*>();
@@ -432,8 +432,8 @@ private slots:
         services.clock = &clock;
         services.drives = &drives;
         services.db = &db;
-        Form1 main(services, {});
-        QSignalSpy exited(&main, &Form1::exitRequested);
+        MainWindow main(services, {});
+        QSignalSpy exited(&main, &MainWindow::exitRequested);
         main.show();
         main.close();
         QCOMPARE(exited.count(), 1);

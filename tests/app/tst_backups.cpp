@@ -4,7 +4,7 @@
 
 #include "app/backupcopies.h"
 #include "app/backupwindow.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/restore.h"
 #include "app/startoffers.h"
 #include "app/startup.h"
@@ -303,7 +303,7 @@ private slots:
         const QByteArray currentBytes = contentsOf(env.context.databasePath);
 
         ProgramWindows windows(env.services);
-        Form1 main(env.services, windows.factories());
+        MainWindow main(env.services, windows.factories());
         env.services.windows = &main;
         main.show();
         main.openDrugCatalog();
@@ -504,8 +504,8 @@ private slots:
         backUpOn(env, 8);
         const QByteArray previous = contentsOf(backupOf(env, 8));
         const QString folder = QFileInfo(backupOf(env, 8)).path();
-        Form1 main(env.services, {});
-        QSignalSpy exited(&main, &Form1::exitRequested);
+        MainWindow main(env.services, {});
+        QSignalSpy exited(&main, &MainWindow::exitRequested);
         main.show();
         if (readOnly) {
             ReadOnlyFolder locked(folder);

@@ -2,12 +2,12 @@
 // prescription before it is left (new, continue, closing the desk or the program), and the exit backup that
 // follows every real exit.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/windows.h"
-#include "catalogs/form3.h"
+#include "catalogs/drugcatalogwindow.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "print/recordingprint.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
@@ -47,12 +47,12 @@ struct Program {
         printers.defaultPrinter = QStringLiteral("HP LaserJet P1007");
         printers.printers = { printers.defaultPrinter };
         env.services.printers = &printers;
-        main = std::make_unique<Form1>(env.services, windows.factories());
+        main = std::make_unique<MainWindow>(env.services, windows.factories());
         env.services.windows = main.get();
-        exited = std::make_unique<QSignalSpy>(main.get(), &Form1::exitRequested);
+        exited = std::make_unique<QSignalSpy>(main.get(), &MainWindow::exitRequested);
         main->resize(1400, 950);
         main->show();
-        desk = qobject_cast<Form2*>(main->childWindow(QStringLiteral("desk")));
+        desk = qobject_cast<PrescriptionDesk*>(main->childWindow(QStringLiteral("desk")));
     }
     ~Program() { env.services.windows = &env.windows; }
 
@@ -90,9 +90,9 @@ struct Program {
     TestEnv env;
     ProgramWindows windows;
     RecordingPrinterAccess printers;
-    std::unique_ptr<Form1> main;
+    std::unique_ptr<MainWindow> main;
     std::unique_ptr<QSignalSpy> exited;
-    Form2* desk = nullptr;
+    PrescriptionDesk* desk = nullptr;
 };
 
 QString toolTipShownOver(QWidget* widget)
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(toolTipShownOver(p.desk->Label15[Print]), QStringLiteral("打印当前处方 (Ctrl+P)"));
         QCOMPARE(toolTipShownOver(p.desk->Label18[9]), QStringLiteral("把处方内容复制到剪贴板"));
         QCOMPARE(toolTipShownOver(p.desk->Label18[8]), QStringLiteral("打开操作帮助 (F1)"));
-        for (int i = 0; i < Form2::kToolbarButtonCount; ++i)
+        for (int i = 0; i < PrescriptionDesk::kToolbarButtonCount; ++i)
             QVERIFY2(!toolTipShownOver(p.desk->Label18[i]).isEmpty(), qPrintable(QString::number(i)));
 
         // "(S)" and the other letters are part of the menu texts, not access keys.
@@ -176,7 +176,7 @@ private slots:
 
         // In another window of the program the desk's keys do nothing.
         p.main->openDrugCatalog();
-        auto* catalog = qobject_cast<Form3*>(p.main->childWindow(QStringLiteral("drugs")));
+        auto* catalog = qobject_cast<DrugCatalogWindow*>(p.main->childWindow(QStringLiteral("drugs")));
         QVERIFY(catalog);
         catalog->Text3->setFocus();
         QTRY_VERIFY(catalog->Text3->hasFocus());

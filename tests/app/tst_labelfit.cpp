@@ -1,13 +1,13 @@
 // Every window at the design's sizes, with the fonts the program runs with: each caption, label, button,
 // option, text box and list row shows its text whole, measured with the widget's own font.
 
-#include "app/form1.h"
-#include "app/form10.h"
-#include "app/form9.h"
+#include "app/aboutwindow.h"
+#include "app/loginwindow.h"
+#include "app/mainwindow.h"
 #include "app/windows.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
-#include "reports/form7.h"
+#include "desk/prescriptiondesk.h"
+#include "reports/outpatientlogwindow.h"
 #include "tests/support/testenv.h"
 
 #include <QAbstractButton>
@@ -175,11 +175,11 @@ private slots:
             if (window != f.settings())
                 delete window;
         }
-        Form1 main(env.services, {});
+        MainWindow main(env.services, {});
         check(&main);
-        Form9 login(QStringLiteral("x"), env.messages);
+        LoginWindow login(QStringLiteral("x"), env.messages);
         check(&login);
-        Form10 about(env.urls);
+        AboutWindow about(env.urls);
         check(&about);
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
     }
@@ -192,7 +192,7 @@ private slots:
 
         // The desk's species list shows all five species of the template, and the archive pop-up its two
         // entries.
-        std::unique_ptr<Form2> desk(static_cast<Form2*>(f.desk()));
+        std::unique_ptr<PrescriptionDesk> desk(static_cast<PrescriptionDesk*>(f.desk()));
         desk->show();
         QVERIFY(QTest::qWaitForWindowActive(desk.get()));
         desk->Text5[2]->setFocus();
@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(clippedTexts(desk.get()), QStringList());
 
         // The log shows a five-digit record count, the most its query lets through.
-        std::unique_ptr<Form7> log(static_cast<Form7*>(f.log()));
+        std::unique_ptr<OutpatientLogWindow> log(static_cast<OutpatientLogWindow*>(f.log()));
         log->show();
         QVERIFY(QTest::qWaitForWindowExposed(log.get()));
         log->Label1->setText(QStringLiteral("记录数：30000"));

@@ -2,7 +2,7 @@
 // the start-up on the chosen server, and moving a file's archive onto the server, on a PostgreSQL server of
 // this test's own that asks for a password.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/migration.h"
 #include "app/startup.h"
 #include "app/storagechoice.h"
@@ -331,7 +331,7 @@ private slots:
     void theWindowTestsMovesAndKeepsTheChoice()
     {
         test::TestEnv env;
-        Form1 main(env.services, {});
+        MainWindow main(env.services, {});
         QMenu* upkeep = nullptr;
         for (QAction* a : main.menuBar()->actions())
             if (a->text() == QStringLiteral("数据维护(D)"))

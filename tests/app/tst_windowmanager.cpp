@@ -3,7 +3,7 @@
 // Run by under_window_manager.sh; the mouse and the keyboard are driven through the X server (xdotool), so
 // the window manager's idea of the active window is the one tested.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/screenfit.h"
 #include "app/windows.h"
 #include "platform/units.h"
@@ -93,7 +93,7 @@ class WindowManagerTest final : public QObject {
     Q_OBJECT
 
 private:
-    Form1* m_main = nullptr;
+    MainWindow* m_main = nullptr;
     int m_typed = 0;
 
     QAction* barEntry(const QString& text) const
@@ -160,7 +160,7 @@ private slots:
     {
         TestEnv env;
         ProgramWindows windows(env.services);
-        Form1 main(env.services, windows.factories());
+        MainWindow main(env.services, windows.factories());
         env.services.windows = &main;
         m_main = &main;
         main.showAtStart();
@@ -207,7 +207,7 @@ private slots:
     {
         TestEnv env;
         ProgramWindows windows(env.services);
-        Form1 main(env.services, windows.factories());
+        MainWindow main(env.services, windows.factories());
         env.services.windows = &main;
         main.showAtStart();
         QVERIFY(QTest::qWaitForWindowActive(&main));

@@ -1,7 +1,7 @@
 // The diagnosis names window and the animal species window: search, add, duplicate refusal, delete.
 
-#include "catalogs/form5.h"
-#include "catalogs/form6.h"
+#include "catalogs/diagnoseswindow.h"
+#include "catalogs/specieswindow.h"
 #include "tests/catalogs/listrows.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
@@ -34,7 +34,7 @@ private slots:
 void TestNameCatalogs::searchFindsByInitialsOrCharacters()
 {
     TestEnv env;
-    Form5 w(env.services);
+    DiagnosesWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("诊断名称维护"));
     QCOMPARE(listed(w.List1),
         (QStringList { QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良") }));
@@ -52,7 +52,7 @@ void TestNameCatalogs::searchTextIsTakenLiterally()
 {
     TestEnv env;
     env.rows(QStringLiteral("insert into \"诊断\" values ('50%脱水', '50ts', '50%脱水50ts')"));
-    Form5 w(env.services);
+    DiagnosesWindow w(env.services);
     for (const QString& typed : { QStringLiteral("'"), QStringLiteral("' or '1'='1"), QStringLiteral("_") }) {
         w.Text1->setText(typed);
         QVERIFY2(w.List1->count() == 0, qPrintable(typed));
@@ -65,7 +65,7 @@ void TestNameCatalogs::searchTextIsTakenLiterally()
 void TestNameCatalogs::deletingFromFilteredListDeletesSelectedEntry()
 {
     TestEnv env;
-    Form5 w(env.services);
+    DiagnosesWindow w(env.services);
     w.show();
     typeText(w.Text1, QStringLiteral("炎"));
     clickRow(w.List1, QStringLiteral("肠炎"));
@@ -81,7 +81,7 @@ void TestNameCatalogs::deletingFromFilteredListDeletesSelectedEntry()
 void TestNameCatalogs::savingClearsSearchAndAddsOnce()
 {
     TestEnv env;
-    Form5 w(env.services);
+    DiagnosesWindow w(env.services);
     w.show();
     typeText(w.Text1, QStringLiteral("xh"));
     typeText(w.Text3, QStringLiteral("胃炎"));
@@ -105,7 +105,7 @@ void TestNameCatalogs::savingClearsSearchAndAddsOnce()
 void TestNameCatalogs::emptyNameSavesNothing()
 {
     TestEnv env;
-    Form5 w(env.services);
+    DiagnosesWindow w(env.services);
     typeText(w.Text1, QStringLiteral("fy"));
     pressKey(w.Text3, Qt::Key_Return);
     QCOMPARE(env.count(QStringLiteral("诊断")), 3);
@@ -115,7 +115,7 @@ void TestNameCatalogs::emptyNameSavesNothing()
 void TestNameCatalogs::enterTwiceInSpeciesNameAddsOneRow()
 {
     TestEnv env;
-    Form6 w(env.services);
+    SpeciesWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("动物种类维护"));
     QCOMPARE(w.List1->count(), 5);
     typeText(w.Text3, QStringLiteral("兔"));
@@ -132,7 +132,7 @@ void TestNameCatalogs::enterTwiceInSpeciesNameAddsOneRow()
 void TestNameCatalogs::deleteWithNothingSelectedChangesNothing()
 {
     TestEnv env;
-    Form6 w(env.services);
+    SpeciesWindow w(env.services);
     w.deleteSelected();
     QCOMPARE(env.count(QStringLiteral("动物种类")), 5);
 
@@ -149,7 +149,7 @@ void TestNameCatalogs::deleteWithNothingSelectedChangesNothing()
 void TestNameCatalogs::clickingAnEntryOnlySelectsIt()
 {
     TestEnv env;
-    Form6 w(env.services);
+    SpeciesWindow w(env.services);
     w.show();
     clickRow(w.List1, QStringLiteral("猫"));
     QVERIFY(w.Text3->text().isEmpty());
@@ -161,7 +161,7 @@ void TestNameCatalogs::refusedWriteIsReported()
 {
     TestEnv env;
     env.failEveryWrite(SQLITE_FULL);
-    Form6 w(env.services);
+    SpeciesWindow w(env.services);
     typeText(w.Text3, QStringLiteral("羊"));
     w.saveName();
     QCOMPARE(env.messages.shown().size(), 1);
@@ -175,8 +175,8 @@ void TestNameCatalogs::refusedWriteIsReported()
 void TestNameCatalogs::nameDifferingOnlyInLetterCaseIsRefusedSilently()
 {
     TestEnv env;
-    Form5 diagnoses(env.services);
-    Form6 species(env.services);
+    DiagnosesWindow diagnoses(env.services);
+    SpeciesWindow species(env.services);
     for (NameCatalogWindow* w :
         { static_cast<NameCatalogWindow*>(&diagnoses), static_cast<NameCatalogWindow*>(&species) }) {
         const int before = w->List1->count();

@@ -1,6 +1,6 @@
 // The templates window: new, save, select, category switch, delete, and the desk's preset.
 
-#include "catalogs/form4.h"
+#include "catalogs/templateswindow.h"
 #include "tests/catalogs/listrows.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
@@ -45,7 +45,7 @@ private slots:
 void TestTemplates::opensOnPersonalSetsNewestFirst()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("模板维护"));
     QVERIFY(w.Option1[0]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("个人组套"));
@@ -60,7 +60,7 @@ void TestTemplates::opensOnPersonalSetsNewestFirst()
 void TestTemplates::savingTwiceAfterNewKeepsOneRow()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     w.show();
     QTest::mouseClick(w.Command1, Qt::LeftButton);
     typeText(w.Text1, QStringLiteral("感冒组套"));
@@ -85,7 +85,7 @@ void TestTemplates::savingTwiceAfterNewKeepsOneRow()
 void TestTemplates::newTwiceInOneSecondGivesTwoTemplates()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     for (const QString& name : { QStringLiteral("甲方"), QStringLiteral("乙方") }) {
         w.newTemplate();
         typeText(w.Text1, name);
@@ -105,7 +105,7 @@ void TestTemplates::newTwiceInOneSecondGivesTwoTemplates()
 void TestTemplates::otherCategoryThenSaveAddsThereAndKeepsFirst()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     w.show();
     clickRow(w.List1, QStringLiteral("青霉素组套"));
     const QString key = w.currentKey();
@@ -135,7 +135,7 @@ void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
 {
     TestEnv env;
     env.rows(QStringLiteral("update \"个人模板\" set \"拼音\" = 'zdy' where \"名称\" = '肺炎组套'"));
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     w.show();
     clickRow(w.List1, QStringLiteral("肺炎组套"));
     QCOMPARE(w.Text1->text(), QStringLiteral("肺炎组套"));
@@ -155,7 +155,7 @@ void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
 void TestTemplates::deleteInNewStateDeletesNothing()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     typeText(w.Text1, QStringLiteral("未保存"));
     w.text2->setPlainText(QStringLiteral("内容"));
     w.deleteRecord();
@@ -168,7 +168,7 @@ void TestTemplates::deleteInNewStateDeletesNothing()
 void TestTemplates::blankNameOfNewTemplateIsRefused()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     typeText(w.Text1, QStringLiteral("   "));
     w.text2->setPlainText(QStringLiteral("内容"));
     w.saveRecord();
@@ -182,7 +182,7 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
 {
     TestEnv env;
     env.failEveryWrite(SQLITE_FULL);
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     w.show();
     typeText(w.Text1, QStringLiteral("新组套"));
     w.text2->setPlainText(QStringLiteral("一行"));
@@ -208,7 +208,7 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
 void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
 {
     TestEnv env;
-    Form4 w(env.services);
+    TemplatesWindow w(env.services);
     w.show();
     clickRow(w.List1, QStringLiteral("青霉素组套"));
 
@@ -238,11 +238,11 @@ void TestTemplates::exitClosesTheSubWindowFrame()
 {
     TestEnv env;
     QMdiArea area;
-    QPointer<QMdiSubWindow> sub = area.addSubWindow(new Form4(env.services));
+    QPointer<QMdiSubWindow> sub = area.addSubWindow(new TemplatesWindow(env.services));
     sub->setAttribute(Qt::WA_DeleteOnClose);
     area.show();
     sub->show();
-    auto* w = qobject_cast<Form4*>(sub->widget());
+    auto* w = qobject_cast<TemplatesWindow*>(sub->widget());
     QVERIFY(w);
     QTest::mouseClick(w->Command2, Qt::LeftButton);
     QTRY_VERIFY(sub.isNull());

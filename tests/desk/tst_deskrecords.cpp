@@ -2,7 +2,7 @@
 // paste, save as set, printing, and finding, reopening and deleting stored prescriptions.
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "platform/units.h"
 #include "print/recordingprint.h"
 #include "tests/desk/fakesettings.h"
@@ -51,7 +51,7 @@ struct Desk {
 
     bool open()
     {
-        form = std::make_unique<Form2>(env.services);
+        form = std::make_unique<PrescriptionDesk>(env.services);
         form->show();
         return QTest::qWaitForWindowActive(form.get());
     }
@@ -103,7 +103,7 @@ struct Desk {
     test::TestEnv env;
     test::FakeSettings settings;
     RecordingPrinterAccess printers;
-    std::unique_ptr<Form2> form;
+    std::unique_ptr<PrescriptionDesk> form;
 };
 
 } // namespace
@@ -259,8 +259,8 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        QSignalSpy help(d.form.get(), &Form2::helpPageRequested);
-        QSignalSpy video(d.form.get(), &Form2::videoPageRequested);
+        QSignalSpy help(d.form.get(), &PrescriptionDesk::helpPageRequested);
+        QSignalSpy video(d.form.get(), &PrescriptionDesk::videoPageRequested);
         d.press(Log, Qt::RightButton);
         d.press(Statistics, Qt::MiddleButton);
         d.press(Help);

@@ -2,7 +2,7 @@
 // the user is told.
 
 #include "archiverows.h"
-#include "reports/form7.h"
+#include "reports/outpatientlogwindow.h"
 #include "tests/support/testenv.h"
 #include "xlsreadback.h"
 
@@ -24,7 +24,7 @@ const QString kDone = QStringLiteral("文件导出成功！");
 // A log window on April 2020, holding three prescriptions of that month and one of May.
 struct ExportFixture {
     TestEnv env;
-    std::unique_ptr<Form7> window;
+    std::unique_ptr<OutpatientLogWindow> window;
 
     ExportFixture()
     {
@@ -33,7 +33,7 @@ struct ExportFixture {
         insertPrescription(env.db, { "K2", "2020-04-15", "李四" });
         insertPrescription(env.db, { "K3", "2020-04-30", QVariant(), "A-3" });
         insertPrescription(env.db, { "K4", "2020-05-01", "MAY" });
-        window = std::make_unique<Form7>(env.services);
+        window = std::make_unique<OutpatientLogWindow>(env.services);
         window->Text3->setText("2020-04-01");
         window->Text4->setText("2020-04-30");
     }
@@ -164,7 +164,7 @@ private slots:
     {
         TestEnv env;
         insertPrescriptions(env.db, 33000, "2020-07-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-07-01");
         w.Text4->setText("2020-07-01");
         env.fileDialogs.next = env.dir.filePath("big");

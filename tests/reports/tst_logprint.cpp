@@ -5,8 +5,8 @@
 #include "print/fonts.h"
 #include "print/qtprint.h"
 #include "print/recordingprint.h"
-#include "reports/form7.h"
 #include "reports/logprint.h"
+#include "reports/outpatientlogwindow.h"
 #include "tests/print/pdfreader.h"
 #include "tests/support/testenv.h"
 
@@ -177,7 +177,7 @@ private slots:
         printers.defaultPrinter = "P1";
         env.services.printers = &printers;
         insertPrescriptions(env.db, 15, "2020-04-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-04-01");
         w.Text4->setText("2020-04-01");
         w.Text1->setText("5mm");
@@ -202,7 +202,7 @@ private slots:
         RecordingPrinterAccess printers;
         printers.defaultPrinter = "P1";
         env.services.printers = &printers;
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("1999-01-01");
         w.Text4->setText("1999-12-31");
         w.printLog();
@@ -216,7 +216,7 @@ private slots:
         RecordingPrinterAccess printers; // no default printer
         env.services.printers = &printers;
         insertPrescriptions(env.db, 2, "2020-04-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-04-01");
         w.Text4->setText("2020-04-31");
         w.printLog();
@@ -243,7 +243,7 @@ private slots:
             insertPrescription(env.db,
                 { QStringLiteral("K%1").arg(c), "2020-04-01", QStringLiteral("OWNER%1").arg(c),
                     QStringLiteral("NO%1").arg(c) });
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-04-01");
         w.Text4->setText("2020-04-01");
         w.printLog();

@@ -1,8 +1,8 @@
 // The outpatient log window and the statistics window on a fresh template database.
 
 #include "archiverows.h"
-#include "reports/form12.h"
-#include "reports/form7.h"
+#include "reports/outpatientlogwindow.h"
+#include "reports/statisticswindow.h"
 #include "tests/support/testenv.h"
 
 #include <QGroupBox>
@@ -19,7 +19,7 @@ namespace {
 const QString kDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
 const QString kTooMany = QStringLiteral("数据太多，请缩短查询时间范围！");
 
-QStringList visibleRow(const Form7& w, int row)
+QStringList visibleRow(const OutpatientLogWindow& w, int row)
 {
     QStringList cells;
     for (int c = 0; c < w.m_grid->columnCount(); ++c)
@@ -27,7 +27,7 @@ QStringList visibleRow(const Form7& w, int row)
     return cells;
 }
 
-bool gridIsEmpty(const Form7& w)
+bool gridIsEmpty(const OutpatientLogWindow& w)
 {
     for (int j = 0; j < w.m_grid->rowCount(); ++j)
         for (const QString& cell : visibleRow(w, j))
@@ -49,7 +49,7 @@ private slots:
         insertPrescription(env.db, { "K1", "2024-02-29", "张三", "A-1", "猫", "母", "3kg", "2岁", "李医生" });
         insertPrescription(env.db, { "K2", "2024-02-28", "OUTSIDE" });
 
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         QCOMPARE(w.windowTitle(), QStringLiteral("日志报表"));
         QCOMPARE(w.Text3->text(), QStringLiteral("2024-02-29"));
         QCOMPARE(w.Text4->text(), QStringLiteral("2024-03-31"));
@@ -68,7 +68,7 @@ private slots:
         insertPrescription(env.db, { "K1", "2020-01-01", "FIRST" });
         insertPrescription(env.db, { "K2", "2020-01-15", "MIDDLE" });
         insertPrescription(env.db, { "K0", "2020-02-01", "AFTER" });
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-01-01");
         w.Text4->setText("2020-1-31");
         w.runQuery();
@@ -88,7 +88,7 @@ private slots:
                 QVariant() });
         insertPrescription(env.db, { "K2", "2020-05-02", "SECOND" });
         env.db.run("update \"档案\" set \"8\" = 'x', \"22\" = 'y', \"T1\" = 'z'");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-05-01");
         w.Text4->setText("2020-05-31");
         w.runQuery();
@@ -103,7 +103,7 @@ private slots:
     {
         TestEnv env;
         insertPrescriptions(env.db, 25, "2020-03-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-03-01");
         w.Text4->setText("2020-03-01");
         w.runQuery();
@@ -121,7 +121,7 @@ private slots:
     {
         TestEnv env;
         insertPrescriptions(env.db, 25, "2020-03-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-03-01");
         w.Text4->setText("2020-03-01");
         w.runQuery();
@@ -149,7 +149,7 @@ private slots:
         QFETCH(QString, end);
         TestEnv env;
         insertPrescriptions(env.db, 3, "2020-03-10");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-03-01");
         w.Text4->setText("2020-03-31");
         w.runQuery();
@@ -169,7 +169,7 @@ private slots:
     {
         TestEnv env;
         insertPrescriptions(env.db, 30000, "2020-06-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         w.Text3->setText("2020-06-01");
         w.Text4->setText("2020-06-01");
         w.runQuery();
@@ -192,7 +192,7 @@ private slots:
     {
         TestEnv env;
         insertPrescriptions(env.db, 3, "2026-12-01");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         QCOMPARE(w.Label1->text(), QStringLiteral("记录数：3"));
         QVERIFY(env.db.run("drop table \"档案\""));
         w.runQuery();
@@ -204,7 +204,7 @@ private slots:
     void queryButtonRunsTheQuery()
     {
         TestEnv env;
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         insertPrescription(env.db, { "K1", "2026-12-08", "TODAY" });
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(w.m_grid->cellText(0, 0), QStringLiteral("TODAY"));
@@ -214,7 +214,7 @@ private slots:
     {
         TestEnv env;
         {
-            Form7 w(env.services);
+            OutpatientLogWindow w(env.services);
             QCOMPARE(w.Text1->text(), QStringLiteral("15"));
             QCOMPARE(w.Text5->text(), QStringLiteral("20"));
             w.Text1->setText("7");
@@ -227,7 +227,7 @@ private slots:
         const Row settings = env.rows("select \"左边距1\", \"上边距1\" from \"设置\"").first();
         QCOMPARE(settings.text("左边距1"), QStringLiteral("7"));
         QCOMPARE(settings.text("上边距1"), QStringLiteral("12.5"));
-        Form7 again(env.services);
+        OutpatientLogWindow again(env.services);
         QCOMPARE(again.Text1->text(), QStringLiteral("7"));
         QCOMPARE(again.Text5->text(), QStringLiteral("12.5"));
     }
@@ -236,7 +236,7 @@ private slots:
     {
         TestEnv env;
         env.db.run("update \"设置\" set \"左边距1\" = null, \"上边距1\" = null");
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         QCOMPARE(w.Text1->text(), QStringLiteral("10"));
         QCOMPARE(w.Text5->text(), QStringLiteral("10"));
     }
@@ -244,7 +244,7 @@ private slots:
     void aRefusedMarginStoreIsReported()
     {
         TestEnv env;
-        Form7 w(env.services);
+        OutpatientLogWindow w(env.services);
         env.db.run("drop table \"设置\"");
         QVERIFY(!w.storeMargins());
         QVERIFY(env.messages.last().startsWith(QStringLiteral("打印边距未能保存")));
@@ -256,7 +256,7 @@ private slots:
     {
         TestEnv env;
         env.clock.set(QDateTime(QDate(2023, 3, 31), QTime(8, 0)));
-        Form12 w(env.services);
+        StatisticsWindow w(env.services);
         QCOMPARE(w.windowTitle(), QStringLiteral("统计"));
         QCOMPARE(w.Frame1->title(), QStringLiteral("工作量统计"));
         QCOMPARE(w.Text3->text(), QStringLiteral("2023-02-28"));
@@ -271,7 +271,7 @@ private slots:
         insertPrescription(env.db, { "K2", "2020-01-31 17:00:00" });
         insertPrescription(env.db, { "K3", "2019-12-31" });
         insertPrescription(env.db, { "K4", "2020-02-01" });
-        Form12 w(env.services);
+        StatisticsWindow w(env.services);
         w.Text3->setText("2020-01-01");
         w.Text4->setText("2020-01-31");
         QTest::mouseClick(w.Command1, Qt::LeftButton);
@@ -293,7 +293,7 @@ private slots:
     {
         TestEnv env;
         insertPrescriptions(env.db, 1234, "2020-01-10");
-        Form12 w(env.services);
+        StatisticsWindow w(env.services);
         w.Text3->setText("2020-01-01");
         w.Text4->setText("2020-01-31");
         w.runCount();
@@ -310,7 +310,7 @@ private slots:
         TestEnv env; // the clock says 2026-12-08
         insertPrescription(env.db, { "K1", "2026-12-08" });
         insertPrescription(env.db, { "K2", "2026-12-07" });
-        Form12 w(env.services);
+        StatisticsWindow w(env.services);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QCOMPARE(w.Text3->text(), QStringLiteral("2026-12-08"));
         QCOMPARE(w.Text4->text(), QStringLiteral("2026-12-08"));

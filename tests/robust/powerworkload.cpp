@@ -1,15 +1,15 @@
 #include "tests/robust/powerworkload.h"
 
 #include "app/startup.h"
-#include "catalogs/form3.h"
-#include "catalogs/form4.h"
-#include "catalogs/form5.h"
-#include "catalogs/form6.h"
+#include "catalogs/diagnoseswindow.h"
+#include "catalogs/drugcatalogwindow.h"
+#include "catalogs/specieswindow.h"
+#include "catalogs/templateswindow.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
-#include "reports/form7.h"
-#include "settings/form8.h"
+#include "desk/prescriptiondesk.h"
+#include "reports/outpatientlogwindow.h"
+#include "settings/settingswindow.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -198,7 +198,7 @@ bool Session::start(QString* error)
         *error = started.error;
         return false;
     }
-    m_settings = std::make_unique<SettingsWindow>(env.services);
+    m_settings = std::make_unique<SettingsWindowHolder>(env.services);
     env.services.settings = m_settings.get();
     return true;
 }
@@ -215,45 +215,45 @@ void Session::end()
     env.db.close();
 }
 
-Form2* Session::desk()
+PrescriptionDesk* Session::desk()
 {
     if (!m_desk)
-        m_desk = std::make_unique<Form2>(env.services);
+        m_desk = std::make_unique<PrescriptionDesk>(env.services);
     return m_desk.get();
 }
 
-Form3* Session::drugs()
+DrugCatalogWindow* Session::drugs()
 {
     if (!m_drugs)
-        m_drugs = std::make_unique<Form3>(env.services);
+        m_drugs = std::make_unique<DrugCatalogWindow>(env.services);
     return m_drugs.get();
 }
 
-Form4* Session::templates()
+TemplatesWindow* Session::templates()
 {
     if (!m_templates)
-        m_templates = std::make_unique<Form4>(env.services);
+        m_templates = std::make_unique<TemplatesWindow>(env.services);
     return m_templates.get();
 }
 
-Form5* Session::diagnoses()
+DiagnosesWindow* Session::diagnoses()
 {
     if (!m_diagnoses)
-        m_diagnoses = std::make_unique<Form5>(env.services);
+        m_diagnoses = std::make_unique<DiagnosesWindow>(env.services);
     return m_diagnoses.get();
 }
 
-Form6* Session::species()
+SpeciesWindow* Session::species()
 {
     if (!m_species)
-        m_species = std::make_unique<Form6>(env.services);
+        m_species = std::make_unique<SpeciesWindow>(env.services);
     return m_species.get();
 }
 
 bool Session::loadIntoDesk(const QString& key)
 {
     // As the user finds it: the archive list over every date, then a click on its line.
-    Form2* d = desk();
+    PrescriptionDesk* d = desk();
     d->Text2->clear();
     d->Text3->setText(QStringLiteral("2000-01-01"));
     d->Text4->setText(QStringLiteral("2099-12-31"));
@@ -290,7 +290,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
 
     switch (op) {
     case Operation::DeskNew: {
-        Form2* d = desk();
+        PrescriptionDesk* d = desk();
         d->newPrescription();
         const QString key = d->recordKey();
         const QStringList fields { QStringLiteral("主人") + stamp,
@@ -320,7 +320,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             return skip();
         if (!loadIntoDesk(key))
             return fail(QStringLiteral("the stored prescription %1 is not in the archive list").arg(key));
-        Form2* d = desk();
+        PrescriptionDesk* d = desk();
         a.detail = key;
         if (op == Operation::DeskDelete) {
             env.messages.setNextAnswers({ true });
@@ -355,7 +355,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         break;
     }
     case Operation::DrugAdd: {
-        Form3* f = drugs();
+        DrugCatalogWindow* f = drugs();
         const int option = int(random.bounded(kDrugOptions.size()));
         f->categoryChanged(option);
         f->addEntry();
@@ -385,7 +385,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             random);
         if (key.isEmpty())
             return skip();
-        Form3* f = drugs();
+        DrugCatalogWindow* f = drugs();
         f->categoryChanged(int(kDrugOptions.indexOf(cell(drugTable, key, "分类"))));
         f->Text2->setText(cell(drugTable, key, "名称").section(QLatin1Char(' '), 0, 0));
         f->selectRow(0);
@@ -404,7 +404,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         break;
     }
     case Operation::TemplateAdd: {
-        Form4* f = templates();
+        TemplatesWindow* f = templates();
         const int option = int(random.bounded(kTemplateOptions.size()));
         f->chooseCategory(option);
         f->newTemplate();
@@ -436,7 +436,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
                 random);
         if (id.isEmpty())
             return skip();
-        Form4* f = templates();
+        TemplatesWindow* f = templates();
         f->chooseCategory(int(kTemplateOptions.indexOf(cell(templateTable, id, "分类"))));
         const QList<QListWidgetItem*> found
             = f->List1->findItems(cell(templateTable, id, "名称"), Qt::MatchExactly);
@@ -505,7 +505,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         break;
     }
     case Operation::SettingsSave: {
-        Form8* f = m_settings->window();
+        SettingsWindow* f = m_settings->window();
         const QStringList values { QStringLiteral("动物医院") + stamp, QStringLiteral("兽医") + stamp,
             QStringLiteral("2026") + stamp, QStringLiteral("发药") + stamp,
             QString::number(random.bounded(5, 40)), QString::number(random.bounded(5, 40)),
@@ -528,7 +528,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         break;
     }
     case Operation::PasswordChange: {
-        Form8* f = m_settings->window();
+        SettingsWindow* f = m_settings->window();
         TableModel& t = a.expected.tables[kSettings];
         const QString password = QStringLiteral("pw") + stamp.right(6);
         f->Text8->setText(cell(t, QString(), "密码"));
@@ -539,7 +539,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         break;
     }
     case Operation::LogMargins: {
-        auto log = std::make_unique<Form7>(env.services);
+        auto log = std::make_unique<OutpatientLogWindow>(env.services);
         const QString left = QString::number(random.bounded(5, 40));
         const QString top = QString::number(random.bounded(5, 40));
         log->Text1->setText(left);

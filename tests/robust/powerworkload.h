@@ -16,11 +16,11 @@
 #include <memory>
 
 namespace qv {
-class Form2;
-class Form3;
-class Form4;
-class Form5;
-class Form6;
+class PrescriptionDesk;
+class DrugCatalogWindow;
+class TemplatesWindow;
+class DiagnosesWindow;
+class SpeciesWindow;
 }
 
 namespace qv::test {
@@ -109,19 +109,19 @@ public:
     TestEnv& env;
 
 private:
-    Form2* desk();
-    Form3* drugs();
-    Form4* templates();
-    Form5* diagnoses();
-    Form6* species();
+    PrescriptionDesk* desk();
+    DrugCatalogWindow* drugs();
+    TemplatesWindow* templates();
+    DiagnosesWindow* diagnoses();
+    SpeciesWindow* species();
     bool loadIntoDesk(const QString& key);
 
-    std::unique_ptr<SettingsWindow> m_settings;
-    std::unique_ptr<Form2> m_desk;
-    std::unique_ptr<Form3> m_drugs;
-    std::unique_ptr<Form4> m_templates;
-    std::unique_ptr<Form5> m_diagnoses;
-    std::unique_ptr<Form6> m_species;
+    std::unique_ptr<SettingsWindowHolder> m_settings;
+    std::unique_ptr<PrescriptionDesk> m_desk;
+    std::unique_ptr<DrugCatalogWindow> m_drugs;
+    std::unique_ptr<TemplatesWindow> m_templates;
+    std::unique_ptr<DiagnosesWindow> m_diagnoses;
+    std::unique_ptr<SpeciesWindow> m_species;
 };
 
 // Where the exit backup of that day goes.

@@ -3,21 +3,21 @@
 // Nothing crashes, no SQL error reaches the user, searches match the typed text literally, a save either
 // stores exactly what the window shows or says clearly why it cannot, and nothing stored before is lost.
 
-#include "app/form9.h"
-#include "catalogs/form3.h"
-#include "catalogs/form4.h"
-#include "catalogs/form5.h"
-#include "catalogs/form6.h"
+#include "app/loginwindow.h"
+#include "catalogs/diagnoseswindow.h"
+#include "catalogs/drugcatalogwindow.h"
+#include "catalogs/specieswindow.h"
+#include "catalogs/templateswindow.h"
 #include "desk/archive.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
 #include "desk/pickerqueries.h"
+#include "desk/prescriptiondesk.h"
 #include "platform/typedvalues.h"
-#include "reports/form12.h"
-#include "reports/form7.h"
 #include "reports/logdates.h"
-#include "settings/form8.h"
+#include "reports/outpatientlogwindow.h"
+#include "reports/statisticswindow.h"
+#include "settings/settingswindow.h"
 #include "tests/robust/badinput.h"
 #include "tests/robust/storesnapshot.h"
 #include "tests/robust/world.h"
@@ -76,9 +76,9 @@ QStringList itemTexts(const QAbstractItemView* list)
     return texts;
 }
 
-std::unique_ptr<Form2> shownDesk(World& world)
+std::unique_ptr<PrescriptionDesk> shownDesk(World& world)
 {
-    auto desk = std::make_unique<Form2>(world.env.services);
+    auto desk = std::make_unique<PrescriptionDesk>(world.env.services);
     desk->show();
     if (!QTest::qWaitForWindowActive(desk.get()))
         qWarning("the desk did not become active");
@@ -242,7 +242,7 @@ private slots:
     {
         QFETCH(QString, text);
         World world;
-        Form3 form(world.env.services);
+        DrugCatalogWindow form(world.env.services);
         form.addEntry();
         const QStringList before = storeSnapshot(world.env.db);
         enterText(form.Text3, text);
@@ -283,7 +283,7 @@ private slots:
         QFETCH(QString, text);
         World world;
         plantRowsHolding(world.env, text);
-        Form3 form(world.env.services);
+        DrugCatalogWindow form(world.env.services);
         enterText(form.Text2, text);
         const int expected = rowsContaining(world.env.db, "商品", "查询", text, "\"分类\" = '西药'");
         QVERIFY(expected >= 1);
@@ -300,7 +300,7 @@ private slots:
     {
         QFETCH(QString, text);
         World world;
-        Form4 form(world.env.services);
+        TemplatesWindow form(world.env.services);
         form.newTemplate();
         const QStringList before = storeSnapshot(world.env.db);
         enterText(form.Text1, text);
@@ -341,9 +341,9 @@ private slots:
         const bool diagnoses = QString::fromLatin1(QTest::currentDataTag()).startsWith("diagnoses");
         std::unique_ptr<NameCatalogWindow> form;
         if (diagnoses)
-            form = std::make_unique<Form5>(world.env.services);
+            form = std::make_unique<DiagnosesWindow>(world.env.services);
         else
-            form = std::make_unique<Form6>(world.env.services);
+            form = std::make_unique<SpeciesWindow>(world.env.services);
         const QStringList before = storeSnapshot(world.env.db);
         enterText(form->Text3, text);
         enterText(form->Text5, text);
@@ -372,7 +372,7 @@ private slots:
         QFETCH(QString, text);
         World world;
         plantRowsHolding(world.env, text);
-        Form5 form(world.env.services);
+        DiagnosesWindow form(world.env.services);
         enterText(form.Text1, text);
         QCOMPARE(form.List1->count(), rowsContaining(world.env.db, "诊断", "序号", text));
         QVERIFY(itemTexts(form.List1).contains(QStringLiteral("甲") + text + QStringLiteral("乙")));
@@ -388,7 +388,7 @@ private slots:
     {
         QFETCH(QString, text);
         World world;
-        Form8* form = world.settings.window();
+        SettingsWindow* form = world.settings.window();
         const QList<QLineEdit*> boxes { form->Text1, form->Text2, form->Text3, form->Text6, form->Text4,
             form->Text5 };
         QStringList shown;
@@ -406,7 +406,7 @@ private slots:
 
         // Loaded afresh, the window shows what was saved; the desk reads the same.
         QTRY_VERIFY(!world.settings.isLoaded());
-        Form8* again = world.settings.window();
+        SettingsWindow* again = world.settings.window();
         const QList<QLineEdit*> reloaded { again->Text1, again->Text2, again->Text3, again->Text6,
             again->Text4, again->Text5 };
         for (int i = 0; i < reloaded.size(); ++i)
@@ -423,7 +423,7 @@ private slots:
     {
         QFETCH(QString, text);
         World world;
-        Form8* form = world.settings.window();
+        SettingsWindow* form = world.settings.window();
         // A wrong old password of this kind changes nothing.
         enterText(form->Text8, text);
         enterText(form->Text12, QStringLiteral("new"));
@@ -448,7 +448,7 @@ private slots:
 
         // The next start holds the stored password: the login takes the same typing.
         ScriptedMessages messages;
-        Form9 login(stored, messages);
+        LoginWindow login(stored, messages);
         login.show();
         QSignalSpy accepts(&login, &QDialog::accepted);
         enterText(login.Text1, newPassword);
@@ -467,7 +467,7 @@ private slots:
     {
         QFETCH(QString, text);
         ScriptedMessages messages;
-        Form9 login(QStringLiteral("947"), messages);
+        LoginWindow login(QStringLiteral("947"), messages);
         login.show();
         QSignalSpy accepts(&login, &QDialog::accepted);
         enterText(login.Text1, text);
@@ -486,7 +486,7 @@ private slots:
     {
         QFETCH(QString, text);
         World world;
-        Form7 form(world.env.services);
+        OutpatientLogWindow form(world.env.services);
         const auto shownBefore = form.records().size();
         const QString exportPath = world.env.dir.filePath(QStringLiteral("log.xls"));
         world.env.fileDialogs.next = exportPath;
@@ -515,7 +515,7 @@ private slots:
         World world;
         QString left, top;
         {
-            Form7 form(world.env.services);
+            OutpatientLogWindow form(world.env.services);
             enterText(form.Text1, text);
             enterText(form.Text5, text + QStringLiteral("mm"));
             left = form.Text1->text();
@@ -523,7 +523,7 @@ private slots:
             form.close();
         }
         QCOMPARE(world.env.messages.texts(), QStringList());
-        Form7 again(world.env.services);
+        OutpatientLogWindow again(world.env.services);
         QCOMPARE(again.Text1->text(), left);
         QCOMPARE(again.Text5->text(), top);
     }
@@ -537,7 +537,7 @@ private slots:
     {
         QFETCH(QString, text);
         World world;
-        Form12 form(world.env.services);
+        StatisticsWindow form(world.env.services);
         form.countToday();
         const QString counted = form.Label4->text();
         for (QLineEdit* box : { form.Text3, form.Text4 }) {

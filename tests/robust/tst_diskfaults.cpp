@@ -3,14 +3,14 @@
 // says nothing. The failure is injected after 0, 1, 2 … successful write calls, until the action gets
 // through.
 
-#include "catalogs/form3.h"
-#include "catalogs/form4.h"
-#include "catalogs/form5.h"
-#include "catalogs/form6.h"
+#include "catalogs/diagnoseswindow.h"
+#include "catalogs/drugcatalogwindow.h"
+#include "catalogs/specieswindow.h"
+#include "catalogs/templateswindow.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
-#include "reports/form7.h"
-#include "settings/form8.h"
+#include "desk/prescriptiondesk.h"
+#include "reports/outpatientlogwindow.h"
+#include "settings/settingswindow.h"
 #include "tests/robust/storesnapshot.h"
 #include "tests/robust/world.h"
 #include "tests/support/failingvfs.h"
@@ -44,9 +44,9 @@ template <typename W> std::function<void(QWidget*)> on(void (W::*action)())
     return [action](QWidget* w) { (static_cast<W*>(w)->*action)(); };
 }
 
-Form2* deskWithPrescription(World& world)
+PrescriptionDesk* deskWithPrescription(World& world)
 {
-    auto* desk = new Form2(world.env.services);
+    auto* desk = new PrescriptionDesk(world.env.services);
     desk->Text5[0]->setText(QStringLiteral("王先生"));
     desk->Text5[kSpeciesField]->setText(QStringLiteral("犬"));
     desk->Text5[kFirstDiagnosisField]->setText(QStringLiteral("犬瘟热"));
@@ -59,82 +59,90 @@ QMap<QString, WriteAction> writeActions()
     QMap<QString, WriteAction> a;
 
     a["desk: save a new prescription"] = { [](World& w) -> QWidget* { return deskWithPrescription(w); },
-        [](QWidget* w) { static_cast<Form2*>(w)->savePrescription(); },
-        [](QWidget* w) { return static_cast<Form2*>(w)->Text5[0]->text() == QStringLiteral("王先生"); } };
+        [](QWidget* w) { static_cast<PrescriptionDesk*>(w)->savePrescription(); },
+        [](QWidget* w) {
+            return static_cast<PrescriptionDesk*>(w)->Text5[0]->text() == QStringLiteral("王先生");
+        } };
     a["desk: save a changed prescription"] = { [](World& w) -> QWidget* {
-                                                  Form2* desk = deskWithPrescription(w);
+                                                  PrescriptionDesk* desk = deskWithPrescription(w);
                                                   desk->savePrescription();
                                                   desk->setBodyText(QStringLiteral("头孢氨苄胶囊    1盒"));
                                                   desk->Text5[0]->setText(QStringLiteral("李女士"));
                                                   return desk;
                                               },
-        [](QWidget* w) { static_cast<Form2*>(w)->savePrescription(); },
+        [](QWidget* w) { static_cast<PrescriptionDesk*>(w)->savePrescription(); },
         [](QWidget* w) {
-            auto* desk = static_cast<Form2*>(w);
+            auto* desk = static_cast<PrescriptionDesk*>(w);
             return desk->Text5[0]->text() == QStringLiteral("李女士")
                 && desk->bodyText() == QStringLiteral("头孢氨苄胶囊    1盒");
         } };
     a["desk: delete a stored prescription"] = { [](World& w) -> QWidget* {
-                                                   Form2* desk = deskWithPrescription(w);
+                                                   PrescriptionDesk* desk = deskWithPrescription(w);
                                                    desk->savePrescription();
                                                    w.env.messages.setNextAnswers({ true });
                                                    return desk;
                                                },
-        [](QWidget* w) { static_cast<Form2*>(w)->deleteShownRecord(); },
-        [](QWidget* w) { return static_cast<Form2*>(w)->Text5[0]->text() == QStringLiteral("王先生"); } };
+        [](QWidget* w) { static_cast<PrescriptionDesk*>(w)->deleteShownRecord(); },
+        [](QWidget* w) {
+            return static_cast<PrescriptionDesk*>(w)->Text5[0]->text() == QStringLiteral("王先生");
+        } };
 
     a["drugs: add"] = { [](World& w) -> QWidget* {
-                           auto* f = new Form3(w.env.services);
+                           auto* f = new DrugCatalogWindow(w.env.services);
                            f->addEntry();
                            f->Text3->setText(QStringLiteral("恩诺沙星注射液 10ml"));
                            f->Text4->setText(QStringLiteral("肌注，每日一次"));
                            return f;
                        },
-        on(&Form3::saveRecord),
+        on(&DrugCatalogWindow::saveRecord),
         [](QWidget* w) {
-            return static_cast<Form3*>(w)->Text3->text() == QStringLiteral("恩诺沙星注射液 10ml");
+            return static_cast<DrugCatalogWindow*>(w)->Text3->text() == QStringLiteral("恩诺沙星注射液 10ml");
         } };
     a["drugs: change"] = { [](World& w) -> QWidget* {
-                              auto* f = new Form3(w.env.services);
+                              auto* f = new DrugCatalogWindow(w.env.services);
                               f->selectRow(0);
                               f->Text4->setText(QStringLiteral("改过的用法"));
                               return f;
                           },
-        on(&Form3::saveRecord),
-        [](QWidget* w) { return static_cast<Form3*>(w)->Text4->text() == QStringLiteral("改过的用法"); } };
+        on(&DrugCatalogWindow::saveRecord),
+        [](QWidget* w) {
+            return static_cast<DrugCatalogWindow*>(w)->Text4->text() == QStringLiteral("改过的用法");
+        } };
     a["drugs: delete"] = { [](World& w) -> QWidget* {
-                              auto* f = new Form3(w.env.services);
+                              auto* f = new DrugCatalogWindow(w.env.services);
                               f->selectRow(0);
                               w.env.messages.setNextAnswers({ true });
                               return f;
                           },
-        on(&Form3::deleteRecord), {} };
+        on(&DrugCatalogWindow::deleteRecord), {} };
 
     a["templates: add"] = { [](World& w) -> QWidget* {
-                               auto* f = new Form4(w.env.services);
+                               auto* f = new TemplatesWindow(w.env.services);
                                f->newTemplate();
                                f->Text1->setText(QStringLiteral("犬瘟热组套"));
                                f->text2->setPlainText(QStringLiteral("利巴韦林注射液\n干扰素"));
                                return f;
                            },
-        on(&Form4::saveRecord),
-        [](QWidget* w) { return static_cast<Form4*>(w)->Text1->text() == QStringLiteral("犬瘟热组套"); } };
+        on(&TemplatesWindow::saveRecord),
+        [](QWidget* w) {
+            return static_cast<TemplatesWindow*>(w)->Text1->text() == QStringLiteral("犬瘟热组套");
+        } };
     a["templates: change"] = { [](World& w) -> QWidget* {
-                                  auto* f = new Form4(w.env.services);
+                                  auto* f = new TemplatesWindow(w.env.services);
                                   f->selectTemplate(0);
                                   f->text2->setPlainText(QStringLiteral("改过的组套"));
                                   return f;
                               },
-        on(&Form4::saveRecord),
+        on(&TemplatesWindow::saveRecord),
         [](QWidget* w) {
-            return static_cast<Form4*>(w)->text2->toPlainText() == QStringLiteral("改过的组套");
+            return static_cast<TemplatesWindow*>(w)->text2->toPlainText() == QStringLiteral("改过的组套");
         } };
     a["templates: delete"] = { [](World& w) -> QWidget* {
-                                  auto* f = new Form4(w.env.services);
+                                  auto* f = new TemplatesWindow(w.env.services);
                                   f->selectTemplate(0);
                                   return f;
                               },
-        on(&Form4::deleteRecord), {} };
+        on(&TemplatesWindow::deleteRecord), {} };
 
     auto nameAdd = [](auto* window) {
         window->Text3->setText(QStringLiteral("新名称"));
@@ -147,17 +155,20 @@ QMap<QString, WriteAction> writeActions()
     auto nameKept = [](QWidget* w) {
         return static_cast<NameCatalogWindow*>(w)->Text3->text() == QStringLiteral("新名称");
     };
-    a["diagnoses: add"] = { [=](World& w) -> QWidget* { return nameAdd(new Form5(w.env.services)); },
+    a["diagnoses: add"]
+        = { [=](World& w) -> QWidget* { return nameAdd(new DiagnosesWindow(w.env.services)); },
+              on(&NameCatalogWindow::saveName), nameKept };
+    a["diagnoses: delete"]
+        = { [=](World& w) -> QWidget* { return nameDelete(new DiagnosesWindow(w.env.services)); },
+              on(&NameCatalogWindow::deleteSelected), {} };
+    a["species: add"] = { [=](World& w) -> QWidget* { return nameAdd(new SpeciesWindow(w.env.services)); },
         on(&NameCatalogWindow::saveName), nameKept };
-    a["diagnoses: delete"] = { [=](World& w) -> QWidget* { return nameDelete(new Form5(w.env.services)); },
-        on(&NameCatalogWindow::deleteSelected), {} };
-    a["species: add"] = { [=](World& w) -> QWidget* { return nameAdd(new Form6(w.env.services)); },
-        on(&NameCatalogWindow::saveName), nameKept };
-    a["species: delete"] = { [=](World& w) -> QWidget* { return nameDelete(new Form6(w.env.services)); },
-        on(&NameCatalogWindow::deleteSelected), {} };
+    a["species: delete"]
+        = { [=](World& w) -> QWidget* { return nameDelete(new SpeciesWindow(w.env.services)); },
+              on(&NameCatalogWindow::deleteSelected), {} };
 
     a["log: margins stored on close"] = { [](World& w) -> QWidget* {
-                                             auto* f = new Form7(w.env.services);
+                                             auto* f = new OutpatientLogWindow(w.env.services);
                                              f->Text1->setText(QStringLiteral("25"));
                                              f->Text5->setText(QStringLiteral("30"));
                                              return f;
@@ -165,21 +176,25 @@ QMap<QString, WriteAction> writeActions()
         [](QWidget* w) { w->close(); }, {} };
 
     a["settings: save"] = { [](World& w) -> QWidget* {
-                               Form8* f = w.settings.window();
+                               SettingsWindow* f = w.settings.window();
                                f->Text1->setText(QStringLiteral("河畔动物医院"));
                                f->Text2->setText(QStringLiteral("赵医生"));
                                return f;
                            },
-        on(&Form8::saveSettings),
-        [](QWidget* w) { return static_cast<Form8*>(w)->Text1->text() == QStringLiteral("河畔动物医院"); } };
+        on(&SettingsWindow::saveSettings),
+        [](QWidget* w) {
+            return static_cast<SettingsWindow*>(w)->Text1->text() == QStringLiteral("河畔动物医院");
+        } };
     a["settings: change the password"] = { [](World& w) -> QWidget* {
-                                              Form8* f = w.settings.window();
+                                              SettingsWindow* f = w.settings.window();
                                               f->Text8->setText(QStringLiteral("947"));
                                               f->Text12->setText(QStringLiteral("newpass"));
                                               return f;
                                           },
-        on(&Form8::changePassword),
-        [](QWidget* w) { return static_cast<Form8*>(w)->Text12->text() == QStringLiteral("newpass"); } };
+        on(&SettingsWindow::changePassword),
+        [](QWidget* w) {
+            return static_cast<SettingsWindow*>(w)->Text12->text() == QStringLiteral("newpass");
+        } };
     return a;
 }
 

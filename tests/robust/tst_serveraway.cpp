@@ -7,10 +7,10 @@
 #include "app/backupwindow.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "desk/prescriptionrecord.h"
 #include "reports/logquery.h"
-#include "settings/form8.h"
+#include "settings/settingswindow.h"
 #include "tests/robust/world.h"
 
 #include <QLineEdit>
@@ -80,7 +80,7 @@ private slots:
         World world;
         TestEnv& env = world.env;
         QVERIFY(env.db.run(QStringLiteral("update \"设置\" set \"执业兽医\" = '王医生'")));
-        Form2 desk(env.services);
+        PrescriptionDesk desk(env.services);
         desk.newPrescription();
         QCOMPARE(desk.Text5[kVeterinarianField]->text(), QStringLiteral("王医生"));
         desk.Text5[0]->setText(QStringLiteral("张三"));
@@ -124,7 +124,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(world.settings.veterinarian(), QString());
         QCOMPARE(world.settings.practiceName(), QString());
-        Form8* settings = world.settings.window();
+        SettingsWindow* settings = world.settings.window();
         settings->Text1->setText(QStringLiteral("新名称"));
         settings->saveSettings();
         QVERIFY(env.messages.last().startsWith(QStringLiteral("保存失败")));

@@ -2,17 +2,17 @@
 // prescription from the pickers, save, print to PDF, find it again, change it, continue with a second one,
 // read the log and its export, count the day, and close with the backup.
 
-#include "app/form1.h"
-#include "app/form9.h"
+#include "app/loginwindow.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/windows.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "desk/prescriptionrecord.h"
 #include "print/qtprint.h"
-#include "reports/form12.h"
-#include "reports/form7.h"
+#include "reports/outpatientlogwindow.h"
+#include "reports/statisticswindow.h"
 #include "tests/print/noprinter.h"
 #include "tests/print/pdfreader.h"
 #include "tests/reports/xlsreadback.h"
@@ -55,7 +55,7 @@ class WorkdayTest final : public QObject {
     AppContext m_context;
     Database m_db;
     Services m_services;
-    Form2* m_desk = nullptr;
+    PrescriptionDesk* m_desk = nullptr;
 
     void click(Toolbar button) { QTest::mouseClick(m_desk->Label18[button], Qt::LeftButton); }
 
@@ -109,7 +109,7 @@ private slots:
         const StartupResult started = startUp(m_drives, m_context, m_db);
         QVERIFY2(started.ok, qPrintable(started.error));
         QVERIFY(QFile::exists(m_root.filePath(QStringLiteral("Quorvela数据库/数据库.dat"))));
-        Form9 login(m_context.heldPassword, m_messages);
+        LoginWindow login(m_context.heldPassword, m_messages);
         login.show();
         QSignalSpy accepted(&login, &QDialog::accepted);
         typeInto(login.Text1, QStringLiteral("947"));
@@ -118,13 +118,13 @@ private slots:
 
         ProgramWindows windows(m_services);
         m_services.printers = &m_printers;
-        Form1 main(m_services, windows.factories());
+        MainWindow main(m_services, windows.factories());
         m_services.windows = &main;
-        QSignalSpy exited(&main, &Form1::exitRequested);
+        QSignalSpy exited(&main, &MainWindow::exitRequested);
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QCOMPARE(main.windowTitle(), QStringLiteral("Quorvela V2.0"));
-        m_desk = qobject_cast<Form2*>(main.childWindow(QStringLiteral("desk")));
+        m_desk = qobject_cast<PrescriptionDesk*>(main.childWindow(QStringLiteral("desk")));
         QVERIFY(m_desk);
         QCOMPARE(m_desk->Label2[0]->text(), QStringLiteral("青禾动物诊所"));
 
@@ -220,7 +220,7 @@ private slots:
 
         // The log shows both; its export is read back by xlrd.
         click(Log);
-        auto* log = qobject_cast<Form7*>(main.childWindow(QStringLiteral("log")));
+        auto* log = qobject_cast<OutpatientLogWindow*>(main.childWindow(QStringLiteral("log")));
         QVERIFY(log);
         QCOMPARE(log->records().size(), size_t(2));
         for (const LogRecord& record : log->records()) {
@@ -247,7 +247,7 @@ private slots:
 
         // The statistics count the day's two prescriptions.
         click(Statistics);
-        auto* statistics = qobject_cast<Form12*>(main.childWindow(QStringLiteral("statistics")));
+        auto* statistics = qobject_cast<StatisticsWindow*>(main.childWindow(QStringLiteral("statistics")));
         QVERIFY(statistics);
         statistics->Command2->click();
         QCOMPARE(statistics->Label4->text(), QStringLiteral("处方数：2张"));

@@ -25,7 +25,7 @@ struct World {
         return texts;
     }
     TestEnv env;
-    SettingsWindow settings;
+    SettingsWindowHolder settings;
 };
 
 } // namespace qv::test

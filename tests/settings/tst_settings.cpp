@@ -4,9 +4,9 @@
 #include "platform/services.h"
 #include "print/recordingprint.h"
 #include "settings/deskconfig.h"
-#include "settings/form8.h"
 #include "settings/settingsreaders.h"
 #include "settings/settingsstore.h"
+#include "settings/settingswindow.h"
 #include "tests/support/testenv.h"
 #include "tests/support/typing.h"
 
@@ -112,7 +112,7 @@ private slots:
 void TestSettings::windowCarriesTheDesignedControlsAndTexts()
 {
     TestEnv env;
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("综合设置"));
     QCOMPARE(w.findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("修改登录密码"));
     QCOMPARE(w.findChild<QGroupBox*>("Frame2")->title(), QStringLiteral("综合设置"));
@@ -149,7 +149,7 @@ void TestSettings::loadTakesStoredValuesAndKeepsDesignTextsForNulls()
     setColumn(env, "上边距", QVariant());
     setColumn(env, "注册号", QStringLiteral("12345678901234"));
     setColumn(env, "发药人", QString()); // empty, not null: shown empty
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     QCOMPARE(w.Text1->text(), QStringLiteral("Text1"));
     QCOMPARE(w.Text2->text(), QStringLiteral("Text1"));
     QCOMPARE(w.Text3->text(), QStringLiteral("12345678901234"));
@@ -162,7 +162,7 @@ void TestSettings::unreadableStoreLeavesDesignTexts()
 {
     TestEnv env;
     env.db.close();
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     QCOMPARE(w.Text1->text(), QStringLiteral("Text1"));
     QCOMPARE(w.Text6->text(), QStringLiteral("Text1"));
     QCOMPARE(w.Text4->text(), QStringLiteral("120"));
@@ -177,7 +177,7 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
     printers.defaultPrinter = QStringLiteral("Label Writer");
     env.services.printers = &printers;
     {
-        Form8 w(env.services);
+        SettingsWindow w(env.services);
         for (QComboBox* list : { w.text17, w.text19 }) {
             QCOMPARE(list->count(), 2);
             QCOMPARE(list->itemText(0), QStringLiteral("办公室打印机"));
@@ -187,7 +187,7 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
     }
     setColumn(env, "默认打印机", QVariant());
     setColumn(env, "处方打印机", QString());
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     QCOMPARE(w.text17->currentText(), QStringLiteral("Label Writer"));
     QCOMPARE(w.text19->currentText(), QStringLiteral("Label Writer"));
 }
@@ -197,7 +197,7 @@ void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
     TestEnv env;
     setColumn(env, "处方打印机", QStringLiteral("Slip Printer"));
     env.services.printers = nullptr;
-    QPointer<Form8> w = new Form8(env.services);
+    QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     QCOMPARE(w->text17->count(), 0);
     QCOMPARE(w->text17->currentText(), QStringLiteral("HP LaserJet P1007"));
     QCOMPARE(w->text19->currentText(), QStringLiteral("Slip Printer"));
@@ -218,7 +218,7 @@ void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
     printers.printers = { QStringLiteral("P1"), QStringLiteral("P2") };
     env.services.printers = &printers;
 
-    QPointer<Form8> w = new Form8(env.services);
+    QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
     replaceText(w->Text1, QStringLiteral("青山动物诊所"));
     replaceText(w->Text2, QStringLiteral("李四"));
@@ -262,7 +262,7 @@ void TestSettings::refusedSaveIsReportedAndKeepsTheTypedValues()
     TestEnv env;
     const QVariantMap before = settingsRow(env);
     refuseSettingsWrites(env);
-    QPointer<Form8> w = new Form8(env.services);
+    QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
     replaceText(w->Text1, QStringLiteral("新名称"));
     click(w->Command1);
@@ -282,7 +282,7 @@ void TestSettings::cancelWritesNothing()
 {
     TestEnv env;
     const QVariantMap before = settingsRow(env);
-    QPointer<Form8> w = new Form8(env.services);
+    QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
     replaceText(w->Text1, QStringLiteral("不要保存"));
     click(w->Command2);
@@ -294,7 +294,7 @@ void TestSettings::cancelWritesNothing()
 void TestSettings::blankNewPasswordIsRefused()
 {
     TestEnv env;
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     w.show();
     w.Text8->setText(QStringLiteral("947"));
     w.Text12->setText(QStringLiteral("   "));
@@ -309,7 +309,7 @@ void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
 {
     TestEnv env;
     setColumn(env, "密码", QStringLiteral("Vet947"));
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     w.show();
     w.Text8->setText(QStringLiteral("vet947")); // the login would accept this; the change does not
     w.Text12->setText(QStringLiteral("new"));
@@ -328,7 +328,7 @@ void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
 void TestSettings::passwordChangeIsStoredButCountsFromTheNextStart()
 {
     TestEnv env;
-    QPointer<Form8> w = new Form8(env.services);
+    QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
     replaceText(w->Text1, QStringLiteral("未保存的名称"));
     qv::test::typeText(w->Text8, QStringLiteral(" 947 "));
@@ -350,7 +350,7 @@ void TestSettings::refusedPasswordChangeIsReported()
 {
     TestEnv env;
     refuseSettingsWrites(env);
-    Form8 w(env.services);
+    SettingsWindow w(env.services);
     w.show();
     w.Text8->setText(QStringLiteral("947"));
     w.Text12->setText(QStringLiteral("555"));
@@ -373,7 +373,7 @@ void TestSettings::readersLoadTheWindowHiddenWithStoredValues()
     setColumn(env, "发药人", QStringLiteral("李四"));
     setColumn(env, "左边距", QStringLiteral("25"));
     setColumn(env, "上边距", QVariant());
-    SettingsWindow settings(env.services);
+    SettingsWindowHolder settings(env.services);
     SettingsReaders& readers = settings;
     QVERIFY(!settings.isLoaded());
 
@@ -387,7 +387,7 @@ void TestSettings::readersLoadTheWindowHiddenWithStoredValues()
     QCOMPARE(readers.topMargin(), QStringLiteral("200"));
 
     // The window stays loaded: a later change in the store is not seen until it is closed.
-    Form8* loaded = settings.window();
+    SettingsWindow* loaded = settings.window();
     setColumn(env, "执业兽医", QStringLiteral("赵六"));
     QCOMPARE(readers.veterinarian(), QStringLiteral("张三"));
     QCOMPARE(settings.window(), loaded);
@@ -398,8 +398,8 @@ void TestSettings::readersSeeUnsavedValuesUntilTheWindowIsClosed()
     TestEnv env;
     setColumn(env, "执业兽医", QStringLiteral("张三"));
     setColumn(env, "左边距", QStringLiteral("20"));
-    SettingsWindow settings(env.services);
-    Form8* w = settings.window();
+    SettingsWindowHolder settings(env.services);
+    SettingsWindow* w = settings.window();
     w->show();
     replaceText(w->Text2, QStringLiteral("王医生"));
     replaceText(w->Text4, QStringLiteral("33"));
@@ -427,7 +427,7 @@ void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
     QMdiArea area;
     area.resize(1400, 1000);
     area.show();
-    SettingsWindow settings(env.services);
+    SettingsWindowHolder settings(env.services);
     auto open = [&] {
         QMdiSubWindow* sub = area.addSubWindow(settings.window());
         sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -436,7 +436,7 @@ void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
     };
 
     // Loaded hidden by a reader first, with a value typed meanwhile: the window opened is that same one.
-    Form8* loaded = settings.window();
+    SettingsWindow* loaded = settings.window();
     loaded->Text6->setText(QStringLiteral("未保存"));
     QMdiSubWindow* sub = open();
     QCOMPARE(sub->widget(), loaded);
@@ -470,10 +470,10 @@ void TestSettings::onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest()
     QTemporaryDir other;
     const QByteArray mine = qgetenv("XDG_CONFIG_HOME");
     const auto atDesk = [&](const QByteArray& folder) { qputenv("XDG_CONFIG_HOME", folder); };
-    SettingsWindow settings(env.services);
+    SettingsWindowHolder settings(env.services);
 
     // Desk A, with nothing of its own yet, shows the shared row and says which values are its own.
-    Form8* w = settings.window();
+    SettingsWindow* w = settings.window();
     QCOMPARE(w->Text2->text(), QStringLiteral("张三"));
     QVERIFY(!w->Label11->isHidden());
     QVERIFY(w->Text2->toolTip().contains(QStringLiteral("这台电脑")));

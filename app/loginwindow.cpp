@@ -1,4 +1,4 @@
-#include "app/form9.h"
+#include "app/loginwindow.h"
 #include "app/appicon.h"
 #include "platform/services.h"
 #include "platform/units.h"
@@ -17,7 +17,7 @@ bool passwordMatches(const QString& typed, const QString& held)
     return typed.trimmed().toLower() == held.trimmed().toLower();
 }
 
-Form9::Form9(const QString& heldPassword, Messages& messages, QWidget* parent)
+LoginWindow::LoginWindow(const QString& heldPassword, Messages& messages, QWidget* parent)
     : QDialog(parent)
     , m_held(heldPassword)
     , m_messages(messages)
@@ -67,7 +67,7 @@ Form9::Form9(const QString& heldPassword, Messages& messages, QWidget* parent)
     Command2->setGeometry(twipsRect(3000, 2040, 1155, 375));
     Command2->setAutoDefault(false);
 
-    connect(Command1, &QPushButton::clicked, this, &Form9::confirm);
+    connect(Command1, &QPushButton::clicked, this, &LoginWindow::confirm);
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -76,7 +76,7 @@ Form9::Form9(const QString& heldPassword, Messages& messages, QWidget* parent)
     }
 }
 
-void Form9::confirm()
+void LoginWindow::confirm()
 {
     if (passwordMatches(Text1->text(), m_held))
         accept();
@@ -84,7 +84,7 @@ void Form9::confirm()
         m_messages.inform(QStringLiteral("密码错误！"), Messages::Icon::None);
 }
 
-bool Form9::eventFilter(QObject* watched, QEvent* event)
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Text1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

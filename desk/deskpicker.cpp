@@ -1,5 +1,5 @@
-// Form2: the drug picker and what a chosen row writes into the prescription body.
-#include "desk/form2.h"
+// PrescriptionDesk: the drug picker and what a chosen row writes into the prescription body.
+#include "desk/prescriptiondesk.h"
 
 #include "catalogs/catalogindex.h"
 #include "desk/bodylayout.h"
@@ -15,7 +15,7 @@
 
 namespace qv {
 
-void Form2::switchCategory(int category)
+void PrescriptionDesk::switchCategory(int category)
 {
     if (category < 0 || category >= kDrugCategoryCount)
         return;
@@ -28,7 +28,7 @@ void Form2::switchCategory(int category)
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
-void Form2::markCategoryButton(int category)
+void PrescriptionDesk::markCategoryButton(int category)
 {
     for (int i = 0; i < kDrugCategoryCount; ++i) {
         QFont f = Command1[i]->font();
@@ -37,13 +37,13 @@ void Form2::markCategoryButton(int category)
     }
 }
 
-void Form2::runSearch()
+void PrescriptionDesk::runSearch()
 {
     fillResultList(searchListQuery(m_currentCategory, Text1->text()));
     hideCompletionLists();
 }
 
-void Form2::fillResultList(const PickerQuery& query)
+void PrescriptionDesk::fillResultList(const PickerQuery& query)
 {
     List1->clear();
     // A fill that fails leaves the list empty; nothing typed is lost by that.
@@ -58,7 +58,7 @@ void Form2::fillResultList(const PickerQuery& query)
     }
 }
 
-bool Form2::searchBoxKey(int key)
+bool PrescriptionDesk::searchBoxKey(int key)
 {
     if (key == Qt::Key_Down) {
         List1->setFocus();
@@ -77,7 +77,7 @@ bool Form2::searchBoxKey(int key)
     return false;
 }
 
-void Form2::addChosenRow()
+void PrescriptionDesk::addChosenRow()
 {
     QListWidgetItem* item = List1->currentItem();
     // With no row chosen there is nothing to add.
@@ -100,7 +100,7 @@ void Form2::addChosenRow()
     finishAdding();
 }
 
-void Form2::insertTemplate(qint64 rowId, int category)
+void PrescriptionDesk::insertTemplate(qint64 rowId, int category)
 {
     QString content;
     // A template deleted since the list was filled adds nothing.
@@ -110,7 +110,7 @@ void Form2::insertTemplate(qint64 rowId, int category)
     appendAtEnd(category == Formulas ? content : prescriptionSetInsertText(content, bodyCaretColumnAtEnd()));
 }
 
-void Form2::finishAdding()
+void PrescriptionDesk::finishAdding()
 {
     Text1->clear();
     Text1->setFocus();
@@ -119,7 +119,7 @@ void Form2::finishAdding()
     hideCompletionLists();
 }
 
-void Form2::quickInsert(int index)
+void PrescriptionDesk::quickInsert(int index)
 {
     if (index < 0 || index >= kQuickInsertCount || !Label5[index])
         return;
@@ -128,7 +128,7 @@ void Form2::quickInsert(int index)
     Text1->setFocus();
 }
 
-int Form2::bodyCaretColumn() const
+int PrescriptionDesk::bodyCaretColumn() const
 {
     // The caret is the end of the selection; its column is counted within its own line.
     const int position = R1->textCursor().selectionEnd();
@@ -136,20 +136,20 @@ int Form2::bodyCaretColumn() const
     return caretColumn(line.text(), position - line.position());
 }
 
-int Form2::bodyCaretColumnAtEnd() const
+int PrescriptionDesk::bodyCaretColumnAtEnd() const
 {
     const QTextBlock last = R1->document()->lastBlock();
     return caretColumn(last.text(), int(last.text().size()));
 }
 
-void Form2::insertAtCaret(const QString& text)
+void PrescriptionDesk::insertAtCaret(const QString& text)
 {
     QTextCursor cursor = R1->textCursor();
     cursor.insertText(text);
     R1->setTextCursor(cursor);
 }
 
-void Form2::appendAtEnd(const QString& text)
+void PrescriptionDesk::appendAtEnd(const QString& text)
 {
     QTextCursor cursor = R1->textCursor();
     cursor.movePosition(QTextCursor::End);
@@ -157,10 +157,13 @@ void Form2::appendAtEnd(const QString& text)
     R1->setTextCursor(cursor);
 }
 
-QString Form2::recordKey() const { return Label4->text(); }
+QString PrescriptionDesk::recordKey() const { return Label4->text(); }
 
-QString Form2::bodyText() const { return bodyToStored(R1->toPlainText()); }
+QString PrescriptionDesk::bodyText() const { return bodyToStored(R1->toPlainText()); }
 
-void Form2::setBodyText(const QString& storedText) { R1->setPlainText(bodyFromStored(storedText)); }
+void PrescriptionDesk::setBodyText(const QString& storedText)
+{
+    R1->setPlainText(bodyFromStored(storedText));
+}
 
 } // namespace qv

@@ -1,6 +1,6 @@
 #pragma once
-// Form2: the prescription desk ("销售管理"), where a prescription is written on a paper laid out like the
-// print, with the drug picker and the archive browser on its left.
+// PrescriptionDesk: the prescription desk ("销售管理"), where a prescription is written on a paper laid out
+// like the print, with the drug picker and the archive browser on its left.
 
 #include "desk/pickerqueries.h"
 #include "desk/prescriptionrecord.h"
@@ -26,14 +26,14 @@ class FieldEdit;
 class LineControl;
 struct PrescriptionPaper;
 
-class Form2 final : public QWidget {
+class PrescriptionDesk final : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kToolbarButtonCount = 11;
     static constexpr int kQuickInsertCount = 16; // indexes 0 to 15; there is no member 13
 
-    explicit Form2(Services& services, QWidget* parent = nullptr);
-    ~Form2() override;
+    explicit PrescriptionDesk(Services& services, QWidget* parent = nullptr);
+    ~PrescriptionDesk() override;
 
     // Drug picker.
     void switchCategory(int category); // a category button was clicked
@@ -50,7 +50,7 @@ public:
     // Fills the archive list from the owner filter and the date range.
     void runArchiveQuery();
 
-    // The toolbar's actions (form2_records.cpp).
+    // The toolbar's actions (deskrecords.cpp).
     void newPrescription();
     void continuePrescription();
     // Stores the prescription shown; a refused save is shown to the user and changes nothing on screen.
@@ -63,7 +63,7 @@ public:
     PrescriptionRecord currentRecord() const;
     PrescriptionPaper currentPaper() const;
 
-    // The archive browser (form2_records.cpp).
+    // The archive browser (deskrecords.cpp).
     void showTodaysArchive();
     void stepArchiveDay(int days);
     // Loads the stored prescription of an archive line into the window; false when it could not be read.
@@ -100,7 +100,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Building the window (form2_layout.cpp).
+    // Building the window (desklayout.cpp).
     void buildToolbar();
     void buildShortcuts();
     void buildPicker();
@@ -113,7 +113,7 @@ private:
     void layoutFieldBoxes();
     void centreTitle();
 
-    // Header fields and completion (form2_fields.cpp).
+    // Header fields and completion (deskfields.cpp).
     void connectHeaderField(int index);
     void headerFieldFocused(int index);
     void headerFieldLeft();
@@ -127,7 +127,7 @@ private:
     void pickCompletion(QListWidget* list, int field);
     QString settingsValue(QString (SettingsReaders::*reader)());
 
-    // Picker and body (form2_picker.cpp).
+    // Picker and body (deskpicker.cpp).
     void fillResultList(const PickerQuery& query);
     void markCategoryButton(int category);
     bool searchBoxKey(int key);
@@ -138,7 +138,7 @@ private:
     int bodyCaretColumnAtEnd() const;
     void finishAdding();
 
-    // The record, the toolbar and the archive browser (form2_records.cpp).
+    // The record, the toolbar and the archive browser (deskrecords.cpp).
     void connectRecordControls();
     bool archiveEvent(QObject* watched, QEvent* event);
     void highlightPanelEntry(int index);

@@ -14,10 +14,10 @@ bool passwordMatches(const QString& typed, const QString& held);
 
 class Messages;
 
-class Form9 : public QDialog {
+class LoginWindow : public QDialog {
     Q_OBJECT
 public:
-    Form9(const QString& heldPassword, Messages& messages, QWidget* parent = nullptr);
+    LoginWindow(const QString& heldPassword, Messages& messages, QWidget* parent = nullptr);
 
     // Confirms the typed entry: accepts the dialog on a match, otherwise shows "密码错误！".
     void confirm();

@@ -1,5 +1,6 @@
 #pragma once
-// Form12: the workload statistics window ("统计"), counting the prescriptions issued in a date range.
+// StatisticsWindow: the workload statistics window ("统计"), counting the prescriptions issued in a date
+// range.
 
 #include <QWidget>
 
@@ -13,10 +14,10 @@ namespace qv {
 
 struct Services;
 
-class Form12 : public QWidget {
+class StatisticsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form12(Services& services, QWidget* parent = nullptr);
+    explicit StatisticsWindow(Services& services, QWidget* parent = nullptr);
 
     // "统 计": counts the range in the date boxes.
     void runCount();

@@ -21,10 +21,10 @@ struct WindowFactories {
     std::function<void(QWidget*, const QString& category, const QString& body)> presetTemplates;
 };
 
-class Form1 : public QMainWindow, public WindowOpener {
+class MainWindow : public QMainWindow, public WindowOpener {
     Q_OBJECT
 public:
-    Form1(Services& services, WindowFactories factories, QWidget* parent = nullptr);
+    MainWindow(Services& services, WindowFactories factories, QWidget* parent = nullptr);
 
     void openSettings() override;
     void openDrugCatalog() override;

@@ -1,6 +1,6 @@
-// Form2: the keyboard route to the toolbar. Each button says what it does in its tooltip, with its shortcut
-// key where it has one.
-#include "desk/form2.h"
+// PrescriptionDesk: the keyboard route to the toolbar. Each button says what it does in its tooltip, with its
+// shortcut key where it has one.
+#include "desk/prescriptiondesk.h"
 
 #include "desk/deskwidgets.h"
 
@@ -41,7 +41,7 @@ namespace {
 
 } // namespace
 
-void Form2::buildShortcuts()
+void PrescriptionDesk::buildShortcuts()
 {
     // The keys work while the focus is anywhere in the desk, and nowhere else: the other windows of the
     // program keep their own keys.

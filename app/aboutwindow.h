@@ -9,10 +9,10 @@ namespace qv {
 
 class UrlOpener;
 
-class Form10 : public QWidget {
+class AboutWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form10(UrlOpener& urls, QWidget* parent = nullptr);
+    explicit AboutWindow(UrlOpener& urls, QWidget* parent = nullptr);
     void openHomePage();
 
     QLabel* Label7 = nullptr; // the clickable home-page address

@@ -1,4 +1,4 @@
-#include "catalogs/form4.h"
+#include "catalogs/templateswindow.h"
 #include "catalogs/templatestore.h"
 #include "pinyin/searchcode.h"
 #include "platform/controls.h"
@@ -27,7 +27,7 @@ namespace {
 
 } // namespace
 
-Form4::Form4(Services& services, QWidget* parent)
+TemplatesWindow::TemplatesWindow(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
 {
@@ -74,16 +74,16 @@ Form4::Form4(Services& services, QWidget* parent)
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->hide();
 
-    connect(Text1, &QLineEdit::textChanged, this, &Form4::nameTyped);
+    connect(Text1, &QLineEdit::textChanged, this, &TemplatesWindow::nameTyped);
     // Selection, not the current row: tabbing into the list makes a row current without choosing it.
     connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem*> chosen = List1->selectedItems();
         if (!chosen.isEmpty())
             selectTemplate(List1->row(chosen.first()));
     });
-    connect(Command1, &QPushButton::clicked, this, &Form4::newTemplate);
-    connect(Command5, &QPushButton::clicked, this, &Form4::saveRecord);
-    connect(Command4, &QPushButton::clicked, this, &Form4::deleteRecord);
+    connect(Command1, &QPushButton::clicked, this, &TemplatesWindow::newTemplate);
+    connect(Command5, &QPushButton::clicked, this, &TemplatesWindow::saveRecord);
+    connect(Command4, &QPushButton::clicked, this, &TemplatesWindow::deleteRecord);
     connect(Command2, &QPushButton::clicked, this, [this] { closeWindowFrame(this); });
 
     Label4->setText(Option1[0]->text());
@@ -91,7 +91,7 @@ Form4::Form4(Services& services, QWidget* parent)
     fillList();
 }
 
-void Form4::showEvent(QShowEvent* event)
+void TemplatesWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_placed) {
@@ -100,11 +100,11 @@ void Form4::showEvent(QShowEvent* event)
     }
 }
 
-QString Form4::currentKey() const { return Label3->text(); }
+QString TemplatesWindow::currentKey() const { return Label3->text(); }
 
-QString Form4::currentCategory() const { return Label4->text(); }
+QString TemplatesWindow::currentCategory() const { return Label4->text(); }
 
-void Form4::presetFromDesk(const QString& category, const QString& body)
+void TemplatesWindow::presetFromDesk(const QString& category, const QString& body)
 {
     // A fresh key, so the desk's body can never overwrite a template that happened to be open here.
     newTemplate();
@@ -114,7 +114,7 @@ void Form4::presetFromDesk(const QString& category, const QString& body)
     text2->setPlainText(bodyForEditing(body));
 }
 
-void Form4::newTemplate()
+void TemplatesWindow::newTemplate()
 {
     Text1->clear();
     text2->clear();
@@ -125,19 +125,19 @@ void Form4::newTemplate()
     Text1->setFocus();
 }
 
-void Form4::nameTyped()
+void TemplatesWindow::nameTyped()
 {
     if (!m_loading)
         Text3->setText(searchCode(Text1->text().trimmed()));
 }
 
-void Form4::chooseCategory(int index)
+void TemplatesWindow::chooseCategory(int index)
 {
     Label4->setText(Option1[index]->text());
     fillList();
 }
 
-void Form4::fillList()
+void TemplatesWindow::fillList()
 {
     List1->clear();
     for (const TemplateEntry& entry : listTemplates(*m_services.db, currentCategory())) {
@@ -146,7 +146,7 @@ void Form4::fillList()
     }
 }
 
-void Form4::selectTemplate(int row)
+void TemplatesWindow::selectTemplate(int row)
 {
     QListWidgetItem* item = List1->item(row);
     if (!item)
@@ -154,7 +154,7 @@ void Form4::selectTemplate(int row)
     showTemplate(item->data(Qt::UserRole).toString(), currentCategory());
 }
 
-bool Form4::showTemplate(const QString& key, const QString& category)
+bool TemplatesWindow::showTemplate(const QString& key, const QString& category)
 {
     const auto record = loadTemplate(*m_services.db, key, category);
     if (!record)
@@ -171,7 +171,7 @@ bool Form4::showTemplate(const QString& key, const QString& category)
     return true;
 }
 
-void Form4::saveRecord()
+void TemplatesWindow::saveRecord()
 {
     TemplateRecord record { currentKey(), Text1->text(), Text3->text(), bodyForStoring(text2->toPlainText()),
         currentCategory() };
@@ -219,7 +219,7 @@ void Form4::saveRecord()
     }
 }
 
-void Form4::deleteRecord()
+void TemplatesWindow::deleteRecord()
 {
     const Result deleted = deleteTemplate(*m_services.db, currentKey(), currentCategory());
     if (!deleted) {

@@ -1,7 +1,7 @@
-#include "app/module1.h"
+#include "app/runprogram.h"
 #include "app/appicon.h"
-#include "app/form1.h"
-#include "app/form9.h"
+#include "app/loginwindow.h"
+#include "app/mainwindow.h"
 #include "app/singleinstance.h"
 #include "app/startoffers.h"
 #include "app/startup.h"
@@ -100,7 +100,7 @@ namespace {
 
 } // namespace
 
-int runModule1(int argc, char** argv)
+int runProgram(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installQtChinese(app);
@@ -173,12 +173,12 @@ int runModule1(int argc, char** argv)
         = onServer ? std::future<QString>() : checkInBackground(db, context.databasePath);
 
     ProgramWindows windows(services);
-    Form1 main(services, windows.factories());
+    MainWindow main(services, windows.factories());
     services.windows = &main;
-    QObject::connect(&main, &Form1::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&main, &MainWindow::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
 
     BackupReminder reminder(services);
-    Form9 login(context.heldPassword, messages);
+    LoginWindow login(context.heldPassword, messages);
     QObject::connect(&login, &QDialog::accepted, &main, [&main, &reminder, &damage, &services, onServer] {
         // The check has usually ended while the password was typed.
         if (damage.valid()) {

@@ -1,4 +1,4 @@
-#include "catalogs/form3.h"
+#include "catalogs/drugcatalogwindow.h"
 
 #include "catalogs/drugcatalog.h"
 #include "pinyin/searchcode.h"
@@ -56,7 +56,7 @@ QString drugEntryHelpText()
         .join(QLatin1Char('\n'));
 }
 
-Form3::Form3(Services& services, QWidget* parent)
+DrugCatalogWindow::DrugCatalogWindow(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
 {
@@ -78,10 +78,10 @@ Form3::Form3(Services& services, QWidget* parent)
     Command1 = new QPushButton(QStringLiteral("查  询"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->hide();
-    connect(Command1, &QPushButton::clicked, this, &Form3::search);
+    connect(Command1, &QPushButton::clicked, this, &DrugCatalogWindow::search);
 
     m_grid = new LabelGrid(drugCatalogGridLayout(), this);
-    connect(m_grid, &LabelGrid::rowClicked, this, &Form3::selectRow);
+    connect(m_grid, &LabelGrid::rowClicked, this, &DrugCatalogWindow::selectRow);
     connect(m_grid, &LabelGrid::scrolled, this, [this] { Command4->setEnabled(false); });
 
     // Searches run on the catalog held in memory, read on first use and kept current row by row.
@@ -99,13 +99,13 @@ Form3::Form3(Services& services, QWidget* parent)
     m_catalog->watch();
 }
 
-Form3::~Form3()
+DrugCatalogWindow::~DrugCatalogWindow()
 {
     m_catalog->setChangedCallback({});
     m_catalog->stopWatching();
 }
 
-void Form3::buildEntryPanel()
+void DrugCatalogWindow::buildEntryPanel()
 {
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -126,7 +126,7 @@ void Form3::buildEntryPanel()
     Text5 = lineEdit("Text5", 1200);
     Text3->installEventFilter(this);
     Text4->installEventFilter(this);
-    connect(Text3, &QLineEdit::textChanged, this, &Form3::nameEdited);
+    connect(Text3, &QLineEdit::textChanged, this, &DrugCatalogWindow::nameEdited);
 
     text6 = new QComboBox(Frame1);
     text6->setObjectName(QStringLiteral("text6"));
@@ -145,9 +145,9 @@ void Form3::buildEntryPanel()
     Command3 = button("Command3", QStringLiteral("保  存"), 8580, 1275);
     Command4 = button("Command4", QStringLiteral("删  除"), 9900, 1215);
     Command4->setEnabled(false);
-    connect(Command2, &QPushButton::clicked, this, &Form3::addEntry);
-    connect(Command3, &QPushButton::clicked, this, &Form3::saveRecord);
-    connect(Command4, &QPushButton::clicked, this, &Form3::deleteRecord);
+    connect(Command2, &QPushButton::clicked, this, &DrugCatalogWindow::addEntry);
+    connect(Command3, &QPushButton::clicked, this, &DrugCatalogWindow::saveRecord);
+    connect(Command4, &QPushButton::clicked, this, &DrugCatalogWindow::deleteRecord);
 
     Label4 = new QLabel(drugEntryHelpText(), this);
     Label4->setObjectName(QStringLiteral("Label4"));
@@ -162,7 +162,7 @@ void Form3::buildEntryPanel()
     }
 }
 
-void Form3::buildSearchBar()
+void DrugCatalogWindow::buildSearchBar()
 {
     for (int i = 0; i < 4; ++i) {
         Option1[i] = new QRadioButton(kCategories[i], this);
@@ -176,12 +176,12 @@ void Form3::buildSearchBar()
     Text2 = new QLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(twipsRect(1800, 4860, 2355, 315));
-    connect(Text2, &QLineEdit::textChanged, this, &Form3::searchTextChanged);
+    connect(Text2, &QLineEdit::textChanged, this, &DrugCatalogWindow::searchTextChanged);
     // Opening the window, first time or again, puts the keyboard in the search field.
     setFocusProxy(Text2);
 }
 
-void Form3::buildQuickWords()
+void DrugCatalogWindow::buildQuickWords()
 {
     Picture3 = new QFrame(this);
     Picture3->setObjectName(QStringLiteral("Picture3"));
@@ -203,7 +203,7 @@ void Form3::buildQuickWords()
     }
 }
 
-bool Form3::eventFilter(QObject* watched, QEvent* event)
+bool DrugCatalogWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text4)) {
         m_quickWordTarget = static_cast<QLineEdit*>(watched);
@@ -222,25 +222,25 @@ bool Form3::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString Form3::currentKey() const { return Label2->text(); }
+QString DrugCatalogWindow::currentKey() const { return Label2->text(); }
 
-QString Form3::currentCategory() const { return Label3->text(); }
+QString DrugCatalogWindow::currentCategory() const { return Label3->text(); }
 
-void Form3::takeNewKey()
+void DrugCatalogWindow::takeNewKey()
 {
     Label2->setText(newDrugKey(*m_services.db, m_services.clock->now()));
     m_entryFresh = true;
     m_entrySeen.clear();
 }
 
-void Form3::resetScroll()
+void DrugCatalogWindow::resetScroll()
 {
     m_grid->restripe();
     m_grid->scrollTo(0);
     Command4->setEnabled(false);
 }
 
-void Form3::search()
+void DrugCatalogWindow::search()
 {
     m_grid->clear();
     CatalogSearch wanted;
@@ -254,7 +254,7 @@ void Form3::search()
     Command4->setEnabled(false);
 }
 
-void Form3::showOtherDesksChanges()
+void DrugCatalogWindow::showOtherDesksChanges()
 {
     // The entry panel keeps what the user is typing; a selected row is let go, as scrolling does, since
     // another row may now stand in its place.
@@ -263,7 +263,7 @@ void Form3::showOtherDesksChanges()
     m_grid->scrollTo(top);
 }
 
-void Form3::searchTextChanged()
+void DrugCatalogWindow::searchTextChanged()
 {
     search();
     Text3->clear();
@@ -273,7 +273,7 @@ void Form3::searchTextChanged()
     resetScroll();
 }
 
-void Form3::categoryChanged(int option)
+void DrugCatalogWindow::categoryChanged(int option)
 {
     if (option < 0 || option >= 4)
         return;
@@ -283,7 +283,7 @@ void Form3::categoryChanged(int option)
     addEntry();
 }
 
-void Form3::addEntry()
+void DrugCatalogWindow::addEntry()
 {
     Text3->clear();
     Text4->clear();
@@ -293,7 +293,7 @@ void Form3::addEntry()
     resetScroll();
 }
 
-void Form3::selectRow(int row)
+void DrugCatalogWindow::selectRow(int row)
 {
     m_grid->restripe();
     const int record = row + m_grid->scrollValue();
@@ -312,7 +312,7 @@ void Form3::selectRow(int row)
     Command4->setEnabled(true);
 }
 
-void Form3::nameEdited()
+void DrugCatalogWindow::nameEdited()
 {
     const int caret = Text3->cursorPosition();
     const QString tidy = tidyDrugName(Text3->text());
@@ -323,7 +323,7 @@ void Form3::nameEdited()
     Text5->setText(searchCode(Text3->text().trimmed()));
 }
 
-void Form3::quickWord(int element)
+void DrugCatalogWindow::quickWord(int element)
 {
     // Before the name or usage box has had the focus there is nowhere to put the word.
     if (!m_quickWordTarget || !Label5.contains(element))
@@ -332,7 +332,7 @@ void Form3::quickWord(int element)
     m_quickWordTarget->insert(Label5[element]->text());
 }
 
-void Form3::saveRecord()
+void DrugCatalogWindow::saveRecord()
 {
     const int scroll = m_grid->scrollValue();
     DrugEntry entry { currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText(),
@@ -382,7 +382,7 @@ void Form3::saveRecord()
     Command2->setFocus();
 }
 
-void Form3::showStoredDrug(const QString& key)
+void DrugCatalogWindow::showStoredDrug(const QString& key)
 {
     const Result stored = m_services.db->run(
         QStringLiteral("select \"名称\", \"用法\", \"拼音\" from \"商品\" where \"ID号\" = ?"), { key });
@@ -399,7 +399,7 @@ void Form3::showStoredDrug(const QString& key)
     m_entrySeen = drugSeen(Text3->text(), Text4->text(), Text5->text());
 }
 
-void Form3::deleteRecord()
+void DrugCatalogWindow::deleteRecord()
 {
     const QString key = currentKey();
     bool found = false;

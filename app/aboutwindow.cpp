@@ -1,4 +1,4 @@
-#include "app/form10.h"
+#include "app/aboutwindow.h"
 #include "app/appicon.h"
 #include "app/webpages.h"
 #include "platform/controls.h"
@@ -21,7 +21,7 @@ namespace {
 
 } // namespace
 
-Form10::Form10(UrlOpener& urls, QWidget* parent)
+AboutWindow::AboutWindow(UrlOpener& urls, QWidget* parent)
     : QWidget(parent)
     , m_urls(urls)
 {
@@ -61,9 +61,9 @@ Form10::Form10(UrlOpener& urls, QWidget* parent)
     label(this, QStringLiteral("Label6"), QStringLiteral("扫一扫加作者微信"), 4500, 2820, 1800);
 }
 
-void Form10::openHomePage() { openWebPage(WebPage::HomePage, m_urls); }
+void AboutWindow::openHomePage() { openWebPage(WebPage::HomePage, m_urls); }
 
-bool Form10::eventFilter(QObject* watched, QEvent* event)
+bool AboutWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Label7 && event->type() == QEvent::MouseButtonRelease) {
         openHomePage();

@@ -1,4 +1,4 @@
-#include "reports/form12.h"
+#include "reports/statisticswindow.h"
 
 #include "platform/controls.h"
 #include "platform/services.h"
@@ -14,7 +14,7 @@
 
 namespace qv {
 
-Form12::Form12(Services& services, QWidget* parent)
+StatisticsWindow::StatisticsWindow(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
 {
@@ -48,11 +48,11 @@ Form12::Form12(Services& services, QWidget* parent)
     Text3->setText(isoDate(oneMonthBefore(today)));
     Text4->setText(isoDate(today));
 
-    connect(Command1, &QPushButton::clicked, this, &Form12::runCount);
-    connect(Command2, &QPushButton::clicked, this, &Form12::countToday);
+    connect(Command1, &QPushButton::clicked, this, &StatisticsWindow::runCount);
+    connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::countToday);
 }
 
-void Form12::showEvent(QShowEvent* event)
+void StatisticsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_placed) {
@@ -61,7 +61,7 @@ void Form12::showEvent(QShowEvent* event)
     }
 }
 
-void Form12::runCount()
+void StatisticsWindow::runCount()
 {
     const auto range = parseDateRange(Text3->text(), Text4->text());
     if (!range) {
@@ -77,7 +77,7 @@ void Form12::runCount()
     Label4->setText(QStringLiteral("处方数：%1张").arg(n));
 }
 
-void Form12::countToday()
+void StatisticsWindow::countToday()
 {
     const QString today = isoDate(m_services.clock->now().date());
     Text4->setText(today);

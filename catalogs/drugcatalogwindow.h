@@ -1,6 +1,6 @@
 #pragma once
-// Form3, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of 商品 by category, finds
-// them by part of the name or of the search code, and adds, edits and deletes them.
+// DrugCatalogWindow, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of 商品 by
+// category, finds them by part of the name or of the search code, and adds, edits and deletes them.
 
 #include "catalogs/drugrows.h"
 #include "catalogs/labelgrid.h"
@@ -20,11 +20,11 @@ class QRadioButton;
 
 namespace qv {
 
-class Form3 : public QWidget {
+class DrugCatalogWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form3(Services& services, QWidget* parent = nullptr);
-    ~Form3() override;
+    explicit DrugCatalogWindow(Services& services, QWidget* parent = nullptr);
+    ~DrugCatalogWindow() override;
 
     // The handlers, callable by tests as the controls call them.
     void search(); // lists the current category's rows that match the search text

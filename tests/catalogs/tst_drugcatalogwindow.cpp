@@ -1,7 +1,7 @@
 // The drug catalog window driven through its controls: listing, searching, editing names, saving, deleting.
 
 #include "catalogs/drugcatalog.h"
-#include "catalogs/form3.h"
+#include "catalogs/drugcatalogwindow.h"
 #include "pinyin/searchcode.h"
 #include "platform/units.h"
 #include "tests/support/testenv.h"
@@ -32,7 +32,7 @@ QStringList storeNames(TestEnv& env, const QString& category)
     return names;
 }
 
-QStringList shownNames(const Form3& w)
+QStringList shownNames(const DrugCatalogWindow& w)
 {
     QStringList names;
     for (int j = 0; j < w.grid()->rowCount(); ++j)
@@ -40,7 +40,7 @@ QStringList shownNames(const Form3& w)
     return names;
 }
 
-void clickRow(Form3& w, int row)
+void clickRow(DrugCatalogWindow& w, int row)
 {
     QWidget* body = w.grid()->findChild<QWidget*>(QStringLiteral("Pt2"));
     QTest::mouseClick(
@@ -54,13 +54,13 @@ QList<Row> rowOf(TestEnv& env, const QString& key)
 
 } // namespace
 
-class TestForm3 final : public QObject {
+class TestDrugCatalogWindow final : public QObject {
     Q_OBJECT
 private slots:
     void opensOnWesternDrugsNewestFirst()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         QCOMPARE(w.windowTitle(), QStringLiteral("药物名称维护"));
         QCOMPARE(w.currentCategory(), QStringLiteral("西药"));
         QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
@@ -78,7 +78,7 @@ private slots:
         // A second desk (a connection of its own; on the file, a second program) adds and then deletes the
         // newest drug while this window is open and scrolled: the grid follows by itself, at the same place.
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         w.show();
         w.grid()->VS1->setValue(2);
         const QStringList before = shownNames(w);
@@ -110,7 +110,7 @@ private slots:
     void herbsAreFoundByTheirEverydayReadingsAfterTheStoredCodesFinds()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         w.Option1[1]->click(); // 中药
         typeText(w.Text2, QStringLiteral("bz"));
         QStringList byCode;
@@ -131,7 +131,7 @@ private slots:
     void partOfTheNameOrItsInitialsFindARow()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         typeText(w.Text2, QStringLiteral("莫西"));
         QCOMPARE(w.grid()->recordCount(), 1);
         QCOMPARE(w.grid()->cellText(0, 0), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
@@ -155,7 +155,7 @@ private slots:
     void aSearchTextChangeStartsANewEntry()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         clickRow(w, 2);
         QVERIFY(w.Command4->isEnabled());
         QVERIFY(!w.Text3->text().isEmpty());
@@ -170,7 +170,7 @@ private slots:
     void nameEditsTidyTheNameKeepTheCaretAndRecomputeTheCode()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         w.Text3->setFocus();
         typeText(w.Text3, QStringLiteral("阿莫西林胶囊 0.25g24粒"));
         QCOMPARE(w.Text5->text(), QStringLiteral("amxljn"));
@@ -190,7 +190,7 @@ private slots:
     void addSaveAddSaveWithinOneSecondGivesTwoRows()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         const int before = env.count(QStringLiteral("商品"));
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         typeText(w.Text3, QStringLiteral("美洛昔康片 7.5mg"));
@@ -219,7 +219,7 @@ private slots:
     void aNewRowWithABlankNameIsRefused()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         const int before = env.count(QStringLiteral("商品"));
         typeText(w.Text3, QStringLiteral("  "));
         typeText(w.Text4, QStringLiteral("口服"));
@@ -232,7 +232,7 @@ private slots:
     void aRowMovesToAnotherCategoryThroughTheComboBox()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         const QStringList before = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 1);
         const QString key = w.currentKey();
@@ -257,7 +257,7 @@ private slots:
     void selectingAfterAScrollEditsTheRecordShown()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         const QStringList names = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 0);
         QVERIFY(w.Command4->isEnabled());
@@ -276,7 +276,7 @@ private slots:
     void deletingAStockedRowAsksAndNoKeepsIt()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         const QStringList names = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 0);
         const QString stocked = w.currentKey();
@@ -307,7 +307,7 @@ private slots:
     void clickingAnEmptyRowKeepsTheEntry()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         QTest::mouseClick(w.Option1[3], Qt::LeftButton); // 用法: fewer rows than the grid shows
         QCOMPARE(w.currentCategory(), QStringLiteral("用法"));
         QCOMPARE(w.text6->currentText(), QStringLiteral("用法"));
@@ -326,7 +326,7 @@ private slots:
     void quickWordsGoToTheLastFocusedBoxAtItsCaret()
     {
         TestEnv env;
-        Form3 w(env.services);
+        DrugCatalogWindow w(env.services);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.Text4->setFocus();
@@ -350,7 +350,7 @@ private slots:
         // control, and the box would drop its selection before the quick word arrives.
         TestEnv env;
         QMdiArea area;
-        auto* w = new Form3(env.services);
+        auto* w = new DrugCatalogWindow(env.services);
         QMdiSubWindow* frame = area.addSubWindow(w);
         area.resize(1200, 800);
         area.show();
@@ -391,5 +391,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm3)
-#include "tst_form3.moc"
+QTEST_MAIN(TestDrugCatalogWindow)
+#include "tst_drugcatalogwindow.moc"

@@ -1,6 +1,6 @@
 #pragma once
-// Form4, "模板维护": maintains the personal prescription sets and Chinese-medicine formulas of 个人模板,
-// one category at a time.
+// TemplatesWindow, "模板维护": maintains the personal prescription sets and Chinese-medicine formulas of
+// 个人模板, one category at a time.
 
 #include <QWidget>
 
@@ -15,10 +15,10 @@ namespace qv {
 
 struct Services;
 
-class Form4 : public QWidget {
+class TemplatesWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form4(Services& services, QWidget* parent = nullptr);
+    explicit TemplatesWindow(Services& services, QWidget* parent = nullptr);
 
     // The desk's "存为组套": a new template in the desk's category ("中药方剂" picks that category, anything
     // else "个人组套") holding the desk's prescription body, ready to be named and saved.

@@ -1,16 +1,16 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
+#include "app/aboutwindow.h"
 #include "app/appicon.h"
 #include "app/backupcopies.h"
 #include "app/backupprogress.h"
 #include "app/backupwindow.h"
-#include "app/form10.h"
 #include "app/screenfit.h"
 #include "app/startup.h"
 #include "app/storagewindow.h"
 #include "app/webpages.h"
 #include "platform/units.h"
-#include "settings/form8.h"
 #include "settings/settingsreaders.h"
+#include "settings/settingswindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -28,7 +28,7 @@ namespace {
     const double kMinHeightTwips = 10290;
 }
 
-Form1::Form1(Services& services, WindowFactories factories, QWidget* parent)
+MainWindow::MainWindow(Services& services, WindowFactories factories, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
     , m_factories(std::move(factories))
@@ -46,7 +46,8 @@ Form1::Form1(Services& services, WindowFactories factories, QWidget* parent)
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-QAction* Form1::addEntry(QMenu* menu, const QString& text, bool enabled, const std::function<void()>& action)
+QAction* MainWindow::addEntry(
+    QMenu* menu, const QString& text, bool enabled, const std::function<void()>& action)
 {
     QAction* a = menu ? menu->addAction(text) : menuBar()->addAction(text);
     a->setObjectName(text);
@@ -55,7 +56,7 @@ QAction* Form1::addEntry(QMenu* menu, const QString& text, bool enabled, const s
     return a;
 }
 
-void Form1::buildMenu()
+void MainWindow::buildMenu()
 {
     const auto& f = m_factories;
     addEntry(nullptr, QStringLiteral("综合设置(S)"), bool(f.settings), [this] { openSettings(); });
@@ -80,11 +81,11 @@ void Form1::buildMenu()
     addEntry(help, QStringLiteral("版本信息"), true, [this] { openAbout(); });
 }
 
-QAction* Form1::menuAction(const QString& text) const { return findChild<QAction*>(text); }
+QAction* MainWindow::menuAction(const QString& text) const { return findChild<QAction*>(text); }
 
-QWidget* Form1::childWindow(const QString& kind) const { return m_children.value(kind); }
+QWidget* MainWindow::childWindow(const QString& kind) const { return m_children.value(kind); }
 
-QWidget* Form1::open(const QString& kind, const std::function<QWidget*()>& factory)
+QWidget* MainWindow::open(const QString& kind, const std::function<QWidget*()>& factory)
 {
     QWidget* window = m_children.value(kind);
     if (!window) {
@@ -117,34 +118,34 @@ QWidget* Form1::open(const QString& kind, const std::function<QWidget*()>& facto
     return window;
 }
 
-void Form1::openSettings() { open(QStringLiteral("settings"), m_factories.settings); }
-void Form1::openDrugCatalog() { open(QStringLiteral("drugs"), m_factories.drugCatalog); }
-void Form1::openSpecies() { open(QStringLiteral("species"), m_factories.species); }
-void Form1::openDiagnoses() { open(QStringLiteral("diagnoses"), m_factories.diagnoses); }
-void Form1::openStatistics() { open(QStringLiteral("statistics"), m_factories.statistics); }
-void Form1::openLog() { open(QStringLiteral("log"), m_factories.log); }
+void MainWindow::openSettings() { open(QStringLiteral("settings"), m_factories.settings); }
+void MainWindow::openDrugCatalog() { open(QStringLiteral("drugs"), m_factories.drugCatalog); }
+void MainWindow::openSpecies() { open(QStringLiteral("species"), m_factories.species); }
+void MainWindow::openDiagnoses() { open(QStringLiteral("diagnoses"), m_factories.diagnoses); }
+void MainWindow::openStatistics() { open(QStringLiteral("statistics"), m_factories.statistics); }
+void MainWindow::openLog() { open(QStringLiteral("log"), m_factories.log); }
 
-void Form1::openDesk() { open(QStringLiteral("desk"), m_factories.desk); }
+void MainWindow::openDesk() { open(QStringLiteral("desk"), m_factories.desk); }
 
-void Form1::openTemplates(const QString& category, const QString& body, bool preset)
+void MainWindow::openTemplates(const QString& category, const QString& body, bool preset)
 {
     QWidget* window = open(QStringLiteral("templates"), m_factories.templates);
     if (window && preset && m_factories.presetTemplates)
         m_factories.presetTemplates(window, category, body);
 }
 
-void Form1::openAbout()
+void MainWindow::openAbout()
 {
-    auto factory = [this]() -> QWidget* { return new Form10(*m_services.urls); };
+    auto factory = [this]() -> QWidget* { return new AboutWindow(*m_services.urls); };
     open(QStringLiteral("about"), factory);
 }
 
-void Form1::openStorage()
+void MainWindow::openStorage()
 {
     open(QStringLiteral("storage"), [this]() -> QWidget* { return new StorageWindow(m_services); });
 }
 
-void Form1::openBackups()
+void MainWindow::openBackups()
 {
     auto factory = [this]() -> QWidget* {
         return new BackupWindow(
@@ -153,7 +154,7 @@ void Form1::openBackups()
     open(QStringLiteral("backups"), factory);
 }
 
-bool Form1::closeForRestore()
+bool MainWindow::closeForRestore()
 {
     m_reopen.clear();
     // The desk first: it may ask about an unsaved prescription, and its Cancel stops the restore.
@@ -171,7 +172,8 @@ bool Form1::closeForRestore()
         m_reopen << kind;
     }
     // The settings a hidden settings window holds are read again from the restored file.
-    if (auto* settings = dynamic_cast<SettingsWindow*>(m_services.settings); settings && settings->isLoaded())
+    if (auto* settings = dynamic_cast<SettingsWindowHolder*>(m_services.settings);
+        settings && settings->isLoaded())
         settings->window()->close();
     // Closed windows go now, not at the next turn of the event loop: the ones opened after the restore must
     // be new ones, reading the restored file.
@@ -179,7 +181,7 @@ bool Form1::closeForRestore()
     return true;
 }
 
-void Form1::reopenAfterRestore()
+void MainWindow::reopenAfterRestore()
 {
     const QMap<QString, std::function<void()>> openers {
         { QStringLiteral("settings"), [this] { openSettings(); } },
@@ -201,7 +203,7 @@ void Form1::reopenAfterRestore()
         open(QStringLiteral("backups"), {});
 }
 
-void Form1::placeDesk()
+void MainWindow::placeDesk()
 {
     QWidget* desk = m_children.value(QStringLiteral("desk"));
     if (!desk) {
@@ -213,7 +215,7 @@ void Form1::placeDesk()
         sub->move(childWindowPosition(size(), sub->size()));
 }
 
-QMargins Form1::frame()
+QMargins MainWindow::frame()
 {
     // The limits are for the window when restored (a maximised one may wear a thinner frame). The frame
     // allowed for only ever grows, so the minimum only ever shrinks: a restored window is never pushed past
@@ -225,7 +227,7 @@ QMargins Form1::frame()
     return m_frame;
 }
 
-void Form1::fitToScreen()
+void MainWindow::fitToScreen()
 {
     // The frame is held at 15390 x 10290 twips at least, unless the screen is smaller than that (a small
     // screen at a large scale): then at the screen's free area, so every edge stays reachable.
@@ -236,7 +238,7 @@ void Form1::fitToScreen()
         setMinimumSize(minimum);
 }
 
-void Form1::showAtStart()
+void MainWindow::showAtStart()
 {
     fitToScreen();
     // Restoring from maximised goes back to this geometry, so it must be smaller than the screen.
@@ -245,16 +247,16 @@ void Form1::showAtStart()
     showMaximized();
 }
 
-void Form1::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (QWindow* handle = windowHandle())
-        connect(handle, &QWindow::screenChanged, this, &Form1::fitToScreen, Qt::UniqueConnection);
+        connect(handle, &QWindow::screenChanged, this, &MainWindow::fitToScreen, Qt::UniqueConnection);
     fitToScreen();
     placeDesk();
 }
 
-void Form1::resizeEvent(QResizeEvent* event)
+void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     // The window manager tells the frame's size only once the window is shown; the desk is centred again on
@@ -265,7 +267,7 @@ void Form1::resizeEvent(QResizeEvent* event)
     }
 }
 
-void Form1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The desk is closed first, so that it can ask about a changed prescription; its Cancel keeps the
     // program running with everything open.
@@ -277,7 +279,7 @@ void Form1::closeEvent(QCloseEvent* event)
     exitWithBackup();
 }
 
-void Form1::exitWithBackup()
+void MainWindow::exitWithBackup()
 {
     if (m_exiting)
         return;

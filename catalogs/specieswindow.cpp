@@ -1,4 +1,4 @@
-#include "catalogs/form6.h"
+#include "catalogs/specieswindow.h"
 #include "platform/units.h"
 
 #include <QLabel>
@@ -8,7 +8,7 @@
 
 namespace qv {
 
-Form6::Form6(Services& services, QWidget* parent)
+SpeciesWindow::SpeciesWindow(Services& services, QWidget* parent)
     : NameCatalogWindow(services, NameCatalog::Species, parent)
 {
     setObjectName(QStringLiteral("Form6"));

@@ -1,4 +1,4 @@
-#include "settings/form8.h"
+#include "settings/settingswindow.h"
 #include "platform/windowframe.h"
 
 #include "platform/services.h"
@@ -91,7 +91,7 @@ namespace {
 
 } // namespace
 
-Form8::Form8(Services& services, QWidget* parent)
+SettingsWindow::SettingsWindow(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
 {
@@ -102,7 +102,7 @@ Form8::Form8(Services& services, QWidget* parent)
     loadSettings();
 }
 
-void Form8::buildControls()
+void SettingsWindow::buildControls()
 {
     setFixedSize(twipsSize(kWidth, kHeight));
 
@@ -159,12 +159,12 @@ void Form8::buildControls()
     Command2 = button(this, "Command2", QStringLiteral("取  消"));
     Command2->setGeometry(twipsRect(3000, 5400, 1215, 435));
 
-    connect(Command1, &QPushButton::clicked, this, &Form8::saveSettings);
-    connect(Command2, &QPushButton::clicked, this, &Form8::cancel);
-    connect(Command3, &QPushButton::clicked, this, &Form8::changePassword);
+    connect(Command1, &QPushButton::clicked, this, &SettingsWindow::saveSettings);
+    connect(Command2, &QPushButton::clicked, this, &SettingsWindow::cancel);
+    connect(Command3, &QPushButton::clicked, this, &SettingsWindow::changePassword);
 }
 
-void Form8::loadSettings()
+void SettingsWindow::loadSettings()
 {
     // Printers first: adding the first item to an empty list would replace the stored name with that item.
     fillPrinterLists();
@@ -216,7 +216,7 @@ void Form8::loadSettings()
         text19->setEditText(defaultPrinter);
 }
 
-void Form8::fillPrinterLists()
+void SettingsWindow::fillPrinterLists()
 {
     text17->clear();
     text19->clear();
@@ -229,7 +229,7 @@ void Form8::fillPrinterLists()
     text17->setEditText(QString());
 }
 
-void Form8::saveSettings()
+void SettingsWindow::saveSettings()
 {
     SettingsToSave values { Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
         Text5->text(), text19->currentText(), text17->currentText() };
@@ -279,11 +279,11 @@ void Form8::saveSettings()
     unload();
 }
 
-void Form8::cancel() { unload(); }
+void SettingsWindow::cancel() { unload(); }
 
-bool Form8::onServer() const { return m_services.db && m_services.db->kind() == StoreKind::Server; }
+bool SettingsWindow::onServer() const { return m_services.db && m_services.db->kind() == StoreKind::Server; }
 
-void Form8::changePassword()
+void SettingsWindow::changePassword()
 {
     if (Text12->text().trimmed().isEmpty()) {
         m_services.messages->inform(QStringLiteral("请输入新密码！"));
@@ -316,9 +316,9 @@ void Form8::changePassword()
         frame->show();
 }
 
-void Form8::unload() { windowFrame(this)->close(); }
+void SettingsWindow::unload() { windowFrame(this)->close(); }
 
-void Form8::showEvent(QShowEvent* event)
+void SettingsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_placed && parentWidget()) {
@@ -327,7 +327,7 @@ void Form8::showEvent(QShowEvent* event)
     }
 }
 
-void Form8::closeEvent(QCloseEvent* event)
+void SettingsWindow::closeEvent(QCloseEvent* event)
 {
     emit unloaded();
     event->accept();

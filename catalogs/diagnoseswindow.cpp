@@ -1,4 +1,4 @@
-#include "catalogs/form5.h"
+#include "catalogs/diagnoseswindow.h"
 #include "platform/units.h"
 
 #include <QLabel>
@@ -8,7 +8,7 @@
 
 namespace qv {
 
-Form5::Form5(Services& services, QWidget* parent)
+DiagnosesWindow::DiagnosesWindow(Services& services, QWidget* parent)
     : NameCatalogWindow(services, NameCatalog::Diagnoses, parent)
 {
     setObjectName(QStringLiteral("Form5"));
@@ -34,12 +34,12 @@ Form5::Form5(Services& services, QWidget* parent)
     // Opening the window, first time or again, puts the keyboard in the search field.
     setFocusProxy(Text1);
 
-    connect(Text1, &QLineEdit::textChanged, this, &Form5::fillList);
+    connect(Text1, &QLineEdit::textChanged, this, &DiagnosesWindow::fillList);
     fillList();
 }
 
-QString Form5::searchText() const { return Text1->text(); }
+QString DiagnosesWindow::searchText() const { return Text1->text(); }
 
-void Form5::clearSearch() { Text1->clear(); }
+void DiagnosesWindow::clearSearch() { Text1->clear(); }
 
 } // namespace qv

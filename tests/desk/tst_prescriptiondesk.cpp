@@ -1,10 +1,10 @@
 // The prescription desk driven through its real widgets: load, header-field rules, the drug picker, line
 // entry and the completion pickers.
 
-#include "catalogs/form3.h"
+#include "catalogs/drugcatalogwindow.h"
 #include "desk/bodylayout.h"
 #include "desk/deskwidgets.h"
-#include "desk/form2.h"
+#include "desk/prescriptiondesk.h"
 #include "platform/units.h"
 #include "print/fonts.h"
 #include "tests/desk/fakesettings.h"
@@ -37,7 +37,7 @@ struct Desk {
 
     bool open()
     {
-        form = std::make_unique<Form2>(env.services);
+        form = std::make_unique<PrescriptionDesk>(env.services);
         form->show();
         return QTest::qWaitForWindowActive(form.get());
     }
@@ -77,12 +77,12 @@ struct Desk {
 
     test::TestEnv env;
     test::FakeSettings settings;
-    std::unique_ptr<Form2> form;
+    std::unique_ptr<PrescriptionDesk> form;
 };
 
 } // namespace
 
-class Form2Test final : public QObject {
+class PrescriptionDeskTest final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -144,7 +144,7 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        Form2& f = *d.form;
+        PrescriptionDesk& f = *d.form;
         QCOMPARE(f.findChild<QLineEdit*>(QStringLiteral("Text5(12)")), f.Text5[12]);
         QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("List3")), f.List3);
         QCOMPARE(f.findChild<QPlainTextEdit*>(QStringLiteral("R1")), f.R1);
@@ -152,7 +152,7 @@ private slots:
 
         // The toolbar's screen order differs from its index order.
         QList<int> byPosition;
-        for (int i = 0; i < Form2::kToolbarButtonCount; ++i)
+        for (int i = 0; i < PrescriptionDesk::kToolbarButtonCount; ++i)
             byPosition << i;
         std::sort(byPosition.begin(), byPosition.end(),
             [&](int a, int b) { return f.Picture4[a]->x() < f.Picture4[b]->x(); });
@@ -259,7 +259,7 @@ private slots:
         Desk d;
         QMdiArea area;
         area.resize(1400, 900);
-        auto* form = new Form2(d.env.services);
+        auto* form = new PrescriptionDesk(d.env.services);
         area.addSubWindow(form)->show();
         area.show();
         QVERIFY(QTest::qWaitForWindowActive(&area));
@@ -495,7 +495,7 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        Form3 catalog(d.env.services);
+        DrugCatalogWindow catalog(d.env.services);
         QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
         const int loads = d.env.catalog.loads();
         QCOMPARE(loads, 1); // one catalog in memory for both windows
@@ -678,5 +678,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(Form2Test)
-#include "tst_form2.moc"
+QTEST_MAIN(PrescriptionDeskTest)
+#include "tst_prescriptiondesk.moc"

@@ -1,4 +1,4 @@
-#include "reports/form7.h"
+#include "reports/outpatientlogwindow.h"
 
 #include "platform/controls.h"
 #include "platform/services.h"
@@ -37,7 +37,7 @@ namespace {
 
 } // namespace
 
-Form7::Form7(Services& services, QWidget* parent)
+OutpatientLogWindow::OutpatientLogWindow(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
 {
@@ -75,9 +75,9 @@ Form7::Form7(Services& services, QWidget* parent)
     Text6 = placed(new QLineEdit(this), QStringLiteral("Text6"), QRect());
     Text6->hide();
 
-    connect(Command1, &QPushButton::clicked, this, &Form7::runQuery);
-    connect(Command2, &QPushButton::clicked, this, &Form7::exportLog);
-    connect(Command3, &QPushButton::clicked, this, &Form7::printLog);
+    connect(Command1, &QPushButton::clicked, this, &OutpatientLogWindow::runQuery);
+    connect(Command2, &QPushButton::clicked, this, &OutpatientLogWindow::exportLog);
+    connect(Command3, &QPushButton::clicked, this, &OutpatientLogWindow::printLog);
 
     const QDate today = m_services.clock->now().date();
     Text3->setText(isoDate(oneMonthBefore(today)));
@@ -86,7 +86,7 @@ Form7::Form7(Services& services, QWidget* parent)
     loadMargins();
 }
 
-void Form7::runQuery()
+void OutpatientLogWindow::runQuery()
 {
     QString failure;
     Messages::Icon icon = Messages::Icon::Warning;
@@ -111,14 +111,14 @@ void Form7::runQuery()
         m_services.messages->inform(failure, icon);
 }
 
-void Form7::showRecords(LogRecords records)
+void OutpatientLogWindow::showRecords(LogRecords records)
 {
     m_grid->clear();
     m_records = std::make_shared<const LogGridRecords>(std::move(records));
     m_grid->showResult(m_records);
 }
 
-void Form7::exportLog()
+void OutpatientLogWindow::exportLog()
 {
     const QString chosen
         = m_services.fileDialogs
@@ -160,7 +160,7 @@ void Form7::exportLog()
         m_services.messages->inform(QStringLiteral("文件导出成功！"));
 }
 
-void Form7::printLog()
+void OutpatientLogWindow::printLog()
 {
     const auto range = parseDateRange(Text3->text(), Text4->text());
     if (!range) {
@@ -185,7 +185,7 @@ void Form7::printLog()
         m_services.messages->inform(failure, Messages::Icon::Warning);
 }
 
-void Form7::loadMargins()
+void OutpatientLogWindow::loadMargins()
 {
     const LogMarginTexts stored = loadLogMargins(*m_services.db);
     if (!stored.left.isEmpty())
@@ -194,7 +194,7 @@ void Form7::loadMargins()
         Text5->setText(stored.top);
 }
 
-bool Form7::storeMargins()
+bool OutpatientLogWindow::storeMargins()
 {
     const Result r = storeLogMargins(*m_services.db, Text1->text(), Text5->text());
     if (!r)
@@ -203,7 +203,7 @@ bool Form7::storeMargins()
     return r.ok;
 }
 
-void Form7::showEvent(QShowEvent* event)
+void OutpatientLogWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_placed) {
@@ -212,7 +212,7 @@ void Form7::showEvent(QShowEvent* event)
     }
 }
 
-void Form7::closeEvent(QCloseEvent* event)
+void OutpatientLogWindow::closeEvent(QCloseEvent* event)
 {
     storeMargins();
     QWidget::closeEvent(event);

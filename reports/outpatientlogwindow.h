@@ -1,6 +1,6 @@
 #pragma once
-// Form7: the outpatient log window ("日志报表"): the prescriptions of a date range in a label grid, with the
-// export to an .xls file and the printed log book.
+// OutpatientLogWindow: the outpatient log window ("日志报表"): the prescriptions of a date range in a label
+// grid, with the export to an .xls file and the printed log book.
 
 #include "reports/loggrid.h"
 
@@ -18,11 +18,11 @@ namespace qv {
 
 struct Services;
 
-class Form7 : public QWidget {
+class OutpatientLogWindow : public QWidget {
     Q_OBJECT
 public:
     // Opens with the last month queried and the log margins loaded.
-    explicit Form7(Services& services, QWidget* parent = nullptr);
+    explicit OutpatientLogWindow(Services& services, QWidget* parent = nullptr);
 
     // "查  询": the range of the date boxes into the grid.
     void runQuery();

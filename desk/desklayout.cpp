@@ -1,5 +1,5 @@
-// Form2: building the window and its load sequence.
-#include "desk/form2.h"
+// PrescriptionDesk: building the window and its load sequence.
+#include "desk/prescriptiondesk.h"
 
 #include "catalogs/catalogindex.h"
 #include "desk/archivelist.h"
@@ -121,7 +121,7 @@ namespace {
 
 } // namespace
 
-Form2::Form2(Services& services, QWidget* parent)
+PrescriptionDesk::PrescriptionDesk(Services& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
     , m_ownCatalog(!services.catalog && services.db ? std::make_unique<CatalogIndex>(*services.db) : nullptr)
@@ -146,7 +146,7 @@ Form2::Form2(Services& services, QWidget* parent)
     load();
 }
 
-Form2::~Form2()
+PrescriptionDesk::~PrescriptionDesk()
 {
     // The fields are destroyed after this class's part of the window and still signal on the way out (a field
     // that loses focus says so); no handler of this half-destroyed window may run then.
@@ -154,7 +154,7 @@ Form2::~Form2()
         child->disconnect(this);
 }
 
-void Form2::buildToolbar()
+void PrescriptionDesk::buildToolbar()
 {
     Frame1 = placed<QFrame>(this, QStringLiteral("Frame1"), 60, 0, 14505, 795);
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -181,7 +181,7 @@ void Form2::buildToolbar()
     }
 }
 
-void Form2::buildPicker()
+void PrescriptionDesk::buildPicker()
 {
     Label8[1] = caption(this, arrayName("Label8", 1), QStringLiteral("中文或拼音查询"), 60, 1650);
     setColours(Label8[1], Qt::red);
@@ -197,14 +197,14 @@ void Form2::buildPicker()
     }
     List1 = placed<QListWidget>(this, QStringLiteral("List1"), 60, 1980, 3615, 2940);
 
-    connect(Text1, &QLineEdit::textChanged, this, &Form2::runSearch);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &Form2::addChosenRow);
+    connect(Text1, &QLineEdit::textChanged, this, &PrescriptionDesk::runSearch);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::addChosenRow);
     Text1->installEventFilter(this);
     List1->installEventFilter(this);
     List1->viewport()->installEventFilter(this);
 }
 
-void Form2::buildArchivePanel()
+void PrescriptionDesk::buildArchivePanel()
 {
     Label8[2] = caption(this, arrayName("Label8", 2), QStringLiteral("动物主人"), 60, 5100);
     Text2 = placed<QLineEdit>(this, QStringLiteral("Text2"), 900, 5040, 1695, 315);
@@ -233,10 +233,10 @@ void Form2::buildArchivePanel()
     Label9[1]->setText(QStringLiteral("取消(E)"));
     Picture6->hide();
 
-    connect(Command7, &QPushButton::clicked, this, &Form2::runArchiveQuery);
+    connect(Command7, &QPushButton::clicked, this, &PrescriptionDesk::runArchiveQuery);
 }
 
-void Form2::buildPaper()
+void PrescriptionDesk::buildPaper()
 {
     Picture2 = placed<QWidget>(this, QStringLiteral("Picture2"), 3720, 840, 10830, 7257);
     Picture2->setAutoFillBackground(true);
@@ -285,11 +285,11 @@ void Form2::buildPaper()
         list->hide();
         list->installEventFilter(this);
     }
-    connect(List3, &QListWidget::itemDoubleClicked, this, &Form2::pickDiagnosis);
-    connect(List4, &QListWidget::itemDoubleClicked, this, &Form2::pickSpecies);
+    connect(List3, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::pickDiagnosis);
+    connect(List4, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::pickSpecies);
 }
 
-void Form2::buildFieldBox(int i)
+void PrescriptionDesk::buildFieldBox(int i)
 {
     const FieldBox& field = fieldBoxes()[i];
     Picture1[i] = placed<QWidget>(Picture2, arrayName("Picture1", i), field.box.left(), field.box.top(),
@@ -309,7 +309,7 @@ void Form2::buildFieldBox(int i)
     connectHeaderField(i);
 }
 
-void Form2::buildQuickInsertBar()
+void PrescriptionDesk::buildQuickInsertBar()
 {
     Picture3 = placed<QFrame>(this, QStringLiteral("Picture3"), 3720, 8130, 10815, 375);
     for (const QuickInsertLabel& q : kQuickInsert) {
@@ -323,7 +323,7 @@ void Form2::buildQuickInsertBar()
     }
 }
 
-void Form2::setEntryTabOrder()
+void PrescriptionDesk::setEntryTabOrder()
 {
     // The data-entry path first; the signature fields and the archive controls come late.
     QList<QWidget*> order;
@@ -339,7 +339,7 @@ void Form2::setEntryTabOrder()
         setTabOrder(order[i - 1], order[i]);
 }
 
-void Form2::load()
+void PrescriptionDesk::load()
 {
     // The main window places the desk (and re-centres it on every resize of its own).
     m_pickerSuppressed = true;
@@ -370,7 +370,7 @@ void Form2::load()
     markSettled();
 }
 
-void Form2::layoutFieldBoxes()
+void PrescriptionDesk::layoutFieldBoxes()
 {
     for (int i = 0; i < kFieldCount; ++i) {
         Label3[i]->move(0, twips(kCaptionTop));
@@ -389,13 +389,13 @@ void Form2::layoutFieldBoxes()
     }
 }
 
-void Form2::centreTitle()
+void PrescriptionDesk::centreTitle()
 {
     Label2[0]->adjustSize();
     Label2[0]->move(int(centredLeft(Picture2->width(), Label2[0]->width())), twips(300));
 }
 
-QString Form2::settingsValue(QString (SettingsReaders::*reader)())
+QString PrescriptionDesk::settingsValue(QString (SettingsReaders::*reader)())
 {
     // Without the settings window the names stay empty.
     return m_services.settings ? (m_services.settings->*reader)() : QString();

@@ -1,6 +1,6 @@
-// Form2: the prescription as a stored record (the toolbar's new, continue, save, print, copy, paste and save
-// as set) and the archive browser that finds, reopens and deletes stored prescriptions.
-#include "desk/form2.h"
+// PrescriptionDesk: the prescription as a stored record (the toolbar's new, continue, save, print, copy,
+// paste and save as set) and the archive browser that finds, reopens and deletes stored prescriptions.
+#include "desk/prescriptiondesk.h"
 
 #include "desk/archive.h"
 #include "desk/archivelist.h"
@@ -56,9 +56,9 @@ namespace {
 
 } // namespace
 
-void Form2::connectRecordControls()
+void PrescriptionDesk::connectRecordControls()
 {
-    connect(Command2, &QPushButton::clicked, this, &Form2::showTodaysArchive);
+    connect(Command2, &QPushButton::clicked, this, &PrescriptionDesk::showTodaysArchive);
     connect(Command5, &QPushButton::clicked, this, [this] { stepArchiveDay(-1); });
     connect(Command6, &QPushButton::clicked, this, [this] { stepArchiveDay(1); });
     connect(Text2, &QLineEdit::textChanged, this, [this](const QString& owner) {
@@ -69,8 +69,8 @@ void Form2::connectRecordControls()
         Text3->setText(range.start);
         Text4->setText(range.end);
     });
-    connect(List2, &ArchiveList::lineClicked, this, &Form2::loadArchiveLine);
-    connect(Label9[0], &ClickLabel::clicked, this, &Form2::deleteShownRecord);
+    connect(List2, &ArchiveList::lineClicked, this, &PrescriptionDesk::loadArchiveLine);
+    connect(Label9[0], &ClickLabel::clicked, this, &PrescriptionDesk::deleteShownRecord);
     connect(Label9[1], &ClickLabel::clicked, Picture6, &QWidget::hide);
     for (QObject* watched : { static_cast<QObject*>(Text2), static_cast<QObject*>(Command2),
              static_cast<QObject*>(List2->viewport()), static_cast<QObject*>(Label9[0]),
@@ -82,7 +82,7 @@ void Form2::connectRecordControls()
     }
 }
 
-bool Form2::archiveEvent(QObject* watched, QEvent* event)
+bool PrescriptionDesk::archiveEvent(QObject* watched, QEvent* event)
 {
     if (watched == Text2 && isEnter(event)) {
         Command2->setFocus();
@@ -109,7 +109,7 @@ bool Form2::archiveEvent(QObject* watched, QEvent* event)
     return false;
 }
 
-void Form2::runToolbarAction(int index)
+void PrescriptionDesk::runToolbarAction(int index)
 {
     switch (index) {
     case NewAction:
@@ -152,7 +152,7 @@ void Form2::runToolbarAction(int index)
     }
 }
 
-void Form2::showEmptyPrescription(const QString& key)
+void PrescriptionDesk::showEmptyPrescription(const QString& key)
 {
     m_pickerSuppressed = true;
     for (FieldEdit* field : Text5)
@@ -165,15 +165,15 @@ void Form2::showEmptyPrescription(const QString& key)
     Text5[0]->setFocus();
 }
 
-bool Form2::hasUnsavedWork() const
+bool PrescriptionDesk::hasUnsavedWork() const
 {
     const PrescriptionRecord shown = currentRecord();
     return shown.fields != m_settled.fields || shown.body != m_settled.body;
 }
 
-void Form2::markSettled() { m_settled = currentRecord(); }
+void PrescriptionDesk::markSettled() { m_settled = currentRecord(); }
 
-bool Form2::settleUnsavedWork()
+bool PrescriptionDesk::settleUnsavedWork()
 {
     if (!hasUnsavedWork())
         return true;
@@ -189,7 +189,7 @@ bool Form2::settleUnsavedWork()
     return false;
 }
 
-void Form2::closeEvent(QCloseEvent* event)
+void PrescriptionDesk::closeEvent(QCloseEvent* event)
 {
     if (settleUnsavedWork())
         event->accept();
@@ -197,7 +197,7 @@ void Form2::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-void Form2::newPrescription()
+void PrescriptionDesk::newPrescription()
 {
     if (!settleUnsavedWork())
         return;
@@ -208,7 +208,7 @@ void Form2::newPrescription()
     markSettled();
 }
 
-void Form2::continuePrescription()
+void PrescriptionDesk::continuePrescription()
 {
     if (!settleUnsavedWork())
         return;
@@ -222,7 +222,7 @@ void Form2::continuePrescription()
     Text1->setFocus();
 }
 
-PrescriptionRecord Form2::currentRecord() const
+PrescriptionRecord PrescriptionDesk::currentRecord() const
 {
     PrescriptionRecord record;
     for (int i = 0; i < kFieldCount; ++i)
@@ -233,7 +233,7 @@ PrescriptionRecord Form2::currentRecord() const
     return record;
 }
 
-bool Form2::savePrescription()
+bool PrescriptionDesk::savePrescription()
 {
     if (!m_services.db) {
         m_services.messages->inform(
@@ -275,7 +275,7 @@ bool Form2::savePrescription()
     return true;
 }
 
-PrescriptionPaper Form2::currentPaper() const
+PrescriptionPaper PrescriptionDesk::currentPaper() const
 {
     // The paper as the screen lays it out: the labels have sized themselves to their texts.
     PrescriptionPaper paper;
@@ -289,21 +289,24 @@ PrescriptionPaper Form2::currentPaper() const
     return paper;
 }
 
-bool Form2::printShownPrescription() { return printPrescription(m_services, currentPaper(), this); }
+bool PrescriptionDesk::printShownPrescription()
+{
+    return printPrescription(m_services, currentPaper(), this);
+}
 
-void Form2::copyBody()
+void PrescriptionDesk::copyBody()
 {
     m_services.clipboard->clear();
     m_services.clipboard->setText(bodyText());
 }
 
-void Form2::pasteBody()
+void PrescriptionDesk::pasteBody()
 {
     // The whole body is replaced, not added to at the caret.
     setBodyText(m_services.clipboard->text());
 }
 
-void Form2::saveBodyAsTemplate()
+void PrescriptionDesk::saveBodyAsTemplate()
 {
     if (!m_services.windows)
         return;
@@ -312,7 +315,7 @@ void Form2::saveBodyAsTemplate()
         herbal ? drugCategoryCaption(Formulas) : drugCategoryCaption(PrescriptionSets), bodyText(), true);
 }
 
-void Form2::runArchiveQuery()
+void PrescriptionDesk::runArchiveQuery()
 {
     if (!m_services.db) {
         List2->clear();
@@ -331,7 +334,7 @@ void Form2::runArchiveQuery()
         m_services.messages->inform(archiveDateMessage(), Messages::Icon::Warning);
 }
 
-void Form2::showTodaysArchive()
+void PrescriptionDesk::showTodaysArchive()
 {
     const ArchiveRange range = todayRange(m_services.clock->now().date());
     Text3->setText(range.start);
@@ -340,7 +343,7 @@ void Form2::showTodaysArchive()
     runArchiveQuery();
 }
 
-void Form2::stepArchiveDay(int days)
+void PrescriptionDesk::stepArchiveDay(int days)
 {
     const ArchiveRange range = steppedDayRange(Text3->text(), Text4->text(), days);
     Text3->setText(range.start);
@@ -349,7 +352,7 @@ void Form2::stepArchiveDay(int days)
     runArchiveQuery();
 }
 
-void Form2::showRecord(const PrescriptionRecord& record)
+void PrescriptionDesk::showRecord(const PrescriptionRecord& record)
 {
     // Filling the fields must not open the completion lists.
     m_pickerSuppressed = true;
@@ -362,13 +365,13 @@ void Form2::showRecord(const PrescriptionRecord& record)
     hideCompletionLists();
 }
 
-bool Form2::loadArchiveLine(int line)
+bool PrescriptionDesk::loadArchiveLine(int line)
 {
     // The line's own key, whatever the filters say now.
     return line >= 0 && line < List2->count() && loadStoredPrescription(List2->key(line));
 }
 
-bool Form2::loadStoredPrescription(const QString& key)
+bool PrescriptionDesk::loadStoredPrescription(const QString& key)
 {
     if (!m_services.db)
         return false;
@@ -383,7 +386,7 @@ bool Form2::loadStoredPrescription(const QString& key)
     return true;
 }
 
-void Form2::rightClickArchiveLine(const QPoint& inViewport)
+void PrescriptionDesk::rightClickArchiveLine(const QPoint& inViewport)
 {
     const int line = List2->lineAt(inViewport);
     // Away from the lines there is nothing to act on.
@@ -400,7 +403,7 @@ void Form2::rightClickArchiveLine(const QPoint& inViewport)
     openDeletePanel(List2->viewport()->mapTo(List2, inViewport));
 }
 
-void Form2::openDeletePanel(const QPoint& mouse)
+void PrescriptionDesk::openDeletePanel(const QPoint& mouse)
 {
     if (List2->count() == 0)
         return;
@@ -412,7 +415,7 @@ void Form2::openDeletePanel(const QPoint& mouse)
     Picture6->raise();
 }
 
-void Form2::highlightPanelEntry(int index)
+void PrescriptionDesk::highlightPanelEntry(int index)
 {
     for (int i = 0; i < int(Label9.size()); ++i) {
         if (i == index)
@@ -422,7 +425,7 @@ void Form2::highlightPanelEntry(int index)
     }
 }
 
-void Form2::deleteShownRecord()
+void PrescriptionDesk::deleteShownRecord()
 {
     Picture6->hide();
     if (!m_services.messages->askOkCancel(

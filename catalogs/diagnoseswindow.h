@@ -1,14 +1,14 @@
 #pragma once
-// Form5, "诊断名称维护": lists, searches, adds and deletes the diagnosis names of 诊断.
+// DiagnosesWindow, "诊断名称维护": lists, searches, adds and deletes the diagnosis names of 诊断.
 
 #include "catalogs/namecatalogwindow.h"
 
 namespace qv {
 
-class Form5 : public NameCatalogWindow {
+class DiagnosesWindow : public NameCatalogWindow {
     Q_OBJECT
 public:
-    explicit Form5(Services& services, QWidget* parent = nullptr);
+    explicit DiagnosesWindow(Services& services, QWidget* parent = nullptr);
 
     QLabel* Label5[2] = {}; // only Label5(1), "查询：", exists
     QLineEdit* Text1; // search by part of a name or its initials

@@ -1,5 +1,5 @@
-// Form2: the header fields of the paper and their species and diagnosis completion lists.
-#include "desk/form2.h"
+// PrescriptionDesk: the header fields of the paper and their species and diagnosis completion lists.
+#include "desk/prescriptiondesk.h"
 
 #include "desk/deskwidgets.h"
 #include "desk/paperlayout.h"
@@ -11,18 +11,18 @@
 
 namespace qv {
 
-void Form2::connectHeaderField(int i)
+void PrescriptionDesk::connectHeaderField(int i)
 {
     FieldEdit* field = Text5[i];
     connect(field, &FieldEdit::focusEntered, this, [this, i] { headerFieldFocused(i); });
-    connect(field, &FieldEdit::focusLeft, this, &Form2::headerFieldLeft);
+    connect(field, &FieldEdit::focusLeft, this, &PrescriptionDesk::headerFieldLeft);
     connect(field, &QLineEdit::textChanged, this, [this, i] { headerFieldChanged(i); });
     if (i == kSexField)
-        connect(field, &FieldEdit::clicked, this, &Form2::sexFieldClicked);
+        connect(field, &FieldEdit::clicked, this, &PrescriptionDesk::sexFieldClicked);
     field->installEventFilter(this);
 }
 
-void Form2::headerFieldFocused(int i)
+void PrescriptionDesk::headerFieldFocused(int i)
 {
     if (isDiagnosisField(i)) {
         m_pickerSuppressed = false;
@@ -41,7 +41,7 @@ void Form2::headerFieldFocused(int i)
     }
 }
 
-QListWidget* Form2::fillCompletionList(int field, const QString& typed)
+QListWidget* PrescriptionDesk::fillCompletionList(int field, const QString& typed)
 {
     const bool species = field == kSpeciesField;
     QListWidget* list = species ? List4 : List3;
@@ -53,7 +53,7 @@ QListWidget* Form2::fillCompletionList(int field, const QString& typed)
     return list;
 }
 
-void Form2::openCompletionList(int field, const QString& typed)
+void PrescriptionDesk::openCompletionList(int field, const QString& typed)
 {
     QListWidget* list = fillCompletionList(field, typed);
     if (list->count() > 0)
@@ -62,15 +62,15 @@ void Form2::openCompletionList(int field, const QString& typed)
         hideCompletionLists();
 }
 
-void Form2::showCompletionList(QListWidget* list)
+void PrescriptionDesk::showCompletionList(QListWidget* list)
 {
     list->show();
     list->raise();
 }
 
-void Form2::headerFieldLeft() { m_pickerSuppressed = true; }
+void PrescriptionDesk::headerFieldLeft() { m_pickerSuppressed = true; }
 
-void Form2::headerFieldChanged(int i)
+void PrescriptionDesk::headerFieldChanged(int i)
 {
     FieldEdit* field = Text5[i];
     if (i == kSexField) {
@@ -89,14 +89,14 @@ void Form2::headerFieldChanged(int i)
         showCompletionList(list);
 }
 
-void Form2::sexFieldClicked()
+void PrescriptionDesk::sexFieldClicked()
 {
     FieldEdit* field = Text5[kSexField];
     field->setText(field->text() == QStringLiteral("公") ? QStringLiteral("母") : QStringLiteral("公"));
     field->end(false);
 }
 
-bool Form2::headerFieldKey(int i, int key)
+bool PrescriptionDesk::headerFieldKey(int i, int key)
 {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         focusNextPrevChild(true);
@@ -113,16 +113,16 @@ bool Form2::headerFieldKey(int i, int key)
     return true;
 }
 
-void Form2::pickSpecies() { pickCompletion(List4, kSpeciesField); }
+void PrescriptionDesk::pickSpecies() { pickCompletion(List4, kSpeciesField); }
 
-void Form2::pickDiagnosis()
+void PrescriptionDesk::pickDiagnosis()
 {
     // Only a diagnosis line that had the focus receives a pick (never the owner field of index 0).
     if (isDiagnosisField(m_currentDiagnosisField))
         pickCompletion(List3, m_currentDiagnosisField);
 }
 
-void Form2::pickCompletion(QListWidget* list, int field)
+void PrescriptionDesk::pickCompletion(QListWidget* list, int field)
 {
     QListWidgetItem* item = list->currentItem();
     if (!item || !item->isSelected())
@@ -135,13 +135,13 @@ void Form2::pickCompletion(QListWidget* list, int field)
     focusNextPrevChild(true);
 }
 
-void Form2::hideCompletionLists()
+void PrescriptionDesk::hideCompletionLists()
 {
     List3->hide();
     List4->hide();
 }
 
-bool Form2::eventFilter(QObject* watched, QEvent* event)
+bool PrescriptionDesk::eventFilter(QObject* watched, QEvent* event)
 {
     if (archiveEvent(watched, event))
         return true;
@@ -180,7 +180,7 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form2::mousePressEvent(QMouseEvent* event)
+void PrescriptionDesk::mousePressEvent(QMouseEvent* event)
 {
     Picture6->hide();
     QWidget::mousePressEvent(event);

@@ -1,6 +1,6 @@
 #pragma once
-// Form8, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number, dispenser,
-// print margins, and two hidden printer names) and changes the login password.
+// SettingsWindow, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number,
+// dispenser, print margins, and two hidden printer names) and changes the login password.
 //
 // The window "loads" when it is constructed (values from the store, printer lists from services.printers) and
 // "unloads" when it is closed: by "保  存", "取  消", a successful password change or its close box.
@@ -23,10 +23,10 @@ namespace qv {
 
 struct Services;
 
-class Form8 : public QWidget {
+class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form8(Services& services, QWidget* parent = nullptr);
+    explicit SettingsWindow(Services& services, QWidget* parent = nullptr);
 
     // Frame "修改登录密码".
     QGroupBox* Frame1;
