@@ -231,7 +231,15 @@ bool JetFile::open(const QString& path, QString* error)
     }
     fclose(d->mdb->f->stream);
     d->mdb->f->stream = stream;
-    if (!mdb_read_catalog(d->mdb, MDB_TABLE)) {
+    // libmdb reads the catalog (MSysObjects) up to the first page it cannot read and stops there without a
+    // word: the objects it found must be as many as the catalog's definition counts.
+    MdbCatalogEntry* catalog
+        = mdb_read_catalog(d->mdb, MDB_ANY) ? mdb_get_catalogentry_by_name(d->mdb, "MSysObjects") : nullptr;
+    MdbTableDef* catalogDef = catalog ? mdb_read_table(catalog) : nullptr;
+    const bool wholeCatalog = catalogDef && catalogDef->num_rows == d->mdb->num_catalog;
+    if (catalogDef)
+        mdb_free_tabledef(catalogDef);
+    if (!wholeCatalog) {
         close();
         *error = damaged(path, QStringLiteral("表目录无法读取"));
         return false;
