@@ -216,7 +216,8 @@ bool JetFile::open(const QString& path, QString* error)
     }
     d->pages = size / pageSize;
 
-    d->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    // An absolute path: libmdb looks for a relative one it cannot find along $MDBPATH as well.
+    d->mdb = mdb_open(QFile::encodeName(info.absoluteFilePath()).constData(), MDB_NOFLAGS);
     if (!d->mdb) {
         *error = damaged(path, QStringLiteral("文件头无法识别"));
         return false;
