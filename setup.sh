@@ -10,6 +10,7 @@ set -euo pipefail
 BUILD_PACKAGES=(
     build-essential cmake pkg-config dpkg-dev file
     qt6-base-dev libsqlcipher-dev libpq-dev libgsf-1-dev libicu-dev
+    mdbtools-dev
 )
 
 # Running: what the installed program needs besides the libraries it links: fonts, translations, data.
@@ -19,10 +20,11 @@ RUN_PACKAGES=(
     qt6-translations-l10n
 )
 
-# Testing only: independent readers of our output, the virtual X server, the sanitizer compiler, the style,
+# Testing only: independent readers of our output (and of the Windows program's Jet files: mdbtools, with xz to
+# unpack the test's copy of one), the virtual X server, the sanitizer compiler, the style,
 # metadata and package checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
 TEST_PACKAGES=(
-    sqlcipher postgresql poppler-utils python3-xlrd
+    sqlcipher postgresql poppler-utils python3-xlrd mdbtools xz-utils
     xvfb xauth xdotool imagemagick openbox
     clang libclang-rt-14-dev
     clang-format-14 desktop-file-utils appstream lintian
