@@ -1,9 +1,9 @@
 #include "app/backupwindow.h"
 #include "app/appicon.h"
 #include "app/backupprogress.h"
-#include "app/migration.h"
-#include "app/restore.h"
-#include "app/startup.h"
+#include "maintenance/migration.h"
+#include "maintenance/restore.h"
+#include "maintenance/startup.h"
 #include "platform/controls.h"
 #include "store/database.h"
 

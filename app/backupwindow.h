@@ -3,7 +3,7 @@
 // whether it is good (checked in the background), a backup now, a backup into a chosen folder, and the
 // restore of a listed copy or of a copy from anywhere (a USB stick).
 
-#include "app/backupcopies.h"
+#include "maintenance/backupcopies.h"
 #include "platform/services.h"
 
 #include <QWidget>

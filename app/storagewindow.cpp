@@ -1,7 +1,7 @@
 #include "app/storagewindow.h"
 #include "app/appicon.h"
-#include "app/migration.h"
-#include "app/startup.h"
+#include "maintenance/migration.h"
+#include "maintenance/startup.h"
 #include "platform/controls.h"
 #include "store/database.h"
 

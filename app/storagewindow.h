@@ -1,9 +1,10 @@
 #pragma once
 // The window "数据存储": where this computer keeps the archive, its own file or the practice's server, the
 // server's connection with "测试连接", and "迁移到服务器", which copies this computer's archive onto an empty
-// server database. The choice is this computer's (app/storagechoice.h) and takes effect at the next start.
+// server database. The choice is this computer's (maintenance/storagechoice.h) and takes effect at the next
+// start.
 
-#include "app/storagechoice.h"
+#include "maintenance/storagechoice.h"
 #include "platform/services.h"
 
 #include <QWidget>

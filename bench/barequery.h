@@ -3,6 +3,7 @@
 #pragma once
 
 #include "store/database.h"
+#include "store/file/fileengine.h"
 #include "store/server/serverengine.h"
 
 #include <QElapsedTimer>
@@ -19,7 +20,8 @@ inline double bareQueryMs(Database& db, const QString& sql, const QVariantList& 
     timer.start();
     sqlite3_stmt* statement = nullptr;
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(fileHandleOf(db), text.constData(), int(text.size()), &statement, nullptr)
+        != SQLITE_OK)
         return -1;
     for (int i = 0; i < params.size(); ++i) {
         const QByteArray value = params[i].toString().toUtf8();

@@ -1,5 +1,6 @@
 #include "platform/privatefile.h"
 #include "platform/failures.h"
+#include "platform/filesync.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,8 +34,10 @@ bool writePrivateFile(const QString& path, const QByteArray& bytes, QString* err
         written = false;
         savedErrno = errno;
     }
-    if (written && ::rename(partial.constData(), QFile::encodeName(path).constData()) == 0)
+    if (written && ::rename(partial.constData(), QFile::encodeName(path).constData()) == 0) {
+        syncFolder(folder);
         return true;
+    }
     if (written)
         savedErrno = errno;
     if (fd >= 0)

@@ -1,4 +1,5 @@
 #include "store/copystore.h"
+#include "store/server/serverschema.h"
 #include "store/tables.h"
 
 namespace qv {
@@ -49,6 +50,33 @@ Result copyStoreRows(Database& from, Database& to, const std::function<void(qint
         }
     }
     return result;
+}
+
+Result holdStoreForFilling(Database& to, bool lockTables)
+{
+    if (to.kind() != StoreKind::Server)
+        return Result { true };
+    Result r { true };
+    if (lockTables)
+        r = takeSetUpLock(to);
+    if (r && lockTables) {
+        QStringList names;
+        for (const StoreTable& table : storeTables())
+            names << QLatin1Char('"') + table.name + QLatin1Char('"');
+        r = to.run(QStringLiteral("lock table %1 in exclusive mode").arg(names.join(QStringLiteral(", "))));
+    }
+    return r ? to.run(QStringLiteral("set local statement_timeout = 0")) : r;
+}
+
+Result clearStoreTables(Database& to)
+{
+    Result r { true };
+    for (const StoreTable& table : storeTables()) {
+        r = to.run(QStringLiteral("delete from \"%1\"").arg(table.name));
+        if (!r)
+            return r;
+    }
+    return r;
 }
 
 } // namespace qv

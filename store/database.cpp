@@ -205,8 +205,6 @@ void Database::keepLittleInMemory()
         m_engine->keepLittleInMemory();
 }
 
-sqlite3* Database::handle() const { return m_engine ? m_engine->sqliteHandle() : nullptr; }
-
 QString containsPattern(const QString& typed)
 {
     QString escaped;

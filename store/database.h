@@ -19,8 +19,6 @@
 #include <functional>
 #include <memory>
 
-struct sqlite3;
-
 namespace qv {
 
 // One result row, read by column name.
@@ -173,8 +171,8 @@ public:
     // A connection that reads a table once, page after page: it keeps little in memory.
     void keepLittleInMemory();
 
-    // The file engine's SQLite handle (its tests and benchmarks); null on the server.
-    sqlite3* handle() const;
+    // The engine behind the connection (an engine's own tests and tools reach it this way); null when closed.
+    StoreEngine* engine() const { return m_engine.get(); }
 
 private:
     std::unique_ptr<StoreEngine> m_engine;

@@ -47,8 +47,6 @@ public:
 
     // How to open a second connection to the same store (Database::opener).
     virtual Database::Opener opener() const = 0;
-
-    virtual sqlite3* sqliteHandle() const { return nullptr; }
 };
 
 // What every engine reports when nothing is open.

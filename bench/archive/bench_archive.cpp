@@ -8,7 +8,6 @@
 // Usage: bench_archive [prescriptions]   (default 400000). The server's part runs in a process of its own
 // (bench_archive --server-part <connection> <prescriptions>), so each engine's peak memory is its own.
 
-#include "app/startup.h"
 #include "bench/barequery.h"
 #include "bench/benchserver.h"
 #include "bench/figures.h"
@@ -16,12 +15,14 @@
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/prescriptiondesk.h"
+#include "maintenance/startup.h"
 #include "pinyin/searchcode.h"
 #include "reports/logdates.h"
 #include "reports/logquery.h"
 #include "reports/outpatientlogwindow.h"
 #include "reports/statisticswindow.h"
 #include "store/copystore.h"
+#include "store/file/fileengine.h"
 #include "store/file/schema.h"
 #include "store/server/serverschema.h"
 #include "store/template/templatedb.h"
@@ -71,7 +72,7 @@ std::vector<double> samples(int n, const std::function<double()>& one)
 class Inserter {
 public:
     Inserter(Database& db, const char* sql)
-        : m_db(db.handle())
+        : m_db(fileHandleOf(db))
     {
         sqlite3_prepare_v2(m_db, sql, -1, &m_stmt, nullptr);
     }
@@ -164,7 +165,7 @@ bool fillArchive(Database& db, int count)
                     QStringLiteral("李发药"), diagnoses[random.bounded(diagnoses.size())],
                     random.bounded(3) ? QString() : diagnoses[random.bounded(diagnoses.size())],
                     bodyText(random), time + QStringLiteral("-7C1F9A03B2D4E6") }))
-                return Result { false, QString::fromUtf8(sqlite3_errmsg(db.handle())) };
+                return Result { false, QString::fromUtf8(sqlite3_errmsg(fileHandleOf(db))) };
         }
         return Result { true };
     });
@@ -193,7 +194,7 @@ bool fillCatalog(Database& db, int count)
             if (!row.insert({ QStringLiteral("2%1").arg(i, 13, 10, QLatin1Char('0')), name,
                     QStringLiteral("0.5g 口服 每日3次"), code, categories[i % categories.size()],
                     name + code }))
-                return Result { false, QString::fromUtf8(sqlite3_errmsg(db.handle())) };
+                return Result { false, QString::fromUtf8(sqlite3_errmsg(fileHandleOf(db))) };
         }
         return Result { true };
     });
@@ -598,7 +599,8 @@ int main(int argc, char** argv)
             QString error;
             if (!target.create(copy, &error) || !target.run(QStringLiteral("pragma journal_mode = delete")))
                 return;
-            sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", db.handle(), "main");
+            sqlite3_backup* backup
+                = sqlite3_backup_init(fileHandleOf(target), "main", fileHandleOf(db), "main");
             sqlite3_backup_step(backup, -1);
             sqlite3_backup_finish(backup);
         });

@@ -3,9 +3,10 @@
 // (tests/support/pgserver.sh), copied, counted and checksummed on both sides in one transaction.
 // Usage: bench_migration [prescriptions]   (default 400000)
 
-#include "app/migration.h"
 #include "bench/benchserver.h"
 #include "bench/figures.h"
+#include "maintenance/migration.h"
+#include "store/file/fileengine.h"
 #include "store/template/templatedb.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ namespace {
 bool fillArchive(Database& db, int count)
 {
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db.handle(),
+    sqlite3_prepare_v2(fileHandleOf(db),
         "insert into \"档案\" (\"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", "
         "\"T1\", "
         "\"序号\") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -52,7 +53,7 @@ bool fillArchive(Database& db, int count)
             const int rc = sqlite3_step(insert);
             sqlite3_reset(insert);
             if (rc != SQLITE_DONE)
-                return Result { false, QString::fromUtf8(sqlite3_errmsg(db.handle())) };
+                return Result { false, QString::fromUtf8(sqlite3_errmsg(fileHandleOf(db))) };
         }
         return Result { true };
     });

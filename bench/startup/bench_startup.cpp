@@ -1,8 +1,8 @@
 // Start-up to a shown login window: first start (template written) and later starts (file present).
 
 #include "app/loginwindow.h"
-#include "app/startup.h"
 #include "bench/figures.h"
+#include "maintenance/startup.h"
 #include "platform/qtservices.h"
 
 #include <QApplication>

@@ -664,4 +664,10 @@ Result FileEngine::copyPagesTo(const QString& targetPath)
     return result;
 }
 
+sqlite3* fileHandleOf(const Database& db)
+{
+    const auto* file = dynamic_cast<const FileEngine*>(db.engine());
+    return file ? file->handle() : nullptr;
+}
+
 } // namespace qv

@@ -5,6 +5,7 @@
 
 #include <QHash>
 
+struct sqlite3;
 struct sqlite3_stmt;
 
 namespace qv {
@@ -49,7 +50,7 @@ public:
     Result copyIn(const QString& table, const QStringList& columns, const RowProducer& produce) override;
 
     Database::Opener opener() const override;
-    sqlite3* sqliteHandle() const override { return m_db; }
+    sqlite3* handle() const { return m_db; }
 
 private:
     // The busy handler: true (look again) for about two seconds.
@@ -68,9 +69,12 @@ private:
     // statement run again from inside its own rows gets one of its own.
     QHash<QString, sqlite3_stmt*> m_statements;
     QString m_path;
-    QByteArray m_vfs;
+    QByteArray m_vfs; // the VFS the file was opened through; empty for the default one
     QString m_notesTable; // where this connection reads the catalog's change notes; empty until started
-    QString m_notesSession; // the VFS the file was opened through; empty for the default one
+    QString m_notesSession; // the session token of those notes
 };
+
+// The SQLite handle of a connection to the file (its tests and benchmarks); null on the server or closed.
+sqlite3* fileHandleOf(const Database& db);
 
 } // namespace qv

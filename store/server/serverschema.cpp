@@ -80,6 +80,13 @@ create table "qv_schema" ("version" integer not null, "token" text not null);
         + QString::fromUtf8(kCatalogNotes);
 }
 
+Result takeSetUpLock(Database& db)
+{
+    // The key of the set-up lock among the database's advisory locks.
+    constexpr qint64 kSetUpLockKey = 7315947;
+    return db.run(QStringLiteral("select pg_advisory_xact_lock(?)"), { kSetUpLockKey });
+}
+
 Result prepareServerDatabase(Database& db, const std::function<Result(Database&)>& seed,
     ServerPreparation* done, const QList<ServerUpgradeStep>& steps, int version)
 {
@@ -87,7 +94,7 @@ Result prepareServerDatabase(Database& db, const std::function<Result(Database&)
     const Result result = db.transaction([&]() -> Result {
         // Every desk that starts takes this lock first: one sets up an empty database, the others wait and
         // then find it done.
-        Result r = db.run(QStringLiteral("select pg_advisory_xact_lock(7315947)"));
+        Result r = takeSetUpLock(db);
         if (!r)
             return r;
         const Result tables

@@ -31,6 +31,11 @@ const QList<ServerUpgradeStep>& serverUpgradeSteps();
 // The whole schema of a new database at kServerSchemaVersion (without its version row and seed rows).
 QString serverSchemaScript();
 
+// Inside a transaction on the server: waits for, then holds until the transaction ends, the lock that every
+// set-up of the database takes (a desk's first start, an upgrade, a move or import into it), so two of them
+// never run at once.
+Result takeSetUpLock(Database& db);
+
 struct ServerPreparation {
     bool created = false; // the database was empty and has been set up
     QList<int> applied; // versions reached by upgrade steps at this start

@@ -2,7 +2,7 @@
 // and prints what it found ("first", "raised", "unreached", "unchecked"). With "hold" a first start keeps
 // the folder until it is killed.
 
-#include "app/singleinstance.h"
+#include "maintenance/singleinstance.h"
 
 #include <QCoreApplication>
 

@@ -2,16 +2,16 @@
 // folder, restoring a listed copy or a file, the offer at a start on a damaged database, the failed exit
 // backup told to the user and the reminder of an old backup.
 
-#include "app/backupcopies.h"
 #include "app/backupwindow.h"
 #include "app/mainwindow.h"
-#include "app/restore.h"
-#include "app/startoffers.h"
-#include "app/startup.h"
 #include "app/windows.h"
 #include "catalogs/catalogindex.h"
 #include "desk/paperlayout.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/backupcopies.h"
+#include "maintenance/restore.h"
+#include "maintenance/startoffers.h"
+#include "maintenance/startup.h"
 #include "settings/settingsreaders.h"
 #include "tests/support/files.h"
 #include "tests/support/testenv.h"

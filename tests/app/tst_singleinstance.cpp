@@ -2,7 +2,7 @@
 // the front and ends; a lock left by a killed program or cut short by a power cut is taken over; another
 // folder is never blocked.
 
-#include "app/singleinstance.h"
+#include "maintenance/singleinstance.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

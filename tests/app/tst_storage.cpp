@@ -3,10 +3,10 @@
 // this test's own that asks for a password.
 
 #include "app/mainwindow.h"
-#include "app/migration.h"
-#include "app/startup.h"
-#include "app/storagechoice.h"
 #include "app/storagewindow.h"
+#include "maintenance/migration.h"
+#include "maintenance/startup.h"
+#include "maintenance/storagechoice.h"
 #include "store/server/serverschema.h"
 #include "store/tables.h"
 #include "store/template/templatedb.h"

@@ -1,6 +1,5 @@
 #include "tests/robust/powerworkload.h"
 
-#include "app/startup.h"
 #include "catalogs/diagnoseswindow.h"
 #include "catalogs/drugcatalogwindow.h"
 #include "catalogs/specieswindow.h"
@@ -8,6 +7,7 @@
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/prescriptiondesk.h"
+#include "maintenance/startup.h"
 #include "reports/outpatientlogwindow.h"
 #include "settings/settingswindow.h"
 

@@ -1,8 +1,8 @@
 // Faults of the database file itself: damaged, truncated, empty, foreign or unwritable files at start-up, a
 // damaged file at the exit backup, and what the files on disk reveal of a saved prescription.
 
-#include "app/startup.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/startup.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
 #include "tests/support/files.h"

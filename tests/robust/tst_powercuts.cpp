@@ -3,8 +3,9 @@
 // then starts again on what the disk kept: the file is sound, what was reported done is there with its latest
 // content, nothing else changed, and the day's backup is the previous good copy or a complete new one.
 
-#include "app/startup.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/startup.h"
+#include "store/file/fileengine.h"
 #include "tests/robust/powerworkload.h"
 #include "tests/support/files.h"
 
@@ -273,7 +274,7 @@ private slots:
             QVERIFY(reader.run("begin").ok);
             QVERIFY(reader.run("select count(*) from \"档案\"").ok);
             // The backup must not wait for the reader to go.
-            sqlite3_busy_timeout(env.db.handle(), 0);
+            sqlite3_busy_timeout(fileHandleOf(env.db), 0);
             savePrescriptions(env.db, QStringLiteral("LATER"), 1);
         };
         auto endReading = [&] { reader.close(); };

@@ -3,10 +3,10 @@
 // restored copy when the restore had put it in place, never a mixture, never none. A file set aside is the
 // whole previous database, and a restore reported done survives a cut just after it.
 
-#include "app/restore.h"
-#include "app/startup.h"
 #include "desk/paperlayout.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/restore.h"
+#include "maintenance/startup.h"
 #include "tests/support/files.h"
 #include "tests/support/powercutvfs.h"
 #include "tests/support/testenv.h"

@@ -3,12 +3,12 @@
 // picker goes on with what it read, the settings show no stand-in values, and the next action after the
 // server is back works without a restart, with nothing committed lost and nothing half written.
 
-#include "app/backupcopies.h"
 #include "app/backupwindow.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/prescriptiondesk.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/backupcopies.h"
 #include "reports/logquery.h"
 #include "settings/settingswindow.h"
 #include "tests/robust/world.h"

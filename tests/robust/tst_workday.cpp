@@ -4,12 +4,12 @@
 
 #include "app/loginwindow.h"
 #include "app/mainwindow.h"
-#include "app/startup.h"
 #include "app/windows.h"
 #include "desk/archivelist.h"
 #include "desk/deskwidgets.h"
 #include "desk/prescriptiondesk.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/startup.h"
 #include "print/qtprint.h"
 #include "reports/outpatientlogwindow.h"
 #include "reports/statisticswindow.h"

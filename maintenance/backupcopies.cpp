@@ -1,4 +1,4 @@
-#include "app/backupcopies.h"
+#include "maintenance/backupcopies.h"
 #include "store/database.h"
 
 #include <QDir>

@@ -1,5 +1,6 @@
-#include "app/startup.h"
+#include "maintenance/startup.h"
 #include "platform/failures.h"
+#include "platform/filesync.h"
 #include "store/file/upgrade.h"
 #include "store/template/templatedb.h"
 
@@ -10,11 +11,6 @@
 #include <QSysInfo>
 #include <cerrno>
 #include <filesystem>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace qv {
 
@@ -146,21 +142,6 @@ StartupResult startUpOnServer(
             return started;
         }
     }
-}
-
-bool syncFolder(const QString& folder)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-#else
-    Q_UNUSED(folder);
-    return true;
-#endif
 }
 
 QString todaysBackupFolder(const DriveRoots& drives, const QDate& today)

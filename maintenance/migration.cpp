@@ -1,4 +1,4 @@
-#include "app/migration.h"
+#include "maintenance/migration.h"
 #include "store/copystore.h"
 #include "store/server/serverschema.h"
 #include "store/tables.h"
@@ -201,16 +201,11 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
         done = fileRows;
         // Inside the server's transaction: copy, count and checksum, and commit only when both sides agree.
         const auto copyAndCheck = [&](Database& target) -> Result {
-            // A ten-year archive over a slow network may take longer than an everyday statement is allowed.
-            const Result unlimited = target.run(QStringLiteral("set local statement_timeout = 0"));
-            if (!unlimited)
-                return unlimited;
-            for (const StoreTable& table : storeTables()) {
-                const Result cleared = target.run(QStringLiteral("delete from \"%1\"").arg(table.name));
-                if (!cleared)
-                    return cleared;
-            }
-            Result c = copyStoreRows(file, target, tell);
+            Result c = holdStoreForFilling(target, false);
+            if (c)
+                c = clearStoreTables(target);
+            if (c)
+                c = copyStoreRows(file, target, tell);
             if (!c)
                 return c;
             done = fileRows * 2;
@@ -232,11 +227,7 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
         // now wait on the same lock as the set-up.
         report->server.clear();
         return server.transaction([&]() -> Result {
-            Result s = server.run(QStringLiteral("select pg_advisory_xact_lock(7315947)"));
-            if (s)
-                s = server.run(
-                    QStringLiteral("lock table \"档案\", \"商品\", \"设置\", \"个人模板\", \"诊断\", "
-                                   "\"动物种类\" in exclusive mode"));
+            Result s = holdStoreForFilling(server, true);
             if (s)
                 s = refuseAnArchive(server);
             return s ? copyAndCheck(server) : s;

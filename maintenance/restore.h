@@ -4,7 +4,7 @@
 // before anything happens. The current file is never deleted: it stays beside the restored one as
 // 数据库.dat.恢复前-yyyymmddhhmmss.
 
-#include "app/backupcopies.h"
+#include "maintenance/backupcopies.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>

@@ -17,8 +17,6 @@ QString backupFolderName(const QDate& day);
 
 // Creates every level of a folder path; existing levels are fine. False when the folder does not exist after.
 bool makeFolderPath(const QString& path);
-// A rename or a new file lasts only once the folder that records it is on disk.
-bool syncFolder(const QString& folder);
 
 // A fixed text of this installation, the same at every start, carried by new archive keys after the time
 // stamp.

@@ -1,6 +1,6 @@
-#include "app/startoffers.h"
-#include "app/restore.h"
-#include "app/startup.h"
+#include "maintenance/startoffers.h"
+#include "maintenance/restore.h"
+#include "maintenance/startup.h"
 #include "store/database.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/storagechoice.h"
+#include "maintenance/storagechoice.h"
 #include "platform/privatefile.h"
 #include "store/database.h"
 #include "store/server/serverschema.h"

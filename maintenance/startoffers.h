@@ -2,7 +2,7 @@
 // What start-up offers around the backups: a damaged database restored from the newest good copy, and a
 // reminder when the newest good copy is more than a week old.
 
-#include "app/backupcopies.h"
+#include "maintenance/backupcopies.h"
 #include "platform/services.h"
 
 #include <QObject>

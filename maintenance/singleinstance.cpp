@@ -1,4 +1,4 @@
-#include "app/singleinstance.h"
+#include "maintenance/singleinstance.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

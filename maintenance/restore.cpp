@@ -1,5 +1,6 @@
-#include "app/restore.h"
-#include "app/startup.h"
+#include "maintenance/restore.h"
+#include "maintenance/startup.h"
+#include "platform/filesync.h"
 #include "store/database.h"
 
 #include <QDir>
@@ -8,11 +9,6 @@
 
 #include <cerrno>
 #include <filesystem>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace qv {
 
@@ -24,18 +20,7 @@ namespace {
     bool copySynced(const QString& from, const QString& to)
     {
         QFile::remove(to);
-        if (!QFile::copy(from, to))
-            return false;
-#ifdef Q_OS_UNIX
-        const int fd = ::open(QFile::encodeName(to).constData(), O_RDWR | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool ok = ::fsync(fd) == 0;
-        ::close(fd);
-        return ok;
-#else
-        return true;
-#endif
+        return QFile::copy(from, to) && syncFile(to);
     }
 
     RestoreOutcome refused(const QString& why)
