@@ -38,9 +38,9 @@ namespace {
         return uri;
     }
 
-    // Every job the service keeps for the printer, finished ones too (an unknown printer has none); false when
-    // the service cannot be asked. Asked directly rather than through cupsGetJobs2, which calls a job whose name
-    // the service keeps private "untitled".
+    // Every job the service keeps for the printer, finished ones too (an unknown printer has none); false
+    // when the service cannot be asked. Asked directly rather than through cupsGetJobs2, which calls a job
+    // whose name the service keeps private "untitled".
     bool readJobs(int timeoutMs, const QString& printer, QList<QueuedJob>& jobs)
     {
         Connection http = connectToService(timeoutMs);
@@ -48,12 +48,13 @@ namespace {
             return false;
         ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
         char uri[HTTP_MAX_URI];
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(uri, printer));
+        ippAddString(
+            request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(uri, printer));
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
         static const char* const wanted[] = { "job-id", "job-name", "job-state" };
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(std::size(wanted)),
-            nullptr, wanted);
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+            int(std::size(wanted)), nullptr, wanted);
         const std::unique_ptr<ipp_t, IppDelete> response(cupsDoRequest(http.get(), request, "/"));
         if (!response || isError(ippGetStatusCode(response.get())))
             return cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND;
@@ -74,7 +75,8 @@ namespace {
             else if (name == "job-name")
                 job.name = QString::fromUtf8(ippGetString(a, 0, nullptr));
             else if (name == "job-state")
-                job.ended = ippGetInteger(a, 0) == IPP_JSTATE_CANCELED || ippGetInteger(a, 0) == IPP_JSTATE_ABORTED;
+                job.ended
+                    = ippGetInteger(a, 0) == IPP_JSTATE_CANCELED || ippGetInteger(a, 0) == IPP_JSTATE_ABORTED;
         }
         return true;
     }

@@ -135,9 +135,9 @@ JobConfirmation confirmJob(PrintSystem& system, const JobMark& mark, const QStri
             confirmation.arrived = true;
             return confirmation;
         }
-        confirmation.sentence = withReason(
-            QStringLiteral("打印机“%1”上的打印任务被中止，没有打印").arg(mark.printer),
-            system.printerStatus(mark.printer));
+        confirmation.sentence
+            = withReason(QStringLiteral("打印机“%1”上的打印任务被中止，没有打印").arg(mark.printer),
+                system.printerStatus(mark.printer));
         return confirmation;
     }
     confirmation.sentence = QStringLiteral("打印任务没有送到打印机“%1”。\n%2")

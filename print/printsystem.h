@@ -1,8 +1,8 @@
 #pragma once
-// The print service behind the printers: whether it runs, which printers it has, whether a printer takes jobs,
-// and whether a job sent to it arrived. Qt draws the pages but reports neither a refused job nor a stopped
-// printer, so a print is checked with the service before and after it is sent; the sentences here say what
-// went wrong in words a message box can show.
+// The print service behind the printers: whether it runs, which printers it has, whether a printer takes
+// jobs, and whether a job sent to it arrived. Qt draws the pages but reports neither a refused job nor a
+// stopped printer, so a print is checked with the service before and after it is sent; the sentences here say
+// what went wrong in words a message box can show.
 
 #include <QList>
 #include <QString>
@@ -61,7 +61,13 @@ public:
 };
 
 // Why a job cannot be sent at all.
-enum class PrinterProblem { None, ServiceNotRunning, NoPrinterInstalled, NoDefaultPrinter, ChosenNotInstalled };
+enum class PrinterProblem {
+    None,
+    ServiceNotRunning,
+    NoPrinterInstalled,
+    NoDefaultPrinter,
+    ChosenNotInstalled
+};
 
 // Before sending: the printer a job goes to and whether it takes the job now.
 struct PrinterCheck {

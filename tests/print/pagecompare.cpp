@@ -43,7 +43,8 @@ namespace {
 
 bool PageComparison::matches() const
 {
-    return sameSize && inkA > 0 && inkB > 0 && strayA <= kAllowedStray * inkA && strayB <= kAllowedStray * inkB;
+    return sameSize && inkA > 0 && inkB > 0 && strayA <= kAllowedStray * inkA
+        && strayB <= kAllowedStray * inkB;
 }
 
 QString PageComparison::describe() const

@@ -1,6 +1,6 @@
-// Prints through Qt to a real print service (a throw-away CUPS scheduler with a virtual PDF printer) and checks
-// what the print system layer says before and after sending: a refused, stopped, missing or unreachable
-// printer is named as what it is, and a job that did not arrive is never taken for printed.
+// Prints through Qt to a real print service (a throw-away CUPS scheduler with a virtual PDF printer) and
+// checks what the print system layer says before and after sending: a refused, stopped, missing or
+// unreachable printer is named as what it is, and a job that did not arrive is never taken for printed.
 
 #include "pagecompare.h"
 #include "print/fonts.h"
@@ -21,7 +21,8 @@ namespace {
 const QString kQueue = QString::fromLatin1(CupsServer::kQueue);
 
 // A page with what the program's pages have: a 黑体 title, 宋体 text, Latin digits and ruled lines.
-void drawPage(PrintSurface& surface, double bodyShiftTwips = 0, const QString& usage = "    用法：肌肉注射 每日2次")
+void drawPage(
+    PrintSurface& surface, double bodyShiftTwips = 0, const QString& usage = "    用法：肌肉注射 每日2次")
 {
     surface.setFontName("黑体");
     surface.setFontSize(20.25);
@@ -159,7 +160,8 @@ private slots:
         const PrinterCheck check = checkPrinter(*m_system, {});
         QCOMPARE(check.verdict, PrinterCheck::Verdict::Stopped);
         QCOMPARE(check.sentence,
-            QString("打印机“QvPDF”已停止，原因：“paper jam”。现在发送的打印任务要等打印机重新启动后才会打印。"));
+            QString(
+                "打印机“QvPDF”已停止，原因：“paper jam”。现在发送的打印任务要等打印机重新启动后才会打印。"));
 
         const JobConfirmation sent = send(check, logBookJobName("2024-01-01", "2024-01-31"));
         QVERIFY2(sent.arrived, qPrintable(sent.sentence));
