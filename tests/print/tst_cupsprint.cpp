@@ -219,6 +219,31 @@ private slots:
         QVERIFY2(m_server.run("lpadmin", { "-d", kQueue }), qPrintable(m_server.error()));
     }
 
+    // A machine's own CUPS shows a job's name to its owner only, and the owner is whoever the request says it
+    // is: a program asking under another user name than its print went out with sees the job without a name.
+    // The job sent is then the newest after the mark.
+    void aJobWhoseNameTheServiceHidesIsStillFound()
+    {
+        QVERIFY2(m_server.keepJobNamesPrivate(), qPrintable(m_server.error()));
+        const PrinterCheck check = checkPrinter(*m_system, {});
+        QCOMPARE(check.verdict, PrinterCheck::Verdict::Ready);
+        const QString name = prescriptionJobName("王五", "2024-03-04");
+        auto surface = m_printers.printerSurface(check.printer);
+        surface->setJobName(name);
+        drawPage(*surface);
+        QVERIFY(surface->endDocument());
+
+        CupsServer::askAs("nobody");
+        const QList<QueuedJob> seen = m_system->jobsAfter(kQueue, check.mark.lastJobId);
+        const JobConfirmation confirmation = confirmJob(*m_system, check.mark, name);
+        CupsServer::askAs({});
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen.first().name, QString());
+        QVERIFY2(confirmation.arrived, qPrintable(confirmation.sentence));
+        QCOMPARE(confirmation.jobId, seen.first().id);
+        QCOMPARE(m_system->jobsAfter(kQueue, check.mark.lastJobId).value(0).name, name);
+    }
+
 private:
     // Sends the page to the checked printer as a window would, and asks the service at once whether it
     // arrived. Qt answers every job as printed.

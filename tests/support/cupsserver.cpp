@@ -100,6 +100,32 @@ bool CupsServer::addPrinter(const QString& name)
         { "-p", name, "-E", "-v", "cups-pdf:/", "-P", "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd" });
 }
 
+bool CupsServer::keepJobNamesPrivate()
+{
+    if (!halt())
+        return false;
+    QFile conf(m_folder + QStringLiteral("/cupsd.conf"));
+    if (!conf.open(QIODevice::ReadOnly)) {
+        m_error = conf.errorString();
+        return false;
+    }
+    QByteArray text = conf.readAll();
+    conf.close();
+    text.replace("JobPrivateAccess all", "JobPrivateAccess default");
+    text.replace("JobPrivateValues none", "JobPrivateValues default");
+    if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate) || conf.write(text) != text.size()) {
+        m_error = conf.errorString();
+        return false;
+    }
+    conf.close();
+    return resume();
+}
+
+void CupsServer::askAs(const QString& user)
+{
+    cupsSetUser(user.isEmpty() ? nullptr : user.toUtf8().constData());
+}
+
 QString CupsServer::waitForPdf(int jobId, int timeoutMs)
 {
     const QRegularExpression ofJob(QStringLiteral("(^|[-_])job_%1([-_.])").arg(jobId));

@@ -35,6 +35,12 @@ public:
     bool run(const QString& tool, const QStringList& arguments);
     // Adds another virtual PDF printer.
     bool addPrinter(const QString& name);
+    // Restarts the service with the policy a machine's CUPS has by default, under which nobody who has not
+    // logged in to it (the program never does) sees a job's name.
+    bool keepJobNamesPrivate();
+
+    // Later requests of this thread to the service say they come from user (empty: this process's user).
+    static void askAs(const QString& user);
 
     // Waits until the job has been printed and returns the path of the PDF file it became; empty (with
     // error()) when it did not come within timeoutMs.
