@@ -9,7 +9,7 @@ set -euo pipefail
 # program links), and what CPack's Debian generator uses to find the package's library dependencies.
 BUILD_PACKAGES=(
     build-essential cmake pkg-config dpkg-dev file
-    qt6-base-dev libsqlcipher-dev libpq-dev libgsf-1-dev libicu-dev
+    qt6-base-dev libsqlcipher-dev libpq-dev libgsf-1-dev libicu-dev libcups2-dev
     mdbtools-dev
 )
 
@@ -23,8 +23,11 @@ RUN_PACKAGES=(
 # Testing only: independent readers of our output (and of the Windows program's Jet files: mdbtools, with xz to
 # unpack the test's copy of one), the virtual X server, the sanitizer compiler, the style,
 # metadata and package checkers, and what the generators in tools/ read and run (Unihan data, the SVG rasteriser).
+# The print system the printing tests start their own throw-away instance of: CUPS with a virtual PDF printer
+# (cups-pdf turns the job into a PDF with Ghostscript, which both bring along).
 TEST_PACKAGES=(
     sqlcipher postgresql poppler-utils python3-xlrd mdbtools xz-utils
+    cups printer-driver-cups-pdf
     xvfb xauth xdotool imagemagick openbox
     clang libclang-rt-14-dev
     clang-format-14 desktop-file-utils appstream lintian

@@ -161,14 +161,26 @@ PrescriptionPaper measuredPaper(
     return paper;
 }
 
-QStringList printedBodyLines(const QString& body)
+QList<QStringList> printedBodyGroups(const QString& body)
 {
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    QStringList printed;
+    QList<QStringList> groups;
     for (const QString& line : body.split(lineEnd)) {
-        if (!line.trimmed().isEmpty())
-            printed << wrapped(line);
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        if (!trimmed.startsWith(QStringLiteral("用法")) || groups.isEmpty())
+            groups.append(QStringList());
+        groups.last() << wrapped(line);
     }
+    return groups;
+}
+
+QStringList printedBodyLines(const QString& body)
+{
+    QStringList printed;
+    for (const QStringList& group : printedBodyGroups(body))
+        printed << group;
     return printed;
 }
 
@@ -177,12 +189,19 @@ QList<QStringList> bodySheets(const QString& body)
     // Line n of a sheet (from 1) ends at body top + n × (gap + line height).
     const double step = kBodyLineGap + lineSpacingTwips(qFont(kValueFont));
     const int perSheet = std::max(1, int((kSignatureRuleY - kBodyTop) / step));
-    const QStringList lines = printedBodyLines(body);
-    QList<QStringList> sheets;
-    for (qsizetype first = 0; first < lines.size(); first += perSheet)
-        sheets << lines.mid(first, perSheet);
-    if (sheets.isEmpty())
-        sheets << QStringList();
+    QList<QStringList> sheets { QStringList() };
+    for (const QStringList& group : printedBodyGroups(body)) {
+        // A group that fits on a sheet of its own is not split; a longer one goes on where it is and breaks
+        // where a sheet is full.
+        if (!sheets.last().isEmpty() && group.size() <= perSheet
+            && sheets.last().size() + group.size() > perSheet)
+            sheets.append(QStringList());
+        for (const QString& row : group) {
+            if (sheets.last().size() == perSheet)
+                sheets.append(QStringList());
+            sheets.last() << row;
+        }
+    }
     return sheets;
 }
 

@@ -46,8 +46,13 @@ PrescriptionPaper measuredPaper(
 // at the body's width.
 QStringList printedBodyLines(const QString& body);
 
-// The printed body lines, sheet by sheet: as many on each sheet as fit above the signature rule. Always at
-// least one sheet, which may be empty.
+// The printed body lines in groups that belong together on a sheet: a line and the usage lines ("用法…")
+// that follow it.
+QList<QStringList> printedBodyGroups(const QString& body);
+
+// The printed body lines, sheet by sheet: as many on each sheet as fit above the signature rule, broken
+// between groups, so that a drug line never ends a sheet whose next sheet begins with its usage. A group
+// longer than a sheet breaks where the sheet is full. Always at least one sheet, which may be empty.
 QList<QStringList> bodySheets(const QString& body);
 
 // The mark every sheet of a prescription printed on several sheets carries, so that the dispenser can tell

@@ -36,6 +36,9 @@ public:
 
     // Takes effect when the next job (or, within a job, the next page) begins.
     virtual void setOrientation(Orientation orientation) = 0;
+    // The name the next job carries in the printer's queue (and as a PDF file's title), so that the practice
+    // can tell it there. Takes effect when the next job begins.
+    virtual void setJobName(const QString& name) = 0;
     // Width of following lines in printer pixels (dots of a 600-dpi printer).
     virtual void setDrawWidth(int pixels) = 0;
 

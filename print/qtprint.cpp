@@ -1,5 +1,6 @@
 #include "print/qtprint.h"
 #include "platform/failures.h"
+#include "print/cupsprintsystem.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,6 +45,7 @@ QtPrintSurface::~QtPrintSurface() { abandonOpenJob(); }
 bool QtPrintSurface::beginJob(Orientation orientation)
 {
     applyOrientation(orientation);
+    m_printer->setDocName(jobName());
     if (!m_painter.begin(m_printer.get())) {
         fail(outputFailure());
         return false;
@@ -136,6 +138,13 @@ QString QtPrintSurface::outputFailure() const
     return QStringLiteral("无法在打印机“%1”上打印。").arg(m_printer->printerName());
 }
 
+QtPrinterAccess::QtPrinterAccess()
+    : m_system(std::make_unique<CupsPrintSystem>())
+{
+}
+
+QtPrinterAccess::~QtPrinterAccess() = default;
+
 QStringList QtPrinterAccess::installedPrinters() const { return QPrinterInfo::availablePrinterNames(); }
 
 QString QtPrinterAccess::defaultPrinterName() const { return QPrinterInfo::defaultPrinterName(); }
@@ -152,6 +161,23 @@ std::unique_ptr<PrintSurface> QtPrinterAccess::defaultPrinterSurface()
         return std::make_unique<QtPrintSurface>(nullptr, noPrinterMessage());
     return std::make_unique<QtPrintSurface>(
         preparedPrinter(std::make_unique<QPrinter>(info, QPrinter::HighResolution)));
+}
+
+std::unique_ptr<PrintSurface> QtPrinterAccess::printerSurface(const QString& name)
+{
+    if (name.isEmpty() || !qEnvironmentVariableIsEmpty("QUORVELA_PRINT_PDF"))
+        return defaultPrinterSurface();
+    // Given a name it does not know, QPrinter would print on the default printer instead.
+    const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+    auto printer = info.isNull() ? nullptr : std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    if (!printer || printer->printerName() != name)
+        return std::make_unique<QtPrintSurface>(nullptr, chosenNotInstalledSentence(name));
+    return std::make_unique<QtPrintSurface>(preparedPrinter(std::move(printer)));
+}
+
+PrintSystem* QtPrinterAccess::printSystem()
+{
+    return qEnvironmentVariableIsEmpty("QUORVELA_PRINT_PDF") ? m_system.get() : nullptr;
 }
 
 std::unique_ptr<PrintSurface> QtPrinterAccess::pdfSurface(const QString& path)

@@ -44,10 +44,19 @@ private:
 // for the default printer to that PDF file instead (for running without a printer).
 class QtPrinterAccess final : public PrinterAccess {
 public:
+    QtPrinterAccess();
+    ~QtPrinterAccess() override;
+
     QStringList installedPrinters() const override;
     QString defaultPrinterName() const override;
     std::unique_ptr<PrintSurface> defaultPrinterSurface() override;
     std::unique_ptr<PrintSurface> pdfSurface(const QString& path) override;
+    std::unique_ptr<PrintSurface> printerSurface(const QString& name) override;
+    // The CUPS scheduler Qt prints through; none while jobs go to QUORVELA_PRINT_PDF.
+    PrintSystem* printSystem() override;
+
+private:
+    std::unique_ptr<PrintSystem> m_system;
 };
 
 // Message texts of a surface that cannot print.

@@ -1,5 +1,6 @@
 #include "print/recordingprint.h"
 
+#include "print/printsystem.h"
 #include "print/qtprint.h"
 
 namespace qv {
@@ -35,6 +36,7 @@ bool RecordingPrintSurface::beginJob(Orientation orientation)
 {
     ++m_job;
     m_page = 1;
+    m_recording->jobNames.append(jobName());
     m_pageOrientation = orientation;
     return true;
 }
@@ -93,6 +95,14 @@ std::unique_ptr<PrintSurface> RecordingPrinterAccess::pdfSurface(const QString& 
 {
     m_pdfPaths.append(path);
     return handOut({});
+}
+
+std::unique_ptr<PrintSurface> RecordingPrinterAccess::printerSurface(const QString& name)
+{
+    surfacePrinters.append(name);
+    if (name.isEmpty())
+        return defaultPrinterSurface();
+    return handOut(printers.contains(name) ? QString() : chosenNotInstalledSentence(name));
 }
 
 std::unique_ptr<PrintSurface> RecordingPrinterAccess::handOut(const QString& cannotPrint)

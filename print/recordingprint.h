@@ -35,6 +35,8 @@ struct PrintRecording {
     QList<int> pagesPerFinishedJob;
     // Jobs given up because the surface went away before endDocument().
     int abandonedJobs = 0;
+    // The name of every job begun, in order.
+    QStringList jobNames;
 
     QList<PrintedItem> texts() const;
     QList<PrintedItem> lines() const;
@@ -78,6 +80,14 @@ public:
     QString defaultPrinterName() const override { return defaultPrinter; }
     std::unique_ptr<PrintSurface> defaultPrinterSurface() override;
     std::unique_ptr<PrintSurface> pdfSurface(const QString& path) override;
+    // A printer that is not in printers cannot print.
+    std::unique_ptr<PrintSurface> printerSurface(const QString& name) override;
+    PrintSystem* printSystem() override { return system; }
+
+    // The print service the code under test checks with; none unless a test sets one.
+    PrintSystem* system = nullptr;
+    // The printer asked for by each printerSurface() call ("" for the default printer), in order.
+    QStringList surfacePrinters;
 
     // One recording per surface handed out, oldest first (PDF surfaces too), and the PDF paths asked for.
     const QList<std::shared_ptr<PrintRecording>>& recordings() const { return m_recordings; }

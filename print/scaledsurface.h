@@ -35,6 +35,7 @@ public:
     void setScaleMode(ScaleMode mode) override;
 
     void setOrientation(Orientation orientation) override;
+    void setJobName(const QString& name) override { m_jobName = name; }
     void setDrawWidth(int pixels) override;
 
     void printText(const QString& text) override;
@@ -62,6 +63,7 @@ protected:
 
     void fail(const QString& reason);
     const QFont& font() const { return m_font; }
+    const QString& jobName() const { return m_jobName; }
 
 private:
     QPointF toTwips(double x, double y) const;
@@ -76,6 +78,7 @@ private:
     // The pen is kept in twips from the printable area's corner, so a change of scale does not move it.
     QPointF m_pen;
     Orientation m_orientation = Orientation::PrinterDefault;
+    QString m_jobName;
     int m_drawWidth = 1;
     bool m_inJob = false;
     QString m_error;
