@@ -1,5 +1,5 @@
 #pragma once
-// A stored prescription is one row of [档案]: the thirteen header fields in the columns named by their field
+// A stored prescription is one row of "档案": the thirteen header fields in the columns named by their field
 // index ("0" to "12"), the body in T1 and the record key in 序号. Columns 13 to 22, T2 and T3 are never
 // written.
 
