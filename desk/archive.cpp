@@ -53,7 +53,7 @@ ArchiveResult queryArchive(
             return true;
         });
     if (!rows) {
-        // The list keeps what was read before the failure.
+        // The lines read before the failure stay in the result; the desk shows none of them.
         result.error = rows.error;
         result.storeFailed = true;
         return result;

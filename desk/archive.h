@@ -14,7 +14,8 @@
 
 namespace qv {
 
-// The one message of a query that fails: a date the store cannot read, or a store that cannot be read.
+// The message of a query refused for its dates. A store that does not answer is reported with its own
+// reason instead (ArchiveResult::storeFailed).
 QString archiveDateMessage();
 
 // owner[species,sex,age,yyyy-mm-dd], without added blanks.
@@ -23,14 +24,16 @@ QString archiveLineText(const QString& owner, const QString& species, const QStr
 
 struct ArchiveResult {
     bool ok = false;
-    QString error; // why it failed (for a log or a test; the user sees archiveDateMessage())
+    // Why it failed. For bad dates a text for a log or a test: the user sees archiveDateMessage().
+    QString error;
     bool storeFailed = false; // the dates were right but the store did not answer: error is the store's text
     ArchiveLines lines;
 };
 
 // The rows whose owner contains ownerFilter (empty: all) and whose date lies between the two dates, both
 // inclusive, newest key first. Fails when either date is not a date (a start after the end is no failure:
-// it finds nothing). The owner text is searched for as typed, with apostrophes, "%" and "_" taken literally.
+// it finds nothing) or when the store does not answer. The owner text is searched for as typed, with
+// apostrophes, "%" and "_" taken literally.
 ArchiveResult queryArchive(
     Database& db, const QString& ownerFilter, const QString& startDate, const QString& endDate);
 

@@ -1,5 +1,5 @@
 #pragma once
-// The desk's archive list (List2): one line per stored prescription of the query, newest first. The lines
+// The desk's archive list: one line per stored prescription of the query, newest first. The lines
 // stay in the compact form the query read them in (ArchiveLines); the view asks only for the lines it shows.
 // Every line knows the key of its row, so a click loads that row whatever the filters say by then.
 

@@ -13,7 +13,7 @@ namespace qv {
 
 void PrescriptionDesk::connectHeaderField(int i)
 {
-    FieldEdit* field = Text5[i];
+    FieldEdit* field = fieldEdits[i];
     connect(field, &FieldEdit::focusEntered, this, [this, i] { headerFieldFocused(i); });
     connect(field, &FieldEdit::focusLeft, this, &PrescriptionDesk::headerFieldLeft);
     connect(field, &QLineEdit::textChanged, this, [this, i] { headerFieldChanged(i); });
@@ -28,14 +28,14 @@ void PrescriptionDesk::headerFieldFocused(int i)
         m_pickerSuppressed = false;
         m_currentDiagnosisField = i;
         // The list opens just under the focused line.
-        const QRectF box = fieldBoxes()[i].box;
-        List3->setGeometry(twipsRect(900, box.top() + box.height(), 2055, 1290));
-        List4->hide();
-        openCompletionList(i, Text5[i]->text());
+        const QRectF box = qv::fieldBoxes()[i].box;
+        diagnosisList->setGeometry(twipsRect(900, box.top() + box.height(), 2055, 1290));
+        speciesList->hide();
+        openCompletionList(i, fieldEdits[i]->text());
     } else if (i == kSpeciesField) {
         m_pickerSuppressed = false;
-        List3->hide();
-        openCompletionList(i, Text5[i]->text());
+        diagnosisList->hide();
+        openCompletionList(i, fieldEdits[i]->text());
     } else {
         hideCompletionLists();
     }
@@ -44,7 +44,7 @@ void PrescriptionDesk::headerFieldFocused(int i)
 QListWidget* PrescriptionDesk::fillCompletionList(int field, const QString& typed)
 {
     const bool species = field == kSpeciesField;
-    QListWidget* list = species ? List4 : List3;
+    QListWidget* list = species ? speciesList : diagnosisList;
     list->clear();
     list->hide();
     if (m_services.db)
@@ -72,7 +72,7 @@ void PrescriptionDesk::headerFieldLeft() { m_pickerSuppressed = true; }
 
 void PrescriptionDesk::headerFieldChanged(int i)
 {
-    FieldEdit* field = Text5[i];
+    FieldEdit* field = fieldEdits[i];
     if (i == kSexField) {
         if (field->text() == QStringLiteral("1"))
             field->setText(QStringLiteral("公"));
@@ -91,7 +91,7 @@ void PrescriptionDesk::headerFieldChanged(int i)
 
 void PrescriptionDesk::sexFieldClicked()
 {
-    FieldEdit* field = Text5[kSexField];
+    FieldEdit* field = fieldEdits[kSexField];
     field->setText(field->text() == QStringLiteral("公") ? QStringLiteral("母") : QStringLiteral("公"));
     field->end(false);
 }
@@ -104,7 +104,7 @@ bool PrescriptionDesk::headerFieldKey(int i, int key)
     }
     if (key != Qt::Key_Down)
         return false;
-    QListWidget* list = i == kSpeciesField ? List4 : isDiagnosisField(i) ? List3 : nullptr;
+    QListWidget* list = i == kSpeciesField ? speciesList : isDiagnosisField(i) ? diagnosisList : nullptr;
     // A hidden or empty list takes no focus; the key is consumed all the same.
     if (list && list->isVisible() && list->count() > 0) {
         list->setFocus();
@@ -113,13 +113,13 @@ bool PrescriptionDesk::headerFieldKey(int i, int key)
     return true;
 }
 
-void PrescriptionDesk::pickSpecies() { pickCompletion(List4, kSpeciesField); }
+void PrescriptionDesk::pickSpecies() { pickCompletion(speciesList, kSpeciesField); }
 
 void PrescriptionDesk::pickDiagnosis()
 {
     // Only a diagnosis line that had the focus receives a pick (never the owner field of index 0).
     if (isDiagnosisField(m_currentDiagnosisField))
-        pickCompletion(List3, m_currentDiagnosisField);
+        pickCompletion(diagnosisList, m_currentDiagnosisField);
 }
 
 void PrescriptionDesk::pickCompletion(QListWidget* list, int field)
@@ -128,17 +128,17 @@ void PrescriptionDesk::pickCompletion(QListWidget* list, int field)
     if (!item || !item->isSelected())
         return;
     // The list holds the focus, so the field's lost-focus step has suppressed a new search for this write.
-    Text5[field]->setText(item->text());
-    Text5[field]->end(false);
-    Text5[field]->setFocus();
+    fieldEdits[field]->setText(item->text());
+    fieldEdits[field]->end(false);
+    fieldEdits[field]->setFocus();
     list->hide();
     focusNextPrevChild(true);
 }
 
 void PrescriptionDesk::hideCompletionLists()
 {
-    List3->hide();
-    List4->hide();
+    diagnosisList->hide();
+    speciesList->hide();
 }
 
 bool PrescriptionDesk::eventFilter(QObject* watched, QEvent* event)
@@ -150,31 +150,31 @@ bool PrescriptionDesk::eventFilter(QObject* watched, QEvent* event)
         const int key = static_cast<QKeyEvent*>(event)->key();
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         for (int i = 0; i < kFieldCount; ++i) {
-            if (watched == Text5[i])
+            if (watched == fieldEdits[i])
                 return headerFieldKey(i, key);
         }
-        if (watched == Text1)
+        if (watched == searchBox)
             return searchBoxKey(key);
-        if (enter && watched == List1) {
+        if (enter && watched == resultList) {
             addChosenRow();
             return true;
         }
-        if (enter && watched == List3) {
+        if (enter && watched == diagnosisList) {
             pickDiagnosis();
             return true;
         }
-        if (enter && watched == List4) {
+        if (enter && watched == speciesList) {
             pickSpecies();
             return true;
         }
-    } else if (type == QEvent::FocusIn && watched == Text1) {
+    } else if (type == QEvent::FocusIn && watched == searchBox) {
         hideCompletionLists();
     } else if (type == QEvent::MouseButtonPress) {
-        if (watched == Picture2 || watched == R1->viewport()) {
+        if (watched == paper || watched == body->viewport()) {
             hideCompletionLists();
-            Picture6->hide();
-        } else if (watched == List1->viewport()) {
-            Picture6->hide();
+            deletePanel->hide();
+        } else if (watched == resultList->viewport()) {
+            deletePanel->hide();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -182,7 +182,7 @@ bool PrescriptionDesk::eventFilter(QObject* watched, QEvent* event)
 
 void PrescriptionDesk::mousePressEvent(QMouseEvent* event)
 {
-    Picture6->hide();
+    deletePanel->hide();
     QWidget::mousePressEvent(event);
 }
 

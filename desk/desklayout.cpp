@@ -140,7 +140,7 @@ PrescriptionDesk::PrescriptionDesk(Services& services, QWidget* parent)
     buildQuickInsertBar();
     setEntryTabOrder();
     // Opening the window, first time or again, puts the keyboard here.
-    setFocusProxy(Text5[0]);
+    setFocusProxy(fieldEdits[0]);
     connectRecordControls();
     buildShortcuts();
     load();
@@ -156,26 +156,28 @@ PrescriptionDesk::~PrescriptionDesk()
 
 void PrescriptionDesk::buildToolbar()
 {
-    Frame1 = placed<QFrame>(this, QStringLiteral("Frame1"), 60, 0, 14505, 795);
-    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    toolbar = placed<QFrame>(this, QStringLiteral("Frame1"), 60, 0, 14505, 795);
+    toolbar->setFrameStyle(QFrame::Box | QFrame::Sunken);
     for (const ToolbarButton& b : kToolbar) {
         const int i = b.index;
         const bool wide = i == 5 || i == 6 || i == 8;
         const QString text = QString::fromUtf16(b.caption);
-        Picture4[i] = placed<QFrame>(Frame1, arrayName("Picture4", i), b.left, 180, wide ? 1455 : 1095, 555);
-        Picture4[i]->setAutoFillBackground(true);
-        Picture4[i]->setBackgroundRole(QPalette::Button);
-        Image7[i] = placed<QLabel>(Picture4[i], arrayName("Image7", i), 60, 60, 450, 450);
-        Image7[i]->setPixmap(toolbarIcon(text, b.colour, twips(450)));
-        Label15[i] = caption(Picture4[i], arrayName("Label15", i), text, 600, 180);
-        Label18[i] = placed<ClickLabel>(Picture4[i], arrayName("Label18", i), 0, 0, wide ? 1455 : 1095, 555);
-        Label18[i]->setCursor(Qt::PointingHandCursor);
+        toolbarButtons[i]
+            = placed<QFrame>(toolbar, arrayName("Picture4", i), b.left, 180, wide ? 1455 : 1095, 555);
+        toolbarButtons[i]->setAutoFillBackground(true);
+        toolbarButtons[i]->setBackgroundRole(QPalette::Button);
+        toolbarIcons[i] = placed<QLabel>(toolbarButtons[i], arrayName("Image7", i), 60, 60, 450, 450);
+        toolbarIcons[i]->setPixmap(toolbarIcon(text, b.colour, twips(450)));
+        toolbarCaptions[i] = caption(toolbarButtons[i], arrayName("Label15", i), text, 600, 180);
+        toolbarClickAreas[i]
+            = placed<ClickLabel>(toolbarButtons[i], arrayName("Label18", i), 0, 0, wide ? 1455 : 1095, 555);
+        toolbarClickAreas[i]->setCursor(Qt::PointingHandCursor);
         // The button looks pressed while a mouse button is held on it; the release runs its action, also
         // when the mouse was dragged off (the release goes to the button where the press began).
-        connect(Label18[i], &ClickLabel::pressed, this,
-            [this, i] { Picture4[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken); });
-        connect(Label18[i], &ClickLabel::released, this, [this, i] {
-            Picture4[i]->setFrameStyle(QFrame::NoFrame);
+        connect(toolbarClickAreas[i], &ClickLabel::pressed, this,
+            [this, i] { toolbarButtons[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken); });
+        connect(toolbarClickAreas[i], &ClickLabel::released, this, [this, i] {
+            toolbarButtons[i]->setFrameStyle(QFrame::NoFrame);
             runToolbarAction(i);
         });
     }
@@ -183,142 +185,141 @@ void PrescriptionDesk::buildToolbar()
 
 void PrescriptionDesk::buildPicker()
 {
-    Label8[1] = caption(this, arrayName("Label8", 1), QStringLiteral("中文或拼音查询"), 60, 1650);
-    setColours(Label8[1], Qt::red);
-    Text1 = placed<QLineEdit>(this, QStringLiteral("Text1"), 1380, 1590, 2295, 315);
-    Text1->setFont(deskFont(kSong, 12));
-    setColours(Text1, Qt::red, QColor(0xff, 0xff, 0xc0));
+    leftCaptions[1] = caption(this, arrayName("Label8", 1), QStringLiteral("中文或拼音查询"), 60, 1650);
+    setColours(leftCaptions[1], Qt::red);
+    searchBox = placed<QLineEdit>(this, QStringLiteral("Text1"), 1380, 1590, 2295, 315);
+    searchBox->setFont(deskFont(kSong, 12));
+    setColours(searchBox, Qt::red, QColor(0xff, 0xff, 0xc0));
     for (const CategoryButton& b : kCategoryButtons) {
         auto* button = placed<QPushButton>(this, arrayName("Command1", b.index), b.left, b.top, b.width, 300);
         button->setText(drugCategoryCaption(b.index));
         button->setFont(deskFont(kSong, 9));
-        Command1[b.index] = button;
+        categoryButtons[b.index] = button;
         connect(button, &QPushButton::clicked, this, [this, i = b.index] { switchCategory(i); });
     }
-    List1 = placed<QListWidget>(this, QStringLiteral("List1"), 60, 1980, 3615, 2940);
+    resultList = placed<QListWidget>(this, QStringLiteral("List1"), 60, 1980, 3615, 2940);
 
-    connect(Text1, &QLineEdit::textChanged, this, &PrescriptionDesk::runSearch);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::addChosenRow);
-    Text1->installEventFilter(this);
-    List1->installEventFilter(this);
-    List1->viewport()->installEventFilter(this);
+    connect(searchBox, &QLineEdit::textChanged, this, &PrescriptionDesk::runSearch);
+    connect(resultList, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::addChosenRow);
+    searchBox->installEventFilter(this);
+    resultList->installEventFilter(this);
+    resultList->viewport()->installEventFilter(this);
 }
 
 void PrescriptionDesk::buildArchivePanel()
 {
-    Label8[2] = caption(this, arrayName("Label8", 2), QStringLiteral("动物主人"), 60, 5100);
-    Text2 = placed<QLineEdit>(this, QStringLiteral("Text2"), 900, 5040, 1695, 315);
-    Command7 = placed<QPushButton>(this, QStringLiteral("Command7"), 2700, 5040, 930, 345);
-    Command7->setText(QStringLiteral("查   询"));
-    Label8[0] = caption(this, arrayName("Label8", 0), QStringLiteral("日    期"), 60, 5520);
-    Text3 = placed<QLineEdit>(this, QStringLiteral("Text3"), 900, 5460, 1695, 315);
-    Command2 = placed<QPushButton>(this, QStringLiteral("Command2"), 2700, 5460, 930, 345);
-    Command2->setText(QStringLiteral("今   日"));
-    Label1 = caption(this, QStringLiteral("Label1"), QStringLiteral("至"), 600, 5940);
-    Text4 = placed<QLineEdit>(this, QStringLiteral("Text4"), 900, 5880, 1695, 315);
-    Command5 = placed<QPushButton>(this, QStringLiteral("Command5"), 2700, 5880, 450, 310);
-    Command5->setText(QStringLiteral("<<"));
-    Command6 = placed<QPushButton>(this, QStringLiteral("Command6"), 3180, 5880, 450, 310);
-    Command6->setText(QStringLiteral(">>"));
-    List2 = placed<ArchiveList>(this, QStringLiteral("List2"), 60, 6300, 3615, 2220);
+    leftCaptions[2] = caption(this, arrayName("Label8", 2), QStringLiteral("动物主人"), 60, 5100);
+    ownerFilter = placed<QLineEdit>(this, QStringLiteral("Text2"), 900, 5040, 1695, 315);
+    archiveQueryButton = placed<QPushButton>(this, QStringLiteral("Command7"), 2700, 5040, 930, 345);
+    archiveQueryButton->setText(QStringLiteral("查   询"));
+    leftCaptions[0] = caption(this, arrayName("Label8", 0), QStringLiteral("日    期"), 60, 5520);
+    fromDate = placed<QLineEdit>(this, QStringLiteral("Text3"), 900, 5460, 1695, 315);
+    todayButton = placed<QPushButton>(this, QStringLiteral("Command2"), 2700, 5460, 930, 345);
+    todayButton->setText(QStringLiteral("今   日"));
+    toDateCaption = caption(this, QStringLiteral("Label1"), QStringLiteral("至"), 600, 5940);
+    toDate = placed<QLineEdit>(this, QStringLiteral("Text4"), 900, 5880, 1695, 315);
+    previousDayButton = placed<QPushButton>(this, QStringLiteral("Command5"), 2700, 5880, 450, 310);
+    previousDayButton->setText(QStringLiteral("<<"));
+    nextDayButton = placed<QPushButton>(this, QStringLiteral("Command6"), 3180, 5880, 450, 310);
+    nextDayButton->setText(QStringLiteral(">>"));
+    archiveList = placed<ArchiveList>(this, QStringLiteral("List2"), 60, 6300, 3615, 2220);
 
     // The pop-up panel of the archive list: a small menu-like panel, hidden until a right click.
-    Picture6 = placed<QFrame>(this, QStringLiteral("Picture6"), 1380, 6960, 1065, 840);
-    Picture6->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Picture6->setAutoFillBackground(true);
-    setColours(Picture6, Qt::black, Qt::white);
-    Label9[0] = placed<ClickLabel>(Picture6, arrayName("Label9", 0), 30, 120, 975, 225);
-    Label9[0]->setText(QStringLiteral("删除(D)"));
-    Label9[1] = placed<ClickLabel>(Picture6, arrayName("Label9", 1), 60, 480, 915, 225);
-    Label9[1]->setText(QStringLiteral("取消(E)"));
-    Picture6->hide();
+    deletePanel = placed<QFrame>(this, QStringLiteral("Picture6"), 1380, 6960, 1065, 840);
+    deletePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    deletePanel->setAutoFillBackground(true);
+    setColours(deletePanel, Qt::black, Qt::white);
+    deletePanelEntries[0] = placed<ClickLabel>(deletePanel, arrayName("Label9", 0), 30, 120, 975, 225);
+    deletePanelEntries[0]->setText(QStringLiteral("删除(D)"));
+    deletePanelEntries[1] = placed<ClickLabel>(deletePanel, arrayName("Label9", 1), 60, 480, 915, 225);
+    deletePanelEntries[1]->setText(QStringLiteral("取消(E)"));
+    deletePanel->hide();
 
-    connect(Command7, &QPushButton::clicked, this, &PrescriptionDesk::runArchiveQuery);
+    connect(archiveQueryButton, &QPushButton::clicked, this, &PrescriptionDesk::runArchiveQuery);
 }
 
 void PrescriptionDesk::buildPaper()
 {
-    Picture2 = placed<QWidget>(this, QStringLiteral("Picture2"), 3720, 840, 10830, 7257);
-    Picture2->setAutoFillBackground(true);
-    setColours(Picture2, Qt::black, Qt::white);
-    Picture2->installEventFilter(this);
+    paper = placed<QWidget>(this, QStringLiteral("Picture2"), 3720, 840, 10830, 7257);
+    paper->setAutoFillBackground(true);
+    setColours(paper, Qt::black, Qt::white);
+    paper->installEventFilter(this);
 
-    for (int i = 0; i < int(Line2.size()); ++i)
-        Line2[i] = new LineControl(paperLines()[i], Picture2);
-    Line3 = new LineControl(diagnosisGuides()[0], Picture2);
-    Line4 = new LineControl(diagnosisGuides()[1], Picture2);
-    Line5 = new LineControl(diagnosisGuides()[2], Picture2);
-    for (LineControl* guide : { Line3, Line4, Line5 }) {
+    for (int i = 0; i < int(paperRules.size()); ++i)
+        paperRules[i] = new LineControl(paperLines()[i], paper);
+    for (int i = 0; i < int(diagnosisUnderlines.size()); ++i) {
+        LineControl* guide = new LineControl(diagnosisGuides()[i], paper);
         guide->setPenStyle(Qt::DotLine);
         guide->setColor(QColor(0xc0, 0xc0, 0xc0));
+        diagnosisUnderlines[i] = guide;
     }
-    for (int i = 0; i < int(Line2.size()); ++i)
-        Line2[i]->setObjectName(arrayName("Line2", i));
-    Line3->setObjectName(QStringLiteral("Line3"));
-    Line4->setObjectName(QStringLiteral("Line4"));
-    Line5->setObjectName(QStringLiteral("Line5"));
+    for (int i = 0; i < int(paperRules.size()); ++i)
+        paperRules[i]->setObjectName(arrayName("Line2", i));
+    for (int i = 0; i < int(diagnosisUnderlines.size()); ++i)
+        diagnosisUnderlines[i]->setObjectName(QStringLiteral("Line%1").arg(3 + i));
 
-    Label2[0] = placed<QLabel>(Picture2, arrayName("Label2", 0), 0, 300, 4200, 405);
-    Label2[0]->setFont(deskFont(kHei, 20.25));
-    Label2[1] = caption(Picture2, arrayName("Label2", 1), QStringLiteral("诊断："), 240, 2340);
-    Label2[1]->setFont(deskFont(kSong, 12, true));
-    Label2[1]->adjustSize();
-    Label2[2] = caption(Picture2, arrayName("Label2", 2), QStringLiteral("Rp："), 3180, 2280);
-    Label2[2]->setFont(deskFont(kSong, 15.75, true));
-    Label2[2]->adjustSize();
-    Label4 = placed<QLabel>(Picture2, QStringLiteral("Label4"), 7860, 300, 2415, 315);
-    Label4->hide();
+    paperCaptions[0] = placed<QLabel>(paper, arrayName("Label2", 0), 0, 300, 4200, 405);
+    paperCaptions[0]->setFont(deskFont(kHei, 20.25));
+    paperCaptions[1] = caption(paper, arrayName("Label2", 1), QStringLiteral("诊断："), 240, 2340);
+    paperCaptions[1]->setFont(deskFont(kSong, 12, true));
+    paperCaptions[1]->adjustSize();
+    paperCaptions[2] = caption(paper, arrayName("Label2", 2), QStringLiteral("Rp："), 3180, 2280);
+    paperCaptions[2]->setFont(deskFont(kSong, 15.75, true));
+    paperCaptions[2]->adjustSize();
+    recordKeyLabel = placed<QLabel>(paper, QStringLiteral("Label4"), 7860, 300, 2415, 315);
+    recordKeyLabel->hide();
 
     for (int i = 0; i < kFieldCount; ++i)
         buildFieldBox(i);
 
-    R1 = placed<QPlainTextEdit>(Picture2, QStringLiteral("R1"), 4560, 2580, 5775, 3975);
-    R1->setFrameShape(QFrame::NoFrame);
-    R1->setFont(deskFont(kSong, 12));
-    R1->setTabChangesFocus(true);
-    R1->viewport()->installEventFilter(this);
+    body = placed<QPlainTextEdit>(paper, QStringLiteral("R1"), 4560, 2580, 5775, 3975);
+    body->setFrameShape(QFrame::NoFrame);
+    body->setFont(deskFont(kSong, 12));
+    body->setTabChangesFocus(true);
+    body->viewport()->installEventFilter(this);
 
-    List3 = placed<QListWidget>(Picture2, QStringLiteral("List3"), 900, 3960, 2055, 1290);
-    List4 = placed<QListWidget>(Picture2, QStringLiteral("List4"), 1260, 1680, 1455, 1290);
-    for (QListWidget* list : { List3, List4 }) {
+    diagnosisList = placed<QListWidget>(paper, QStringLiteral("List3"), 900, 3960, 2055, 1290);
+    speciesList = placed<QListWidget>(paper, QStringLiteral("List4"), 1260, 1680, 1455, 1290);
+    for (QListWidget* list : { diagnosisList, speciesList }) {
         setColours(list, Qt::blue, Qt::white);
         list->hide();
         list->installEventFilter(this);
     }
-    connect(List3, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::pickDiagnosis);
-    connect(List4, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::pickSpecies);
+    connect(diagnosisList, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::pickDiagnosis);
+    connect(speciesList, &QListWidget::itemDoubleClicked, this, &PrescriptionDesk::pickSpecies);
 }
 
 void PrescriptionDesk::buildFieldBox(int i)
 {
-    const FieldBox& field = fieldBoxes()[i];
-    Picture1[i] = placed<QWidget>(Picture2, arrayName("Picture1", i), field.box.left(), field.box.top(),
+    const FieldBox& field = qv::fieldBoxes()[i];
+    fieldBoxes[i] = placed<QWidget>(paper, arrayName("Picture1", i), field.box.left(), field.box.top(),
         field.box.width(), field.box.height());
-    Picture1[i]->setAutoFillBackground(true);
-    Label3[i] = caption(Picture1[i], arrayName("Label3", i), field.caption, 0, kCaptionTop);
-    Label3[i]->setFont(deskFont(kSong, 12, true));
-    Text5[i] = new FieldEdit(Picture1[i]);
-    Text5[i]->setObjectName(arrayName("Text5", i));
-    Text5[i]->setFrame(false);
-    Text5[i]->setFont(deskFont(kSong, 12));
-    setColours(Text5[i], Qt::blue, Qt::white);
-    Line1[i] = new LineControl(QLineF(), Picture1[i]);
-    Line1[i]->setObjectName(arrayName("Line1", i));
+    fieldBoxes[i]->setAutoFillBackground(true);
+    fieldCaptions[i] = caption(fieldBoxes[i], arrayName("Label3", i), field.caption, 0, kCaptionTop);
+    fieldCaptions[i]->setFont(deskFont(kSong, 12, true));
+    fieldEdits[i] = new FieldEdit(fieldBoxes[i]);
+    fieldEdits[i]->setObjectName(arrayName("Text5", i));
+    fieldEdits[i]->setFrame(false);
+    fieldEdits[i]->setFont(deskFont(kSong, 12));
+    setColours(fieldEdits[i], Qt::blue, Qt::white);
+    fieldUnderlines[i] = new LineControl(QLineF(), fieldBoxes[i]);
+    fieldUnderlines[i]->setObjectName(arrayName("Line1", i));
     // The diagnosis lines are underlined by the dotted guides of the paper instead.
-    Line1[i]->setVisible(!isDiagnosisField(i));
+    fieldUnderlines[i]->setVisible(!isDiagnosisField(i));
     connectHeaderField(i);
 }
 
 void PrescriptionDesk::buildQuickInsertBar()
 {
-    Picture3 = placed<QFrame>(this, QStringLiteral("Picture3"), 3720, 8130, 10815, 375);
+    quickInsertBar = placed<QFrame>(this, QStringLiteral("Picture3"), 3720, 8130, 10815, 375);
     for (const QuickInsertLabel& q : kQuickInsert) {
-        auto* label = placed<ClickLabel>(Picture3, arrayName("Label5", q.index), q.left, q.top, q.width, 180);
+        auto* label
+            = placed<ClickLabel>(quickInsertBar, arrayName("Label5", q.index), q.left, q.top, q.width, 180);
         label->setText(QString::fromUtf16(q.caption));
         // Never narrower or lower than its text in the font at hand, so "mg" does not show as "m".
         label->resize(label->size().expandedTo(label->sizeHint()));
         label->setCursor(Qt::PointingHandCursor);
-        Label5[q.index] = label;
+        quickInsertLabels[q.index] = label;
         connect(label, &ClickLabel::clicked, this, [this, i = q.index] { quickInsert(i); });
     }
 }
@@ -328,13 +329,14 @@ void PrescriptionDesk::setEntryTabOrder()
     // The data-entry path first; the signature fields and the archive controls come late.
     QList<QWidget*> order;
     for (int i : { 0, 1, 2, 3, 4, 5, 6, 10, 11, 12 })
-        order << Text5[i];
-    order << Text1 << List1 << R1;
+        order << fieldEdits[i];
+    order << searchBox << resultList << body;
     for (int i : { 7, 8, 9 })
-        order << Text5[i];
-    order << Text2 << Command7 << Text3 << Command2 << Text4 << Command5 << Command6 << List2;
+        order << fieldEdits[i];
+    order << ownerFilter << archiveQueryButton << fromDate << todayButton << toDate << previousDayButton
+          << nextDayButton << archiveList;
     for (int i : { 1, 0, 2, 3, 4, 5 })
-        order << Command1[i];
+        order << categoryButtons[i];
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -343,56 +345,59 @@ void PrescriptionDesk::load()
 {
     // The main window places the desk (and re-centres it on every resize of its own).
     m_pickerSuppressed = true;
-    Label2[0]->setText(settingsValue(&SettingsReaders::practiceName));
+    paperCaptions[0]->setText(settingsValue(&SettingsReaders::practiceName));
     centreTitle();
     m_currentCategory = Western;
     markCategoryButton(m_currentCategory);
 
     const QDate today = m_services.clock->now().date();
-    Text3->setText(today.addMonths(-1).toString(QStringLiteral("yyyy-MM-dd")));
-    Text4->setText(today.toString(QStringLiteral("yyyy-MM-dd")));
+    fromDate->setText(today.addMonths(-1).toString(QStringLiteral("yyyy-MM-dd")));
+    toDate->setText(today.toString(QStringLiteral("yyyy-MM-dd")));
     runArchiveQuery();
 
     layoutFieldBoxes();
-    R1->setAutoFillBackground(true);
-    setColours(R1, Qt::black, Qt::white);
+    body->setAutoFillBackground(true);
+    setColours(body, Qt::black, Qt::white);
 
     // Each value is read from the clock when it is set.
-    Text5[kArchiveNumberField]->setText(m_services.clock->now().toString(QStringLiteral("yyyyMMddHHmmss")));
-    Text5[kDateField]->setText(m_services.clock->now().date().toString(QStringLiteral("yyyy-MM-dd")));
-    Label4->setText(m_keys.nextPlain(m_services.clock->now()));
+    fieldEdits[kArchiveNumberField]->setText(
+        m_services.clock->now().toString(QStringLiteral("yyyyMMddHHmmss")));
+    fieldEdits[kDateField]->setText(m_services.clock->now().date().toString(QStringLiteral("yyyy-MM-dd")));
+    recordKeyLabel->setText(m_keys.nextPlain(m_services.clock->now()));
 
-    Text5[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
-    Text5[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
-    Text5[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
+    fieldEdits[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
+    fieldEdits[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
+    fieldEdits[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
 
-    fillResultList(categoryListQuery(Western, Text1->text()));
+    fillResultList(categoryListQuery(Western, searchBox->text()));
     markSettled();
 }
 
 void PrescriptionDesk::layoutFieldBoxes()
 {
     for (int i = 0; i < kFieldCount; ++i) {
-        Label3[i]->move(0, twips(kCaptionTop));
-        Label3[i]->adjustSize();
+        fieldCaptions[i]->move(0, twips(kCaptionTop));
+        fieldCaptions[i]->adjustSize();
         // The caption keeps its own width but only the box's height below its top: the substitute fonts have
         // a taller line than the designed ones, and a centred caption would otherwise lose its lower edge.
-        Label3[i]->resize(Label3[i]->width(), twips(fieldBoxes()[i].box.height() - kCaptionTop));
+        fieldCaptions[i]->resize(
+            fieldCaptions[i]->width(), twips(qv::fieldBoxes()[i].box.height() - kCaptionTop));
         // A caption without text takes no room.
-        const double captionWidth = Label3[i]->text().isEmpty() ? 0 : pixelsToTwips(Label3[i]->width());
-        const FieldBoxLayout layout = fieldBoxLayout(fieldBoxes()[i].box.width(), captionWidth);
-        Text5[i]->setGeometry(
+        const double captionWidth
+            = fieldCaptions[i]->text().isEmpty() ? 0 : pixelsToTwips(fieldCaptions[i]->width());
+        const FieldBoxLayout layout = fieldBoxLayout(qv::fieldBoxes()[i].box.width(), captionWidth);
+        fieldEdits[i]->setGeometry(
             twipsRect(layout.value.left(), layout.value.top(), layout.value.width(), layout.value.height()));
-        Text5[i]->clear();
-        Line1[i]->setLine(layout.underline);
-        setColours(Picture1[i], Qt::black, Qt::white);
+        fieldEdits[i]->clear();
+        fieldUnderlines[i]->setLine(layout.underline);
+        setColours(fieldBoxes[i], Qt::black, Qt::white);
     }
 }
 
 void PrescriptionDesk::centreTitle()
 {
-    Label2[0]->adjustSize();
-    Label2[0]->move(int(centredLeft(Picture2->width(), Label2[0]->width())), twips(300));
+    paperCaptions[0]->adjustSize();
+    paperCaptions[0]->move(int(centredLeft(paper->width(), paperCaptions[0]->width())), twips(300));
 }
 
 QString PrescriptionDesk::settingsValue(QString (SettingsReaders::*reader)())

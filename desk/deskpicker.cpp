@@ -21,31 +21,31 @@ void PrescriptionDesk::switchCategory(int category)
         return;
     markCategoryButton(category);
     // Emptying the box runs the search of the old category when it held text; the fill below replaces it.
-    Text1->clear();
+    searchBox->clear();
     m_currentCategory = category;
-    fillResultList(categoryListQuery(category, Text1->text()));
+    fillResultList(categoryListQuery(category, searchBox->text()));
     // The next keys typed are a search in the chosen category, not presses of its button.
-    Text1->setFocus(Qt::OtherFocusReason);
+    searchBox->setFocus(Qt::OtherFocusReason);
 }
 
 void PrescriptionDesk::markCategoryButton(int category)
 {
     for (int i = 0; i < kDrugCategoryCount; ++i) {
-        QFont f = Command1[i]->font();
+        QFont f = categoryButtons[i]->font();
         f.setBold(i == category);
-        Command1[i]->setFont(f);
+        categoryButtons[i]->setFont(f);
     }
 }
 
 void PrescriptionDesk::runSearch()
 {
-    fillResultList(searchListQuery(m_currentCategory, Text1->text()));
+    fillResultList(searchListQuery(m_currentCategory, searchBox->text()));
     hideCompletionLists();
 }
 
 void PrescriptionDesk::fillResultList(const PickerQuery& query)
 {
-    List1->clear();
+    resultList->clear();
     // A fill that fails leaves the list empty; nothing typed is lost by that.
     if (!m_services.db)
         return;
@@ -54,22 +54,22 @@ void PrescriptionDesk::fillResultList(const PickerQuery& query)
     for (const PickerRow& row : result.rows) {
         auto* item = new QListWidgetItem(row.text);
         item->setData(Qt::UserRole, row.rowId);
-        List1->addItem(item);
+        resultList->addItem(item);
     }
 }
 
 bool PrescriptionDesk::searchBoxKey(int key)
 {
     if (key == Qt::Key_Down) {
-        List1->setFocus();
-        if (List1->count() > 0)
-            List1->setCurrentRow(0);
+        resultList->setFocus();
+        if (resultList->count() > 0)
+            resultList->setCurrentRow(0);
         return true;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         // Only an unambiguous search is added straight from the box.
-        if (List1->count() == 1) {
-            List1->setCurrentRow(0);
+        if (resultList->count() == 1) {
+            resultList->setCurrentRow(0);
             addChosenRow();
         }
         return true;
@@ -79,9 +79,9 @@ bool PrescriptionDesk::searchBoxKey(int key)
 
 void PrescriptionDesk::addChosenRow()
 {
-    QListWidgetItem* item = List1->currentItem();
+    QListWidgetItem* item = resultList->currentItem();
     // With no row chosen there is nothing to add.
-    if (List1->count() == 0 || !item || !item->isSelected())
+    if (resultList->count() == 0 || !item || !item->isSelected())
         return;
     const QString row = item->text();
     switch (m_currentCategory) {
@@ -112,58 +112,58 @@ void PrescriptionDesk::insertTemplate(qint64 rowId, int category)
 
 void PrescriptionDesk::finishAdding()
 {
-    Text1->clear();
-    Text1->setFocus();
-    List1->setCurrentItem(nullptr);
-    List1->clearSelection();
+    searchBox->clear();
+    searchBox->setFocus();
+    resultList->setCurrentItem(nullptr);
+    resultList->clearSelection();
     hideCompletionLists();
 }
 
 void PrescriptionDesk::quickInsert(int index)
 {
-    if (index < 0 || index >= kQuickInsertCount || !Label5[index])
+    if (index < 0 || index >= kQuickInsertCount || !quickInsertLabels[index])
         return;
-    R1->setFocus();
-    insertAtCaret(quickInsertText(Label5[index]->text()));
-    Text1->setFocus();
+    body->setFocus();
+    insertAtCaret(quickInsertText(quickInsertLabels[index]->text()));
+    searchBox->setFocus();
 }
 
 int PrescriptionDesk::bodyCaretColumn() const
 {
     // The caret is the end of the selection; its column is counted within its own line.
-    const int position = R1->textCursor().selectionEnd();
-    const QTextBlock line = R1->document()->findBlock(position);
+    const int position = body->textCursor().selectionEnd();
+    const QTextBlock line = body->document()->findBlock(position);
     return caretColumn(line.text(), position - line.position());
 }
 
 int PrescriptionDesk::bodyCaretColumnAtEnd() const
 {
-    const QTextBlock last = R1->document()->lastBlock();
+    const QTextBlock last = body->document()->lastBlock();
     return caretColumn(last.text(), int(last.text().size()));
 }
 
 void PrescriptionDesk::insertAtCaret(const QString& text)
 {
-    QTextCursor cursor = R1->textCursor();
+    QTextCursor cursor = body->textCursor();
     cursor.insertText(text);
-    R1->setTextCursor(cursor);
+    body->setTextCursor(cursor);
 }
 
 void PrescriptionDesk::appendAtEnd(const QString& text)
 {
-    QTextCursor cursor = R1->textCursor();
+    QTextCursor cursor = body->textCursor();
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
-    R1->setTextCursor(cursor);
+    body->setTextCursor(cursor);
 }
 
-QString PrescriptionDesk::recordKey() const { return Label4->text(); }
+QString PrescriptionDesk::recordKey() const { return recordKeyLabel->text(); }
 
-QString PrescriptionDesk::bodyText() const { return bodyToStored(R1->toPlainText()); }
+QString PrescriptionDesk::bodyText() const { return bodyToStored(body->toPlainText()); }
 
 void PrescriptionDesk::setBodyText(const QString& storedText)
 {
-    R1->setPlainText(bodyFromStored(storedText));
+    body->setPlainText(bodyFromStored(storedText));
 }
 
 } // namespace qv

@@ -58,25 +58,25 @@ namespace {
 
 void PrescriptionDesk::connectRecordControls()
 {
-    connect(Command2, &QPushButton::clicked, this, &PrescriptionDesk::showTodaysArchive);
-    connect(Command5, &QPushButton::clicked, this, [this] { stepArchiveDay(-1); });
-    connect(Command6, &QPushButton::clicked, this, [this] { stepArchiveDay(1); });
-    connect(Text2, &QLineEdit::textChanged, this, [this](const QString& owner) {
+    connect(todayButton, &QPushButton::clicked, this, &PrescriptionDesk::showTodaysArchive);
+    connect(previousDayButton, &QPushButton::clicked, this, [this] { stepArchiveDay(-1); });
+    connect(nextDayButton, &QPushButton::clicked, this, [this] { stepArchiveDay(1); });
+    connect(ownerFilter, &QLineEdit::textChanged, this, [this](const QString& owner) {
         // A typed name widens the range to ten years; the list waits for "查   询".
         if (owner.trimmed().isEmpty())
             return;
         const ArchiveRange range = ownerTypingRange(m_services.clock->now().date());
-        Text3->setText(range.start);
-        Text4->setText(range.end);
+        fromDate->setText(range.start);
+        toDate->setText(range.end);
     });
-    connect(List2, &ArchiveList::lineClicked, this, &PrescriptionDesk::loadArchiveLine);
-    connect(Label9[0], &ClickLabel::clicked, this, &PrescriptionDesk::deleteShownRecord);
-    connect(Label9[1], &ClickLabel::clicked, Picture6, &QWidget::hide);
-    for (QObject* watched : { static_cast<QObject*>(Text2), static_cast<QObject*>(Command2),
-             static_cast<QObject*>(List2->viewport()), static_cast<QObject*>(Label9[0]),
-             static_cast<QObject*>(Label9[1]) })
+    connect(archiveList, &ArchiveList::lineClicked, this, &PrescriptionDesk::loadArchiveLine);
+    connect(deletePanelEntries[0], &ClickLabel::clicked, this, &PrescriptionDesk::deleteShownRecord);
+    connect(deletePanelEntries[1], &ClickLabel::clicked, deletePanel, &QWidget::hide);
+    for (QObject* watched : { static_cast<QObject*>(ownerFilter), static_cast<QObject*>(todayButton),
+             static_cast<QObject*>(archiveList->viewport()), static_cast<QObject*>(deletePanelEntries[0]),
+             static_cast<QObject*>(deletePanelEntries[1]) })
         watched->installEventFilter(this);
-    for (ClickLabel* entry : Label9) {
+    for (ClickLabel* entry : deletePanelEntries) {
         entry->setAutoFillBackground(true);
         setEntryColours(entry, Qt::black, Qt::white);
     }
@@ -84,26 +84,26 @@ void PrescriptionDesk::connectRecordControls()
 
 bool PrescriptionDesk::archiveEvent(QObject* watched, QEvent* event)
 {
-    if (watched == Text2 && isEnter(event)) {
-        Command2->setFocus();
+    if (watched == ownerFilter && isEnter(event)) {
+        todayButton->setFocus();
         return true;
     }
-    if (watched == Command2 && isEnter(event)) {
-        Command2->click();
+    if (watched == todayButton && isEnter(event)) {
+        todayButton->click();
         return true;
     }
     const bool press = event->type() == QEvent::MouseButtonPress;
-    if (watched == List2->viewport() && (press || event->type() == QEvent::MouseButtonRelease)) {
+    if (watched == archiveList->viewport() && (press || event->type() == QEvent::MouseButtonRelease)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (press && mouse->button() == Qt::LeftButton)
-            Picture6->hide();
+            deletePanel->hide();
         if (!press && mouse->button() == Qt::RightButton)
             rightClickArchiveLine(mouse->position().toPoint());
         // The right press selects nothing by itself: the release first loads the line it hit.
         return press && mouse->button() == Qt::RightButton;
     }
-    for (int i = 0; i < int(Label9.size()); ++i) {
-        if (watched == Label9[i] && event->type() == QEvent::Enter)
+    for (int i = 0; i < int(deletePanelEntries.size()); ++i) {
+        if (watched == deletePanelEntries[i] && event->type() == QEvent::Enter)
             highlightPanelEntry(i);
     }
     return false;
@@ -155,14 +155,14 @@ void PrescriptionDesk::runToolbarAction(int index)
 void PrescriptionDesk::showEmptyPrescription(const QString& key)
 {
     m_pickerSuppressed = true;
-    for (FieldEdit* field : Text5)
+    for (FieldEdit* field : fieldEdits)
         field->clear();
-    Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
-    Text5[kDateField]->setText(todayText(*m_services.clock));
-    Label4->setText(key);
+    fieldEdits[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
+    fieldEdits[kDateField]->setText(todayText(*m_services.clock));
+    recordKeyLabel->setText(key);
     m_seen.clear();
-    R1->clear();
-    Text5[0]->setFocus();
+    body->clear();
+    fieldEdits[0]->setFocus();
 }
 
 bool PrescriptionDesk::hasUnsavedWork() const
@@ -202,9 +202,9 @@ void PrescriptionDesk::newPrescription()
     if (!settleUnsavedWork())
         return;
     showEmptyPrescription(m_keys.nextTagged(m_services.clock->now()));
-    Text5[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
-    Text5[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
-    Text5[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
+    fieldEdits[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
+    fieldEdits[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
+    fieldEdits[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
     markSettled();
 }
 
@@ -213,20 +213,20 @@ void PrescriptionDesk::continuePrescription()
     if (!settleUnsavedWork())
         return;
     // Same owner and patient: only the number, the date, the key and the body start again.
-    Text5[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
-    Text5[kDateField]->setText(todayText(*m_services.clock));
-    Label4->setText(m_keys.nextTagged(m_services.clock->now()));
+    fieldEdits[kArchiveNumberField]->setText(keyTime(m_services.clock->now()));
+    fieldEdits[kDateField]->setText(todayText(*m_services.clock));
+    recordKeyLabel->setText(m_keys.nextTagged(m_services.clock->now()));
     m_seen.clear();
-    R1->clear();
+    body->clear();
     markSettled();
-    Text1->setFocus();
+    searchBox->setFocus();
 }
 
 PrescriptionRecord PrescriptionDesk::currentRecord() const
 {
     PrescriptionRecord record;
     for (int i = 0; i < kFieldCount; ++i)
-        record.fields[i] = Text5[i]->text();
+        record.fields[i] = fieldEdits[i]->text();
     record.body = bodyText();
     record.key = recordKey();
     record.seen = m_seen;
@@ -268,7 +268,7 @@ bool PrescriptionDesk::savePrescription()
         return false;
     }
     // A new prescription whose key another desk took meanwhile was stored under the next free one.
-    Label4->setText(saved.key);
+    recordKeyLabel->setText(saved.key);
     m_seen = saved.seen;
     markSettled();
     runArchiveQuery();
@@ -278,15 +278,16 @@ bool PrescriptionDesk::savePrescription()
 PrescriptionPaper PrescriptionDesk::currentPaper() const
 {
     // The paper as the screen lays it out: the labels have sized themselves to their texts.
-    PrescriptionPaper paper;
-    paper.title = Label2[0]->text();
-    paper.titleWidth = pixelsToTwips(Label2[0]->width());
+    PrescriptionPaper printed;
+    printed.title = paperCaptions[0]->text();
+    printed.titleWidth = pixelsToTwips(paperCaptions[0]->width());
     for (int i = 0; i < kFieldCount; ++i) {
-        paper.values[i] = Text5[i]->text();
-        paper.captionWidths[i] = Label3[i]->text().isEmpty() ? 0 : pixelsToTwips(Label3[i]->width());
+        printed.values[i] = fieldEdits[i]->text();
+        printed.captionWidths[i]
+            = fieldCaptions[i]->text().isEmpty() ? 0 : pixelsToTwips(fieldCaptions[i]->width());
     }
-    paper.body = bodyText();
-    return paper;
+    printed.body = bodyText();
+    return printed;
 }
 
 bool PrescriptionDesk::printShownPrescription()
@@ -318,10 +319,11 @@ void PrescriptionDesk::saveBodyAsTemplate()
 void PrescriptionDesk::runArchiveQuery()
 {
     if (!m_services.db) {
-        List2->clear();
+        archiveList->clear();
         return;
     }
-    ArchiveResult result = queryArchive(*m_services.db, Text2->text(), Text3->text(), Text4->text());
+    ArchiveResult result
+        = queryArchive(*m_services.db, ownerFilter->text(), fromDate->text(), toDate->text());
     if (result.storeFailed) {
         // The store did not answer (the practice's server went away): the list keeps what it showed, so the
         // desk goes on with what is on screen, and the user learns why the list did not change.
@@ -329,7 +331,7 @@ void PrescriptionDesk::runArchiveQuery()
             QStringLiteral("档案列表没有更新。\n%1").arg(result.error), Messages::Icon::Warning);
         return;
     }
-    List2->showLines(std::move(result.lines));
+    archiveList->showLines(std::move(result.lines));
     if (!result.ok)
         m_services.messages->inform(archiveDateMessage(), Messages::Icon::Warning);
 }
@@ -337,18 +339,18 @@ void PrescriptionDesk::runArchiveQuery()
 void PrescriptionDesk::showTodaysArchive()
 {
     const ArchiveRange range = todayRange(m_services.clock->now().date());
-    Text3->setText(range.start);
-    Text4->setText(range.end);
-    Text2->clear();
+    fromDate->setText(range.start);
+    toDate->setText(range.end);
+    ownerFilter->clear();
     runArchiveQuery();
 }
 
 void PrescriptionDesk::stepArchiveDay(int days)
 {
-    const ArchiveRange range = steppedDayRange(Text3->text(), Text4->text(), days);
-    Text3->setText(range.start);
-    Text4->setText(range.end);
-    Text2->clear();
+    const ArchiveRange range = steppedDayRange(fromDate->text(), toDate->text(), days);
+    fromDate->setText(range.start);
+    toDate->setText(range.end);
+    ownerFilter->clear();
     runArchiveQuery();
 }
 
@@ -357,9 +359,9 @@ void PrescriptionDesk::showRecord(const PrescriptionRecord& record)
     // Filling the fields must not open the completion lists.
     m_pickerSuppressed = true;
     for (int i = 0; i < kFieldCount; ++i)
-        Text5[i]->setText(record.fields[i]);
+        fieldEdits[i]->setText(record.fields[i]);
     setBodyText(record.body);
-    Label4->setText(record.key);
+    recordKeyLabel->setText(record.key);
     m_seen = record.seen;
     markSettled();
     hideCompletionLists();
@@ -368,7 +370,7 @@ void PrescriptionDesk::showRecord(const PrescriptionRecord& record)
 bool PrescriptionDesk::loadArchiveLine(int line)
 {
     // The line's own key, whatever the filters say now.
-    return line >= 0 && line < List2->count() && loadStoredPrescription(List2->key(line));
+    return line >= 0 && line < archiveList->count() && loadStoredPrescription(archiveList->key(line));
 }
 
 bool PrescriptionDesk::loadStoredPrescription(const QString& key)
@@ -388,46 +390,46 @@ bool PrescriptionDesk::loadStoredPrescription(const QString& key)
 
 void PrescriptionDesk::rightClickArchiveLine(const QPoint& inViewport)
 {
-    const int line = List2->lineAt(inViewport);
+    const int line = archiveList->lineAt(inViewport);
     // Away from the lines there is nothing to act on.
     if (line < 0)
         return;
     // The panel deletes the prescription the desk shows, so the clicked line is loaded first: the user sees
     // what the deletion would remove. Changed work on screen is settled before it is replaced.
-    const QString key = List2->key(line);
+    const QString key = archiveList->key(line);
     if (!settleUnsavedWork() || !loadStoredPrescription(key))
         return;
     // Settling may have saved and so refilled the list: the line is found again by its key.
-    if (const int found = List2->lineOf(key); found >= 0)
-        List2->setCurrentRow(found);
-    openDeletePanel(List2->viewport()->mapTo(List2, inViewport));
+    if (const int found = archiveList->lineOf(key); found >= 0)
+        archiveList->setCurrentRow(found);
+    openDeletePanel(archiveList->viewport()->mapTo(archiveList, inViewport));
 }
 
 void PrescriptionDesk::openDeletePanel(const QPoint& mouse)
 {
-    if (List2->count() == 0)
+    if (archiveList->count() == 0)
         return;
-    const QPointF listCorner(pixelsToTwips(List2->x()), pixelsToTwips(List2->y()));
+    const QPointF listCorner(pixelsToTwips(archiveList->x()), pixelsToTwips(archiveList->y()));
     const QPointF at
         = deletePanelPosition(listCorner, QPointF(pixelsToTwips(mouse.x()), pixelsToTwips(mouse.y())));
-    Picture6->move(twips(at.x()), twips(at.y()));
-    Picture6->show();
-    Picture6->raise();
+    deletePanel->move(twips(at.x()), twips(at.y()));
+    deletePanel->show();
+    deletePanel->raise();
 }
 
 void PrescriptionDesk::highlightPanelEntry(int index)
 {
-    for (int i = 0; i < int(Label9.size()); ++i) {
+    for (int i = 0; i < int(deletePanelEntries.size()); ++i) {
         if (i == index)
-            setEntryColours(Label9[i], Qt::white, palette().color(QPalette::Highlight));
+            setEntryColours(deletePanelEntries[i], Qt::white, palette().color(QPalette::Highlight));
         else
-            setEntryColours(Label9[i], Qt::black, Qt::white);
+            setEntryColours(deletePanelEntries[i], Qt::black, Qt::white);
     }
 }
 
 void PrescriptionDesk::deleteShownRecord()
 {
-    Picture6->hide();
+    deletePanel->hide();
     if (!m_services.messages->askOkCancel(
             QStringLiteral("确实要永久删除该档案吗？"), Messages::Icon::Warning))
         return;
@@ -439,7 +441,7 @@ void PrescriptionDesk::deleteShownRecord()
             QStringLiteral("档案没有删除！\n%1").arg(reason), Messages::Icon::Warning);
         return;
     }
-    List2->removeLinesOf(key);
+    archiveList->removeLinesOf(key);
     // A fresh, empty prescription; the veterinarian's fields stay empty until New.
     showEmptyPrescription(m_keys.nextPlain(m_services.clock->now()));
     markSettled();

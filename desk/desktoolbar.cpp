@@ -54,15 +54,15 @@ void PrescriptionDesk::buildShortcuts()
     };
     for (const ToolbarTip& tip : kToolbarTips) {
         const QKeySequence key = QKeySequence::fromString(QString::fromLatin1(tip.key));
-        Picture4[tip.index]->setToolTip(withKey(QString::fromUtf16(tip.action), key));
+        toolbarButtons[tip.index]->setToolTip(withKey(QString::fromUtf16(tip.action), key));
         if (!key.isEmpty())
             addShortcut(key, [this, i = tip.index] { runToolbarAction(i); });
     }
     const QKeySequence find = QKeySequence::fromString(QStringLiteral("Ctrl+F"));
-    Text1->setToolTip(withKey(QStringLiteral("输入药名或拼音首字母查询"), find));
+    searchBox->setToolTip(withKey(QStringLiteral("输入药名或拼音首字母查询"), find));
     addShortcut(find, [this] {
-        Text1->setFocus(Qt::ShortcutFocusReason);
-        Text1->selectAll();
+        searchBox->setFocus(Qt::ShortcutFocusReason);
+        searchBox->selectAll();
     });
 }
 

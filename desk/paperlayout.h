@@ -47,9 +47,9 @@ FieldBoxLayout fieldBoxLayout(double boxWidth, double captionWidth);
 // The caption's place inside its box.
 inline constexpr double kCaptionTop = 60;
 
-// The outer frame and the rules of the paper, by index of Line2.
+// The outer frame and the rules of the paper, by index of the desk's paperRules.
 const std::array<QLineF, 7>& paperLines();
-// The dotted guides under the three diagnosis lines (Line3, Line4, Line5).
+// The dotted guides under the three diagnosis lines.
 const std::array<QLineF, 3>& diagnosisGuides();
 
 // The left edge that centres something of ownWidth in containerWidth (negative when it is wider).

@@ -22,7 +22,7 @@ inline constexpr int kPickerRowLimit = 200;
 
 // The button caption, which is also the stored 分类 value.
 QString drugCategoryCaption(int category);
-// Categories above "用法" list templates (个人模板) instead of catalog rows (商品).
+// Categories above "用法" list templates ("个人模板") instead of catalog rows ("商品").
 inline bool isTemplateCategory(int category) { return category > Usage; }
 
 struct PickerQuery {

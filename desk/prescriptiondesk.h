@@ -100,7 +100,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Building the window (desklayout.cpp).
+    // Building the window (desklayout.cpp; the shortcuts in desktoolbar.cpp).
     void buildToolbar();
     void buildShortcuts();
     void buildPicker();
@@ -112,6 +112,7 @@ private:
     void load();
     void layoutFieldBoxes();
     void centreTitle();
+    QString settingsValue(QString (SettingsReaders::*reader)());
 
     // Header fields and completion (deskfields.cpp).
     void connectHeaderField(int index);
@@ -125,7 +126,6 @@ private:
     void showCompletionList(QListWidget* list);
     void hideCompletionLists();
     void pickCompletion(QListWidget* list, int field);
-    QString settingsValue(QString (SettingsReaders::*reader)());
 
     // Picker and body (deskpicker.cpp).
     void fillResultList(const PickerQuery& query);
@@ -158,47 +158,48 @@ private:
     QStringList m_seen; // its stored row as this desk loaded or saved it; empty while it was never stored
 
 public:
-    // Controls, named as in the window design (objectName the same; arrays as "Text5(3)").
-    QFrame* Frame1 = nullptr;
-    std::array<QFrame*, kToolbarButtonCount> Picture4 {};
-    std::array<QLabel*, kToolbarButtonCount> Image7 {};
-    std::array<QLabel*, kToolbarButtonCount> Label15 {};
-    std::array<ClickLabel*, kToolbarButtonCount> Label18 {};
+    // Controls, named by role. Each carries the design's name as its objectName, which tests and tools find
+    // it by (an array member as "Text5(3)").
+    // The toolbar; its arrays are indexed by action (runToolbarAction), not by screen order.
+    QFrame* toolbar = nullptr;
+    std::array<QFrame*, kToolbarButtonCount> toolbarButtons {};
+    std::array<QLabel*, kToolbarButtonCount> toolbarIcons {};
+    std::array<QLabel*, kToolbarButtonCount> toolbarCaptions {};
+    std::array<ClickLabel*, kToolbarButtonCount> toolbarClickAreas {};
 
-    std::array<QLabel*, 3> Label8 {};
-    QLineEdit* Text1 = nullptr;
-    std::array<QPushButton*, kDrugCategoryCount> Command1 {};
-    QListWidget* List1 = nullptr;
+    std::array<QLabel*, 3> leftCaptions {}; // the date range, the search box, the owner filter
+    QLineEdit* searchBox = nullptr;
+    std::array<QPushButton*, kDrugCategoryCount> categoryButtons {};
+    QListWidget* resultList = nullptr;
 
-    QLineEdit* Text2 = nullptr;
-    QPushButton* Command7 = nullptr;
-    QLineEdit* Text3 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* Text4 = nullptr;
-    QPushButton* Command5 = nullptr;
-    QPushButton* Command6 = nullptr;
-    ArchiveList* List2 = nullptr;
-    QFrame* Picture6 = nullptr;
-    std::array<ClickLabel*, 2> Label9 {};
+    QLineEdit* ownerFilter = nullptr;
+    QPushButton* archiveQueryButton = nullptr;
+    QLineEdit* fromDate = nullptr;
+    QPushButton* todayButton = nullptr;
+    QLabel* toDateCaption = nullptr;
+    QLineEdit* toDate = nullptr;
+    QPushButton* previousDayButton = nullptr;
+    QPushButton* nextDayButton = nullptr;
+    ArchiveList* archiveList = nullptr;
+    QFrame* deletePanel = nullptr;
+    std::array<ClickLabel*, 2> deletePanelEntries {}; // delete, cancel
 
-    QWidget* Picture2 = nullptr;
-    std::array<QLabel*, 3> Label2 {};
-    QLabel* Label4 = nullptr;
-    std::array<QWidget*, 13> Picture1 {};
-    std::array<QLabel*, 13> Label3 {};
-    std::array<FieldEdit*, 13> Text5 {};
-    std::array<LineControl*, 13> Line1 {};
-    std::array<LineControl*, 7> Line2 {};
-    LineControl* Line3 = nullptr;
-    LineControl* Line4 = nullptr;
-    LineControl* Line5 = nullptr;
-    QPlainTextEdit* R1 = nullptr;
-    QListWidget* List3 = nullptr;
-    QListWidget* List4 = nullptr;
+    QWidget* paper = nullptr;
+    std::array<QLabel*, 3> paperCaptions {}; // the title (the practice name), "诊断：", "Rp："
+    QLabel* recordKeyLabel = nullptr; // hidden; holds the key of the prescription shown
+    std::array<QWidget*, 13> fieldBoxes {};
+    std::array<QLabel*, 13> fieldCaptions {};
+    std::array<FieldEdit*, 13> fieldEdits {};
+    std::array<LineControl*, 13> fieldUnderlines {};
+    std::array<LineControl*, 7> paperRules {}; // by index of paperLines()
+    std::array<LineControl*, 3>
+        diagnosisUnderlines {}; // the dotted guides; fieldUnderlines 10 to 12 stay hidden
+    QPlainTextEdit* body = nullptr;
+    QListWidget* diagnosisList = nullptr;
+    QListWidget* speciesList = nullptr;
 
-    QFrame* Picture3 = nullptr;
-    std::array<ClickLabel*, kQuickInsertCount> Label5 {}; // Label5[13] stays null
+    QFrame* quickInsertBar = nullptr;
+    std::array<ClickLabel*, kQuickInsertCount> quickInsertLabels {}; // member 13 stays null
 };
 
 } // namespace qv

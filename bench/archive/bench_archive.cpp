@@ -303,7 +303,7 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
         PrescriptionDesk desk(services);
         desk.show();
         QApplication::processEvents();
-        listed = desk.List2->count();
+        listed = desk.archiveList->count();
         services.catalog = nullptr;
     };
     std::vector<double> reads;
@@ -340,31 +340,31 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
     for (int i = 0; i < 30; ++i) {
         clock.advanceSeconds(60);
         desk.newPrescription();
-        desk.Text5[0]->setText(QStringLiteral("测试主人%1").arg(i));
+        desk.fieldEdits[0]->setText(QStringLiteral("测试主人%1").arg(i));
         desk.setBodyText(QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n"));
         saves.push_back(msOf([&] { desk.savePrescription(); }));
     }
-    bench::printFigure(
-        on(engine) + QStringLiteral("desk Save with the list refresh (%1 lines)").arg(desk.List2->count()),
+    bench::printFigure(on(engine)
+            + QStringLiteral("desk Save with the list refresh (%1 lines)").arg(desk.archiveList->count()),
         QStringLiteral("< 20 ms"), bench::median(saves), QStringLiteral("ms"));
 
     // "查   询" for the month.
-    desk.Text3->setText(monthStart.toString(Qt::ISODate));
-    desk.Text4->setText(kToday.toString(Qt::ISODate));
+    desk.fromDate->setText(monthStart.toString(Qt::ISODate));
+    desk.toDate->setText(kToday.toString(Qt::ISODate));
     const std::vector<double> month = samples(15, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
     bench::printFigure(
-        on(engine) + QStringLiteral("desk \"查   询\" for a month (%1 lines)").arg(desk.List2->count()),
+        on(engine) + QStringLiteral("desk \"查   询\" for a month (%1 lines)").arg(desk.archiveList->count()),
         QStringLiteral("< 20 ms"), bench::median(month), QStringLiteral("ms"),
         against(bench::median(month),
             bareMedian(bare, kArchiveSql, archiveParams({}, monthStart, kToday), 15),
             older ? older->month : -1));
 
     // The owner filter over ten years.
-    desk.Text2->setText(owner);
-    desk.Text3->setText(tenYearsStart.toString(Qt::ISODate));
+    desk.ownerFilter->setText(owner);
+    desk.fromDate->setText(tenYearsStart.toString(Qt::ISODate));
     const std::vector<double> byOwner = samples(7, [&] { return msOf([&] { desk.runArchiveQuery(); }); });
-    bench::printFigure(
-        on(engine) + QStringLiteral("desk owner filter over ten years (%1 lines)").arg(desk.List2->count()),
+    bench::printFigure(on(engine)
+            + QStringLiteral("desk owner filter over ten years (%1 lines)").arg(desk.archiveList->count()),
         QStringLiteral("< 300 ms"), bench::median(byOwner), QStringLiteral("ms"),
         against(bench::median(byOwner),
             bareMedian(bare, kArchiveSql, archiveParams(owner, tenYearsStart, kToday), 7),

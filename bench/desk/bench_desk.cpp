@@ -144,15 +144,15 @@ int main(int argc, char** argv)
             for (int pass = 0; pass < 2; ++pass) {
                 for (qsizetype n = 1; n <= word.size(); ++n) {
                     timer.start();
-                    desk.Text1->insert(word.mid(n - 1, 1));
+                    desk.searchBox->insert(word.mid(n - 1, 1));
                     keystroke << timer.nsecsElapsed() / 1e6;
-                    bare << bareQueryMs(db, searchListQuery(category, desk.Text1->text()));
+                    bare << bareQueryMs(db, searchListQuery(category, desk.searchBox->text()));
                 }
                 for (qsizetype n = word.size(); n > 0; --n) {
                     timer.start();
-                    desk.Text1->backspace();
+                    desk.searchBox->backspace();
                     keystroke << timer.nsecsElapsed() / 1e6;
-                    bare << bareQueryMs(db, searchListQuery(category, desk.Text1->text()));
+                    bare << bareQueryMs(db, searchListQuery(category, desk.searchBox->text()));
                 }
             }
         }
@@ -179,8 +179,8 @@ int main(int argc, char** argv)
     QList<double> herb;
     for (int i = 0; i < 100; ++i) {
         desk.setBodyText(body);
-        desk.R1->moveCursor(QTextCursor::End);
-        desk.List1->setCurrentRow(i % desk.List1->count());
+        desk.body->moveCursor(QTextCursor::End);
+        desk.resultList->setCurrentRow(i % desk.resultList->count());
         timer.start();
         desk.addChosenRow();
         herb << timer.nsecsElapsed() / 1e6;

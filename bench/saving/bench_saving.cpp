@@ -138,16 +138,16 @@ int main(int argc, char** argv)
     services.messages = &messages;
     services.db = &db;
     PrescriptionDesk desk(services);
-    desk.Text3->setText(QStringLiteral("2026-11-09"));
-    desk.Text4->setText(QStringLiteral("2026-12-08"));
+    desk.fromDate->setText(QStringLiteral("2026-11-09"));
+    desk.toDate->setText(QStringLiteral("2026-12-08"));
     std::vector<double> listed;
     for (int i = 0; i < 11; ++i)
         listed.push_back(millis([&] { desk.runArchiveQuery(); }));
-    bench::printFigure(QStringLiteral("desk \"查   询\" listing %1 lines").arg(desk.List2->count()),
+    bench::printFigure(QStringLiteral("desk \"查   询\" listing %1 lines").arg(desk.archiveList->count()),
         QStringLiteral("< 50 ms"), bench::median(listed), QStringLiteral("ms"));
 
     // The desk's Save: the store write and the refreshed list of one day's prescriptions.
-    desk.Text3->setText(QStringLiteral("2026-12-08"));
+    desk.fromDate->setText(QStringLiteral("2026-12-08"));
     desk.setBodyText(prescription({}, {}, 200).body);
     std::vector<double> saves;
     for (int i = 0; i < 21; ++i)
@@ -156,7 +156,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%d messages were shown: the figures are not valid\n", messages.shown);
         return 1;
     }
-    bench::printFigure(QStringLiteral("desk Save, 200-line body, %1 lines listed").arg(desk.List2->count()),
+    bench::printFigure(
+        QStringLiteral("desk Save, 200-line body, %1 lines listed").arg(desk.archiveList->count()),
         QStringLiteral("< 10 ms"), bench::median(saves), QStringLiteral("ms"));
     return 0;
 }

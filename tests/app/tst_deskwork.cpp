@@ -60,10 +60,10 @@ struct Program {
 
     void type(int field, const QString& text)
     {
-        desk->Text5[field]->setFocus();
-        typeText(desk->Text5[field], text);
+        desk->fieldEdits[field]->setFocus();
+        typeText(desk->fieldEdits[field], text);
     }
-    void press(int button) { QTest::mouseClick(desk->Label18[button], Qt::LeftButton); }
+    void press(int button) { QTest::mouseClick(desk->toolbarClickAreas[button], Qt::LeftButton); }
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
     {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
@@ -115,15 +115,16 @@ private slots:
         Program p;
         QVERIFY(p.ready());
         // Hovering anywhere over a button, its click area included, shows what it does.
-        QCOMPARE(toolTipShownOver(p.desk->Label18[New]), QStringLiteral("开始一张新处方 (Ctrl+N)"));
-        QCOMPARE(toolTipShownOver(p.desk->Label18[Continue]),
+        QCOMPARE(toolTipShownOver(p.desk->toolbarClickAreas[New]), QStringLiteral("开始一张新处方 (Ctrl+N)"));
+        QCOMPARE(toolTipShownOver(p.desk->toolbarClickAreas[Continue]),
             QStringLiteral("为同一动物续开一张处方 (Ctrl+Shift+N)"));
-        QCOMPARE(toolTipShownOver(p.desk->Label18[Save]), QStringLiteral("保存当前处方 (Ctrl+S)"));
-        QCOMPARE(toolTipShownOver(p.desk->Label15[Print]), QStringLiteral("打印当前处方 (Ctrl+P)"));
-        QCOMPARE(toolTipShownOver(p.desk->Label18[9]), QStringLiteral("把处方内容复制到剪贴板"));
-        QCOMPARE(toolTipShownOver(p.desk->Label18[8]), QStringLiteral("打开操作帮助 (F1)"));
+        QCOMPARE(toolTipShownOver(p.desk->toolbarClickAreas[Save]), QStringLiteral("保存当前处方 (Ctrl+S)"));
+        QCOMPARE(toolTipShownOver(p.desk->toolbarCaptions[Print]), QStringLiteral("打印当前处方 (Ctrl+P)"));
+        QCOMPARE(toolTipShownOver(p.desk->toolbarClickAreas[9]), QStringLiteral("把处方内容复制到剪贴板"));
+        QCOMPARE(toolTipShownOver(p.desk->toolbarClickAreas[8]), QStringLiteral("打开操作帮助 (F1)"));
         for (int i = 0; i < PrescriptionDesk::kToolbarButtonCount; ++i)
-            QVERIFY2(!toolTipShownOver(p.desk->Label18[i]).isEmpty(), qPrintable(QString::number(i)));
+            QVERIFY2(
+                !toolTipShownOver(p.desk->toolbarClickAreas[i]).isEmpty(), qPrintable(QString::number(i)));
 
         // "(S)" and the other letters are part of the menu texts, not access keys.
         for (QAction* entry : p.main->menuBar()->actions()) {
@@ -133,7 +134,7 @@ private slots:
             QVERIFY(entry->shortcut().isEmpty());
         }
         QCOMPARE(p.main->menuBar()->actions().first()->text(), QStringLiteral("综合设置(S)"));
-        QTest::keyClick(p.desk->Text5[0], Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(p.desk->fieldEdits[0], Qt::Key_S, Qt::AltModifier);
         QVERIFY(!p.main->childWindow(QStringLiteral("settings")));
     }
 
@@ -144,7 +145,7 @@ private slots:
         p.type(0, QStringLiteral("张三"));
         p.key(Qt::Key_S);
         QCOMPARE(p.storedOwners(), QStringList({ QStringLiteral("张三") }));
-        QCOMPARE(p.desk->List2->count(), 1); // the save refreshed the archive list
+        QCOMPARE(p.desk->archiveList->count(), 1); // the save refreshed the archive list
 
         // After a click on a toolbar button the keys still reach the desk.
         p.press(Copy);
@@ -157,19 +158,19 @@ private slots:
         p.env.clock.advanceSeconds(1);
         p.key(Qt::Key_N);
         QVERIFY(p.desk->recordKey() != saved);
-        QVERIFY(p.desk->Text5[0]->text().isEmpty());
-        QCOMPARE(QApplication::focusWidget(), p.desk->Text5[0]);
+        QVERIFY(p.desk->fieldEdits[0]->text().isEmpty());
+        QCOMPARE(QApplication::focusWidget(), p.desk->fieldEdits[0]);
         QCOMPARE(p.questions(), 0);
 
         // Ctrl+Shift+N continues for the same patient; Ctrl+F goes to the drug search.
         p.type(0, QStringLiteral("李四"));
         p.key(Qt::Key_S);
         p.key(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("李四"));
-        QCOMPARE(QApplication::focusWidget(), p.desk->Text1);
-        p.desk->Text5[4]->setFocus();
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("李四"));
+        QCOMPARE(QApplication::focusWidget(), p.desk->searchBox);
+        p.desk->fieldEdits[4]->setFocus();
         p.key(Qt::Key_F);
-        QCOMPARE(QApplication::focusWidget(), p.desk->Text1);
+        QCOMPARE(QApplication::focusWidget(), p.desk->searchBox);
         QCOMPARE(p.env.messages.shown().size(), 0);
         p.key(Qt::Key_F1, Qt::NoModifier);
         QCOMPARE(p.env.urls.opened.size(), 1);
@@ -192,15 +193,15 @@ private slots:
     {
         Program p;
         QVERIFY(p.ready());
-        QTest::mouseClick(p.desk->Command1[Herbs], Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), p.desk->Text1);
+        QTest::mouseClick(p.desk->categoryButtons[Herbs], Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), p.desk->searchBox);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("hq"));
-        QCOMPARE(p.desk->Text1->text(), QStringLiteral("hq"));
+        QCOMPARE(p.desk->searchBox->text(), QStringLiteral("hq"));
         QCOMPARE(p.desk->currentCategory(), int(Herbs));
-        QVERIFY(!p.desk->List1->findItems(QStringLiteral("黄芪"), Qt::MatchStartsWith).isEmpty());
-        QTest::mouseClick(p.desk->Command1[PrescriptionSets], Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), p.desk->Text1);
-        QVERIFY(p.desk->Text1->text().isEmpty());
+        QVERIFY(!p.desk->resultList->findItems(QStringLiteral("黄芪"), Qt::MatchStartsWith).isEmpty());
+        QTest::mouseClick(p.desk->categoryButtons[PrescriptionSets], Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), p.desk->searchBox);
+        QVERIFY(p.desk->searchBox->text().isEmpty());
     }
 
     void aFreshOrJustSavedPrescriptionIsLeftWithoutAQuestion()
@@ -211,7 +212,7 @@ private slots:
         p.press(Continue);
         // Typed and taken back again is no change.
         p.type(5, QStringLiteral("3"));
-        QTest::keyClick(p.desk->Text5[5], Qt::Key_Backspace);
+        QTest::keyClick(p.desk->fieldEdits[5], Qt::Key_Backspace);
         p.press(New);
         p.type(0, QStringLiteral("张三"));
         p.press(Save);
@@ -219,8 +220,9 @@ private slots:
         p.press(Save);
         p.press(New);
         // A prescription loaded from the archive is unchanged until it is edited.
-        QTest::mouseClick(p.desk->List2->viewport(), Qt::LeftButton, {}, p.desk->List2->lineRect(0).center());
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
+        QTest::mouseClick(
+            p.desk->archiveList->viewport(), Qt::LeftButton, {}, p.desk->archiveList->lineRect(0).center());
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("张三"));
         p.press(Continue);
         QCOMPARE(p.questions(), 0);
         QCOMPARE(p.env.messages.shown().size(), 0);
@@ -243,14 +245,14 @@ private slots:
         QCOMPARE(p.env.messages.shown().size(), 1);
         QCOMPARE(p.env.messages.last(), kQuestion);
         QCOMPARE(p.env.messages.shown().last().kind, QStringLiteral("yesnocancel"));
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("张三"));
         QCOMPARE(p.desk->recordKey(), key);
 
         // No: the change goes, nothing is stored.
         p.env.messages.setNextChoices({ Answer::No });
         p.key(Qt::Key_N);
         QCOMPARE(p.questions(), 2);
-        QVERIFY(p.desk->Text5[0]->text().isEmpty());
+        QVERIFY(p.desk->fieldEdits[0]->text().isEmpty());
         QVERIFY(p.desk->recordKey() != key);
         QCOMPARE(p.env.count("档案"), 0);
 
@@ -259,15 +261,15 @@ private slots:
         p.env.messages.setNextChoices({ Answer::Yes });
         p.press(New);
         QCOMPARE(p.storedOwners(), QStringList({ QStringLiteral("李四") }));
-        QVERIFY(p.desk->Text5[0]->text().isEmpty());
-        QCOMPARE(p.desk->List2->count(), 1);
+        QVERIFY(p.desk->fieldEdits[0]->text().isEmpty());
+        QCOMPARE(p.desk->archiveList->count(), 1);
 
         // Continue asks too, for a change of the body alone.
         p.type(0, QStringLiteral("王五"));
         p.press(Save);
         const QString wang = p.desk->recordKey();
-        p.desk->R1->setFocus();
-        typeText(p.desk->R1, QStringLiteral("头孢"));
+        p.desk->body->setFocus();
+        typeText(p.desk->body, QStringLiteral("头孢"));
         p.press(Continue); // Cancel
         QCOMPARE(p.questions(), 4);
         QCOMPARE(p.desk->bodyText(), QStringLiteral("头孢"));
@@ -279,7 +281,7 @@ private slots:
                      .text(QStringLiteral("T1")),
             QStringLiteral("头孢"));
         QVERIFY(p.desk->bodyText().isEmpty());
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("王五"));
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("王五"));
     }
 
     void aYesWhoseSaveIsRefusedKeepsTheWork()
@@ -287,19 +289,19 @@ private slots:
         Program p;
         QVERIFY(p.ready());
         p.type(0, QStringLiteral("张三"));
-        p.desk->Text5[6]->setText(QStringLiteral("2026-13-45"));
+        p.desk->fieldEdits[6]->setText(QStringLiteral("2026-13-45"));
         p.env.messages.setNextChoices({ Answer::Yes, Answer::Yes });
         p.press(New);
         QCOMPARE(p.env.messages.shown().size(), 2);
         QVERIFY(p.env.messages.last().contains(QStringLiteral("没有保存")));
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("张三"));
         QCOMPARE(p.env.count("档案"), 0);
 
         // Nor does the program end over it.
         p.main->close();
         QCOMPARE(p.exited->count(), 0);
         QVERIFY(p.main->isVisible());
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("张三"));
         QVERIFY(!QFile::exists(p.backupPath()));
     }
 
@@ -314,7 +316,7 @@ private slots:
         QCOMPARE(p.questions(), 1);
         QCOMPARE(p.main->childWindow(QStringLiteral("desk")), p.desk);
         QVERIFY(p.desk->isVisible());
-        QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
+        QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("张三"));
 
         p.env.messages.setNextChoices({ Answer::Yes });
         QVERIFY(frame->close());
@@ -334,7 +336,7 @@ private slots:
             QCOMPARE(p.questions(), 1);
             QCOMPARE(p.exited->count(), 0);
             QVERIFY(p.main->isVisible() && p.desk->isVisible());
-            QCOMPARE(p.desk->Text5[0]->text(), QStringLiteral("张三"));
+            QCOMPARE(p.desk->fieldEdits[0]->text(), QStringLiteral("张三"));
             QVERIFY(!QFile::exists(p.backupPath()));
 
             // Yes: stored, and the backup taken after it holds the prescription.

@@ -195,14 +195,14 @@ private slots:
         std::unique_ptr<PrescriptionDesk> desk(static_cast<PrescriptionDesk*>(f.desk()));
         desk->show();
         QVERIFY(QTest::qWaitForWindowActive(desk.get()));
-        desk->Text5[2]->setFocus();
-        QTRY_VERIFY(desk->List4->isVisible());
-        QCOMPARE(desk->List4->count(), 5);
-        for (int i = 0; i < desk->List4->count(); ++i)
-            QVERIFY2(
-                desk->List4->viewport()->rect().contains(desk->List4->visualItemRect(desk->List4->item(i))),
-                qPrintable(desk->List4->item(i)->text()));
-        desk->Picture6->show();
+        desk->fieldEdits[2]->setFocus();
+        QTRY_VERIFY(desk->speciesList->isVisible());
+        QCOMPARE(desk->speciesList->count(), 5);
+        for (int i = 0; i < desk->speciesList->count(); ++i)
+            QVERIFY2(desk->speciesList->viewport()->rect().contains(
+                         desk->speciesList->visualItemRect(desk->speciesList->item(i))),
+                qPrintable(desk->speciesList->item(i)->text()));
+        desk->deletePanel->show();
         QCOMPARE(clippedTexts(desk.get()), QStringList());
 
         // The log shows a five-digit record count, the most its query lets through.

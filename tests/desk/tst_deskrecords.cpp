@@ -59,14 +59,14 @@ struct Desk {
     // A click on a toolbar button, by its index, with any mouse button.
     void press(int button, Qt::MouseButton mouse = Qt::LeftButton)
     {
-        QTest::mouseClick(form->Label18[button], mouse);
+        QTest::mouseClick(form->toolbarClickAreas[button], mouse);
     }
 
     void type(int field, const QString& text)
     {
-        form->Text5[field]->setFocus();
-        form->Text5[field]->selectAll();
-        typeText(form->Text5[field], text);
+        form->fieldEdits[field]->setFocus();
+        form->fieldEdits[field]->selectAll();
+        typeText(form->fieldEdits[field], text);
     }
 
     QString stored(const QString& key, const QString& column)
@@ -79,15 +79,15 @@ struct Desk {
     QStringList lines() const
     {
         QStringList out;
-        for (int i = 0; i < form->List2->count(); ++i)
-            out << form->List2->text(i);
+        for (int i = 0; i < form->archiveList->count(); ++i)
+            out << form->archiveList->text(i);
         return out;
     }
 
     void clickLine(int row, Qt::MouseButton mouse = Qt::LeftButton)
     {
-        const QPoint at = form->List2->lineRect(row).center();
-        QTest::mouseClick(form->List2->viewport(), mouse, {}, at);
+        const QPoint at = form->archiveList->lineRect(row).center();
+        QTest::mouseClick(form->archiveList->viewport(), mouse, {}, at);
     }
 
     // Stores a prescription through the window: New, owner and date, Save.
@@ -95,7 +95,7 @@ struct Desk {
     {
         press(New);
         type(0, owner);
-        form->Text5[6]->setText(date);
+        form->fieldEdits[6]->setText(date);
         press(Save);
         return form->recordKey();
     }
@@ -144,7 +144,7 @@ private slots:
         d.press(New);
         const QString key = d.form->recordKey();
         QCOMPARE(key, QStringLiteral("20261209100001") + d.env.context.installationTag);
-        QCOMPARE(QApplication::focusWidget(), d.form->Text5[0]);
+        QCOMPARE(QApplication::focusWidget(), d.form->fieldEdits[0]);
         d.press(Save);
         const QList<Row> rows = d.env.rows(QStringLiteral("select * from \"档案\""));
         QCOMPARE(rows.size(), 1);
@@ -173,7 +173,7 @@ private slots:
         const QString first = d.form->recordKey();
         // Within the same second.
         d.press(Continue);
-        QCOMPARE(QApplication::focusWidget(), d.form->Text1);
+        QCOMPARE(QApplication::focusWidget(), d.form->searchBox);
         QVERIFY(d.form->bodyText().isEmpty());
         d.press(Save);
         const QString second = d.form->recordKey();
@@ -210,8 +210,8 @@ private slots:
         QVERIFY(d.env.messages.last().contains(QStringLiteral("2026-13-45")));
         QCOMPARE(d.env.messages.shown().last().icon, Messages::Icon::Warning);
         QCOMPARE(d.stored(key, "0"), QStringLiteral("张三"));
-        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("李四"));
-        QCOMPARE(d.form->Text5[6]->text(), QStringLiteral("2026-13-45"));
+        QCOMPARE(d.form->fieldEdits[0]->text(), QStringLiteral("李四"));
+        QCOMPARE(d.form->fieldEdits[6]->text(), QStringLiteral("2026-13-45"));
         QCOMPARE(d.form->recordKey(), key);
 
         // A closed store is no better.
@@ -271,12 +271,12 @@ private slots:
 
         // Pressed on Save, dragged off and released over New: Save runs.
         d.type(0, QStringLiteral("张三"));
-        QTest::mousePress(d.form->Label18[Save], Qt::LeftButton);
-        const QPoint overNew = d.form->Label18[New]->mapTo(d.form.get(), QPoint(5, 5));
-        QTest::mouseRelease(
-            d.form->Label18[Save], Qt::LeftButton, {}, d.form->Label18[Save]->mapFrom(d.form.get(), overNew));
+        QTest::mousePress(d.form->toolbarClickAreas[Save], Qt::LeftButton);
+        const QPoint overNew = d.form->toolbarClickAreas[New]->mapTo(d.form.get(), QPoint(5, 5));
+        QTest::mouseRelease(d.form->toolbarClickAreas[Save], Qt::LeftButton, {},
+            d.form->toolbarClickAreas[Save]->mapFrom(d.form.get(), overNew));
         QCOMPARE(d.env.count("档案"), 1);
-        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("张三"));
+        QCOMPARE(d.form->fieldEdits[0]->text(), QStringLiteral("张三"));
     }
 
     void printPutsTheScreensPaperOnTheDefaultPrinter()
@@ -292,7 +292,7 @@ private slots:
         QVERIFY(job);
         QCOMPARE(job->finishedJobs(), 1);
         // Settings margins "20" and "15": 567 right and 283.5 down of the screen's place.
-        const QLabel* caption = d.form->Label3[0];
+        const QLabel* caption = d.form->fieldCaptions[0];
         for (const PrintedItem& item : job->texts()) {
             if (item.text == QStringLiteral("OWNERX")) {
                 QCOMPARE(item.at.x(), 240 + pixelsToTwips(caption->width()) + 100 + 567);
@@ -305,7 +305,7 @@ private slots:
         QVERIFY(texts.contains(QStringLiteral("OWNERX")));
         QVERIFY(texts.contains(QStringLiteral("LINEB")));
         QVERIFY(texts.contains(d.settings.name));
-        QVERIFY(texts.contains(d.form->Text5[1]->text()));
+        QVERIFY(texts.contains(d.form->fieldEdits[1]->text()));
         QVERIFY(!texts.contains(d.form->recordKey()));
         // Nothing is stored by printing, and no file is left in the data folder.
         QCOMPARE(d.env.count("档案"), 0);
@@ -325,23 +325,23 @@ private slots:
             QStringList({ QStringLiteral("李四[,,,2026-12-08]"), QStringLiteral("张三[,,,2026-12-01]") }));
 
         // Start after end: nothing, and no message.
-        d.form->Text3->setText(QStringLiteral("2026-12-08"));
-        d.form->Text4->setText(QStringLiteral("2026-12-01"));
-        QTest::mouseClick(d.form->Command7, Qt::LeftButton);
-        QCOMPARE(d.form->List2->count(), 0);
+        d.form->fromDate->setText(QStringLiteral("2026-12-08"));
+        d.form->toDate->setText(QStringLiteral("2026-12-01"));
+        QTest::mouseClick(d.form->archiveQueryButton, Qt::LeftButton);
+        QCOMPARE(d.form->archiveList->count(), 0);
         QVERIFY(d.env.messages.shown().isEmpty());
 
-        d.form->Text3->setText(QStringLiteral("2026-12-32"));
-        QTest::mouseClick(d.form->Command7, Qt::LeftButton);
-        QCOMPARE(d.form->List2->count(), 0);
+        d.form->fromDate->setText(QStringLiteral("2026-12-32"));
+        QTest::mouseClick(d.form->archiveQueryButton, Qt::LeftButton);
+        QCOMPARE(d.form->archiveList->count(), 0);
         QCOMPARE(d.env.messages.texts(),
             QStringList({ QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。") }));
         QCOMPARE(d.env.messages.shown().last().icon, Messages::Icon::Warning);
 
         // An apostrophe in the owner filter is searched for, not a failure.
-        d.form->Text3->setText(QStringLiteral("2026-11-01"));
-        d.form->Text2->setText(QStringLiteral("O'"));
-        QTest::mouseClick(d.form->Command7, Qt::LeftButton);
+        d.form->fromDate->setText(QStringLiteral("2026-11-01"));
+        d.form->ownerFilter->setText(QStringLiteral("O'"));
+        QTest::mouseClick(d.form->archiveQueryButton, Qt::LeftButton);
         QCOMPARE(d.env.messages.shown().size(), 1);
     }
 
@@ -350,23 +350,23 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         d.saveNew(QStringLiteral("张三"), QStringLiteral("2019-05-05"));
-        QCOMPARE(d.form->List2->count(), 0);
-        d.form->Text2->setFocus();
-        typeText(d.form->Text2, QStringLiteral("张"));
-        QCOMPARE(d.form->Text3->text(), QStringLiteral("2016-12-08"));
-        QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-08"));
-        QCOMPARE(d.form->List2->count(), 0);
-        QTest::mouseClick(d.form->Command7, Qt::LeftButton);
+        QCOMPARE(d.form->archiveList->count(), 0);
+        d.form->ownerFilter->setFocus();
+        typeText(d.form->ownerFilter, QStringLiteral("张"));
+        QCOMPARE(d.form->fromDate->text(), QStringLiteral("2016-12-08"));
+        QCOMPARE(d.form->toDate->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(d.form->archiveList->count(), 0);
+        QTest::mouseClick(d.form->archiveQueryButton, Qt::LeftButton);
         QCOMPARE(d.lines(), QStringList({ QStringLiteral("张三[,,,2019-05-05]") }));
 
         // Enter goes on to "今   日", and Enter there shows today with the filter cleared.
-        pressKey(d.form->Text2, Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), d.form->Command2);
-        pressKey(d.form->Command2, Qt::Key_Return);
-        QCOMPARE(d.form->Text2->text(), QString());
-        QCOMPARE(d.form->Text3->text(), QStringLiteral("2026-12-08"));
-        QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-08"));
-        QCOMPARE(d.form->List2->count(), 0);
+        pressKey(d.form->ownerFilter, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), d.form->todayButton);
+        pressKey(d.form->todayButton, Qt::Key_Return);
+        QCOMPARE(d.form->ownerFilter->text(), QString());
+        QCOMPARE(d.form->fromDate->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(d.form->toDate->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(d.form->archiveList->count(), 0);
     }
 
     void theDayButtonsStepFromTheEndDate()
@@ -374,15 +374,15 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         d.saveNew(QStringLiteral("张三"), QStringLiteral("2026-12-07"));
-        d.form->Text2->setText(QStringLiteral("李"));
-        QTest::mouseClick(d.form->Command5, Qt::LeftButton);
-        QCOMPARE(d.form->Text3->text(), QStringLiteral("2026-12-07"));
-        QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-07"));
-        QCOMPARE(d.form->Text2->text(), QString());
+        d.form->ownerFilter->setText(QStringLiteral("李"));
+        QTest::mouseClick(d.form->previousDayButton, Qt::LeftButton);
+        QCOMPARE(d.form->fromDate->text(), QStringLiteral("2026-12-07"));
+        QCOMPARE(d.form->toDate->text(), QStringLiteral("2026-12-07"));
+        QCOMPARE(d.form->ownerFilter->text(), QString());
         QCOMPARE(d.lines(), QStringList({ QStringLiteral("张三[,,,2026-12-07]") }));
-        QTest::mouseClick(d.form->Command6, Qt::LeftButton);
-        QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-12-08"));
-        QCOMPARE(d.form->List2->count(), 0);
+        QTest::mouseClick(d.form->nextDayButton, Qt::LeftButton);
+        QCOMPARE(d.form->toDate->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(d.form->archiveList->count(), 0);
     }
 
     void aClickLoadsTheLinesOwnRecordAfterTheFiltersChanged()
@@ -399,20 +399,20 @@ private slots:
         d.env.clock.advanceSeconds(1);
         const QString li = d.saveNew(QStringLiteral("李四"));
         QCOMPARE(d.lines().size(), 2);
-        QCOMPARE(d.form->List2->text(1), QStringLiteral("张三[犬,,,2026-12-08]"));
+        QCOMPARE(d.form->archiveList->text(1), QStringLiteral("张三[犬,,,2026-12-08]"));
 
         // The filter now finds only 李四, but the list still shows 张三 second: the click loads 张三.
-        d.form->Text2->setText(QStringLiteral("李四"));
+        d.form->ownerFilter->setText(QStringLiteral("李四"));
         d.press(New);
         d.type(5, QStringLiteral("不该留下"));
         d.clickLine(1);
         QCOMPARE(d.form->recordKey(), zhang);
-        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("张三"));
-        QCOMPARE(d.form->Text5[12]->text(), QStringLiteral("肠炎"));
-        QCOMPARE(d.form->Text5[5]->text(), QString());
+        QCOMPARE(d.form->fieldEdits[0]->text(), QStringLiteral("张三"));
+        QCOMPARE(d.form->fieldEdits[12]->text(), QStringLiteral("肠炎"));
+        QCOMPARE(d.form->fieldEdits[5]->text(), QString());
         QCOMPARE(d.form->bodyText(), QStringLiteral("阿莫西林\r\n    用法：口服"));
         QVERIFY(d.form->pickerSuppressed());
-        QVERIFY(!d.form->List3->isVisible() && !d.form->List4->isVisible());
+        QVERIFY(!d.form->diagnosisList->isVisible() && !d.form->speciesList->isVisible());
 
         // A save now changes that row.
         d.type(4, QStringLiteral("12kg"));
@@ -425,47 +425,48 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, QPoint(20, 10)); // an empty list
-        QVERIFY(d.form->Picture6->isHidden());
+        QTest::mouseClick(
+            d.form->archiveList->viewport(), Qt::RightButton, {}, QPoint(20, 10)); // an empty list
+        QVERIFY(d.form->deletePanel->isHidden());
 
         d.saveNew(QStringLiteral("张三"));
         // Below the last line there is nothing to act on.
-        const QPoint belowLines(20, d.form->List2->viewport()->height() - 2);
-        QCOMPARE(d.form->List2->lineAt(belowLines), -1);
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, belowLines);
-        QVERIFY(d.form->Picture6->isHidden());
+        const QPoint belowLines(20, d.form->archiveList->viewport()->height() - 2);
+        QCOMPARE(d.form->archiveList->lineAt(belowLines), -1);
+        QTest::mouseClick(d.form->archiveList->viewport(), Qt::RightButton, {}, belowLines);
+        QVERIFY(d.form->deletePanel->isHidden());
 
-        const QPoint inList = d.form->List2->lineRect(0).center();
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, inList);
-        QVERIFY(d.form->Picture6->isVisible());
-        const QPoint mouse = d.form->List2->viewport()->mapTo(d.form->List2, inList);
-        QCOMPARE(d.form->Picture6->x(), twips(pixelsToTwips(d.form->List2->x() + mouse.x()) + 60));
-        QCOMPARE(d.form->Picture6->y(), twips(pixelsToTwips(d.form->List2->y() + mouse.y()) + 60));
+        const QPoint inList = d.form->archiveList->lineRect(0).center();
+        QTest::mouseClick(d.form->archiveList->viewport(), Qt::RightButton, {}, inList);
+        QVERIFY(d.form->deletePanel->isVisible());
+        const QPoint mouse = d.form->archiveList->viewport()->mapTo(d.form->archiveList, inList);
+        QCOMPARE(d.form->deletePanel->x(), twips(pixelsToTwips(d.form->archiveList->x() + mouse.x()) + 60));
+        QCOMPARE(d.form->deletePanel->y(), twips(pixelsToTwips(d.form->archiveList->y() + mouse.y()) + 60));
 
         // Near the bottom of a full list the panel stays at 6960.
         for (int i = 0; i < 20; ++i) {
             d.env.clock.advanceSeconds(1);
             d.saveNew(QStringLiteral("王%1").arg(i));
         }
-        const QPoint low(inList.x(), d.form->List2->viewport()->height() - 2);
-        QVERIFY(d.form->List2->lineAt(low) >= 0);
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, low);
-        QCOMPARE(d.form->Picture6->y(), twips(6960));
+        const QPoint low(inList.x(), d.form->archiveList->viewport()->height() - 2);
+        QVERIFY(d.form->archiveList->lineAt(low) >= 0);
+        QTest::mouseClick(d.form->archiveList->viewport(), Qt::RightButton, {}, low);
+        QCOMPARE(d.form->deletePanel->y(), twips(6960));
 
         QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(d.form->Label9[1], &enter);
-        QCOMPARE(d.form->Label9[1]->palette().color(QPalette::WindowText), QColor(Qt::white));
-        QCOMPARE(d.form->Label9[1]->palette().color(QPalette::Window),
+        QApplication::sendEvent(d.form->deletePanelEntries[1], &enter);
+        QCOMPARE(d.form->deletePanelEntries[1]->palette().color(QPalette::WindowText), QColor(Qt::white));
+        QCOMPARE(d.form->deletePanelEntries[1]->palette().color(QPalette::Window),
             d.form->palette().color(QPalette::Highlight));
-        QCOMPARE(d.form->Label9[0]->palette().color(QPalette::WindowText), QColor(Qt::black));
-        QApplication::sendEvent(d.form->Label9[0], &enter);
-        QCOMPARE(d.form->Label9[1]->palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(d.form->deletePanelEntries[0]->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QApplication::sendEvent(d.form->deletePanelEntries[0], &enter);
+        QCOMPARE(d.form->deletePanelEntries[1]->palette().color(QPalette::Window), QColor(Qt::white));
 
-        QTest::mouseClick(d.form->Label9[1], Qt::LeftButton);
-        QVERIFY(d.form->Picture6->isHidden());
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, inList);
-        QTest::mousePress(d.form->List2->viewport(), Qt::LeftButton, {}, inList);
-        QVERIFY(d.form->Picture6->isHidden());
+        QTest::mouseClick(d.form->deletePanelEntries[1], Qt::LeftButton);
+        QVERIFY(d.form->deletePanel->isHidden());
+        QTest::mouseClick(d.form->archiveList->viewport(), Qt::RightButton, {}, inList);
+        QTest::mousePress(d.form->archiveList->viewport(), Qt::LeftButton, {}, inList);
+        QVERIFY(d.form->deletePanel->isHidden());
     }
 
     void deletingRemovesTheShownRecordAndItsLineAndResetsTheWindow()
@@ -479,17 +480,17 @@ private slots:
         QCOMPARE(d.form->recordKey(), zhang);
 
         // A right click on another line loads that line first, so the desk shows what the panel deletes.
-        QCOMPARE(d.form->List2->currentRow(), 1);
+        QCOMPARE(d.form->archiveList->currentRow(), 1);
         d.clickLine(0, Qt::RightButton);
-        QVERIFY(d.form->Picture6->isVisible());
+        QVERIFY(d.form->deletePanel->isVisible());
         QCOMPARE(d.form->recordKey(), li);
-        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("李四"));
-        QCOMPARE(d.form->List2->currentRow(), 0);
-        QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
+        QCOMPARE(d.form->fieldEdits[0]->text(), QStringLiteral("李四"));
+        QCOMPARE(d.form->archiveList->currentRow(), 0);
+        QTest::mouseClick(d.form->deletePanelEntries[0], Qt::LeftButton);
         QCOMPARE(d.env.messages.last(), QStringLiteral("确实要永久删除该档案吗？"));
         QCOMPARE(d.env.messages.shown().last().kind, QStringLiteral("okcancel"));
         QCOMPARE(d.env.messages.shown().last().icon, Messages::Icon::Warning);
-        QVERIFY(d.form->Picture6->isHidden());
+        QVERIFY(d.form->deletePanel->isHidden());
         QCOMPARE(d.env.count("档案"), 2);
         QCOMPARE(d.form->recordKey(), li);
 
@@ -498,22 +499,22 @@ private slots:
         d.clickLine(0);
         d.clickLine(1, Qt::RightButton);
         QCOMPARE(d.form->recordKey(), zhang);
-        d.form->List2->insertLine(0, QStringLiteral("别的行"));
+        d.form->archiveList->insertLine(0, QStringLiteral("别的行"));
         d.env.messages.setNextAnswers({ true });
         d.env.clock.advanceSeconds(5);
-        QTest::mouseClick(d.form->Label9[0], Qt::LeftButton);
+        QTest::mouseClick(d.form->deletePanelEntries[0], Qt::LeftButton);
         QCOMPARE(d.env.count("档案"), 1);
         QCOMPARE(d.stored(li, "0"), QStringLiteral("李四"));
         QCOMPARE(d.lines(), QStringList({ QStringLiteral("别的行"), QStringLiteral("李四[,,,2026-12-08]") }));
 
         // A fresh prescription whose veterinarian fields are empty, keyed by the time alone.
         QCOMPARE(d.form->recordKey(), QStringLiteral("20261208093006"));
-        QCOMPARE(d.form->Text5[1]->text(), QStringLiteral("20261208093006"));
-        QCOMPARE(d.form->Text5[6]->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(d.form->fieldEdits[1]->text(), QStringLiteral("20261208093006"));
+        QCOMPARE(d.form->fieldEdits[6]->text(), QStringLiteral("2026-12-08"));
         for (int i : { 0, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12 })
-            QCOMPARE(d.form->Text5[i]->text(), QString());
+            QCOMPARE(d.form->fieldEdits[i]->text(), QString());
         QVERIFY(d.form->bodyText().isEmpty());
-        QCOMPARE(QApplication::focusWidget(), d.form->Text5[0]);
+        QCOMPARE(QApplication::focusWidget(), d.form->fieldEdits[0]);
     }
 
     void aRightClickOverChangedWorkAsksBeforeLoadingTheLine()
@@ -530,19 +531,20 @@ private slots:
         d.clickLine(0, Qt::RightButton);
         QCOMPARE(d.env.messages.shown().size(), 1);
         QCOMPARE(d.env.messages.shown().last().kind, QStringLiteral("yesnocancel"));
-        QVERIFY(d.form->Picture6->isHidden());
+        QVERIFY(d.form->deletePanel->isHidden());
         QCOMPARE(d.form->recordKey(), fresh);
-        QCOMPARE(d.form->Text5[0]->text(), QStringLiteral("李四"));
+        QCOMPARE(d.form->fieldEdits[0]->text(), QStringLiteral("李四"));
 
         // Yes: saved first (the list now holds both), then the clicked line is loaded and marked.
         d.env.messages.setNextChoices({ Messages::Answer::Yes });
-        const QPoint zhangLine = d.form->List2->lineRect(0).center();
-        QTest::mouseClick(d.form->List2->viewport(), Qt::RightButton, {}, zhangLine);
+        const QPoint zhangLine = d.form->archiveList->lineRect(0).center();
+        QTest::mouseClick(d.form->archiveList->viewport(), Qt::RightButton, {}, zhangLine);
         QCOMPARE(d.stored(fresh, "0"), QStringLiteral("李四"));
         QCOMPARE(d.lines().size(), 2);
         QCOMPARE(d.form->recordKey(), zhang);
-        QCOMPARE(d.form->List2->text(d.form->List2->currentRow()), QStringLiteral("张三[,,,2026-12-08]"));
-        QVERIFY(d.form->Picture6->isVisible());
+        QCOMPARE(d.form->archiveList->text(d.form->archiveList->currentRow()),
+            QStringLiteral("张三[,,,2026-12-08]"));
+        QVERIFY(d.form->deletePanel->isVisible());
         QCOMPARE(d.env.messages.shown().size(), 2);
     }
 };

@@ -42,7 +42,7 @@ struct Desk {
         return QTest::qWaitForWindowActive(form.get());
     }
 
-    QLineEdit* field(int i) const { return form->Text5[i]; }
+    QLineEdit* field(int i) const { return form->fieldEdits[i]; }
     QWidget* focused() const { return QApplication::focusWidget(); }
 
     QStringList listTexts(QListWidget* list) const
@@ -55,11 +55,11 @@ struct Desk {
 
     void doubleClickRow(const QString& text)
     {
-        const QList<QListWidgetItem*> items = form->List1->findItems(text, Qt::MatchExactly);
+        const QList<QListWidgetItem*> items = form->resultList->findItems(text, Qt::MatchExactly);
         QVERIFY2(items.size() == 1, qPrintable(text));
-        const QPoint at = form->List1->visualItemRect(items.first()).center();
-        QTest::mouseClick(form->List1->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(form->List1->viewport(), Qt::LeftButton, {}, at);
+        const QPoint at = form->resultList->visualItemRect(items.first()).center();
+        QTest::mouseClick(form->resultList->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(form->resultList->viewport(), Qt::LeftButton, {}, at);
     }
 
     void addRows(const QString& category, int count, const QString& prefix)
@@ -103,26 +103,26 @@ private slots:
         QCOMPARE(d.field(9)->text(), d.settings.dispenserName);
         for (int i : { 0, 2, 3, 4, 5, 10, 11, 12 })
             QVERIFY(d.field(i)->text().isEmpty());
-        QCOMPARE(d.form->Label2[0]->text(), d.settings.name);
-        QVERIFY(!d.form->Label4->isVisible());
+        QCOMPARE(d.form->paperCaptions[0]->text(), d.settings.name);
+        QVERIFY(!d.form->recordKeyLabel->isVisible());
         // The archive range runs from one month back to today.
-        QCOMPARE(d.form->Text3->text(), QStringLiteral("2026-02-28"));
-        QCOMPARE(d.form->Text4->text(), QStringLiteral("2026-03-31"));
+        QCOMPARE(d.form->fromDate->text(), QStringLiteral("2026-02-28"));
+        QCOMPARE(d.form->toDate->text(), QStringLiteral("2026-03-31"));
 
         QCOMPARE(d.form->currentCategory(), int(Western));
         QVERIFY(d.form->pickerSuppressed());
         for (int i = 0; i < kDrugCategoryCount; ++i)
-            QCOMPARE(d.form->Command1[i]->font().bold(), i == Western);
+            QCOMPARE(d.form->categoryButtons[i]->font().bold(), i == Western);
         QStringList western;
         for (const Row& row : d.env.rows(
                  QStringLiteral("select \"名称\" from \"商品\" where \"分类\" = '西药' order by \"名称\"")))
             western << row.text(QStringLiteral("名称"));
-        QCOMPARE(d.form->List1->count(), western.size());
-        QVERIFY(d.listTexts(d.form->List1).contains(kAmoxicillin));
+        QCOMPARE(d.form->resultList->count(), western.size());
+        QVERIFY(d.listTexts(d.form->resultList).contains(kAmoxicillin));
         for (int i = 0; i < western.size(); ++i)
-            QVERIFY(d.form->List1->item(i)->text().startsWith(western[i]));
-        QVERIFY(!d.form->List3->isVisible());
-        QVERIFY(!d.form->List4->isVisible());
+            QVERIFY(d.form->resultList->item(i)->text().startsWith(western[i]));
+        QVERIFY(!d.form->diagnosisList->isVisible());
+        QVERIFY(!d.form->speciesList->isVisible());
     }
 
     void titleIsCentredByItsOwnWidth()
@@ -133,11 +133,11 @@ private slots:
         longName.settings.name = QString(40, QChar(0x5b66)); // wider than the paper
         QVERIFY(longName.open());
         for (Desk* d : { &shortName, &longName }) {
-            const QLabel* title = d->form->Label2[0];
-            QVERIFY(qAbs(2 * title->x() + title->width() - d->form->Picture2->width()) <= 1);
+            const QLabel* title = d->form->paperCaptions[0];
+            QVERIFY(qAbs(2 * title->x() + title->width() - d->form->paper->width()) <= 1);
         }
-        QVERIFY(shortName.form->Label2[0]->x() > 0);
-        QVERIFY(longName.form->Label2[0]->x() < 0);
+        QVERIFY(shortName.form->paperCaptions[0]->x() > 0);
+        QVERIFY(longName.form->paperCaptions[0]->x() < 0);
     }
 
     void controlsCarryTheDesignNamesAndLayout()
@@ -145,9 +145,9 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         PrescriptionDesk& f = *d.form;
-        QCOMPARE(f.findChild<QLineEdit*>(QStringLiteral("Text5(12)")), f.Text5[12]);
-        QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("List3")), f.List3);
-        QCOMPARE(f.findChild<QPlainTextEdit*>(QStringLiteral("R1")), f.R1);
+        QCOMPARE(f.findChild<QLineEdit*>(QStringLiteral("Text5(12)")), f.fieldEdits[12]);
+        QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("List3")), f.diagnosisList);
+        QCOMPARE(f.findChild<QPlainTextEdit*>(QStringLiteral("R1")), f.body);
         QVERIFY(!f.findChild<QLabel*>(QStringLiteral("Label5(13)")));
 
         // The toolbar's screen order differs from its index order.
@@ -155,21 +155,21 @@ private slots:
         for (int i = 0; i < PrescriptionDesk::kToolbarButtonCount; ++i)
             byPosition << i;
         std::sort(byPosition.begin(), byPosition.end(),
-            [&](int a, int b) { return f.Picture4[a]->x() < f.Picture4[b]->x(); });
+            [&](int a, int b) { return f.toolbarButtons[a]->x() < f.toolbarButtons[b]->x(); });
         QCOMPARE(byPosition, (QList<int> { 0, 1, 2, 3, 9, 10, 4, 7, 5, 8, 6 }));
-        QCOMPARE(f.Label15[5]->text(), QStringLiteral("存为组套"));
-        QCOMPARE(f.Picture4[8]->width(), twips(1455));
-        QCOMPARE(f.Label5[7]->text(), QStringLiteral("    用法：静脉滴注 每日1次"));
-        QCOMPARE(f.Label5[4]->y(), twips(90));
+        QCOMPARE(f.toolbarCaptions[5]->text(), QStringLiteral("存为组套"));
+        QCOMPARE(f.toolbarButtons[8]->width(), twips(1455));
+        QCOMPARE(f.quickInsertLabels[7]->text(), QStringLiteral("    用法：静脉滴注 每日1次"));
+        QCOMPARE(f.quickInsertLabels[4]->y(), twips(90));
 
         // Each value starts 100 twips after its own caption, so a longer caption pushes it right.
         for (int i = 0; i < 10; ++i)
-            QVERIFY2(qAbs(f.Text5[i]->x() - f.Label3[i]->width() - twips(100)) <= 1,
+            QVERIFY2(qAbs(f.fieldEdits[i]->x() - f.fieldCaptions[i]->width() - twips(100)) <= 1,
                 qPrintable(QString::number(i)));
-        QVERIFY(f.Text5[0]->x() > f.Text5[1]->x());
-        QVERIFY(!f.Line1[10]->isVisible());
-        QVERIFY(f.Line1[0]->isVisible());
-        QCOMPARE(f.Line1[1]->line().x2(), 3075.0 + 25);
+        QVERIFY(f.fieldEdits[0]->x() > f.fieldEdits[1]->x());
+        QVERIFY(!f.fieldUnderlines[10]->isVisible());
+        QVERIFY(f.fieldUnderlines[0]->isVisible());
+        QCOMPARE(f.fieldUnderlines[1]->line().x2(), 3075.0 + 25);
     }
 
     void sexFieldTurnsOneAndTwoIntoSexesAndClicksToggle()
@@ -214,8 +214,8 @@ private slots:
             QVERIFY(!d.field(next)->hasSelectedText());
         }
         pressKey(d.focused(), Qt::Key_Enter);
-        QCOMPARE(d.focused(), d.form->Text1);
-        QVERIFY(!d.form->List3->isVisible());
+        QCOMPARE(d.focused(), d.form->searchBox);
+        QVERIFY(!d.form->diagnosisList->isVisible());
         QVERIFY(d.form->pickerSuppressed());
     }
 
@@ -263,22 +263,22 @@ private slots:
         area.addSubWindow(form)->show();
         area.show();
         QVERIFY(QTest::qWaitForWindowActive(&area));
-        form->Text5[11]->setFocus();
-        pressKey(form->Text5[11], Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), form->Text5[12]);
-        pressKey(form->Text5[12], Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), form->Text1);
+        form->fieldEdits[11]->setFocus();
+        pressKey(form->fieldEdits[11], Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), form->fieldEdits[12]);
+        pressKey(form->fieldEdits[12], Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), form->searchBox);
     }
 
     void toolbarButtonLooksPressedWhileHeld()
     {
         Desk d;
         QVERIFY(d.open());
-        ClickLabel* area = d.form->Label18[2];
+        ClickLabel* area = d.form->toolbarClickAreas[2];
         QTest::mousePress(area, Qt::RightButton);
-        QCOMPARE(d.form->Picture4[2]->frameShadow(), QFrame::Sunken);
+        QCOMPARE(d.form->toolbarButtons[2]->frameShadow(), QFrame::Sunken);
         QTest::mouseRelease(area, Qt::RightButton);
-        QCOMPARE(d.form->Picture4[2]->frameShape(), QFrame::NoFrame);
+        QCOMPARE(d.form->toolbarButtons[2]->frameShape(), QFrame::NoFrame);
     }
 
     void downInAFieldWithoutListIsConsumedAndChangesNothing()
@@ -290,7 +290,7 @@ private slots:
         pressKey(d.field(5), Qt::Key_Down);
         QCOMPARE(d.focused(), d.field(5));
         QCOMPARE(d.field(5)->text(), QStringLiteral("3岁"));
-        QVERIFY(!d.form->List3->isVisible() && !d.form->List4->isVisible());
+        QVERIFY(!d.form->diagnosisList->isVisible() && !d.form->speciesList->isVisible());
     }
 
     void speciesListFollowsTypingAndAPickMovesToTheSexField()
@@ -300,25 +300,25 @@ private slots:
         QLineEdit* species = d.field(2);
         species->setFocus();
         QVERIFY(!d.form->pickerSuppressed());
-        QVERIFY(d.form->List4->isVisible());
-        QCOMPARE(d.form->List4->count(), 5);
+        QVERIFY(d.form->speciesList->isVisible());
+        QCOMPARE(d.form->speciesList->count(), 5);
         typeText(species, QStringLiteral("g"));
-        QCOMPARE(d.listTexts(d.form->List4), QStringList { QStringLiteral("狗") });
+        QCOMPARE(d.listTexts(d.form->speciesList), QStringList { QStringLiteral("狗") });
         typeText(species, QStringLiteral("q"));
-        QVERIFY(!d.form->List4->isVisible());
+        QVERIFY(!d.form->speciesList->isVisible());
         pressKey(species, Qt::Key_Down); // hidden list: nothing happens
         QCOMPARE(d.focused(), species);
         pressKey(species, Qt::Key_Backspace);
-        QVERIFY(d.form->List4->isVisible());
+        QVERIFY(d.form->speciesList->isVisible());
 
         pressKey(species, Qt::Key_Down);
-        QCOMPARE(d.focused(), d.form->List4);
-        QCOMPARE(d.form->List4->currentRow(), 0);
-        pressKey(d.form->List4, Qt::Key_Return);
+        QCOMPARE(d.focused(), d.form->speciesList);
+        QCOMPARE(d.form->speciesList->currentRow(), 0);
+        pressKey(d.form->speciesList, Qt::Key_Return);
         QCOMPARE(species->text(), QStringLiteral("狗"));
         QCOMPARE(d.focused(), d.field(3));
-        QVERIFY(!d.form->List4->isVisible());
-        QVERIFY(!d.form->List3->isVisible());
+        QVERIFY(!d.form->speciesList->isVisible());
+        QVERIFY(!d.form->diagnosisList->isVisible());
     }
 
     void threeDiagnosesInARowWithDownAndEnter()
@@ -330,17 +330,18 @@ private slots:
             QCOMPARE(d.focused(), d.field(line));
             QCOMPARE(d.form->currentDiagnosisField(), line);
             // The list opens with every diagnosis just under the focused line.
-            QVERIFY(d.form->List3->isVisible());
-            QCOMPARE(d.form->List3->count(), 3);
-            QCOMPARE(d.form->List3->y(), d.form->Picture1[line]->y() + d.form->Picture1[line]->height());
+            QVERIFY(d.form->diagnosisList->isVisible());
+            QCOMPARE(d.form->diagnosisList->count(), 3);
+            QCOMPARE(d.form->diagnosisList->y(),
+                d.form->fieldBoxes[line]->y() + d.form->fieldBoxes[line]->height());
             pressKey(d.field(line), Qt::Key_Down);
-            QCOMPARE(d.focused(), d.form->List3);
-            pressKey(d.form->List3, Qt::Key_Down);
-            pressKey(d.form->List3, Qt::Key_Return);
+            QCOMPARE(d.focused(), d.form->diagnosisList);
+            pressKey(d.form->diagnosisList, Qt::Key_Down);
+            pressKey(d.form->diagnosisList, Qt::Key_Return);
             QCOMPARE(d.field(line)->text(), QStringLiteral("肠炎"));
         }
-        QCOMPARE(d.focused(), d.form->Text1);
-        QVERIFY(!d.form->List3->isVisible());
+        QCOMPARE(d.focused(), d.form->searchBox);
+        QVERIFY(!d.form->diagnosisList->isVisible());
     }
 
     void diagnosisPickedWithTheMouseReopensTheListUnderTheNextLine()
@@ -348,7 +349,7 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         d.field(10)->setFocus();
-        QListWidget* list = d.form->List3;
+        QListWidget* list = d.form->diagnosisList;
         QListWidgetItem* item = list->findItems(QStringLiteral("消化不良"), Qt::MatchExactly).value(0);
         QVERIFY(item);
         const QPoint at = list->visualItemRect(item).center();
@@ -358,7 +359,7 @@ private slots:
         QCOMPARE(d.focused(), d.field(11));
         QVERIFY(list->isVisible());
         QCOMPARE(list->count(), 3);
-        QCOMPARE(list->y(), d.form->Picture1[11]->y() + d.form->Picture1[11]->height());
+        QCOMPARE(list->y(), d.form->fieldBoxes[11]->y() + d.form->fieldBoxes[11]->height());
     }
 
     void diagnosisChangeIsMatchedTrimmedButFocusUntrimmed()
@@ -368,11 +369,11 @@ private slots:
         QLineEdit* line = d.field(10);
         line->setFocus();
         typeText(line, QStringLiteral("肺 "));
-        QCOMPARE(d.listTexts(d.form->List3), QStringList { QStringLiteral("肺炎") });
-        QVERIFY(d.form->List3->isVisible());
-        d.form->Text1->setFocus();
+        QCOMPARE(d.listTexts(d.form->diagnosisList), QStringList { QStringLiteral("肺炎") });
+        QVERIFY(d.form->diagnosisList->isVisible());
+        d.form->searchBox->setFocus();
         line->setFocus();
-        QVERIFY(!d.form->List3->isVisible());
+        QVERIFY(!d.form->diagnosisList->isVisible());
     }
 
     void programWritesWhileSuppressedOpenNoList()
@@ -381,8 +382,8 @@ private slots:
         QVERIFY(d.open());
         d.field(2)->setText(QStringLiteral("狗"));
         d.field(10)->setText(QStringLiteral("肺炎"));
-        QVERIFY(!d.form->List3->isVisible());
-        QVERIFY(!d.form->List4->isVisible());
+        QVERIFY(!d.form->diagnosisList->isVisible());
+        QVERIFY(!d.form->speciesList->isVisible());
     }
 
     void clickOnThePaperOrTheBodyClosesTheLists()
@@ -390,37 +391,37 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         d.field(2)->setFocus();
-        QVERIFY(d.form->List4->isVisible());
-        QTest::mouseClick(d.form->Picture2, Qt::LeftButton, {}, QPoint(twips(5000), twips(6900)));
-        QVERIFY(!d.form->List4->isVisible());
+        QVERIFY(d.form->speciesList->isVisible());
+        QTest::mouseClick(d.form->paper, Qt::LeftButton, {}, QPoint(twips(5000), twips(6900)));
+        QVERIFY(!d.form->speciesList->isVisible());
         d.field(10)->setFocus();
-        QVERIFY(d.form->List3->isVisible());
-        QTest::mouseClick(d.form->R1->viewport(), Qt::LeftButton);
-        QVERIFY(!d.form->List3->isVisible());
+        QVERIFY(d.form->diagnosisList->isVisible());
+        QTest::mouseClick(d.form->body->viewport(), Qt::LeftButton);
+        QVERIFY(!d.form->diagnosisList->isVisible());
     }
 
     void categoryButtonListsItsOwnRowsAndSearchSpansAllNonHerbs()
     {
         Desk d;
         QVERIFY(d.open());
-        QTest::mouseClick(d.form->Command1[Usage], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[Usage], Qt::LeftButton);
         QCOMPARE(d.form->currentCategory(), int(Usage));
-        QVERIFY(d.form->Command1[Usage]->font().bold());
-        QVERIFY(!d.form->Command1[Western]->font().bold());
-        QCOMPARE(
-            d.form->List1->count(), d.env.count(QStringLiteral("商品"), QStringLiteral("\"分类\" = '用法'")));
-        QVERIFY(!d.listTexts(d.form->List1).contains(kAmoxicillin));
+        QVERIFY(d.form->categoryButtons[Usage]->font().bold());
+        QVERIFY(!d.form->categoryButtons[Western]->font().bold());
+        QCOMPARE(d.form->resultList->count(),
+            d.env.count(QStringLiteral("商品"), QStringLiteral("\"分类\" = '用法'")));
+        QVERIFY(!d.listTexts(d.form->resultList).contains(kAmoxicillin));
 
-        typeText(d.form->Text1, QStringLiteral("yf"));
-        const QStringList found = d.listTexts(d.form->List1);
+        typeText(d.form->searchBox, QStringLiteral("yf"));
+        const QStringList found = d.listTexts(d.form->resultList);
         QVERIFY(found.contains(QStringLiteral("氧氟沙星片 0.1g×12片\\0.2g 口服 每日3次")));
         QVERIFY(found.contains(QStringLiteral("用法：静脉滴注 每日1次")));
 
         // Switching empties the box and lists the new category alone.
-        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
-        QVERIFY(d.form->Text1->text().isEmpty());
-        QVERIFY(d.listTexts(d.form->List1).contains(QStringLiteral("桂枝 10g")));
-        QVERIFY(!d.listTexts(d.form->List1).contains(QStringLiteral("用法：静脉滴注 每日1次")));
+        QTest::mouseClick(d.form->categoryButtons[Herbs], Qt::LeftButton);
+        QVERIFY(d.form->searchBox->text().isEmpty());
+        QVERIFY(d.listTexts(d.form->resultList).contains(QStringLiteral("桂枝 10g")));
+        QVERIFY(!d.listTexts(d.form->resultList).contains(QStringLiteral("用法：静脉滴注 每日1次")));
     }
 
     void catalogListsStopAtTwoHundredRows()
@@ -428,11 +429,11 @@ private slots:
         Desk d;
         d.addRows(QStringLiteral("中药"), 250, QStringLiteral("zz"));
         QVERIFY(d.open());
-        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
-        QCOMPARE(d.form->List1->count(), 200);
-        typeText(d.form->Text1, QStringLiteral("zz"));
-        QCOMPARE(d.form->List1->count(), 200);
-        QCOMPARE(d.form->List1->item(0)->text(), QStringLiteral("zz1000"));
+        QTest::mouseClick(d.form->categoryButtons[Herbs], Qt::LeftButton);
+        QCOMPARE(d.form->resultList->count(), 200);
+        typeText(d.form->searchBox, QStringLiteral("zz"));
+        QCOMPARE(d.form->resultList->count(), 200);
+        QCOMPARE(d.form->resultList->item(0)->text(), QStringLiteral("zz1000"));
     }
 
     void typedApostropheFindsTheRowsHoldingIt()
@@ -440,8 +441,8 @@ private slots:
         Desk d;
         d.addRows(QStringLiteral("西药"), 1, QStringLiteral("O'Brien "));
         QVERIFY(d.open());
-        typeText(d.form->Text1, QStringLiteral("'"));
-        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("O'Brien 1000") });
+        typeText(d.form->searchBox, QStringLiteral("'"));
+        QCOMPARE(d.listTexts(d.form->resultList), QStringList { QStringLiteral("O'Brien 1000") });
         QVERIFY(d.env.messages.shown().isEmpty());
     }
 
@@ -449,13 +450,13 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[Herbs], Qt::LeftButton);
         const QList<QPair<QString, QString>> cases { { "ds", "丹参 10g" }, { "bz", "白术 10g" },
             { "rs", "人参 10g" }, { "wblx", "王不留行 10g" } };
         for (const auto& [typed, herb] : cases) {
-            d.form->Text1->clear();
-            typeText(d.form->Text1, typed);
-            const QStringList shown = d.listTexts(d.form->List1);
+            d.form->searchBox->clear();
+            typeText(d.form->searchBox, typed);
+            const QStringList shown = d.listTexts(d.form->resultList);
             // First what the stored codes find, as the store lists them; the herb comes after them.
             QStringList byCode;
             const PickerQuery query = searchListQuery(Herbs, typed);
@@ -466,8 +467,8 @@ private slots:
             QVERIFY2(shown.mid(byCode.size()).contains(herb), qPrintable(typed + ": " + shown.join(',')));
         }
         // The only herb read wblx goes into the body on Enter, as any single find does.
-        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("王不留行 10g") });
-        pressKey(d.form->Text1, Qt::Key_Return);
+        QCOMPARE(d.listTexts(d.form->resultList), QStringList { QStringLiteral("王不留行 10g") });
+        pressKey(d.form->searchBox, Qt::Key_Return);
         QVERIFY(d.form->bodyText().contains(QStringLiteral("王不留行 10g")));
         // The stored codes stay as the generator makes them.
         QCOMPARE(d.env.rows("select \"拼音\" from \"商品\" where \"名称\" = '丹参 10g'").first().text("拼音"),
@@ -485,10 +486,10 @@ private slots:
         QVERIFY(d.open());
         d.field(10)->setFocus();
         typeText(d.field(10), QStringLiteral("xzkn"));
-        QCOMPARE(d.listTexts(d.form->List3), QStringList { QStringLiteral("行走困难") });
-        QTest::mouseClick(d.form->Command1[Formulas], Qt::LeftButton);
-        typeText(d.form->Text1, QStringLiteral("slbz"));
-        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("参苓白术散") });
+        QCOMPARE(d.listTexts(d.form->diagnosisList), QStringList { QStringLiteral("行走困难") });
+        QTest::mouseClick(d.form->categoryButtons[Formulas], Qt::LeftButton);
+        typeText(d.form->searchBox, QStringLiteral("slbz"));
+        QCOMPARE(d.listTexts(d.form->resultList), QStringList { QStringLiteral("参苓白术散") });
     }
 
     void catalogWindowWritesReachTheDeskRowByRow()
@@ -496,15 +497,15 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         DrugCatalogWindow catalog(d.env.services);
-        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[Herbs], Qt::LeftButton);
         const int loads = d.env.catalog.loads();
         QCOMPARE(loads, 1); // one catalog in memory for both windows
 
         catalog.Option1[1]->click(); // 中药
         typeText(catalog.Text3, QStringLiteral("丹参片 0.3g"));
         catalog.saveRecord();
-        typeText(d.form->Text1, QStringLiteral("dsp"));
-        QCOMPARE(d.listTexts(d.form->List1), QStringList { QStringLiteral("丹参片 0.3g") });
+        typeText(d.form->searchBox, QStringLiteral("dsp"));
+        QCOMPARE(d.listTexts(d.form->resultList), QStringList { QStringLiteral("丹参片 0.3g") });
         catalog.Text2->setText(QStringLiteral("dsp"));
         QCOMPARE(catalog.grid()->cellText(0, 0), QStringLiteral("丹参片 0.3g"));
         // The saved row was read again alone; the catalog was not read whole a second time.
@@ -516,17 +517,17 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        typeText(d.form->Text1, QStringLiteral("amx"));
-        QVERIFY(d.form->List1->count() >= 1);
-        typeText(d.form->Text1, QStringLiteral("lj"));
-        QCOMPARE(d.form->List1->count(), 1);
-        d.form->Text1->setText(QStringLiteral("zsy")); // many injections
-        QVERIFY(d.form->List1->count() > 1);
-        pressKey(d.form->Text1, Qt::Key_Return);
+        typeText(d.form->searchBox, QStringLiteral("amx"));
+        QVERIFY(d.form->resultList->count() >= 1);
+        typeText(d.form->searchBox, QStringLiteral("lj"));
+        QCOMPARE(d.form->resultList->count(), 1);
+        d.form->searchBox->setText(QStringLiteral("zsy")); // many injections
+        QVERIFY(d.form->resultList->count() > 1);
+        pressKey(d.form->searchBox, Qt::Key_Return);
         QCOMPARE(d.form->bodyText(), QString());
-        QCOMPARE(d.form->Text1->text(), QStringLiteral("zsy"));
-        d.form->Text1->setText(QStringLiteral("amxljn"));
-        pressKey(d.form->Text1, Qt::Key_Return);
+        QCOMPARE(d.form->searchBox->text(), QStringLiteral("zsy"));
+        d.form->searchBox->setText(QStringLiteral("amxljn"));
+        pressKey(d.form->searchBox, Qt::Key_Return);
         QCOMPARE(d.form->bodyText(),
             QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
     }
@@ -535,17 +536,17 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        d.form->R1->setFocus();
-        d.form->R1->moveCursor(QTextCursor::Start);
+        d.form->body->setFocus();
+        d.form->body->moveCursor(QTextCursor::Start);
         d.doubleClickRow(kAmoxicillin);
         QCOMPARE(d.form->bodyText(),
             QStringLiteral("阿莫西林胶囊 0.25g×24粒\r\n    用法：0.5g 口服 每日3次\r\n\r\n"));
-        QCOMPARE(d.form->R1->textCursor().position(), d.form->R1->toPlainText().size());
-        QCOMPARE(d.focused(), d.form->Text1);
-        QVERIFY(d.form->List1->selectedItems().isEmpty());
+        QCOMPARE(d.form->body->textCursor().position(), d.form->body->toPlainText().size());
+        QCOMPARE(d.focused(), d.form->searchBox);
+        QVERIFY(d.form->resultList->selectedItems().isEmpty());
 
         // Appended at the end whatever the caret: a drug without usage, then another on the next line.
-        d.form->R1->moveCursor(QTextCursor::Start);
+        d.form->body->moveCursor(QTextCursor::Start);
         d.doubleClickRow(QStringLiteral("0.9%氯化钠注射液  100ml"));
         d.doubleClickRow(QStringLiteral("0.9%氯化钠注射液  250ml"));
         QCOMPARE(d.form->bodyText(),
@@ -557,15 +558,15 @@ private slots:
     {
         Desk d;
         QVERIFY(d.open());
-        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[Herbs], Qt::LeftButton);
         d.doubleClickRow(QStringLiteral("桂枝 10g"));
         d.doubleClickRow(QStringLiteral("荆芥 10g"));
         // Down from the search box and Enter in the list add the first row of a search.
-        typeText(d.form->Text1, QStringLiteral("ff"));
-        pressKey(d.form->Text1, Qt::Key_Down);
-        QCOMPARE(d.form->List1->item(0)->text(), QStringLiteral("防风 10g"));
-        pressKey(d.form->List1, Qt::Key_Return);
-        QVERIFY(d.form->Text1->text().isEmpty());
+        typeText(d.form->searchBox, QStringLiteral("ff"));
+        pressKey(d.form->searchBox, Qt::Key_Down);
+        QCOMPARE(d.form->resultList->item(0)->text(), QStringLiteral("防风 10g"));
+        pressKey(d.form->resultList, Qt::Key_Return);
+        QVERIFY(d.form->searchBox->text().isEmpty());
         d.doubleClickRow(QStringLiteral("白芷 10g"));
         QCOMPARE(d.form->bodyText(),
             QStringLiteral("     桂枝 10g     荆芥 10g     防风 10g\r\n\r\n     白芷 10g"));
@@ -586,15 +587,15 @@ private slots:
                     QStringLiteral("%1 %2%3g").arg(herbs[(row + column) % 3]).arg(row).arg(column));
             rows << line;
         }
-        d.form->R1->setPlainText(rows.join(QStringLiteral("\n\n")));
-        const QString text = d.form->R1->toPlainText();
+        d.form->body->setPlainText(rows.join(QStringLiteral("\n\n")));
+        const QString text = d.form->body->toPlainText();
         for (int column = 1; column <= 3; ++column) {
             QList<int> ends;
             for (int row = 1; row <= 3; ++row) {
                 const QString dose = QStringLiteral("%1%2g").arg(row).arg(column);
-                QTextCursor cursor(d.form->R1->document());
+                QTextCursor cursor(d.form->body->document());
                 cursor.setPosition(int(text.indexOf(dose) + dose.size()));
-                ends << d.form->R1->cursorRect(cursor).left();
+                ends << d.form->body->cursorRect(cursor).left();
             }
             QVERIFY2(qAbs(ends[0] - ends[1]) <= 1 && qAbs(ends[0] - ends[2]) <= 1,
                 qPrintable(QStringLiteral("column %1 ends at %2, %3, %4")
@@ -610,11 +611,11 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         d.form->setBodyText(QStringLiteral("上\r\nXY\r\n下"));
-        QTextCursor cursor = d.form->R1->textCursor();
+        QTextCursor cursor = d.form->body->textCursor();
         cursor.setPosition(2); // start of "XY"
         cursor.setPosition(4, QTextCursor::KeepAnchor); // "XY" selected
-        d.form->R1->setTextCursor(cursor);
-        QTest::mouseClick(d.form->Command1[Herbs], Qt::LeftButton);
+        d.form->body->setTextCursor(cursor);
+        QTest::mouseClick(d.form->categoryButtons[Herbs], Qt::LeftButton);
         d.doubleClickRow(QStringLiteral("桂枝 10g"));
         QCOMPARE(d.form->bodyText(), QStringLiteral("上\r\n     桂枝 10g\r\n下"));
     }
@@ -633,7 +634,7 @@ private slots:
                   .text(QStringLiteral("内容"));
         QVERIFY(set.endsWith(QStringLiteral("\r\n")));
 
-        QTest::mouseClick(d.form->Command1[PrescriptionSets], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[PrescriptionSets], Qt::LeftButton);
         d.form->setBodyText(QStringLiteral("已有"));
         d.doubleClickRow(QStringLiteral("肺炎组套"));
         QCOMPARE(d.form->bodyText(), QStringLiteral("已有\r\n") + set + QStringLiteral("\r\n\r\n"));
@@ -642,7 +643,7 @@ private slots:
         d.doubleClickRow(QStringLiteral("肺炎组套"));
         QCOMPARE(d.form->bodyText(), QStringLiteral("已有\r\n") + set + QStringLiteral("\r\n\r\n"));
 
-        QTest::mouseClick(d.form->Command1[Formulas], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[Formulas], Qt::LeftButton);
         d.form->setBodyText(QStringLiteral("已有"));
         d.doubleClickRow(QStringLiteral("华佗汤"));
         QCOMPARE(d.form->bodyText(), QStringLiteral("已有") + formula);
@@ -655,7 +656,7 @@ private slots:
         d.env.db.run(QStringLiteral("insert into \"个人模板\" (\"序号\", \"名称\", \"内容\", \"分类\") "
                                     "values ('1', '无码组套', '无码内容', '个人组套')"));
         QVERIFY(d.open());
-        QTest::mouseClick(d.form->Command1[PrescriptionSets], Qt::LeftButton);
+        QTest::mouseClick(d.form->categoryButtons[PrescriptionSets], Qt::LeftButton);
         d.doubleClickRow(QStringLiteral("无码组套"));
         QCOMPARE(d.form->bodyText(), QStringLiteral("无码内容\r\n\r\n"));
     }
@@ -665,15 +666,15 @@ private slots:
         Desk d;
         QVERIFY(d.open());
         d.form->setBodyText(QStringLiteral("2片"));
-        QTextCursor cursor = d.form->R1->textCursor();
+        QTextCursor cursor = d.form->body->textCursor();
         cursor.setPosition(1);
-        d.form->R1->setTextCursor(cursor);
-        QTest::mouseClick(d.form->Label5[4], Qt::LeftButton);
+        d.form->body->setTextCursor(cursor);
+        QTest::mouseClick(d.form->quickInsertLabels[4], Qt::LeftButton);
         QCOMPARE(d.form->bodyText(), QStringLiteral("2×片"));
-        QCOMPARE(d.focused(), d.form->Text1);
+        QCOMPARE(d.focused(), d.form->searchBox);
 
-        d.form->R1->moveCursor(QTextCursor::End);
-        QTest::mouseClick(d.form->Label5[14], Qt::LeftButton);
+        d.form->body->moveCursor(QTextCursor::End);
+        QTest::mouseClick(d.form->quickInsertLabels[14], Qt::LeftButton);
         QCOMPARE(d.form->bodyText(), QStringLiteral("2×片    用法：肌肉注射 每日1次\r\n\r\n"));
     }
 };

@@ -254,12 +254,12 @@ bool Session::loadIntoDesk(const QString& key)
 {
     // As the user finds it: the archive list over every date, then a click on its line.
     PrescriptionDesk* d = desk();
-    d->Text2->clear();
-    d->Text3->setText(QStringLiteral("2000-01-01"));
-    d->Text4->setText(QStringLiteral("2099-12-31"));
+    d->ownerFilter->clear();
+    d->fromDate->setText(QStringLiteral("2000-01-01"));
+    d->toDate->setText(QStringLiteral("2099-12-31"));
     d->runArchiveQuery();
-    for (int i = 0; i < d->List2->count(); ++i) {
-        if (d->List2->key(i) == key) {
+    for (int i = 0; i < d->archiveList->count(); ++i) {
+        if (d->archiveList->key(i) == key) {
             d->loadArchiveLine(i);
             return d->recordKey() == key;
         }
@@ -301,7 +301,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             QStringLiteral("兽医") + stamp, QStringLiteral("2026%1").arg(stamp), QStringLiteral("发药人"),
             QStringLiteral("犬瘟热"), QString(), QStringLiteral("肠炎") };
         for (int i = 0; i < kFieldCount; ++i)
-            d->Text5[i]->setText(fields[i]);
+            d->fieldEdits[i]->setText(fields[i]);
         const QString body = crlfLines(bodyLines(random, stamp));
         d->setBodyText(body);
         d->savePrescription();
@@ -335,7 +335,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             target = d->recordKey();
             a.detail += QStringLiteral(" -> ") + target;
         } else {
-            d->Text5[0]->setText(QStringLiteral("主人") + stamp);
+            d->fieldEdits[0]->setText(QStringLiteral("主人") + stamp);
         }
         d->setBodyText(body);
         d->savePrescription();

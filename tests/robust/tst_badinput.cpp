@@ -115,8 +115,8 @@ private slots:
         QVERIFY(desk->savePrescription()); // an earlier state of this prescription, which the save replaces
         const QStringList before = storeSnapshot(world.env.db);
         for (int i : deskTextFields())
-            enterText(desk->Text5[i], text);
-        enterText(desk->R1, text);
+            enterText(desk->fieldEdits[i], text);
+        enterText(desk->body, text);
         const PrescriptionRecord shown = desk->currentRecord();
         QCOMPARE(shown.fields[0], text); // typing reached the window
 
@@ -136,8 +136,8 @@ private slots:
         desk->newPrescription();
         desk->showTodaysArchive();
         int line = -1;
-        for (int i = 0; i < desk->List2->count(); ++i) {
-            if (desk->List2->text(i).startsWith(shown.fields[0]))
+        for (int i = 0; i < desk->archiveList->count(); ++i) {
+            if (desk->archiveList->text(i).startsWith(shown.fields[0]))
                 line = i;
         }
         QVERIFY(line >= 0);
@@ -156,20 +156,20 @@ private slots:
         QFETCH(QString, text);
         World world;
         auto desk = shownDesk(world);
-        desk->Text5[0]->setText(QStringLiteral("王先生"));
+        desk->fieldEdits[0]->setText(QStringLiteral("王先生"));
         QVERIFY(desk->savePrescription());
         const QStringList before = storeSnapshot(world.env.db);
-        desk->Text5[0]->setText(QStringLiteral("李女士"));
-        enterText(desk->Text5[kDateField], text);
-        const QString shownDate = desk->Text5[kDateField]->text();
+        desk->fieldEdits[0]->setText(QStringLiteral("李女士"));
+        enterText(desk->fieldEdits[kDateField], text);
+        const QString shownDate = desk->fieldEdits[kDateField]->text();
 
         QVERIFY(!desk->savePrescription());
         QCOMPARE(world.warnings().size(), 1);
         QVERIFY(world.warnings().first().startsWith(QStringLiteral("处方没有保存")));
         QVERIFY(!holdsSqlError(world.warnings()));
         QCOMPARE(storeSnapshot(world.env.db), before); // the earlier save is kept as it was
-        QCOMPARE(desk->Text5[kDateField]->text(), shownDate);
-        QCOMPARE(desk->Text5[0]->text(), QStringLiteral("李女士"));
+        QCOMPARE(desk->fieldEdits[kDateField]->text(), shownDate);
+        QCOMPARE(desk->fieldEdits[0]->text(), QStringLiteral("李女士"));
     }
 
     void deskSearchesMatchLiterally_data()
@@ -187,29 +187,29 @@ private slots:
         auto desk = shownDesk(world);
 
         // The drug picker: every row that is no herb and holds the text, at most the row limit.
-        enterText(desk->Text1, text);
+        enterText(desk->searchBox, text);
         const int drugs = rowsContaining(env.db, "商品", "查询", text, "\"分类\" <> '中药'");
-        QCOMPARE(desk->List1->count(), qMin(drugs, kPickerRowLimit));
+        QCOMPARE(desk->resultList->count(), qMin(drugs, kPickerRowLimit));
         if (drugs <= kPickerRowLimit)
-            QVERIFY(itemTexts(desk->List1).contains(planted));
+            QVERIFY(itemTexts(desk->resultList).contains(planted));
 
         // The completion lists of the species field and of a diagnosis line match the text without outer
         // blanks.
         const QString trimmed = trimBlanks(text);
-        enterText(desk->Text5[kSpeciesField], text);
-        QCOMPARE(desk->List4->count(), rowsContaining(env.db, "动物种类", "序号", trimmed));
-        QVERIFY(itemTexts(desk->List4).contains(planted));
-        enterText(desk->Text5[kFirstDiagnosisField], text);
-        QCOMPARE(desk->List3->count(), rowsContaining(env.db, "诊断", "序号", trimmed));
-        QVERIFY(itemTexts(desk->List3).contains(planted));
+        enterText(desk->fieldEdits[kSpeciesField], text);
+        QCOMPARE(desk->speciesList->count(), rowsContaining(env.db, "动物种类", "序号", trimmed));
+        QVERIFY(itemTexts(desk->speciesList).contains(planted));
+        enterText(desk->fieldEdits[kFirstDiagnosisField], text);
+        QCOMPARE(desk->diagnosisList->count(), rowsContaining(env.db, "诊断", "序号", trimmed));
+        QVERIFY(itemTexts(desk->diagnosisList).contains(planted));
 
         // The archive's owner filter.
-        enterText(desk->Text2, text);
-        desk->Command7->click();
-        QCOMPARE(desk->List2->count(),
+        enterText(desk->ownerFilter, text);
+        desk->archiveQueryButton->click();
+        QCOMPARE(desk->archiveList->count(),
             rowsContaining(env.db, "档案", "0", text, "\"6\" between ? and ?",
-                { desk->Text3->text(), desk->Text4->text() }));
-        QVERIFY(!itemTexts(desk->List2).filter(planted).isEmpty());
+                { desk->fromDate->text(), desk->toDate->text() }));
+        QVERIFY(!itemTexts(desk->archiveList).filter(planted).isEmpty());
         QCOMPARE(world.warnings(), QStringList());
     }
 
@@ -223,13 +223,13 @@ private slots:
         QFETCH(QString, text);
         World world;
         auto desk = shownDesk(world);
-        for (QLineEdit* box : { desk->Text3, desk->Text4 }) {
+        for (QLineEdit* box : { desk->fromDate, desk->toDate }) {
             desk->showTodaysArchive();
             world.env.messages.clear();
             enterText(box, text);
-            desk->Command7->click();
+            desk->archiveQueryButton->click();
             QCOMPARE(world.warnings(), QStringList { archiveDateMessage() });
-            QCOMPARE(desk->List2->count(), 0);
+            QCOMPARE(desk->archiveList->count(), 0);
         }
     }
 

@@ -47,9 +47,9 @@ template <typename W> std::function<void(QWidget*)> on(void (W::*action)())
 PrescriptionDesk* deskWithPrescription(World& world)
 {
     auto* desk = new PrescriptionDesk(world.env.services);
-    desk->Text5[0]->setText(QStringLiteral("王先生"));
-    desk->Text5[kSpeciesField]->setText(QStringLiteral("犬"));
-    desk->Text5[kFirstDiagnosisField]->setText(QStringLiteral("犬瘟热"));
+    desk->fieldEdits[0]->setText(QStringLiteral("王先生"));
+    desk->fieldEdits[kSpeciesField]->setText(QStringLiteral("犬"));
+    desk->fieldEdits[kFirstDiagnosisField]->setText(QStringLiteral("犬瘟热"));
     desk->setBodyText(QStringLiteral("阿莫西林胶囊 0.25g×24粒    2盒\r\n  用法：口服，每日两次"));
     return desk;
 }
@@ -61,19 +61,19 @@ QMap<QString, WriteAction> writeActions()
     a["desk: save a new prescription"] = { [](World& w) -> QWidget* { return deskWithPrescription(w); },
         [](QWidget* w) { static_cast<PrescriptionDesk*>(w)->savePrescription(); },
         [](QWidget* w) {
-            return static_cast<PrescriptionDesk*>(w)->Text5[0]->text() == QStringLiteral("王先生");
+            return static_cast<PrescriptionDesk*>(w)->fieldEdits[0]->text() == QStringLiteral("王先生");
         } };
     a["desk: save a changed prescription"] = { [](World& w) -> QWidget* {
                                                   PrescriptionDesk* desk = deskWithPrescription(w);
                                                   desk->savePrescription();
                                                   desk->setBodyText(QStringLiteral("头孢氨苄胶囊    1盒"));
-                                                  desk->Text5[0]->setText(QStringLiteral("李女士"));
+                                                  desk->fieldEdits[0]->setText(QStringLiteral("李女士"));
                                                   return desk;
                                               },
         [](QWidget* w) { static_cast<PrescriptionDesk*>(w)->savePrescription(); },
         [](QWidget* w) {
             auto* desk = static_cast<PrescriptionDesk*>(w);
-            return desk->Text5[0]->text() == QStringLiteral("李女士")
+            return desk->fieldEdits[0]->text() == QStringLiteral("李女士")
                 && desk->bodyText() == QStringLiteral("头孢氨苄胶囊    1盒");
         } };
     a["desk: delete a stored prescription"] = { [](World& w) -> QWidget* {
@@ -84,7 +84,7 @@ QMap<QString, WriteAction> writeActions()
                                                },
         [](QWidget* w) { static_cast<PrescriptionDesk*>(w)->deleteShownRecord(); },
         [](QWidget* w) {
-            return static_cast<PrescriptionDesk*>(w)->Text5[0]->text() == QStringLiteral("王先生");
+            return static_cast<PrescriptionDesk*>(w)->fieldEdits[0]->text() == QStringLiteral("王先生");
         } };
 
     a["drugs: add"] = { [](World& w) -> QWidget* {

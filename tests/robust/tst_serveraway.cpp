@@ -82,12 +82,12 @@ private slots:
         QVERIFY(env.db.run(QStringLiteral("update \"设置\" set \"执业兽医\" = '王医生'")));
         PrescriptionDesk desk(env.services);
         desk.newPrescription();
-        QCOMPARE(desk.Text5[kVeterinarianField]->text(), QStringLiteral("王医生"));
-        desk.Text5[0]->setText(QStringLiteral("张三"));
+        QCOMPARE(desk.fieldEdits[kVeterinarianField]->text(), QStringLiteral("王医生"));
+        desk.fieldEdits[0]->setText(QStringLiteral("张三"));
         QVERIFY(desk.savePrescription());
         const QString first = desk.recordKey();
         const QString practice = practiceName(env);
-        const int listed = desk.List2->count();
+        const int listed = desk.archiveList->count();
         QVERIFY(listed >= 1);
         CatalogSearch all;
         all.excludeCategory = true;
@@ -97,7 +97,7 @@ private slots:
         // The next prescription is typed, and the server stops before it is saved.
         env.clock.advanceSeconds(5);
         desk.newPrescription();
-        desk.Text5[0]->setText(QStringLiteral("李四"));
+        desk.fieldEdits[0]->setText(QStringLiteral("李四"));
         desk.setBodyText(QStringLiteral("阿莫西林 0.25g×10\r\n"));
         const PrescriptionRecord typed = desk.currentRecord();
         QVERIFY(server(QStringLiteral("halt")));
@@ -113,7 +113,7 @@ private slots:
 
         // The archive list keeps its lines and says why it did not change (not that the dates are wrong).
         desk.runArchiveQuery();
-        QCOMPARE(desk.List2->count(), listed);
+        QCOMPARE(desk.archiveList->count(), listed);
         QVERIFY2(env.messages.last().contains(QStringLiteral("诊所服务器")), qPrintable(env.messages.last()));
         // The picker goes on with the catalog it read.
         QCOMPARE(int(env.catalog.search(all).rows.size()), drugs);
@@ -141,7 +141,7 @@ private slots:
                      .value(0)
                      .text(QStringLiteral("T1")),
             typed.body);
-        QCOMPARE(desk.List2->count(), listed + 1);
+        QCOMPARE(desk.archiveList->count(), listed + 1);
         QCOMPARE(practiceName(env), practice);
         QCOMPARE(world.settings.veterinarian(), QStringLiteral("王医生"));
         // A drug another desk adds once the server is back is picked.

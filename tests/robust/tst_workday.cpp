@@ -57,7 +57,7 @@ class WorkdayTest final : public QObject {
     Services m_services;
     PrescriptionDesk* m_desk = nullptr;
 
-    void click(Toolbar button) { QTest::mouseClick(m_desk->Label18[button], Qt::LeftButton); }
+    void click(Toolbar button) { QTest::mouseClick(m_desk->toolbarClickAreas[button], Qt::LeftButton); }
 
     void typeInto(QWidget* box, const QString& text)
     {
@@ -68,19 +68,19 @@ class WorkdayTest final : public QObject {
     // Types into a header field, then takes the first entry of its completion list with Down and Enter.
     void pickCompletion(int field, const QString& typed, QListWidget* list)
     {
-        typeInto(m_desk->Text5[field], typed);
+        typeInto(m_desk->fieldEdits[field], typed);
         QVERIFY(list->isVisible());
-        pressKey(m_desk->Text5[field], Qt::Key_Down);
+        pressKey(m_desk->fieldEdits[field], Qt::Key_Down);
         pressKey(list, Qt::Key_Return);
     }
 
     // Searches the drug picker and adds the first row found with Down and Enter.
     void addFromPicker(const QString& typed)
     {
-        typeInto(m_desk->Text1, typed);
-        QVERIFY2(m_desk->List1->count() > 0, qPrintable(typed));
-        pressKey(m_desk->Text1, Qt::Key_Down);
-        pressKey(m_desk->List1, Qt::Key_Return);
+        typeInto(m_desk->searchBox, typed);
+        QVERIFY2(m_desk->resultList->count() > 0, qPrintable(typed));
+        pressKey(m_desk->searchBox, Qt::Key_Down);
+        pressKey(m_desk->resultList, Qt::Key_Return);
     }
 
     QList<Row> todaysPrescriptions()
@@ -126,30 +126,30 @@ private slots:
         QCOMPARE(main.windowTitle(), QStringLiteral("Quorvela V2.0"));
         m_desk = qobject_cast<PrescriptionDesk*>(main.childWindow(QStringLiteral("desk")));
         QVERIFY(m_desk);
-        QCOMPARE(m_desk->Label2[0]->text(), QStringLiteral("青禾动物诊所"));
+        QCOMPARE(m_desk->paperCaptions[0]->text(), QStringLiteral("青禾动物诊所"));
 
         // The prescription: owner and patient, species and two diagnoses from the pickers.
-        typeInto(m_desk->Text5[0], QStringLiteral("张伟"));
-        pickCompletion(kSpeciesField, QStringLiteral("g"), m_desk->List4);
-        QCOMPARE(m_desk->Text5[kSpeciesField]->text(), QStringLiteral("狗"));
-        typeText(m_desk->Text5[kSexField], QStringLiteral("1")); // the pick moved on to the sex field
-        QCOMPARE(m_desk->Text5[kSexField]->text(), QStringLiteral("公"));
-        typeInto(m_desk->Text5[4], QStringLiteral("12kg"));
-        typeInto(m_desk->Text5[5], QStringLiteral("3岁"));
-        m_desk->Text5[kFirstDiagnosisField]->setFocus();
-        pickCompletion(kFirstDiagnosisField, QStringLiteral("fy"), m_desk->List3);
-        QCOMPARE(m_desk->Text5[kFirstDiagnosisField]->text(), QStringLiteral("肺炎"));
-        pickCompletion(kFirstDiagnosisField + 1, QStringLiteral("cy"), m_desk->List3);
-        QCOMPARE(m_desk->Text5[kFirstDiagnosisField + 1]->text(), QStringLiteral("肠炎"));
+        typeInto(m_desk->fieldEdits[0], QStringLiteral("张伟"));
+        pickCompletion(kSpeciesField, QStringLiteral("g"), m_desk->speciesList);
+        QCOMPARE(m_desk->fieldEdits[kSpeciesField]->text(), QStringLiteral("狗"));
+        typeText(m_desk->fieldEdits[kSexField], QStringLiteral("1")); // the pick moved on to the sex field
+        QCOMPARE(m_desk->fieldEdits[kSexField]->text(), QStringLiteral("公"));
+        typeInto(m_desk->fieldEdits[4], QStringLiteral("12kg"));
+        typeInto(m_desk->fieldEdits[5], QStringLiteral("3岁"));
+        m_desk->fieldEdits[kFirstDiagnosisField]->setFocus();
+        pickCompletion(kFirstDiagnosisField, QStringLiteral("fy"), m_desk->diagnosisList);
+        QCOMPARE(m_desk->fieldEdits[kFirstDiagnosisField]->text(), QStringLiteral("肺炎"));
+        pickCompletion(kFirstDiagnosisField + 1, QStringLiteral("cy"), m_desk->diagnosisList);
+        QCOMPARE(m_desk->fieldEdits[kFirstDiagnosisField + 1]->text(), QStringLiteral("肠炎"));
 
         // Two drugs, four herbs and a prescription set.
         addFromPicker(QStringLiteral("amxljn"));
         addFromPicker(QStringLiteral("alxl"));
-        QTest::mouseClick(m_desk->Command1[Herbs], Qt::LeftButton);
+        QTest::mouseClick(m_desk->categoryButtons[Herbs], Qt::LeftButton);
         for (const QString herb : { QStringLiteral("桂枝"), QStringLiteral("荆芥"), QStringLiteral("防风"),
                  QStringLiteral("白芷") })
             addFromPicker(herb);
-        QTest::mouseClick(m_desk->Command1[PrescriptionSets], Qt::LeftButton);
+        QTest::mouseClick(m_desk->categoryButtons[PrescriptionSets], Qt::LeftButton);
         addFromPicker(QStringLiteral("fyzt"));
         const QString body = m_desk->bodyText();
         for (const QString part :
@@ -185,19 +185,20 @@ private slots:
 
         // Found again: a fresh prescription, then the archive line of today brings the saved one back.
         click(New);
-        QVERIFY(m_desk->Text5[0]->text().isEmpty());
-        m_desk->Command2->click();
-        QCOMPARE(m_desk->List2->count(), 1);
-        QCOMPARE(m_desk->List2->text(0), QStringLiteral("张伟[狗,公,3岁,2026-12-08]"));
-        QTest::mouseClick(m_desk->List2->viewport(), Qt::LeftButton, {}, m_desk->List2->lineRect(0).center());
+        QVERIFY(m_desk->fieldEdits[0]->text().isEmpty());
+        m_desk->todayButton->click();
+        QCOMPARE(m_desk->archiveList->count(), 1);
+        QCOMPARE(m_desk->archiveList->text(0), QStringLiteral("张伟[狗,公,3岁,2026-12-08]"));
+        QTest::mouseClick(
+            m_desk->archiveList->viewport(), Qt::LeftButton, {}, m_desk->archiveList->lineRect(0).center());
         QCOMPARE(m_desk->recordKey(), firstKey);
         QCOMPARE(m_desk->bodyText(), body);
-        QCOMPARE(m_desk->Text5[kFirstDiagnosisField]->text(), QStringLiteral("肺炎"));
+        QCOMPARE(m_desk->fieldEdits[kFirstDiagnosisField]->text(), QStringLiteral("肺炎"));
 
         // Changed and saved: the same row.
-        m_desk->Text5[4]->setFocus();
-        m_desk->Text5[4]->selectAll();
-        typeText(m_desk->Text5[4], QStringLiteral("13kg"));
+        m_desk->fieldEdits[4]->setFocus();
+        m_desk->fieldEdits[4]->selectAll();
+        typeText(m_desk->fieldEdits[4], QStringLiteral("13kg"));
         click(Save);
         today = todaysPrescriptions();
         QCOMPARE(today.size(), 1);
@@ -208,7 +209,7 @@ private slots:
         click(Continue);
         QVERIFY(m_desk->recordKey() != firstKey);
         QVERIFY(m_desk->bodyText().isEmpty());
-        QTest::mouseClick(m_desk->Command1[Western], Qt::LeftButton);
+        QTest::mouseClick(m_desk->categoryButtons[Western], Qt::LeftButton);
         addFromPicker(QStringLiteral("阿米卡星"));
         click(Save);
         QCOMPARE(m_messages.texts(), QStringList());
