@@ -2,6 +2,7 @@
 // mdb-export of the same file, nulls kept apart from empty texts, and the refusals that leave the store as
 // it was.
 
+#include "maintenance/importcommand.h"
 #include "maintenance/jetimport.h"
 #include "store/jet/jetfile.h"
 #include "store/tables.h"
@@ -9,6 +10,7 @@
 #include "tests/support/mdbexport.h"
 #include "tests/support/testenv.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -162,6 +164,24 @@ private slots:
         QVERIFY(!r);
         QVERIFY2(r.error.contains(QStringLiteral("已经有档案（处方 2000 张）")), qPrintable(r.error));
         QVERIFY(sameTallies(talliesOf(env.db), imported));
+    }
+
+    // quorvela --import into a data folder with no database yet: the database is made from the Jet file; a
+    // second import into it is refused and exits non-zero.
+    void commandLineMakesTheDatabaseFromTheFile()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("数据库.dat"));
+        QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 0);
+        Database db;
+        QString error;
+        QVERIFY2(db.open(path, &error), qPrintable(error));
+        const Result r = db.run(QStringLiteral("select count(*) as n from \"档案\""));
+        QVERIFY2(r, qPrintable(r.error));
+        QCOMPARE(r.rows.value(0).text(QStringLiteral("n")), QStringLiteral("2000"));
+        db.close();
+        QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({ QStringLiteral("数据库.dat") }));
     }
 };
 
