@@ -5,6 +5,7 @@
 #include "app/storagewindow.h"
 #include "app/windows.h"
 #include "catalogs/catalogindex.h"
+#include "maintenance/importcommand.h"
 #include "maintenance/singleinstance.h"
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
@@ -102,6 +103,16 @@ namespace {
 
 int runProgram(int argc, char** argv)
 {
+    // quorvela --import FILE: for administrators and scripts, without a window.
+    if (argc == 3 && qstrcmp(argv[1], "--import") == 0) {
+        QCoreApplication app(argc, argv);
+        const QString jetPath = QString::fromLocal8Bit(argv[2]);
+        const QString connection
+            = chosenServerConnection(qEnvironmentVariable("QUORVELA_SERVER"), loadStorageChoice());
+        HostDriveRoots drives;
+        return importFromCommandLine(
+            jetPath, connection, connection.isEmpty() ? dataFolderFor(chooseDriveRoot(drives)) : QString());
+    }
     QApplication app(argc, argv);
     installQtChinese(app);
     QApplication::setApplicationName(QStringLiteral("Quorvela"));

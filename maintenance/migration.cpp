@@ -33,7 +33,7 @@ namespace {
                   .arg(columns.join(QStringLiteral(", ")), table.name)
                   .arg(kPage);
         const int width = int(table.columns.size()) + 1;
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        TallyHash hash;
         tally->table = table.name;
         tally->rows = 0;
         qint64 after = -1;
@@ -43,13 +43,10 @@ namespace {
                 ++seen;
                 after = row.text(0).toLongLong();
                 for (int i = 0; i < width; ++i) {
-                    if (row.isNull(i)) {
-                        hash.addData(QByteArrayView("\1", 1));
-                        continue;
-                    }
-                    hash.addData(QByteArrayView("\2", 1));
-                    hash.addData(row.utf8(i));
-                    hash.addData(QByteArrayView("\0", 1));
+                    if (row.isNull(i))
+                        hash.addNull();
+                    else
+                        hash.addValue(row.utf8(i));
                 }
                 return true;
             });
@@ -62,7 +59,7 @@ namespace {
             if (seen < kPage)
                 break;
         }
-        tally->checksum = hash.result().toHex();
+        tally->checksum = hash.hex();
         Result done;
         done.ok = true;
         return done;
@@ -99,37 +96,73 @@ namespace {
     // overwritten.
     Result refuseAnArchive(Database& server)
     {
-        QList<TableTally> found;
-        Result r = tallyStore(server, &found);
-        if (!r)
+        QString used;
+        qint64 prescriptions = 0;
+        Result r = findArchiveIn(server, &used, &prescriptions);
+        if (!r || used.isEmpty())
             return r;
-        bool allEmpty = true;
-        for (const TableTally& t : found)
-            allEmpty = allEmpty && t.rows == 0;
-        if (allEmpty)
-            return r;
-        QList<TableTally> seed;
-        r = templateTallies(&seed);
-        if (!r)
-            return r;
-        for (int i = 0; i < found.size(); ++i) {
-            if (found[i].rows == seed.value(i).rows && found[i].checksum == seed.value(i).checksum)
-                continue;
-            if (i == 0)
-                return refused(
-                    QStringLiteral("服务器上的这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，"
-                                   "没有改动它。迁移只能迁到一个空的数据库：请在上面换一个数据库名称。")
-                        .arg(found[i].rows));
+        if (used == storeTables().first().name)
             return refused(
-                QStringLiteral("服务器上的这个数据库已经有人使用过（“%1”表的内容与新数据库不同），"
-                               "程序不会合并或覆盖，没有改动它。迁移只能迁到一个空的数据库：请在上面换一个"
-                               "数据库名称。")
-                    .arg(found[i].table));
-        }
-        return r;
+                QStringLiteral("服务器上的这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，"
+                               "没有改动它。迁移只能迁到一个空的数据库：请在上面换一个数据库名称。")
+                    .arg(prescriptions));
+        return refused(
+            QStringLiteral("服务器上的这个数据库已经有人使用过（“%1”表的内容与新数据库不同），"
+                           "程序不会合并或覆盖，没有改动它。迁移只能迁到一个空的数据库：请在上面换一个"
+                           "数据库名称。")
+                .arg(used));
     }
 
 } // namespace
+
+struct TallyHash::Private {
+    QCryptographicHash hash { QCryptographicHash::Sha256 };
+};
+
+TallyHash::TallyHash()
+    : d(new Private)
+{
+}
+
+TallyHash::~TallyHash() { delete d; }
+
+void TallyHash::addNull() { d->hash.addData(QByteArrayView("\1", 1)); }
+
+void TallyHash::addValue(QByteArrayView utf8)
+{
+    d->hash.addData(QByteArrayView("\2", 1));
+    d->hash.addData(utf8);
+    d->hash.addData(QByteArrayView("\0", 1));
+}
+
+QByteArray TallyHash::hex() { return d->hash.result().toHex(); }
+
+Result findArchiveIn(Database& db, QString* usedTable, qint64* prescriptions)
+{
+    usedTable->clear();
+    *prescriptions = 0;
+    QList<TableTally> found;
+    Result r = tallyStore(db, &found);
+    if (!r)
+        return r;
+    bool allEmpty = true;
+    for (const TableTally& t : found)
+        allEmpty = allEmpty && t.rows == 0;
+    if (allEmpty)
+        return r;
+    QList<TableTally> seed;
+    r = templateTallies(&seed);
+    if (!r)
+        return r;
+    *prescriptions = found.value(0).rows;
+    for (int i = 0; i < found.size(); ++i) {
+        if (found[i].rows != seed.value(i).rows || found[i].checksum != seed.value(i).checksum) {
+            *usedTable = found[i].table;
+            break;
+        }
+    }
+    return r;
+}
 
 Result tallyStore(Database& db, QList<TableTally>* tallies, const std::function<void(qint64 rows)>& progress)
 {

@@ -16,9 +16,30 @@ struct TableTally {
     QByteArray checksum; // SHA-256, hex
 };
 
+// The checksum of a table's values as tallyStore forms it, for rows that come from elsewhere (a Jet file):
+// each value a null mark, or a value mark, its UTF-8 bytes and a terminator.
+class TallyHash {
+public:
+    TallyHash();
+    ~TallyHash();
+    TallyHash(const TallyHash&) = delete;
+    TallyHash& operator=(const TallyHash&) = delete;
+    void addNull();
+    void addValue(QByteArrayView utf8);
+    QByteArray hex();
+
+private:
+    struct Private;
+    Private* d;
+};
+
 // Counts and checksums the six tables. progress, when given, hears the rows read so far.
 Result tallyStore(
     Database& db, QList<TableTally>* tallies, const std::function<void(qint64 rows)>& progress = {});
+
+// Whether a store may be filled with an archive: empty, or holding only a new database's rows. Otherwise
+// usedTable names the first table that differs (档案 first, with prescriptions its rows).
+Result findArchiveIn(Database& db, QString* usedTable, qint64* prescriptions);
 
 struct MigrationReport {
     QList<TableTally> local, server;

@@ -6,6 +6,7 @@
 #include "store/jet/jetfile.h"
 #include "store/jet/jetvalues.h"
 #include "tests/support/files.h"
+#include "tests/support/mdbexport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -19,38 +20,10 @@
 
 using namespace qv;
 using test::contentsOf;
+using test::mdbExport;
 using test::writeFile;
 
 namespace {
-
-// mdb-export's CSV: fields split by commas, rows by LF; quoted fields double their quotes and may hold CR LF.
-QList<QStringList> parseCsv(const QString& text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted && c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-            field += c;
-            ++i;
-        } else if (c == u'"') {
-            quoted = !quoted;
-        } else if (!quoted && c == u',') {
-            row << field;
-            field.clear();
-        } else if (!quoted && c == u'\n') {
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    return rows;
-}
 
 // A value in the form mdb-export prints it: a null like an empty text, a date with its time of day.
 QString asExported(const QVariant& value, JetType type)
@@ -175,12 +148,8 @@ private slots:
         QCOMPARE(names, QStringList({ "档案", "商品", "设置", "个人模板", "诊断", "动物种类" }));
 
         for (const JetTable& table : file.tables()) {
-            QProcess exporter;
-            const QString format = QStringLiteral("%Y-%m-%d %H:%M:%S");
-            exporter.start(QStringLiteral("mdb-export"),
-                { QStringLiteral("-D"), format, QStringLiteral("-T"), format, m_path, table.name });
-            QVERIFY2(exporter.waitForFinished(60000) && exporter.exitCode() == 0, "mdb-export");
-            const QList<QStringList> exported = parseCsv(QString::fromUtf8(exporter.readAllStandardOutput()));
+            const QList<QStringList> exported = mdbExport(m_path, table.name);
+            QVERIFY2(!exported.isEmpty(), "mdb-export");
             QStringList header;
             for (const JetColumn& column : table.columns)
                 header << column.name;

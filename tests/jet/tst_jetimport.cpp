@@ -1,0 +1,189 @@
+// The Windows program's archive imported into the store, on both engines: every table against mdbtools' own
+// mdb-export of the same file, nulls kept apart from empty texts, and the refusals that leave the store as
+// it was.
+
+#include "maintenance/importcommand.h"
+#include "maintenance/jetimport.h"
+#include "store/jet/jetfile.h"
+#include "store/tables.h"
+#include "tests/support/files.h"
+#include "tests/support/mdbexport.h"
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+// mdb-export prints a date at midnight with its time and an amount to four decimals; the store keeps neither.
+QString asExported(const QString& stored, JetType type)
+{
+    if (type == JetType::DateTime && stored.size() == 10)
+        return stored + QStringLiteral(" 00:00:00");
+    return stored;
+}
+
+QString amountAsStored(QString printed)
+{
+    if (!printed.contains(u'.'))
+        return printed;
+    while (printed.endsWith(u'0'))
+        printed.chop(1);
+    if (printed.endsWith(u'.'))
+        printed.chop(1);
+    return printed;
+}
+
+QList<TableTally> talliesOf(Database& db)
+{
+    QList<TableTally> tallies;
+    const Result r = tallyStore(db, &tallies);
+    return r ? tallies : QList<TableTally>();
+}
+
+bool sameTallies(const QList<TableTally>& a, const QList<TableTally>& b)
+{
+    if (a.isEmpty() || a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (a[i].rows != b[i].rows || a[i].checksum != b[i].checksum)
+            return false;
+    return true;
+}
+
+} // namespace
+
+class JetImportTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_path;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QProcess xz;
+        xz.start(QStringLiteral("xz"), { QStringLiteral("-dc"), QStringLiteral(QV_JET_SAMPLE) });
+        QVERIFY2(xz.waitForFinished(60000) && xz.exitCode() == 0, "xz (./setup.sh --test installs it)");
+        m_path = m_dir.filePath(QStringLiteral("数据库.dat"));
+        QVERIFY(test::writeFile(m_path, xz.readAllStandardOutput()));
+    }
+
+    void everyTableAsMdbExportReadsIt()
+    {
+        test::TestEnv env;
+        ImportReport report;
+        qint64 lastDone = 0, lastTotal = 0;
+        const Result r = importJetFile(m_path, env.db, &report, [&](qint64 done, qint64 total) {
+            lastDone = done;
+            lastTotal = total;
+        });
+        QVERIFY2(r, qPrintable(r.error));
+        QVERIFY(report.matches());
+        QVERIFY2(report.differences.isEmpty(), qPrintable(report.differences.join(u'\n')));
+        QVERIFY(lastTotal > 0 && lastDone == lastTotal);
+        qInfo().noquote() << report.text();
+
+        JetFile file;
+        QString error;
+        QVERIFY2(file.open(m_path, &error), qPrintable(error));
+        for (const StoreTable& table : storeTables()) {
+            const JetTable* jet = file.table(table.name);
+            QVERIFY(jet);
+            const QList<QStringList> exported = test::mdbExport(m_path, table.name);
+            QVERIFY2(!exported.isEmpty(), "mdb-export");
+            QStringList quoted;
+            for (const QString& c : table.columns)
+                quoted << QLatin1Char('"') + c + QLatin1Char('"');
+            const QList<Row> rows = env.rows(QStringLiteral("select rowid, %1 from \"%2\" order by rowid")
+                                                 .arg(quoted.join(QStringLiteral(", ")), table.name));
+            QCOMPARE(rows.size(), exported.size() - 1);
+            for (int r = 0; r < rows.size(); ++r) {
+                QCOMPARE(rows[r].text(QStringLiteral("rowid")), QString::number(r + 1));
+                for (const QString& column : table.columns) {
+                    const int at = jet->columnIndex(column);
+                    const JetType type = jet->columns[at].type;
+                    const QString ours = asExported(rows[r].text(column), type);
+                    const QString theirs = exported[r + 1].value(exported[0].indexOf(jet->columns[at].name));
+                    if (type == JetType::Currency ? ours != amountAsStored(theirs) : ours != theirs)
+                        QFAIL(qPrintable(QStringLiteral("%1 row %2 column %3: “%4”, mdb-export “%5”")
+                                             .arg(table.name)
+                                             .arg(r + 1)
+                                             .arg(column, ours, theirs)));
+                }
+            }
+        }
+
+        // mdb-export prints a null and an empty text alike: the archive's T3 and the herbs' 用法 hold both.
+        QVERIFY(env.count(QStringLiteral("档案"), QStringLiteral("\"T3\" is null")) > 0);
+        QVERIFY(env.count(QStringLiteral("档案"), QStringLiteral("\"T3\" = ''")) > 0);
+        int nullT3 = 0;
+        QVERIFY(file.forEachRow(
+            QStringLiteral("档案"),
+            [&](const QVariantList& row) {
+                nullT3 += row[file.table(QStringLiteral("档案"))->columnIndex(QStringLiteral("T3"))].isNull();
+                return true;
+            },
+            &error));
+        QCOMPARE(env.count(QStringLiteral("档案"), QStringLiteral("\"T3\" is null")), nullT3);
+        const QList<Row> herb = env.rows(QStringLiteral("select * from \"商品\" where rowid = 1"));
+        QVERIFY(!herb.value(0).isNull(QStringLiteral("用法"))
+            && herb.value(0).text(QStringLiteral("用法")).isEmpty());
+    }
+
+    // An archive already in the store is refused untouched; so is a damaged file, and nothing of it stays.
+    void refusalsLeaveTheStoreAsItWas()
+    {
+        test::TestEnv env;
+        const QList<TableTally> fresh = talliesOf(env.db);
+
+        QFile whole(m_path);
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        const QString cut = m_dir.filePath(QStringLiteral("cut.dat"));
+        QVERIFY(test::writeFile(cut, whole.read(whole.size() / 2)));
+        ImportReport report;
+        Result r = importJetFile(cut, env.db, &report);
+        QVERIFY(!r && !r.error.isEmpty());
+        QVERIFY(sameTallies(talliesOf(env.db), fresh));
+
+        bool asked = false;
+        r = importJetFile(m_path, env.db, &report, {}, [&] { return asked = true; });
+        QVERIFY(!r && asked);
+        QVERIFY2(r.error.contains(QStringLiteral("取消")), qPrintable(r.error));
+        QVERIFY(sameTallies(talliesOf(env.db), fresh));
+
+        r = importJetFile(m_path, env.db, &report);
+        QVERIFY2(r, qPrintable(r.error));
+        const QList<TableTally> imported = talliesOf(env.db);
+        r = importJetFile(m_path, env.db, &report);
+        QVERIFY(!r);
+        QVERIFY2(r.error.contains(QStringLiteral("已经有档案（处方 2000 张）")), qPrintable(r.error));
+        QVERIFY(sameTallies(talliesOf(env.db), imported));
+    }
+
+    // quorvela --import into a data folder with no database yet: the database is made from the Jet file; a
+    // second import into it is refused and exits non-zero.
+    void commandLineMakesTheDatabaseFromTheFile()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("数据库.dat"));
+        QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 0);
+        Database db;
+        QString error;
+        QVERIFY2(db.open(path, &error), qPrintable(error));
+        const Result r = db.run(QStringLiteral("select count(*) as n from \"档案\""));
+        QVERIFY2(r, qPrintable(r.error));
+        QCOMPARE(r.rows.value(0).text(QStringLiteral("n")), QStringLiteral("2000"));
+        db.close();
+        QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({ QStringLiteral("数据库.dat") }));
+    }
+};
+
+QTEST_GUILESS_MAIN(JetImportTest)
+#include "tst_jetimport.moc"

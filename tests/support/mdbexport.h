@@ -1,0 +1,16 @@
+#pragma once
+// mdbtools' own mdb-export of a Jet file's table, an independent reader to compare this program's with.
+
+#include <QList>
+#include <QStringList>
+
+namespace qv::test {
+
+// mdb-export's CSV: fields split by commas, rows by LF; quoted fields double their quotes and may hold CR LF.
+QList<QStringList> parseCsv(const QString& text);
+
+// The table's rows as mdb-export prints them, header first, dates as "yyyy-mm-dd hh:mm:ss"; empty when
+// mdb-export fails.
+QList<QStringList> mdbExport(const QString& path, const QString& table);
+
+} // namespace qv::test
