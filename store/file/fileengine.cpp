@@ -162,9 +162,11 @@ bool FileEngine::openWith(const QString& path, int flags, QString* error, const 
     m_path = path;
     m_vfs = vfs ? QByteArray(vfs) : QByteArray();
     // Another program writing to the file holds it for a few milliseconds at a time: look again every
-    // millisecond, for two seconds. (SQLite's own timeout sleeps longer and longer between looks, so a
-    // program writing often could keep another one out for all of them.)
-    sqlite3_busy_handler(m_db, &lookAgainSoon, nullptr);
+    // millisecond, for ten seconds on the clock, as long as the server waits for a lock (counting looks
+    // instead would give up early on a busy computer, where a millisecond's sleep lasts longer). SQLite's own
+    // timeout sleeps longer and longer between looks, so a program writing often could keep another one out
+    // for all of them.
+    sqlite3_busy_handler(m_db, &lookAgainSoon, this);
     if (sqlite3_key(m_db, Database::kKey, int(strlen(Database::kKey))) != SQLITE_OK)
         return fail(failureOf(m_db, path).error);
     // A wrong key or a damaged file only shows on the first read of the schema.
@@ -393,9 +395,13 @@ create temp trigger if not exists "qv_catalog_row_deleted_here" after delete on 
 
 } // namespace
 
-int FileEngine::lookAgainSoon(void*, int looks)
+int FileEngine::lookAgainSoon(void* engine, int looks)
 {
-    if (looks >= kBusyLooks)
+    auto& busySince = static_cast<FileEngine*>(engine)->m_busySince;
+    const auto now = std::chrono::steady_clock::now();
+    if (looks == 0)
+        busySince = now;
+    else if (now - busySince >= kBusyWait)
         return 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return 1;

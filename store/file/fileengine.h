@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <chrono>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -53,9 +55,10 @@ public:
     sqlite3* handle() const { return m_db; }
 
 private:
-    // The busy handler: true (look again) for about two seconds.
-    static constexpr int kBusyLooks = 2000;
-    static int lookAgainSoon(void*, int looks);
+    // The busy handler: true (look again) until the file has been busy for kBusyWait.
+    static constexpr std::chrono::seconds kBusyWait { 10 };
+    static int lookAgainSoon(void* engine, int looks);
+    std::chrono::steady_clock::time_point m_busySince;
 
     bool openWith(const QString& path, int flags, QString* error, const char* vfs);
     Result copyFileTo(const QString& targetPath);
