@@ -2,7 +2,7 @@
 // What belongs to one computer when several share the practice's server: its printers and the veterinarian,
 // practising number and dispenser its new prescriptions are filled with. They are kept in a file of this
 // computer's user (desk.conf in the user's configuration folder, readable by that user only), never in the
-// shared database; a value the file does not hold comes from the shared row of [设置].
+// shared database; a value the file does not hold comes from the shared row of "设置".
 
 #include <QString>
 

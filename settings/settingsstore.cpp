@@ -26,7 +26,7 @@ namespace {
 
     QString noRowText() { return QStringLiteral("表“设置”中没有记录"); }
 
-    // The first row of [设置] with the given columns; nullopt (and why) when it cannot be read or there is
+    // The first row of "设置" with the given columns; nullopt (and why) when it cannot be read or there is
     // none.
     std::optional<Row> firstRow(
         Database& db, const QString& columns, QString* error, bool* storeFailed = nullptr)

@@ -1,5 +1,5 @@
 #pragma once
-// Reading and writing the one row of table [设置] without any window: the values the settings window edits,
+// Reading and writing the one row of table "设置" without any window: the values the settings window edits,
 // and the login password change.
 
 #include <QString>
@@ -23,7 +23,7 @@ struct StoredSettings {
     std::optional<QString> defaultPrinter; // 默认打印机
 };
 
-// The first row of [设置]; nullopt when the store cannot be read or holds no row (error says why;
+// The first row of "设置"; nullopt when the store cannot be read or holds no row (error says why;
 // storeFailed tells the first from the second).
 std::optional<StoredSettings> readStoredSettings(
     Database& db, QString* error = nullptr, bool* storeFailed = nullptr);

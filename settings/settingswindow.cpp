@@ -124,7 +124,7 @@ void SettingsWindow::buildControls()
     settingsFrame = new QGroupBox(QStringLiteral("综合设置"), this);
     settingsFrame->setObjectName(QStringLiteral("Frame2"));
     settingsFrame->setGeometry(twipsRect(240, 1560, kFrameWidth, kSettingsFrameHeight));
-    // Box lengths follow the column widths of [设置], so a save never meets a value the table cannot hold.
+    // Box lengths follow the column widths of "设置", so a save never meets a value the table cannot hold.
     practiceName = settingsBox(settingsFrame, 0, practiceNameCaption, "Label3", QStringLiteral("单位名称"),
         "Text1", QStringLiteral("Text1"), 50);
     // Opening the window, first time or again, puts the keyboard in the first setting (the password boxes

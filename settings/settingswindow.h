@@ -1,6 +1,7 @@
 #pragma once
-// SettingsWindow, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number,
-// dispenser, print margins, and two hidden printer names) and changes the login password.
+// SettingsWindow, "综合设置": edits the one row of "设置" (practice name, veterinarian, practising number,
+// dispenser, print margins, and two hidden printer names) and changes the login password. On the practice's
+// server the veterinarian's fields and the printers are this computer's own (settings/deskconfig.h).
 //
 // The window "loads" when it is constructed (values from the store, printer lists from services.printers) and
 // "unloads" when it is closed: by "保  存", "取  消", a successful password change or its close box.
@@ -55,7 +56,7 @@ public:
     QComboBox* defaultPrinter;
     QLabel* prescriptionPrinterCaption; // "处方打印机"
     QComboBox* prescriptionPrinter;
-    QCheckBox* printAfterSave; // "保存后直接打印小票": carried by the design, read by nothing
+    QCheckBox* printAfterSave; // "保存后直接打印小票": hidden, read by nothing
     // On the practice's server: which values are this computer's own (settings/deskconfig.h).
     QLabel* serverNote;
 
@@ -91,7 +92,6 @@ private:
     // The practice's server, where some values are this computer's own.
     bool onServer() const;
     void fillPrinterLists();
-    // What the user sees: the MDI sub-window holding this window, or the window itself.
 
     Services& m_services;
     QString m_unreadReason;
