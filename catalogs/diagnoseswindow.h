@@ -1,5 +1,5 @@
 #pragma once
-// DiagnosesWindow, "诊断名称维护": lists, searches, adds and deletes the diagnosis names of 诊断.
+// DiagnosesWindow, "诊断名称维护": lists, searches, adds and deletes the diagnosis names of "诊断".
 
 #include "catalogs/namecatalogwindow.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// DrugCatalogWindow, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of 商品 by
+// DrugCatalogWindow, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of "商品" by
 // category, finds them by part of the name or of the search code, and adds, edits and deletes them.
 
 #include "catalogs/drugrows.h"

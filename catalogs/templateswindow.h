@@ -1,6 +1,6 @@
 #pragma once
 // TemplatesWindow, "模板维护": maintains the personal prescription sets and Chinese-medicine formulas of
-// 个人模板, one category at a time.
+// "个人模板", one category at a time.
 
 #include <QWidget>
 
