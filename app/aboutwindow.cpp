@@ -46,10 +46,10 @@ AboutWindow::AboutWindow(UrlOpener& urls, QWidget* parent)
         3600);
     label(this, QStringLiteral("Label8"), QStringLiteral("QQ：800 123 456"), 360, 1860, 3600);
     label(this, QStringLiteral("Label5"), QStringLiteral("主页："), 360, 2160, 600);
-    Label7 = label(this, QStringLiteral("Label7"), webPageAddress(WebPage::HomePage), 960, 2160, 3000);
-    Label7->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
-    Label7->setCursor(Qt::PointingHandCursor);
-    Label7->installEventFilter(this);
+    homePageLink = label(this, QStringLiteral("Label7"), webPageAddress(WebPage::HomePage), 960, 2160, 3000);
+    homePageLink->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
+    homePageLink->setCursor(Qt::PointingHandCursor);
+    homePageLink->installEventFilter(this);
 
     // The contact picture: the program's mark in a frame, with its caption.
     auto* frame = new QFrame(this);
@@ -65,7 +65,7 @@ void AboutWindow::openHomePage() { openWebPage(WebPage::HomePage, m_urls); }
 
 bool AboutWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Label7 && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == homePageLink && event->type() == QEvent::MouseButtonRelease) {
         openHomePage();
         return true;
     }

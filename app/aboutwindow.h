@@ -15,7 +15,7 @@ public:
     explicit AboutWindow(UrlOpener& urls, QWidget* parent = nullptr);
     void openHomePage();
 
-    QLabel* Label7 = nullptr; // the clickable home-page address
+    QLabel* homePageLink = nullptr; // the clickable home-page address
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

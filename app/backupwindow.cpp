@@ -62,34 +62,35 @@ BackupWindow::BackupWindow(Services& services, Hooks hooks, QWidget* parent)
     setWindowIcon(appIcon());
     setFixedSize(twipsSize(10080, 5460));
 
-    Label1 = placed<QLabel>(this, QStringLiteral("Label1"), 180, 150, 9720, 300);
-    List1 = placed<QTreeWidget>(this, QStringLiteral("List1"), 180, 510, 9720, 4020);
-    List1->setRootIsDecorated(false);
-    List1->setUniformRowHeights(true);
-    List1->setAllColumnsShowFocus(true);
-    List1->setColumnCount(ColumnCount);
-    List1->setHeaderLabels({ QStringLiteral("备份"), QStringLiteral("写入时间"), QStringLiteral("大小"),
+    folderLabel = placed<QLabel>(this, QStringLiteral("Label1"), 180, 150, 9720, 300);
+    copyList = placed<QTreeWidget>(this, QStringLiteral("List1"), 180, 510, 9720, 4020);
+    copyList->setRootIsDecorated(false);
+    copyList->setUniformRowHeights(true);
+    copyList->setAllColumnsShowFocus(true);
+    copyList->setColumnCount(ColumnCount);
+    copyList->setHeaderLabels({ QStringLiteral("备份"), QStringLiteral("写入时间"), QStringLiteral("大小"),
         QStringLiteral("处方张数"), QStringLiteral("最新处方"), QStringLiteral("状态") });
     const double widths[ColumnCount] = { 900, 1900, 1150, 1250, 1500, 2700 };
     for (int c = 0; c < ColumnCount; ++c)
-        List1->header()->resizeSection(c, twips(widths[c]));
-    List1->header()->setStretchLastSection(true);
+        copyList->header()->resizeSection(c, twips(widths[c]));
+    copyList->header()->setStretchLastSection(true);
 
     const QString texts[] = { QStringLiteral("立即备份"), QStringLiteral("备份到…"), QStringLiteral("恢复"),
         QStringLiteral("从文件恢复…") };
-    QPushButton** buttons[] = { &Command1, &Command2, &Command3, &Command4 };
+    QPushButton** buttons[]
+        = { &backUpNowButton, &backUpToFolderButton, &restoreButton, &restoreFromFileButton };
     for (int i = 0; i < 4; ++i) {
         *buttons[i] = placed<QPushButton>(
             this, QStringLiteral("Command%1").arg(i + 1), 180 + i * 1740, 4710, 1560, 450);
         (*buttons[i])->setText(texts[i]);
     }
-    connect(Command1, &QPushButton::clicked, this, &BackupWindow::backUpNow);
-    connect(Command2, &QPushButton::clicked, this, &BackupWindow::backUpToFolder);
-    connect(Command3, &QPushButton::clicked, this, &BackupWindow::restoreChosen);
-    connect(Command4, &QPushButton::clicked, this, &BackupWindow::restoreFromFile);
-    connect(List1, &QTreeWidget::currentItemChanged, this, &BackupWindow::updateButtons);
-    connect(List1, &QTreeWidget::itemDoubleClicked, this, &BackupWindow::restoreChosen);
-    setFocusProxy(List1);
+    connect(backUpNowButton, &QPushButton::clicked, this, &BackupWindow::backUpNow);
+    connect(backUpToFolderButton, &QPushButton::clicked, this, &BackupWindow::backUpToFolder);
+    connect(restoreButton, &QPushButton::clicked, this, &BackupWindow::restoreChosen);
+    connect(restoreFromFileButton, &QPushButton::clicked, this, &BackupWindow::restoreFromFile);
+    connect(copyList, &QTreeWidget::currentItemChanged, this, &BackupWindow::updateButtons);
+    connect(copyList, &QTreeWidget::itemDoubleClicked, this, &BackupWindow::restoreChosen);
+    setFocusProxy(copyList);
     listCopies();
 }
 
@@ -112,12 +113,12 @@ void BackupWindow::listCopies()
 {
     stopChecks();
     const QString root = backupRoot();
-    Label1->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
+    folderLabel->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
     m_copies = listBackupCopies(root);
-    List1->clear();
+    copyList->clear();
     for (int i = 0; i < m_copies.size(); ++i) {
         const BackupCopy& copy = m_copies.at(i);
-        auto* item = new QTreeWidgetItem(List1);
+        auto* item = new QTreeWidgetItem(copyList);
         item->setData(DayColumn, Qt::UserRole, i);
         item->setText(DayColumn, copy.day);
         if (copy.present) {
@@ -130,8 +131,8 @@ void BackupWindow::listCopies()
         item->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(CountColumn, Qt::AlignRight | Qt::AlignVCenter);
     }
-    if (List1->topLevelItemCount() > 0)
-        List1->setCurrentItem(List1->topLevelItem(0));
+    if (copyList->topLevelItemCount() > 0)
+        copyList->setCurrentItem(copyList->topLevelItem(0));
     updateButtons();
     startChecks();
 }
@@ -179,10 +180,10 @@ void BackupWindow::stopChecks()
 
 void BackupWindow::showFacts(int generation, int row, const CopyFacts& facts)
 {
-    if (generation != m_generation || row >= List1->topLevelItemCount())
+    if (generation != m_generation || row >= copyList->topLevelItemCount())
         return;
     --m_pending;
-    QTreeWidgetItem* item = List1->topLevelItem(row);
+    QTreeWidgetItem* item = copyList->topLevelItem(row);
     if (facts.ok) {
         item->setText(CountColumn, groupedCount(facts.prescriptions));
         item->setText(NewestColumn, facts.newestDate);
@@ -197,15 +198,15 @@ bool BackupWindow::checksDone() const { return m_pending == 0; }
 
 void BackupWindow::updateButtons()
 {
-    const QTreeWidgetItem* item = List1->currentItem();
+    const QTreeWidgetItem* item = copyList->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
-    Command3->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    restoreButton->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
     // On the practice's server a copy never replaces the archive the desks work on.
     const bool onServer = m_services.db && m_services.db->kind() == StoreKind::Server;
     const QString why
         = onServer ? QStringLiteral("在诊所服务器上，备份只能恢复到还没有档案的数据库中") : QString();
-    Command3->setToolTip(why);
-    Command4->setToolTip(why);
+    restoreButton->setToolTip(why);
+    restoreFromFileButton->setToolTip(why);
 }
 
 void BackupWindow::backUpNow()
@@ -253,7 +254,7 @@ void BackupWindow::backUpToFolder()
 
 void BackupWindow::restoreChosen()
 {
-    const QTreeWidgetItem* item = List1->currentItem();
+    const QTreeWidgetItem* item = copyList->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
     if (index < 0 || index >= m_copies.size() || !m_copies.at(index).present)
         return;

@@ -46,12 +46,12 @@ public:
     bool checksDone() const;
     QString backupRoot() const;
 
-    QLabel* Label1 = nullptr; // where the copies are
-    QTreeWidget* List1 = nullptr; // the copies
-    QPushButton* Command1 = nullptr; // 立即备份
-    QPushButton* Command2 = nullptr; // 备份到…
-    QPushButton* Command3 = nullptr; // 恢复
-    QPushButton* Command4 = nullptr; // 从文件恢复…
+    QLabel* folderLabel = nullptr; // where the copies are
+    QTreeWidget* copyList = nullptr; // the copies
+    QPushButton* backUpNowButton = nullptr; // 立即备份
+    QPushButton* backUpToFolderButton = nullptr; // 备份到…
+    QPushButton* restoreButton = nullptr; // 恢复
+    QPushButton* restoreFromFileButton = nullptr; // 从文件恢复…
 
 private:
     void startChecks();

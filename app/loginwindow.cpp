@@ -43,32 +43,32 @@ LoginWindow::LoginWindow(const QString& heldPassword, Messages& messages, QWidge
     prompt->setObjectName(QStringLiteral("lblVersion"));
     prompt->setGeometry(twipsRect(300, 1080 - 60, 1260 + 200, 180 + 120));
 
-    Label1 = new QLabel(QStringLiteral("(原始密码：947)"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(1620, 1080 - 60, 1350 + 400, 180 + 120));
+    passwordHint = new QLabel(QStringLiteral("(原始密码：947)"), this);
+    passwordHint->setObjectName(QStringLiteral("Label1"));
+    passwordHint->setGeometry(twipsRect(1620, 1080 - 60, 1350 + 400, 180 + 120));
     // The hint shows only while the factory password is in force, compared exactly.
-    Label1->setVisible(m_held == QStringLiteral("947"));
+    passwordHint->setVisible(m_held == QStringLiteral("947"));
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setMaxLength(15);
-    Text1->setEchoMode(QLineEdit::Password);
+    passwordBox = new QLineEdit(this);
+    passwordBox->setObjectName(QStringLiteral("Text1"));
+    passwordBox->setMaxLength(15);
+    passwordBox->setEchoMode(QLineEdit::Password);
     // Each typed character shows as "*", not as the style's dot.
-    Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    Text1->setGeometry(twipsRect(300, 1440, 3855, 315));
-    Text1->installEventFilter(this);
+    passwordBox->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    passwordBox->setGeometry(twipsRect(300, 1440, 3855, 315));
+    passwordBox->installEventFilter(this);
 
-    Command1 = new QPushButton(QStringLiteral("确  定"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(1740, 2040, 1155, 375));
-    Command1->setAutoDefault(false);
-    Command2 = new QPushButton(QStringLiteral("取  消"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(twipsRect(3000, 2040, 1155, 375));
-    Command2->setAutoDefault(false);
+    okButton = new QPushButton(QStringLiteral("确  定"), this);
+    okButton->setObjectName(QStringLiteral("Command1"));
+    okButton->setGeometry(twipsRect(1740, 2040, 1155, 375));
+    okButton->setAutoDefault(false);
+    cancelButton = new QPushButton(QStringLiteral("取  消"), this);
+    cancelButton->setObjectName(QStringLiteral("Command2"));
+    cancelButton->setGeometry(twipsRect(3000, 2040, 1155, 375));
+    cancelButton->setAutoDefault(false);
 
-    connect(Command1, &QPushButton::clicked, this, &LoginWindow::confirm);
-    connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &LoginWindow::confirm);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -78,7 +78,7 @@ LoginWindow::LoginWindow(const QString& heldPassword, Messages& messages, QWidge
 
 void LoginWindow::confirm()
 {
-    if (passwordMatches(Text1->text(), m_held))
+    if (passwordMatches(passwordBox->text(), m_held))
         accept();
     else
         m_messages.inform(QStringLiteral("密码错误！"), Messages::Icon::None);
@@ -86,7 +86,7 @@ void LoginWindow::confirm()
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text1 && event->type() == QEvent::KeyPress) {
+    if (watched == passwordBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             confirm();

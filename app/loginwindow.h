@@ -22,10 +22,10 @@ public:
     // Confirms the typed entry: accepts the dialog on a match, otherwise shows "密码错误！".
     void confirm();
 
-    QLabel* Label1 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QLabel* passwordHint = nullptr;
+    QLineEdit* passwordBox = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -93,7 +93,7 @@ namespace {
         window->offerServerOnly();
         layout->addWidget(window);
         QObject::connect(window, &StorageWindow::saved, &dialog, &QDialog::accept);
-        QObject::connect(window->Command4, &QPushButton::clicked, &dialog, &QDialog::reject);
+        QObject::connect(window->cancelButton, &QPushButton::clicked, &dialog, &QDialog::reject);
         if (dialog.exec() != QDialog::Accepted)
             return {};
         return loadStorageChoice().connectionString();

@@ -46,119 +46,120 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     setFixedSize(twipsSize(7200, 6600));
 
     caption(this, QStringLiteral("Label2"), QStringLiteral("这台电脑的档案保存在："), 180, 150);
-    Option1 = placed<QRadioButton>(this, QStringLiteral("Option1"), 360, 450, 3000, 300);
-    Option1->setText(QStringLiteral("本机文件（默认）"));
-    Option2 = placed<QRadioButton>(this, QStringLiteral("Option2"), 3600, 450, 3000, 300);
-    Option2->setText(QStringLiteral("诊所服务器"));
+    fileOption = placed<QRadioButton>(this, QStringLiteral("Option1"), 360, 450, 3000, 300);
+    fileOption->setText(QStringLiteral("本机文件（默认）"));
+    serverOption = placed<QRadioButton>(this, QStringLiteral("Option2"), 3600, 450, 3000, 300);
+    serverOption->setText(QStringLiteral("诊所服务器"));
 
     const QString captions[]
         = { QStringLiteral("服务器："), QStringLiteral("端口："), QStringLiteral("数据库："),
               QStringLiteral("用户名："), QStringLiteral("密码："), QStringLiteral("加密：") };
-    QLineEdit** fields[] = { &Text1, &Text2, &Text3, &Text4, &Text5 };
+    QLineEdit** fields[] = { &hostBox, &portBox, &databaseBox, &userBox, &passwordBox };
     for (int i = 0; i < 6; ++i) {
         const double top = 900 + i * 420;
         caption(this, QStringLiteral("Label%1").arg(i + 3), captions[i], 360, top + 40);
         if (i < 5)
             *fields[i] = placed<QLineEdit>(this, QStringLiteral("Text%1").arg(i + 1), 1440, top, 5580, 330);
     }
-    Text2->setValidator(new QIntValidator(1, 65535, Text2));
-    Text5->setEchoMode(QLineEdit::Password);
-    Combo1 = placed<QComboBox>(this, QStringLiteral("Combo1"), 1440, 900 + 5 * 420, 5580, 330);
-    Combo1->addItems(kSslTexts);
+    portBox->setValidator(new QIntValidator(1, 65535, portBox));
+    passwordBox->setEchoMode(QLineEdit::Password);
+    sslModeBox = placed<QComboBox>(this, QStringLiteral("Combo1"), 1440, 900 + 5 * 420, 5580, 330);
+    sslModeBox->addItems(kSslTexts);
 
-    Label1 = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3480, 6840, 2040);
-    Label1->setWordWrap(true);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Label1->setText(QStringLiteral("更改在下次启动程序时生效。"));
-    Progress1 = placed<QProgressBar>(this, QStringLiteral("Progress1"), 180, 5580, 6840, 240);
-    Progress1->setRange(0, 1000);
-    Progress1->setValue(0);
-    Progress1->hide();
+    statusLabel = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3480, 6840, 2040);
+    statusLabel->setWordWrap(true);
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusLabel->setText(QStringLiteral("更改在下次启动程序时生效。"));
+    migrationProgress = placed<QProgressBar>(this, QStringLiteral("Progress1"), 180, 5580, 6840, 240);
+    migrationProgress->setRange(0, 1000);
+    migrationProgress->setValue(0);
+    migrationProgress->hide();
 
     const QString texts[] = { QStringLiteral("测试连接"), QStringLiteral("迁移到服务器"),
         QStringLiteral("保存"), QStringLiteral("取消") };
-    QPushButton** buttons[] = { &Command1, &Command2, &Command3, &Command4 };
+    QPushButton** buttons[] = { &testButton, &migrateButton, &saveButton, &cancelButton };
     for (int i = 0; i < 4; ++i) {
         *buttons[i] = placed<QPushButton>(
             this, QStringLiteral("Command%1").arg(i + 1), 180 + i * 1740, 5940, 1560, 450);
         (*buttons[i])->setText(texts[i]);
     }
-    connect(Option1, &QRadioButton::toggled, this, &StorageWindow::updateFields);
-    connect(Option2, &QRadioButton::toggled, this, &StorageWindow::updateFields);
-    connect(Command1, &QPushButton::clicked, this, &StorageWindow::testConnection);
-    connect(Command2, &QPushButton::clicked, this, &StorageWindow::migrate);
-    connect(Command3, &QPushButton::clicked, this, &StorageWindow::save);
-    connect(Command4, &QPushButton::clicked, this, &QWidget::close);
+    connect(fileOption, &QRadioButton::toggled, this, &StorageWindow::updateFields);
+    connect(serverOption, &QRadioButton::toggled, this, &StorageWindow::updateFields);
+    connect(testButton, &QPushButton::clicked, this, &StorageWindow::testConnection);
+    connect(migrateButton, &QPushButton::clicked, this, &StorageWindow::migrate);
+    connect(saveButton, &QPushButton::clicked, this, &StorageWindow::save);
+    connect(cancelButton, &QPushButton::clicked, this, &QWidget::close);
     fill(loadStorageChoice(m_configPath));
-    setFocusProxy(Option1->isChecked() ? static_cast<QWidget*>(Option1) : Text1);
+    setFocusProxy(fileOption->isChecked() ? static_cast<QWidget*>(fileOption) : hostBox);
 }
 
 void StorageWindow::fill(const StorageChoice& choice)
 {
-    (choice.onServer ? Option2 : Option1)->setChecked(true);
-    Text1->setText(choice.host);
-    Text2->setText(QString::number(choice.port));
-    Text3->setText(choice.database);
-    Text4->setText(choice.user);
-    Text5->setText(choice.password);
-    Combo1->setCurrentIndex(std::max(0, int(kSslModes.indexOf(choice.sslMode))));
+    (choice.onServer ? serverOption : fileOption)->setChecked(true);
+    hostBox->setText(choice.host);
+    portBox->setText(QString::number(choice.port));
+    databaseBox->setText(choice.database);
+    userBox->setText(choice.user);
+    passwordBox->setText(choice.password);
+    sslModeBox->setCurrentIndex(std::max(0, int(kSslModes.indexOf(choice.sslMode))));
     updateFields();
 }
 
 StorageChoice StorageWindow::choice() const
 {
     StorageChoice c;
-    c.onServer = Option2->isChecked();
-    c.host = Text1->text().trimmed();
-    c.port = Text2->text().toInt() > 0 ? Text2->text().toInt() : 5432;
-    c.database = Text3->text().trimmed();
-    c.user = Text4->text().trimmed();
-    c.password = Text5->text();
-    c.sslMode = kSslModes.value(Combo1->currentIndex(), QStringLiteral("prefer"));
+    c.onServer = serverOption->isChecked();
+    c.host = hostBox->text().trimmed();
+    c.port = portBox->text().toInt() > 0 ? portBox->text().toInt() : 5432;
+    c.database = databaseBox->text().trimmed();
+    c.user = userBox->text().trimmed();
+    c.password = passwordBox->text();
+    c.sslMode = kSslModes.value(sslModeBox->currentIndex(), QStringLiteral("prefer"));
     return c;
 }
 
 void StorageWindow::offerServerOnly()
 {
-    Option2->setChecked(true);
-    Option1->setEnabled(false);
-    Command2->hide();
+    serverOption->setChecked(true);
+    fileOption->setEnabled(false);
+    migrateButton->hide();
     m_serverOnly = true;
-    Label1->setText(QStringLiteral("请检查诊所服务器的连接设置，可以先“测试连接”，然后“保存”再试一次。"));
-    setFocusProxy(Text1);
+    statusLabel->setText(
+        QStringLiteral("请检查诊所服务器的连接设置，可以先“测试连接”，然后“保存”再试一次。"));
+    setFocusProxy(hostBox);
 }
 
 void StorageWindow::updateFields()
 {
-    const bool server = Option2->isChecked();
-    for (QWidget* w :
-        { static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text3),
-            static_cast<QWidget*>(Text4), static_cast<QWidget*>(Text5), static_cast<QWidget*>(Combo1) })
+    const bool server = serverOption->isChecked();
+    for (QWidget* w : { static_cast<QWidget*>(hostBox), static_cast<QWidget*>(portBox),
+             static_cast<QWidget*>(databaseBox), static_cast<QWidget*>(userBox),
+             static_cast<QWidget*>(passwordBox), static_cast<QWidget*>(sslModeBox) })
         w->setEnabled(server);
-    Command1->setEnabled(server);
-    Command2->setEnabled(server);
+    testButton->setEnabled(server);
+    migrateButton->setEnabled(server);
 }
 
 void StorageWindow::testConnection()
 {
     const StorageChoice c = choice();
     if (c.host.isEmpty() || c.database.isEmpty() || c.user.isEmpty()) {
-        Label1->setText(QStringLiteral("请填写服务器、数据库和用户名。"));
+        statusLabel->setText(QStringLiteral("请填写服务器、数据库和用户名。"));
         return;
     }
     WaitCursor wait;
-    Label1->setText(QStringLiteral("正在连接……"));
+    statusLabel->setText(QStringLiteral("正在连接……"));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const ConnectionVerdict verdict = testServerConnection(c.connectionString());
-    Label1->setText(verdict.message);
+    statusLabel->setText(verdict.message);
 }
 
 void StorageWindow::migrate()
 {
     const StorageChoice c = choice();
     if (c.host.isEmpty() || c.database.isEmpty() || c.user.isEmpty()) {
-        Label1->setText(QStringLiteral("请先填写诊所服务器的服务器、数据库和用户名。"));
+        statusLabel->setText(QStringLiteral("请先填写诊所服务器的服务器、数据库和用户名。"));
         return;
     }
     const AppContext* context = m_services.context;
@@ -168,8 +169,8 @@ void StorageWindow::migrate()
                 ? dataFolderFor(chooseDriveRoot(*m_services.drives)) + QStringLiteral("/数据库.dat")
                 : QString());
     if (path.isEmpty() || !QFile::exists(path)) {
-        Label1->setText(QStringLiteral("这台电脑上没有数据库文件，没有可以迁移的档案：%1")
-                            .arg(QDir::toNativeSeparators(path)));
+        statusLabel->setText(QStringLiteral("这台电脑上没有数据库文件，没有可以迁移的档案：%1")
+                                 .arg(QDir::toNativeSeparators(path)));
         return;
     }
     Messages* messages = m_services.messages;
@@ -182,19 +183,19 @@ void StorageWindow::migrate()
     Database server;
     QString error;
     if (!local.open(path, &error)) {
-        Label1->setText(
+        statusLabel->setText(
             QStringLiteral("无法打开本机的数据库文件：%1\n%2").arg(QDir::toNativeSeparators(path), error));
         return;
     }
     if (!server.openServer(c.connectionString(), &error)) {
-        Label1->setText(error);
+        statusLabel->setText(error);
         return;
     }
     WaitCursor wait;
     setEnabled(false);
-    Progress1->setValue(0);
-    Progress1->show();
-    Label1->setText(QStringLiteral("正在迁移，请稍候……"));
+    migrationProgress->setValue(0);
+    migrationProgress->show();
+    statusLabel->setText(QStringLiteral("正在迁移，请稍候……"));
     QElapsedTimer shown;
     shown.start();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -203,25 +204,25 @@ void StorageWindow::migrate()
         if (shown.elapsed() < 100 || total <= 0)
             return;
         shown.restart();
-        Progress1->setValue(int(std::min<qint64>(1000, done * 1000 / total)));
+        migrationProgress->setValue(int(std::min<qint64>(1000, done * 1000 / total)));
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
-    Progress1->setValue(1000);
+    migrationProgress->setValue(1000);
     setEnabled(true);
     if (!moved) {
-        Progress1->hide();
-        Label1->setText(QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1")
-                            .arg(moved.error));
+        migrationProgress->hide();
+        statusLabel->setText(QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1")
+                                 .arg(moved.error));
         return;
     }
-    Label1->setText(QStringLiteral("迁移完成，两边的行数和校验和一致：\n%1").arg(report.text()));
+    statusLabel->setText(QStringLiteral("迁移完成，两边的行数和校验和一致：\n%1").arg(report.text()));
     if (messages
         && messages->askYesNo(QStringLiteral("档案已经复制到诊所服务器，核对一致：\n%1\n\n"
                                              "以后这台电脑使用诊所服务器上的档案吗？（下次启动程序时生效；在"
                                              "那之前这台电脑保存的记录仍写在本机文件里，"
                                              "不会出现在服务器上，所以请尽快重新启动程序。）")
                                   .arg(report.text()))) {
-        Option2->setChecked(true);
+        serverOption->setChecked(true);
         save();
     }
 }
@@ -230,12 +231,12 @@ bool StorageWindow::save()
 {
     const StorageChoice c = choice();
     if (c.onServer && (c.host.isEmpty() || c.database.isEmpty() || c.user.isEmpty())) {
-        Label1->setText(QStringLiteral("请填写服务器、数据库和用户名。"));
+        statusLabel->setText(QStringLiteral("请填写服务器、数据库和用户名。"));
         return false;
     }
     const QString error = saveStorageChoice(c, m_configPath);
     if (!error.isEmpty()) {
-        Label1->setText(error);
+        statusLabel->setText(error);
         return false;
     }
     if (m_services.messages && !m_serverOnly)

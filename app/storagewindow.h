@@ -34,20 +34,20 @@ public:
     // Keeps the choice on this computer and closes; false when it could not be written (the window stays).
     bool save();
 
-    QRadioButton* Option1 = nullptr; // 本机文件（默认）
-    QRadioButton* Option2 = nullptr; // 诊所服务器
-    QLineEdit* Text1 = nullptr; // server
-    QLineEdit* Text2 = nullptr; // port
-    QLineEdit* Text3 = nullptr; // database
-    QLineEdit* Text4 = nullptr; // user
-    QLineEdit* Text5 = nullptr; // password
-    QComboBox* Combo1 = nullptr; // sslmode
-    QLabel* Label1 = nullptr; // what the test or the migration found
-    QProgressBar* Progress1 = nullptr;
-    QPushButton* Command1 = nullptr; // 测试连接
-    QPushButton* Command2 = nullptr; // 迁移到服务器
-    QPushButton* Command3 = nullptr; // 保存
-    QPushButton* Command4 = nullptr; // 取消
+    QRadioButton* fileOption = nullptr; // 本机文件（默认）
+    QRadioButton* serverOption = nullptr; // 诊所服务器
+    QLineEdit* hostBox = nullptr; // server
+    QLineEdit* portBox = nullptr; // port
+    QLineEdit* databaseBox = nullptr; // database
+    QLineEdit* userBox = nullptr; // user
+    QLineEdit* passwordBox = nullptr; // password
+    QComboBox* sslModeBox = nullptr; // sslmode
+    QLabel* statusLabel = nullptr; // what the test or the migration found
+    QProgressBar* migrationProgress = nullptr;
+    QPushButton* testButton = nullptr; // 测试连接
+    QPushButton* migrateButton = nullptr; // 迁移到服务器
+    QPushButton* saveButton = nullptr; // 保存
+    QPushButton* cancelButton = nullptr; // 取消
 
 signals:
     void saved();

@@ -15,31 +15,31 @@ DiagnosesWindow::DiagnosesWindow(Services& services, QWidget* parent)
     setWindowTitle(QStringLiteral("诊断名称维护"));
     setFixedSize(twipsSize(5910, 4440));
 
-    Label5[1] = new QLabel(QStringLiteral("查询："), this);
-    Label5[1]->setObjectName(QStringLiteral("Label5(1)"));
-    Label5[1]->move(twipsRect(120, 180, 0, 0).topLeft());
-    Label5[1]->adjustSize();
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twipsRect(720, 120, 5055, 315));
+    searchCaption = new QLabel(QStringLiteral("查询："), this);
+    searchCaption->setObjectName(QStringLiteral("Label5(1)"));
+    searchCaption->move(twipsRect(120, 180, 0, 0).topLeft());
+    searchCaption->adjustSize();
+    searchBox = new QLineEdit(this);
+    searchBox->setObjectName(QStringLiteral("Text1"));
+    searchBox->setGeometry(twipsRect(720, 120, 5055, 315));
 
-    List1->setGeometry(twipsRect(120, 540, 5655, 2760));
-    Label1[0]->move(twipsRect(120, 3540, 0, 0).topLeft());
-    Text3->setGeometry(twipsRect(1080, 3480, 3195, 330));
-    Label1[1]->move(twipsRect(120, 4020, 0, 0).topLeft());
-    Text5->setGeometry(twipsRect(1080, 3960, 3195, 330));
-    Command2->setGeometry(twipsRect(4440, 3480, 1335, 350));
-    Command1->setGeometry(twipsRect(4440, 3960, 1335, 350));
-    setTabOrder(Text1, List1);
+    nameList->setGeometry(twipsRect(120, 540, 5655, 2760));
+    nameCaption->move(twipsRect(120, 3540, 0, 0).topLeft());
+    nameBox->setGeometry(twipsRect(1080, 3480, 3195, 330));
+    codeCaption->move(twipsRect(120, 4020, 0, 0).topLeft());
+    codeBox->setGeometry(twipsRect(1080, 3960, 3195, 330));
+    saveButton->setGeometry(twipsRect(4440, 3480, 1335, 350));
+    deleteButton->setGeometry(twipsRect(4440, 3960, 1335, 350));
+    setTabOrder(searchBox, nameList);
     // Opening the window, first time or again, puts the keyboard in the search field.
-    setFocusProxy(Text1);
+    setFocusProxy(searchBox);
 
-    connect(Text1, &QLineEdit::textChanged, this, &DiagnosesWindow::fillList);
+    connect(searchBox, &QLineEdit::textChanged, this, &DiagnosesWindow::fillList);
     fillList();
 }
 
-QString DiagnosesWindow::searchText() const { return Text1->text(); }
+QString DiagnosesWindow::searchText() const { return searchBox->text(); }
 
-void DiagnosesWindow::clearSearch() { Text1->clear(); }
+void DiagnosesWindow::clearSearch() { searchBox->clear(); }
 
 } // namespace qv

@@ -1,5 +1,5 @@
 #pragma once
-// DiagnosesWindow, "诊断名称维护": lists, searches, adds and deletes the diagnosis names of 诊断.
+// DiagnosesWindow, "诊断名称维护": lists, searches, adds and deletes the diagnosis names of "诊断".
 
 #include "catalogs/namecatalogwindow.h"
 
@@ -10,8 +10,8 @@ class DiagnosesWindow : public NameCatalogWindow {
 public:
     explicit DiagnosesWindow(Services& services, QWidget* parent = nullptr);
 
-    QLabel* Label5[2] = {}; // only Label5(1), "查询：", exists
-    QLineEdit* Text1; // search by part of a name or its initials
+    QLabel* searchCaption; // "查询："
+    QLineEdit* searchBox; // search by part of a name or its initials
 
 protected:
     QString searchText() const override;

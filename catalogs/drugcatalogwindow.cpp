@@ -68,21 +68,21 @@ DrugCatalogWindow::DrugCatalogWindow(Services& services, QWidget* parent)
     buildSearchBar();
     buildQuickWords();
 
-    // Label3 holds the current category; the grid, made after it, covers it.
-    Label3 = new QLabel(kCategories[0], this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(twipsRect(6000, 4440, 795, 195));
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->hide();
-    Command1 = new QPushButton(QStringLiteral("查  询"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->hide();
-    connect(Command1, &QPushButton::clicked, this, &DrugCatalogWindow::search);
+    // The category label holds the current category; the grid, made after it, covers it.
+    categoryLabel = new QLabel(kCategories[0], this);
+    categoryLabel->setObjectName(QStringLiteral("Label3"));
+    categoryLabel->setGeometry(twipsRect(6000, 4440, 795, 195));
+    keyLabel = new QLabel(this);
+    keyLabel->setObjectName(QStringLiteral("Label2"));
+    keyLabel->hide();
+    searchButton = new QPushButton(QStringLiteral("查  询"), this);
+    searchButton->setObjectName(QStringLiteral("Command1"));
+    searchButton->hide();
+    connect(searchButton, &QPushButton::clicked, this, &DrugCatalogWindow::search);
 
     m_grid = new LabelGrid(drugCatalogGridLayout(), this);
     connect(m_grid, &LabelGrid::rowClicked, this, &DrugCatalogWindow::selectRow);
-    connect(m_grid, &LabelGrid::scrolled, this, [this] { Command4->setEnabled(false); });
+    connect(m_grid, &LabelGrid::scrolled, this, [this] { deleteButton->setEnabled(false); });
 
     // Searches run on the catalog held in memory, read on first use and kept current row by row.
     if (!m_services.catalog)
@@ -107,33 +107,33 @@ DrugCatalogWindow::~DrugCatalogWindow()
 
 void DrugCatalogWindow::buildEntryPanel()
 {
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipsRect(7320, -30, 3795, 2175));
-    makeLabel(QStringLiteral("药物名称"), Frame1, 120, 300);
-    makeLabel(QStringLiteral("用法用量"), Frame1, 120, 780);
-    makeLabel(QStringLiteral("拼    音"), Frame1, 120, 1260);
-    makeLabel(QStringLiteral("分    类"), Frame1, 120, 1760);
+    entryPanel = new QGroupBox(this);
+    entryPanel->setObjectName(QStringLiteral("Frame1"));
+    entryPanel->setGeometry(twipsRect(7320, -30, 3795, 2175));
+    makeLabel(QStringLiteral("药物名称"), entryPanel, 120, 300);
+    makeLabel(QStringLiteral("用法用量"), entryPanel, 120, 780);
+    makeLabel(QStringLiteral("拼    音"), entryPanel, 120, 1260);
+    makeLabel(QStringLiteral("分    类"), entryPanel, 120, 1760);
 
     auto lineEdit = [this](const char* name, int top) {
-        auto* edit = new QLineEdit(Frame1);
+        auto* edit = new QLineEdit(entryPanel);
         edit->setObjectName(QLatin1String(name));
         edit->setGeometry(twipsRect(900, top, 2760, 330));
         return edit;
     };
-    Text3 = lineEdit("Text3", 240);
-    Text4 = lineEdit("Text4", 720);
-    Text5 = lineEdit("Text5", 1200);
-    Text3->installEventFilter(this);
-    Text4->installEventFilter(this);
-    connect(Text3, &QLineEdit::textChanged, this, &DrugCatalogWindow::nameEdited);
+    nameBox = lineEdit("Text3", 240);
+    usageBox = lineEdit("Text4", 720);
+    codeBox = lineEdit("Text5", 1200);
+    nameBox->installEventFilter(this);
+    usageBox->installEventFilter(this);
+    connect(nameBox, &QLineEdit::textChanged, this, &DrugCatalogWindow::nameEdited);
 
-    text6 = new QComboBox(Frame1);
-    text6->setObjectName(QStringLiteral("text6"));
-    text6->setEditable(true);
-    text6->addItems({ kCategories[0], kCategories[1], kCategories[2], kCategories[3] });
-    text6->setCurrentText(kCategories[0]);
-    text6->setGeometry(twipsRect(900, 1710, 2775, 300));
+    categoryBox = new QComboBox(entryPanel);
+    categoryBox->setObjectName(QStringLiteral("text6"));
+    categoryBox->setEditable(true);
+    categoryBox->addItems({ kCategories[0], kCategories[1], kCategories[2], kCategories[3] });
+    categoryBox->setCurrentText(kCategories[0]);
+    categoryBox->setGeometry(twipsRect(900, 1710, 2775, 300));
 
     auto button = [this](const char* name, const QString& text, int left, int width) {
         auto* b = new QPushButton(text, this);
@@ -141,51 +141,51 @@ void DrugCatalogWindow::buildEntryPanel()
         b->setGeometry(twipsRect(left, 2220, width, 375));
         return b;
     };
-    Command2 = button("Command2", QStringLiteral("添  加"), 7320, 1215);
-    Command3 = button("Command3", QStringLiteral("保  存"), 8580, 1275);
-    Command4 = button("Command4", QStringLiteral("删  除"), 9900, 1215);
-    Command4->setEnabled(false);
-    connect(Command2, &QPushButton::clicked, this, &DrugCatalogWindow::addEntry);
-    connect(Command3, &QPushButton::clicked, this, &DrugCatalogWindow::saveRecord);
-    connect(Command4, &QPushButton::clicked, this, &DrugCatalogWindow::deleteRecord);
+    addButton = button("Command2", QStringLiteral("添  加"), 7320, 1215);
+    saveButton = button("Command3", QStringLiteral("保  存"), 8580, 1275);
+    deleteButton = button("Command4", QStringLiteral("删  除"), 9900, 1215);
+    deleteButton->setEnabled(false);
+    connect(addButton, &QPushButton::clicked, this, &DrugCatalogWindow::addEntry);
+    connect(saveButton, &QPushButton::clicked, this, &DrugCatalogWindow::saveRecord);
+    connect(deleteButton, &QPushButton::clicked, this, &DrugCatalogWindow::deleteRecord);
 
-    Label4 = new QLabel(drugEntryHelpText(), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(twipsRect(7380, 2820, 4275, 1875));
-    Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label4->setStyleSheet(QStringLiteral("color: blue"));
+    entryHelp = new QLabel(drugEntryHelpText(), this);
+    entryHelp->setObjectName(QStringLiteral("Label4"));
+    entryHelp->setGeometry(twipsRect(7380, 2820, 4275, 1875));
+    entryHelp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    entryHelp->setStyleSheet(QStringLiteral("color: blue"));
     // The layout's font fits nine lines into the label; a CJK font with wider line spacing is made smaller.
-    QFont font = Label4->font();
-    while (Label4->sizeHint().height() > Label4->height() && font.pointSizeF() > 6) {
+    QFont font = entryHelp->font();
+    while (entryHelp->sizeHint().height() > entryHelp->height() && font.pointSizeF() > 6) {
         font.setPointSizeF(font.pointSizeF() - 0.5);
-        Label4->setFont(font);
+        entryHelp->setFont(font);
     }
 }
 
 void DrugCatalogWindow::buildSearchBar()
 {
     for (int i = 0; i < 4; ++i) {
-        Option1[i] = new QRadioButton(kCategories[i], this);
-        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
-        Option1[i]->setGeometry(twipsRect(4260 + 780 * i, 4920, 780, 255));
-        connect(Option1[i], &QRadioButton::clicked, this, [this, i] { categoryChanged(i); });
+        categoryOptions[i] = new QRadioButton(kCategories[i], this);
+        categoryOptions[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        categoryOptions[i]->setGeometry(twipsRect(4260 + 780 * i, 4920, 780, 255));
+        connect(categoryOptions[i], &QRadioButton::clicked, this, [this, i] { categoryChanged(i); });
     }
-    Option1[0]->setChecked(true);
+    categoryOptions[0]->setChecked(true);
 
     makeLabel(QStringLiteral("输入拼音或中文查询"), this, 60, 4920);
-    Text2 = new QLineEdit(this);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setGeometry(twipsRect(1800, 4860, 2355, 315));
-    connect(Text2, &QLineEdit::textChanged, this, &DrugCatalogWindow::searchTextChanged);
+    searchBox = new QLineEdit(this);
+    searchBox->setObjectName(QStringLiteral("Text2"));
+    searchBox->setGeometry(twipsRect(1800, 4860, 2355, 315));
+    connect(searchBox, &QLineEdit::textChanged, this, &DrugCatalogWindow::searchTextChanged);
     // Opening the window, first time or again, puts the keyboard in the search field.
-    setFocusProxy(Text2);
+    setFocusProxy(searchBox);
 }
 
 void DrugCatalogWindow::buildQuickWords()
 {
-    Picture3 = new QFrame(this);
-    Picture3->setObjectName(QStringLiteral("Picture3"));
-    Picture3->setGeometry(twipsRect(7380, 4800, 3735, 375));
+    quickWordPanel = new QFrame(this);
+    quickWordPanel->setObjectName(QStringLiteral("Picture3"));
+    quickWordPanel->setGeometry(twipsRect(7380, 4800, 3735, 375));
     struct Word {
         int element;
         const char* caption;
@@ -195,26 +195,26 @@ void DrugCatalogWindow::buildQuickWords()
         = { { 0, "mg", 60, 60 }, { 2, "g", 360, 60 }, { 17, "×", 600, 90 }, { 13, "口服", 900, 90 },
               { 5, "静脉滴注", 1500, 90 }, { 9, "肌注", 2400, 90 }, { 16, "每日3次", 2940, 90 } };
     for (const Word& w : words) {
-        QLabel* label = makeLabel(QString::fromUtf8(w.caption), Picture3, w.left, w.top);
+        QLabel* label = makeLabel(QString::fromUtf8(w.caption), quickWordPanel, w.left, w.top);
         label->setObjectName(QStringLiteral("Label5(%1)").arg(w.element));
         label->setCursor(Qt::PointingHandCursor);
         label->installEventFilter(this);
-        Label5.insert(w.element, label);
+        quickWords.insert(w.element, label);
     }
 }
 
 bool DrugCatalogWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text4)) {
+    if (event->type() == QEvent::FocusIn && (watched == nameBox || watched == usageBox)) {
         m_quickWordTarget = static_cast<QLineEdit*>(watched);
         // A click on a quick word hands the focus to the box it writes into. Inside the main window the
         // catalog's frame would otherwise take the focus, and the box would drop its selection before the
         // word could replace it.
-        Picture3->setFocusProxy(m_quickWordTarget);
-        Picture3->setFocusPolicy(Qt::ClickFocus);
+        quickWordPanel->setFocusProxy(m_quickWordTarget);
+        quickWordPanel->setFocusPolicy(Qt::ClickFocus);
     }
     if (event->type() == QEvent::MouseButtonRelease) {
-        for (auto it = Label5.cbegin(); it != Label5.cend(); ++it) {
+        for (auto it = quickWords.cbegin(); it != quickWords.cend(); ++it) {
             if (it.value() == watched)
                 quickWord(it.key());
         }
@@ -222,13 +222,13 @@ bool DrugCatalogWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString DrugCatalogWindow::currentKey() const { return Label2->text(); }
+QString DrugCatalogWindow::currentKey() const { return keyLabel->text(); }
 
-QString DrugCatalogWindow::currentCategory() const { return Label3->text(); }
+QString DrugCatalogWindow::currentCategory() const { return categoryLabel->text(); }
 
 void DrugCatalogWindow::takeNewKey()
 {
-    Label2->setText(newDrugKey(*m_services.db, m_services.clock->now()));
+    keyLabel->setText(newDrugKey(*m_services.db, m_services.clock->now()));
     m_entryFresh = true;
     m_entrySeen.clear();
 }
@@ -237,21 +237,21 @@ void DrugCatalogWindow::resetScroll()
 {
     m_grid->restripe();
     m_grid->scrollTo(0);
-    Command4->setEnabled(false);
+    deleteButton->setEnabled(false);
 }
 
 void DrugCatalogWindow::search()
 {
     m_grid->clear();
     CatalogSearch wanted;
-    wanted.typed = Text2->text();
+    wanted.typed = searchBox->text();
     wanted.category = currentCategory();
     wanted.order = CatalogOrder::NewestKeyFirst;
     // A catalog that cannot be read lists nothing; the next search tries again.
     m_rows = std::make_shared<DrugRows>(m_catalog->search(wanted).rows);
     m_listedVersion = m_catalog->version();
     m_grid->showResult(m_rows);
-    Command4->setEnabled(false);
+    deleteButton->setEnabled(false);
 }
 
 void DrugCatalogWindow::showOtherDesksChanges()
@@ -266,9 +266,9 @@ void DrugCatalogWindow::showOtherDesksChanges()
 void DrugCatalogWindow::searchTextChanged()
 {
     search();
-    Text3->clear();
-    Text4->clear();
-    Text5->clear();
+    nameBox->clear();
+    usageBox->clear();
+    codeBox->clear();
     takeNewKey();
     resetScroll();
 }
@@ -277,19 +277,19 @@ void DrugCatalogWindow::categoryChanged(int option)
 {
     if (option < 0 || option >= 4)
         return;
-    Label3->setText(kCategories[option]);
-    text6->setCurrentText(kCategories[option]);
+    categoryLabel->setText(kCategories[option]);
+    categoryBox->setCurrentText(kCategories[option]);
     search();
     addEntry();
 }
 
 void DrugCatalogWindow::addEntry()
 {
-    Text3->clear();
-    Text4->clear();
-    Text5->clear();
+    nameBox->clear();
+    usageBox->clear();
+    codeBox->clear();
     takeNewKey();
-    Text3->setFocus();
+    nameBox->setFocus();
     resetScroll();
 }
 
@@ -301,42 +301,42 @@ void DrugCatalogWindow::selectRow(int row)
     if (row < 0 || record >= m_rows->count())
         return;
     const CatalogRow& drug = m_rows->at(record);
-    Text3->setText(drug.name());
-    Text4->setText(drug.usage());
-    Text5->setText(drug.code()); // after the name, whose edit computes a code of its own
-    Label2->setText(drug.key());
+    nameBox->setText(drug.name());
+    usageBox->setText(drug.usage());
+    codeBox->setText(drug.code()); // after the name, whose edit computes a code of its own
+    keyLabel->setText(drug.key());
     m_entryFresh = false;
     m_entrySeen = drugSeen(drug.name(), drug.usage(), drug.code());
     m_grid->highlightRow(row);
     m_selectedRow = row;
-    Command4->setEnabled(true);
+    deleteButton->setEnabled(true);
 }
 
 void DrugCatalogWindow::nameEdited()
 {
-    const int caret = Text3->cursorPosition();
-    const QString tidy = tidyDrugName(Text3->text());
-    if (tidy != Text3->text()) {
-        Text3->setText(tidy); // runs this handler again, which then finds nothing to change
-        Text3->setCursorPosition(caret);
+    const int caret = nameBox->cursorPosition();
+    const QString tidy = tidyDrugName(nameBox->text());
+    if (tidy != nameBox->text()) {
+        nameBox->setText(tidy); // runs this handler again, which then finds nothing to change
+        nameBox->setCursorPosition(caret);
     }
-    Text5->setText(searchCode(Text3->text().trimmed()));
+    codeBox->setText(searchCode(nameBox->text().trimmed()));
 }
 
 void DrugCatalogWindow::quickWord(int element)
 {
     // Before the name or usage box has had the focus there is nowhere to put the word.
-    if (!m_quickWordTarget || !Label5.contains(element))
+    if (!m_quickWordTarget || !quickWords.contains(element))
         return;
     // insert() replaces the box's selected text, if any, and leaves the caret after the word.
-    m_quickWordTarget->insert(Label5[element]->text());
+    m_quickWordTarget->insert(quickWords[element]->text());
 }
 
 void DrugCatalogWindow::saveRecord()
 {
     const int scroll = m_grid->scrollValue();
-    DrugEntry entry { currentKey(), Text3->text(), Text4->text(), Text5->text(), text6->currentText(),
-        m_entryFresh, m_entrySeen };
+    DrugEntry entry { currentKey(), nameBox->text(), usageBox->text(), codeBox->text(),
+        categoryBox->currentText(), m_entryFresh, m_entrySeen };
     SaveResult saved = saveDrug(*m_services.db, entry, currentCategory());
     if (saved.conflict != RowConflict::None) {
         // Another desk changed or deleted the row since it was shown here: nothing was written.
@@ -367,7 +367,7 @@ void DrugCatalogWindow::saveRecord()
         return;
     }
     // A new entry whose key another desk took meanwhile was stored under the next free one.
-    Label2->setText(saved.key);
+    keyLabel->setText(saved.key);
     m_entryFresh = false;
     m_entrySeen = drugSeen(entry.name, entry.usage, entry.code);
     search();
@@ -379,7 +379,7 @@ void DrugCatalogWindow::saveRecord()
         m_grid->scrollTo(0);
         m_grid->highlightRow(0);
     }
-    Command2->setFocus();
+    addButton->setFocus();
 }
 
 void DrugCatalogWindow::showStoredDrug(const QString& key)
@@ -391,12 +391,12 @@ void DrugCatalogWindow::showStoredDrug(const QString& key)
         return;
     }
     const Row& row = stored.rows.first();
-    Text3->setText(row.text(QStringLiteral("名称")));
-    Text4->setText(row.text(QStringLiteral("用法")));
-    Text5->setText(row.text(QStringLiteral("拼音")));
-    Label2->setText(key);
+    nameBox->setText(row.text(QStringLiteral("名称")));
+    usageBox->setText(row.text(QStringLiteral("用法")));
+    codeBox->setText(row.text(QStringLiteral("拼音")));
+    keyLabel->setText(key);
     m_entryFresh = false;
-    m_entrySeen = drugSeen(Text3->text(), Text4->text(), Text5->text());
+    m_entrySeen = drugSeen(nameBox->text(), usageBox->text(), codeBox->text());
 }
 
 void DrugCatalogWindow::deleteRecord()
@@ -416,7 +416,7 @@ void DrugCatalogWindow::deleteRecord()
     }
     addEntry();
     search();
-    Command2->setFocus();
+    addButton->setFocus();
 }
 
 } // namespace qv

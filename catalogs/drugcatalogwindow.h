@@ -1,5 +1,5 @@
 #pragma once
-// DrugCatalogWindow, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of 商品 by
+// DrugCatalogWindow, the drug catalog window ("药物名称维护"): lists the drugs and usage lines of "商品" by
 // category, finds them by part of the name or of the search code, and adds, edits and deletes them.
 
 #include "catalogs/drugrows.h"
@@ -28,12 +28,12 @@ public:
 
     // The handlers, callable by tests as the controls call them.
     void search(); // lists the current category's rows that match the search text
-    void searchTextChanged(); // Text2 changed: search, then a fresh new entry
+    void searchTextChanged(); // the search text changed: search, then a fresh new entry
     void categoryChanged(int option);
     void addEntry(); // "添  加": empty fields, fresh key
     void selectRow(int row); // a click on visible row j of the grid
-    void nameEdited(); // Text3 changed: tidy the name, recompute the code
-    void quickWord(int element); // a click on Label5(element)
+    void nameEdited(); // the name changed: tidy it, recompute the code
+    void quickWord(int element); // a click on the quick word of that element
     void saveRecord(); // "保  存"
     void deleteRecord(); // "删  除"
 
@@ -42,22 +42,22 @@ public:
     int selectedRow() const { return m_selectedRow; }
     LabelGrid* grid() const { return m_grid; }
 
-    QGroupBox* Frame1 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLineEdit* Text3 = nullptr;
-    QLineEdit* Text4 = nullptr;
-    QLineEdit* Text5 = nullptr;
-    QComboBox* text6 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QRadioButton* Option1[4] = {};
-    QFrame* Picture3 = nullptr;
-    QMap<int, QLabel*> Label5;
+    QGroupBox* entryPanel = nullptr;
+    QLineEdit* searchBox = nullptr;
+    QLineEdit* nameBox = nullptr;
+    QLineEdit* usageBox = nullptr;
+    QLineEdit* codeBox = nullptr;
+    QComboBox* categoryBox = nullptr;
+    QPushButton* searchButton = nullptr; // hidden: runs the search
+    QPushButton* addButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+    QLabel* keyLabel = nullptr; // hidden: the key of the entry in the panel
+    QLabel* categoryLabel = nullptr; // the current category, covered by the grid
+    QLabel* entryHelp = nullptr;
+    QRadioButton* categoryOptions[4] = {};
+    QFrame* quickWordPanel = nullptr;
+    QMap<int, QLabel*> quickWords;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

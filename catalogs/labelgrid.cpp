@@ -120,8 +120,8 @@ protected:
 
     void wheelEvent(QWheelEvent* event) override
     {
-        if (m_grid->VS1->isEnabled())
-            QCoreApplication::sendEvent(m_grid->VS1, event);
+        if (m_grid->scrollBar->isEnabled())
+            QCoreApplication::sendEvent(m_grid->scrollBar, event);
     }
 
 private:
@@ -183,27 +183,27 @@ LabelGrid::LabelGrid(const LabelGridLayout& layout, QWidget* parent)
     // The outer size includes the border; the inner panel and the scroll bar are placed inside it.
     setGeometry(twipsRect(m_layout.left, m_layout.top, m_layout.width, height + 60));
 
-    Pt2 = new LabelGridBody(this);
-    Pt2->setGeometry(QRect(QPoint(border, border), twipsSize(m_layout.innerWidth, height)));
+    m_body = new LabelGridBody(this);
+    m_body->setGeometry(QRect(QPoint(border, border), twipsSize(m_layout.innerWidth, height)));
     for (const GridHeader& h : m_layout.headers) {
-        auto* button = new QPushButton(h.caption, Pt2);
+        auto* button = new QPushButton(h.caption, m_body);
         button->setObjectName(QStringLiteral("Cm2(%1)").arg(h.index));
         button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(twipsRect(h.left, 0, h.width, kHeaderHeight));
         m_headers.append(button);
     }
 
-    VS1 = new QScrollBar(Qt::Vertical, this);
-    VS1->setObjectName(QStringLiteral("VS1"));
-    VS1->setGeometry(QRect(QPoint(border + twips(m_layout.width - kScrollBarWidth - 60), border),
+    scrollBar = new QScrollBar(Qt::Vertical, this);
+    scrollBar->setObjectName(QStringLiteral("VS1"));
+    scrollBar->setGeometry(QRect(QPoint(border + twips(m_layout.width - kScrollBarWidth - 60), border),
         twipsSize(kScrollBarWidth, height)));
-    VS1->setRange(0, 0);
-    VS1->setSingleStep(1);
-    VS1->setPageStep(rows);
-    VS1->setEnabled(false);
-    VS1->raise();
+    scrollBar->setRange(0, 0);
+    scrollBar->setSingleStep(1);
+    scrollBar->setPageStep(rows);
+    scrollBar->setEnabled(false);
+    scrollBar->raise();
     // Dragging the thumb changes the value too, so the rows follow it.
-    connect(VS1, &QScrollBar::valueChanged, this, &LabelGrid::scrollTo);
+    connect(scrollBar, &QScrollBar::valueChanged, this, &LabelGrid::scrollTo);
 
     restripe();
 }
@@ -230,7 +230,7 @@ void LabelGrid::clear()
         for (QString& text : row)
             text.clear();
     }
-    Pt2->updateRows();
+    m_body->updateRows();
 }
 
 void LabelGrid::showResult(std::shared_ptr<const GridRecords> records)
@@ -241,19 +241,19 @@ void LabelGrid::showResult(std::shared_ptr<const GridRecords> records)
     // The rows are filled below from record 0, so the value goes to 0 without running the scroll handler. A
     // disabled bar also has range 0 … 0: its value stays the record in row 0, so a later click or a restored
     // scroll position never points at another record than the one the row shows.
-    const QSignalBlocker quiet(VS1);
-    VS1->setRange(0, qMax(0, n - rows));
-    VS1->setValue(0);
-    VS1->setEnabled(rows < n);
+    const QSignalBlocker quiet(scrollBar);
+    scrollBar->setRange(0, qMax(0, n - rows));
+    scrollBar->setValue(0);
+    scrollBar->setEnabled(rows < n);
     fillRows(0);
     restripe();
 }
 
 void LabelGrid::scrollTo(int value)
 {
-    value = qBound(VS1->minimum(), value, VS1->maximum());
-    if (VS1->value() != value) {
-        VS1->setValue(value); // calls back here through valueChanged
+    value = qBound(scrollBar->minimum(), value, scrollBar->maximum());
+    if (scrollBar->value() != value) {
+        scrollBar->setValue(value); // calls back here through valueChanged
         return;
     }
     fillRows(value);
@@ -272,14 +272,14 @@ void LabelGrid::fillRows(int firstRecord)
         for (int i = 0; i < columns; ++i)
             m_cells[j][i] = m_records->text(r, i);
     }
-    Pt2->updateRows();
+    m_body->updateRows();
 }
 
 void LabelGrid::restripe()
 {
     for (int j = 0; j < m_colours.size(); ++j)
         m_colours[j] = (j % 2 == 0) ? kEvenRow : kOddRow;
-    Pt2->updateRows();
+    m_body->updateRows();
 }
 
 void LabelGrid::highlightRow(int row)
@@ -287,7 +287,7 @@ void LabelGrid::highlightRow(int row)
     if (row < 0 || row >= m_colours.size())
         return;
     m_colours[row] = kSelected;
-    Pt2->updateRows();
+    m_body->updateRows();
 }
 
 QString LabelGrid::cellText(int row, int column) const

@@ -52,7 +52,7 @@ private:
     QList<QStringList> m_lists;
 };
 
-// A column header button `Cm2(index)`: clicking it does nothing.
+// A column header button: clicking it does nothing.
 struct GridHeader {
     int index = 0;
     QString caption;
@@ -72,7 +72,7 @@ struct GridCell {
 struct LabelGridLayout {
     int rows = 14; // visible rows R
     QList<GridHeader> headers;
-    QList<GridCell> cells; // the cell arrays Lb2, Lb3, …, fed by data columns 0, 1, … in order
+    QList<GridCell> cells; // the cell arrays, fed by data columns 0, 1, … in order
     int left = 60, top = 60; // position of the outer panel in the window, twips
     int width = 7215; // outer panel width (the inner panel's height follows from the rows)
     int innerWidth = 6915;
@@ -82,7 +82,7 @@ struct LabelGridLayout {
 
 class LabelGridBody;
 
-// The outer panel `Pt1` holding the inner panel `Pt2` (header buttons, rows, lines) and the scroll bar `VS1`.
+// The outer panel holding the inner panel (header buttons, rows, lines) and the scroll bar.
 class LabelGrid : public QFrame {
     Q_OBJECT
 public:
@@ -115,8 +115,8 @@ public:
     int rowCount() const { return m_layout.rows; }
     int columnCount() const { return int(m_layout.cells.size()); }
     int recordCount() const { return m_records ? m_records->count() : 0; }
-    int scrollValue() const { return VS1->value(); }
-    // What visible row j shows in cell array `column` (0 for Lb2), and its background colour.
+    int scrollValue() const { return scrollBar->value(); }
+    // What visible row j shows in cell array `column` (0 for the first), and its background colour.
     QString cellText(int row, int column) const;
     QColor rowColour(int row) const;
     const LabelGridLayout& layout() const { return m_layout; }
@@ -128,7 +128,7 @@ public:
     static int rowAt(double y, int rows);
     static int innerHeight(int rows);
 
-    QScrollBar* VS1 = nullptr;
+    QScrollBar* scrollBar = nullptr;
 
 signals:
     // A click on the background or any cell of visible row j.
@@ -140,7 +140,7 @@ private:
     void fillRows(int firstRecord);
 
     LabelGridLayout m_layout;
-    LabelGridBody* Pt2 = nullptr;
+    LabelGridBody* m_body = nullptr;
     QList<QPushButton*> m_headers;
     std::shared_ptr<const GridRecords> m_records;
     QList<QStringList> m_cells; // [row][cell array]: the texts the rows show

@@ -16,38 +16,38 @@ NameCatalogWindow::NameCatalogWindow(Services& services, NameCatalog catalog, QW
     , m_services(services)
     , m_catalog(catalog)
 {
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    const QString captions[2]
-        = { catalog == NameCatalog::Diagnoses ? QStringLiteral("诊断名称：") : QStringLiteral("动物种类："),
-              QStringLiteral("拼音代码：") };
-    for (int i = 0; i < 2; ++i) {
-        Label1[i] = new QLabel(captions[i], this);
-        Label1[i]->setObjectName(QStringLiteral("Label1(%1)").arg(i));
-        Label1[i]->adjustSize();
-    }
-    Text3 = new QLineEdit(this);
-    Text3->setObjectName(QStringLiteral("Text3"));
-    Text5 = new QLineEdit(this);
-    Text5->setObjectName(QStringLiteral("Text5"));
-    Command2 = new QPushButton(QStringLiteral("保  存"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command1 = new QPushButton(QStringLiteral("删  除"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    nameList = new QListWidget(this);
+    nameList->setObjectName(QStringLiteral("List1"));
+    nameCaption = new QLabel(
+        catalog == NameCatalog::Diagnoses ? QStringLiteral("诊断名称：") : QStringLiteral("动物种类："),
+        this);
+    nameCaption->setObjectName(QStringLiteral("Label1(0)"));
+    nameCaption->adjustSize();
+    codeCaption = new QLabel(QStringLiteral("拼音代码："), this);
+    codeCaption->setObjectName(QStringLiteral("Label1(1)"));
+    codeCaption->adjustSize();
+    nameBox = new QLineEdit(this);
+    nameBox->setObjectName(QStringLiteral("Text3"));
+    codeBox = new QLineEdit(this);
+    codeBox->setObjectName(QStringLiteral("Text5"));
+    saveButton = new QPushButton(QStringLiteral("保  存"), this);
+    saveButton->setObjectName(QStringLiteral("Command2"));
+    deleteButton = new QPushButton(QStringLiteral("删  除"), this);
+    deleteButton->setObjectName(QStringLiteral("Command1"));
 
     // Opening the window, first time or again, puts the keyboard in the name field.
-    setFocusProxy(Text3);
-    Text3->installEventFilter(this);
-    connect(Text3, &QLineEdit::textChanged, this,
-        [this](const QString& name) { Text5->setText(searchCode(name.trimmed())); });
-    connect(Command2, &QPushButton::clicked, this, &NameCatalogWindow::saveName);
-    connect(Command1, &QPushButton::clicked, this, &NameCatalogWindow::deleteSelected);
+    setFocusProxy(nameBox);
+    nameBox->installEventFilter(this);
+    connect(nameBox, &QLineEdit::textChanged, this,
+        [this](const QString& name) { codeBox->setText(searchCode(name.trimmed())); });
+    connect(saveButton, &QPushButton::clicked, this, &NameCatalogWindow::saveName);
+    connect(deleteButton, &QPushButton::clicked, this, &NameCatalogWindow::deleteSelected);
 }
 
 bool NameCatalogWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Enter in the name field is the window's main action; the key goes no further.
-    if (watched == Text3 && event->type() == QEvent::KeyPress) {
+    if (watched == nameBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             saveName();
@@ -68,9 +68,9 @@ void NameCatalogWindow::showEvent(QShowEvent* event)
 
 void NameCatalogWindow::fillList()
 {
-    List1->clear();
+    nameList->clear();
     for (const NameEntry& entry : listNames(*m_services.db, m_catalog, searchText())) {
-        auto* item = new QListWidgetItem(entry.name, List1);
+        auto* item = new QListWidgetItem(entry.name, nameList);
         item->setData(Qt::UserRole, entry.key);
     }
 }
@@ -78,10 +78,10 @@ void NameCatalogWindow::fillList()
 void NameCatalogWindow::saveName()
 {
     // A name of blanks only is not empty: it is stored as typed.
-    if (Text3->text().isEmpty())
+    if (nameBox->text().isEmpty())
         return;
     clearSearch();
-    const NameSave save = addName(*m_services.db, m_catalog, Text3->text(), Text5->text());
+    const NameSave save = addName(*m_services.db, m_catalog, nameBox->text(), codeBox->text());
     if (save.outcome == NameSave::Outcome::Failed)
         m_services.messages->inform(
             QStringLiteral("没有保存！\n%1").arg(save.error), Messages::Icon::Warning);
@@ -90,7 +90,7 @@ void NameCatalogWindow::saveName()
 
 void NameCatalogWindow::deleteSelected()
 {
-    const QList<QListWidgetItem*> chosen = List1->selectedItems();
+    const QList<QListWidgetItem*> chosen = nameList->selectedItems();
     if (chosen.isEmpty())
         return;
     const Result deleted

@@ -20,19 +20,20 @@ struct Services;
 class NameCatalogWindow : public QWidget {
     Q_OBJECT
 public:
-    // Command2: adds the typed name unless it is empty; a name already stored is left as it is, silently.
+    // "保  存": adds the typed name unless it is empty; a name already stored is left as it is, silently.
     void saveName();
-    // Command1: deletes the selected entry's row; nothing selected, nothing deleted.
+    // "删  除": deletes the selected entry's row; nothing selected, nothing deleted.
     void deleteSelected();
-    // Refills List1 with the rows matching the current search.
+    // Refills the list with the rows matching the current search.
     void fillList();
 
-    QListWidget* List1;
-    QLabel* Label1[2];
-    QLineEdit* Text3; // the name
-    QLineEdit* Text5; // its search code
-    QPushButton* Command2;
-    QPushButton* Command1;
+    QListWidget* nameList;
+    QLabel* nameCaption;
+    QLabel* codeCaption;
+    QLineEdit* nameBox; // the name
+    QLineEdit* codeBox; // its search code
+    QPushButton* saveButton;
+    QPushButton* deleteButton;
 
 protected:
     NameCatalogWindow(Services& services, NameCatalog catalog, QWidget* parent);

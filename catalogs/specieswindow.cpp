@@ -15,13 +15,13 @@ SpeciesWindow::SpeciesWindow(Services& services, QWidget* parent)
     setWindowTitle(QStringLiteral("动物种类维护"));
     setFixedSize(twipsSize(3435, 4020));
 
-    List1->setGeometry(twipsRect(120, 120, 3195, 2760));
-    Label1[0]->move(twipsRect(120, 3120, 0, 0).topLeft());
-    Text3->setGeometry(twipsRect(1080, 3060, 1215, 330));
-    Label1[1]->move(twipsRect(120, 3600, 0, 0).topLeft());
-    Text5->setGeometry(twipsRect(1080, 3540, 1215, 330));
-    Command2->setGeometry(twipsRect(2400, 3060, 915, 350));
-    Command1->setGeometry(twipsRect(2400, 3540, 915, 350));
+    nameList->setGeometry(twipsRect(120, 120, 3195, 2760));
+    nameCaption->move(twipsRect(120, 3120, 0, 0).topLeft());
+    nameBox->setGeometry(twipsRect(1080, 3060, 1215, 330));
+    codeCaption->move(twipsRect(120, 3600, 0, 0).topLeft());
+    codeBox->setGeometry(twipsRect(1080, 3540, 1215, 330));
+    saveButton->setGeometry(twipsRect(2400, 3060, 915, 350));
+    deleteButton->setGeometry(twipsRect(2400, 3540, 915, 350));
     fillList();
 }
 

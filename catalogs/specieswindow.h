@@ -1,5 +1,5 @@
 #pragma once
-// SpeciesWindow, "动物种类维护": lists, adds and deletes the animal species of 动物种类.
+// SpeciesWindow, "动物种类维护": lists, adds and deletes the animal species of "动物种类".
 
 #include "catalogs/namecatalogwindow.h"
 

@@ -35,58 +35,58 @@ TemplatesWindow::TemplatesWindow(Services& services, QWidget* parent)
     setWindowTitle(QStringLiteral("模板维护"));
     setFixedSize(twipsSize(8970, 5250));
 
-    List1 = placed<QListWidget>(this, QStringLiteral("List1"), 120, 120, 2835, 4380);
-    Label2 = caption(this, QStringLiteral("Label2"), QStringLiteral("名称"), 3120, 180);
-    Text1 = placed<QLineEdit>(this, QStringLiteral("Text1"), 3600, 120, 3075, 315);
-    Label1 = caption(this, QStringLiteral("Label1"), QStringLiteral("拼音"), 6840, 180);
-    Text3 = placed<QLineEdit>(this, QStringLiteral("Text3"), 7380, 120, 1455, 315);
-    text2 = placed<QPlainTextEdit>(this, QStringLiteral("text2"), 3060, 540, 5775, 3975);
+    templateList = placed<QListWidget>(this, QStringLiteral("List1"), 120, 120, 2835, 4380);
+    nameCaption = caption(this, QStringLiteral("Label2"), QStringLiteral("名称"), 3120, 180);
+    nameBox = placed<QLineEdit>(this, QStringLiteral("Text1"), 3600, 120, 3075, 315);
+    codeCaption = caption(this, QStringLiteral("Label1"), QStringLiteral("拼音"), 6840, 180);
+    codeBox = placed<QLineEdit>(this, QStringLiteral("Text3"), 7380, 120, 1455, 315);
+    bodyBox = placed<QPlainTextEdit>(this, QStringLiteral("text2"), 3060, 540, 5775, 3975);
     // Opening the window, first time or again, puts the keyboard in the name field.
-    setFocusProxy(Text1);
-    Text1->setFont(songti(10.5));
-    Text3->setFont(songti(10.5));
-    text2->setFont(songti(12));
+    setFocusProxy(nameBox);
+    nameBox->setFont(songti(10.5));
+    codeBox->setFont(songti(10.5));
+    bodyBox->setFont(songti(12));
 
     const QString categories[2] = { kPersonalSets, kHerbalFormulas };
     const double optionLeft[2] = { 120, 1380 };
     for (int i = 0; i < 2; ++i) {
-        Option1[i] = new QRadioButton(categories[i], this);
-        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
-        Option1[i]->move(twipsRect(optionLeft[i], 4680, 0, 0).topLeft());
-        Option1[i]->adjustSize();
-        connect(Option1[i], &QRadioButton::clicked, this, [this, i] { chooseCategory(i); });
+        categoryOptions[i] = new QRadioButton(categories[i], this);
+        categoryOptions[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        categoryOptions[i]->move(twipsRect(optionLeft[i], 4680, 0, 0).topLeft());
+        categoryOptions[i]->adjustSize();
+        connect(categoryOptions[i], &QRadioButton::clicked, this, [this, i] { chooseCategory(i); });
     }
-    Option1[0]->setChecked(true);
+    categoryOptions[0]->setChecked(true);
 
-    Command1 = placed<QPushButton>(this, QStringLiteral("Command1"), 4740, 4680, 1000, 375);
-    Command1->setText(QStringLiteral("添  加"));
-    Command5 = placed<QPushButton>(this, QStringLiteral("Command5"), 5760, 4680, 1000, 375);
-    Command5->setText(QStringLiteral("保  存"));
-    Command4 = placed<QPushButton>(this, QStringLiteral("Command4"), 6780, 4680, 1000, 375);
-    Command4->setText(QStringLiteral("删  除"));
-    Command2 = placed<QPushButton>(this, QStringLiteral("Command2"), 7800, 4680, 1000, 375);
-    Command2->setText(QStringLiteral("退 出"));
+    addButton = placed<QPushButton>(this, QStringLiteral("Command1"), 4740, 4680, 1000, 375);
+    addButton->setText(QStringLiteral("添  加"));
+    saveButton = placed<QPushButton>(this, QStringLiteral("Command5"), 5760, 4680, 1000, 375);
+    saveButton->setText(QStringLiteral("保  存"));
+    deleteButton = placed<QPushButton>(this, QStringLiteral("Command4"), 6780, 4680, 1000, 375);
+    deleteButton->setText(QStringLiteral("删  除"));
+    exitButton = placed<QPushButton>(this, QStringLiteral("Command2"), 7800, 4680, 1000, 375);
+    exitButton->setText(QStringLiteral("退 出"));
 
-    Label3 = new QLabel(this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->hide();
-    Label4 = new QLabel(this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->hide();
+    keyLabel = new QLabel(this);
+    keyLabel->setObjectName(QStringLiteral("Label3"));
+    keyLabel->hide();
+    categoryLabel = new QLabel(this);
+    categoryLabel->setObjectName(QStringLiteral("Label4"));
+    categoryLabel->hide();
 
-    connect(Text1, &QLineEdit::textChanged, this, &TemplatesWindow::nameTyped);
+    connect(nameBox, &QLineEdit::textChanged, this, &TemplatesWindow::nameTyped);
     // Selection, not the current row: tabbing into the list makes a row current without choosing it.
-    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
-        const QList<QListWidgetItem*> chosen = List1->selectedItems();
+    connect(templateList, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> chosen = templateList->selectedItems();
         if (!chosen.isEmpty())
-            selectTemplate(List1->row(chosen.first()));
+            selectTemplate(templateList->row(chosen.first()));
     });
-    connect(Command1, &QPushButton::clicked, this, &TemplatesWindow::newTemplate);
-    connect(Command5, &QPushButton::clicked, this, &TemplatesWindow::saveRecord);
-    connect(Command4, &QPushButton::clicked, this, &TemplatesWindow::deleteRecord);
-    connect(Command2, &QPushButton::clicked, this, [this] { closeWindowFrame(this); });
+    connect(addButton, &QPushButton::clicked, this, &TemplatesWindow::newTemplate);
+    connect(saveButton, &QPushButton::clicked, this, &TemplatesWindow::saveRecord);
+    connect(deleteButton, &QPushButton::clicked, this, &TemplatesWindow::deleteRecord);
+    connect(exitButton, &QPushButton::clicked, this, [this] { closeWindowFrame(this); });
 
-    Label4->setText(Option1[0]->text());
+    categoryLabel->setText(categoryOptions[0]->text());
     newTemplate();
     fillList();
 }
@@ -100,55 +100,55 @@ void TemplatesWindow::showEvent(QShowEvent* event)
     }
 }
 
-QString TemplatesWindow::currentKey() const { return Label3->text(); }
+QString TemplatesWindow::currentKey() const { return keyLabel->text(); }
 
-QString TemplatesWindow::currentCategory() const { return Label4->text(); }
+QString TemplatesWindow::currentCategory() const { return categoryLabel->text(); }
 
 void TemplatesWindow::presetFromDesk(const QString& category, const QString& body)
 {
     // A fresh key, so the desk's body can never overwrite a template that happened to be open here.
     newTemplate();
     const int index = category == kHerbalFormulas ? 1 : 0;
-    Option1[index]->setChecked(true);
+    categoryOptions[index]->setChecked(true);
     chooseCategory(index);
-    text2->setPlainText(bodyForEditing(body));
+    bodyBox->setPlainText(bodyForEditing(body));
 }
 
 void TemplatesWindow::newTemplate()
 {
-    Text1->clear();
-    text2->clear();
-    Text3->clear();
-    Label3->setText(newTemplateKey(*m_services.db, m_services.clock->now()));
+    nameBox->clear();
+    bodyBox->clear();
+    codeBox->clear();
+    keyLabel->setText(newTemplateKey(*m_services.db, m_services.clock->now()));
     m_fresh = true;
     m_seen.clear();
-    Text1->setFocus();
+    nameBox->setFocus();
 }
 
 void TemplatesWindow::nameTyped()
 {
     if (!m_loading)
-        Text3->setText(searchCode(Text1->text().trimmed()));
+        codeBox->setText(searchCode(nameBox->text().trimmed()));
 }
 
 void TemplatesWindow::chooseCategory(int index)
 {
-    Label4->setText(Option1[index]->text());
+    categoryLabel->setText(categoryOptions[index]->text());
     fillList();
 }
 
 void TemplatesWindow::fillList()
 {
-    List1->clear();
+    templateList->clear();
     for (const TemplateEntry& entry : listTemplates(*m_services.db, currentCategory())) {
-        auto* item = new QListWidgetItem(entry.name, List1);
+        auto* item = new QListWidgetItem(entry.name, templateList);
         item->setData(Qt::UserRole, entry.key);
     }
 }
 
 void TemplatesWindow::selectTemplate(int row)
 {
-    QListWidgetItem* item = List1->item(row);
+    QListWidgetItem* item = templateList->item(row);
     if (!item)
         return;
     showTemplate(item->data(Qt::UserRole).toString(), currentCategory());
@@ -160,10 +160,10 @@ bool TemplatesWindow::showTemplate(const QString& key, const QString& category)
     if (!record)
         return false;
     m_loading = true;
-    Label3->setText(record->key);
-    Text1->setText(record->name);
-    Text3->setText(record->code);
-    text2->setPlainText(bodyForEditing(record->body));
+    keyLabel->setText(record->key);
+    nameBox->setText(record->name);
+    codeBox->setText(record->code);
+    bodyBox->setPlainText(bodyForEditing(record->body));
     m_loading = false;
     m_fresh = false;
     m_seen = templateSeen(*record);
@@ -173,8 +173,8 @@ bool TemplatesWindow::showTemplate(const QString& key, const QString& category)
 
 void TemplatesWindow::saveRecord()
 {
-    TemplateRecord record { currentKey(), Text1->text(), Text3->text(), bodyForStoring(text2->toPlainText()),
-        currentCategory() };
+    TemplateRecord record { currentKey(), nameBox->text(), codeBox->text(),
+        bodyForStoring(bodyBox->toPlainText()), currentCategory() };
     // A stored template saved under the other category becomes a new one there.
     record.fresh = m_fresh || record.category != m_seenCategory;
     record.seen = m_seen;
@@ -210,7 +210,7 @@ void TemplatesWindow::saveRecord()
     case TemplateSave::Outcome::Added:
     case TemplateSave::Outcome::Changed:
         // A new template whose key another desk took meanwhile was stored under the next free one.
-        Label3->setText(save.key);
+        keyLabel->setText(save.key);
         m_fresh = false;
         m_seen = templateSeen(record);
         m_seenCategory = record.category;

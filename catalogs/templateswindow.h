@@ -1,6 +1,6 @@
 #pragma once
 // TemplatesWindow, "模板维护": maintains the personal prescription sets and Chinese-medicine formulas of
-// 个人模板, one category at a time.
+// "个人模板", one category at a time.
 
 #include <QWidget>
 
@@ -32,28 +32,28 @@ public:
     bool showTemplate(const QString& key, const QString& category);
     // "删  除": deletes the template of the current key in the current category, then starts a new one.
     void deleteRecord();
-    // Option1(index) clicked: the list shows that category; fields and key stay.
+    // A category option clicked: the list shows that category; fields and key stay.
     void chooseCategory(int index);
-    // List1 entry chosen: its template is copied into the fields.
+    // A list entry chosen: its template is copied into the fields.
     void selectTemplate(int row);
     void fillList();
 
     QString currentKey() const;
     QString currentCategory() const;
 
-    QListWidget* List1;
-    QLabel* Label2;
-    QLineEdit* Text1;
-    QLabel* Label1;
-    QLineEdit* Text3;
-    QPlainTextEdit* text2;
-    QRadioButton* Option1[2];
-    QPushButton* Command1;
-    QPushButton* Command5;
-    QPushButton* Command4;
-    QPushButton* Command2;
-    QLabel* Label3; // hidden: key (序号) of the template being edited
-    QLabel* Label4; // hidden: the current category
+    QListWidget* templateList;
+    QLabel* nameCaption;
+    QLineEdit* nameBox;
+    QLabel* codeCaption;
+    QLineEdit* codeBox;
+    QPlainTextEdit* bodyBox;
+    QRadioButton* categoryOptions[2];
+    QPushButton* addButton;
+    QPushButton* saveButton;
+    QPushButton* deleteButton;
+    QPushButton* exitButton;
+    QLabel* keyLabel; // hidden: key (序号) of the template being edited
+    QLabel* categoryLabel; // hidden: the current category
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -45,43 +45,43 @@ OutpatientLogWindow::OutpatientLogWindow(Services& services, QWidget* parent)
     setWindowTitle(QStringLiteral("日志报表"));
     setFixedSize(twipsSize(11760, 7680));
 
-    m_grid = new LabelGrid(logGridLayout(), this);
-    m_grid->setObjectName(QStringLiteral("Pt1"));
+    grid = new LabelGrid(logGridLayout(), this);
+    grid->setObjectName(QStringLiteral("Pt1"));
 
-    Frame1 = placed(new QGroupBox(this), QStringLiteral("Frame1"), twipsRect(4500, 6840, 3315, 675));
-    caption(QStringLiteral("日期"), Frame1, 120, 300);
-    Text3 = placed(new QLineEdit(Frame1), QStringLiteral("Text3"), twipsRect(600, 240, 1095, 315));
-    caption(QStringLiteral("至"), Frame1, 1800, 300);
-    Text4 = placed(new QLineEdit(Frame1), QStringLiteral("Text4"), twipsRect(2100, 240, 1095, 315));
+    dateFrame = placed(new QGroupBox(this), QStringLiteral("Frame1"), twipsRect(4500, 6840, 3315, 675));
+    caption(QStringLiteral("日期"), dateFrame, 120, 300);
+    fromDate = placed(new QLineEdit(dateFrame), QStringLiteral("Text3"), twipsRect(600, 240, 1095, 315));
+    caption(QStringLiteral("至"), dateFrame, 1800, 300);
+    toDate = placed(new QLineEdit(dateFrame), QStringLiteral("Text4"), twipsRect(2100, 240, 1095, 315));
     // Opening the window, first time or again, puts the keyboard in the start date.
-    setFocusProxy(Text3);
+    setFocusProxy(fromDate);
 
-    Frame2 = placed(new QGroupBox(this), QStringLiteral("Frame2"), twipsRect(1380, 6840, 3015, 675));
-    caption(QStringLiteral("打印边距(mm)：左"), Frame2, 120, 300);
-    Text1 = placed(
-        new QLineEdit(QStringLiteral("10"), Frame2), QStringLiteral("Text1"), twipsRect(1680, 240, 435, 315));
-    caption(QStringLiteral("上"), Frame2, 2160, 300);
-    Text5 = placed(
-        new QLineEdit(QStringLiteral("10"), Frame2), QStringLiteral("Text5"), twipsRect(2400, 240, 435, 315));
+    marginFrame = placed(new QGroupBox(this), QStringLiteral("Frame2"), twipsRect(1380, 6840, 3015, 675));
+    caption(QStringLiteral("打印边距(mm)：左"), marginFrame, 120, 300);
+    leftMargin = placed(new QLineEdit(QStringLiteral("10"), marginFrame), QStringLiteral("Text1"),
+        twipsRect(1680, 240, 435, 315));
+    caption(QStringLiteral("上"), marginFrame, 2160, 300);
+    topMargin = placed(new QLineEdit(QStringLiteral("10"), marginFrame), QStringLiteral("Text5"),
+        twipsRect(2400, 240, 435, 315));
 
-    Command1 = placed(new QPushButton(QStringLiteral("查  询"), this), QStringLiteral("Command1"),
+    queryButton = placed(new QPushButton(QStringLiteral("查  询"), this), QStringLiteral("Command1"),
         twipsRect(7920, 7020, 1215, 375));
-    Command3 = placed(new QPushButton(QStringLiteral("打  印"), this), QStringLiteral("Command3"),
+    printButton = placed(new QPushButton(QStringLiteral("打  印"), this), QStringLiteral("Command3"),
         twipsRect(9180, 7020, 1215, 375));
-    Command2 = placed(new QPushButton(QStringLiteral("导出Excel"), this), QStringLiteral("Command2"),
+    exportButton = placed(new QPushButton(QStringLiteral("导出Excel"), this), QStringLiteral("Command2"),
         twipsRect(10440, 7020, 1215, 375));
-    Label1 = placed(new QLabel(this), QStringLiteral("Label1"), twipsRect(60, 7140, 1260, 180));
-    Label1->setStyleSheet(QStringLiteral("color: blue;"));
-    Text6 = placed(new QLineEdit(this), QStringLiteral("Text6"), QRect());
-    Text6->hide();
+    recordCount = placed(new QLabel(this), QStringLiteral("Label1"), twipsRect(60, 7140, 1260, 180));
+    recordCount->setStyleSheet(QStringLiteral("color: blue;"));
+    exportPath = placed(new QLineEdit(this), QStringLiteral("Text6"), QRect());
+    exportPath->hide();
 
-    connect(Command1, &QPushButton::clicked, this, &OutpatientLogWindow::runQuery);
-    connect(Command2, &QPushButton::clicked, this, &OutpatientLogWindow::exportLog);
-    connect(Command3, &QPushButton::clicked, this, &OutpatientLogWindow::printLog);
+    connect(queryButton, &QPushButton::clicked, this, &OutpatientLogWindow::runQuery);
+    connect(exportButton, &QPushButton::clicked, this, &OutpatientLogWindow::exportLog);
+    connect(printButton, &QPushButton::clicked, this, &OutpatientLogWindow::printLog);
 
     const QDate today = m_services.clock->now().date();
-    Text3->setText(isoDate(oneMonthBefore(today)));
-    Text4->setText(isoDate(today));
+    fromDate->setText(isoDate(oneMonthBefore(today)));
+    toDate->setText(isoDate(today));
     runQuery();
     loadMargins();
 }
@@ -93,7 +93,7 @@ void OutpatientLogWindow::runQuery()
     {
         BusyCursor busy;
         showRecords({});
-        const auto range = parseDateRange(Text3->text(), Text4->text());
+        const auto range = parseDateRange(fromDate->text(), toDate->text());
         LogQueryResult result = range ? queryLog(*m_services.db, *range, kLogViewLimit) : LogQueryResult();
         if (!range) {
             failure = dateFormatMessage();
@@ -103,7 +103,7 @@ void OutpatientLogWindow::runQuery()
             failure = QStringLiteral("数据太多，请缩短查询时间范围！");
             icon = Messages::Icon::None;
         } else {
-            Label1->setText(QStringLiteral("记录数：%1").arg(result.records.size()));
+            recordCount->setText(QStringLiteral("记录数：%1").arg(result.records.size()));
             showRecords(std::move(result.records));
         }
     }
@@ -113,9 +113,9 @@ void OutpatientLogWindow::runQuery()
 
 void OutpatientLogWindow::showRecords(LogRecords records)
 {
-    m_grid->clear();
+    grid->clear();
     m_records = std::make_shared<const LogGridRecords>(std::move(records));
-    m_grid->showResult(m_records);
+    grid->showResult(m_records);
 }
 
 void OutpatientLogWindow::exportLog()
@@ -126,9 +126,9 @@ void OutpatientLogWindow::exportLog()
               .trimmed();
     if (chosen.isEmpty())
         return; // cancelled: nothing is written
-    Text6->setText(withXlsSuffix(chosen));
+    exportPath->setText(withXlsSuffix(chosen));
 
-    const auto range = parseDateRange(Text3->text(), Text4->text());
+    const auto range = parseDateRange(fromDate->text(), toDate->text());
     if (!range) {
         m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
         return;
@@ -141,14 +141,14 @@ void OutpatientLogWindow::exportLog()
         if (!result.ok) {
             failure = QStringLiteral("查询失败！\n") + result.error;
         } else {
-            Label1->setText(QStringLiteral("计录数：%1").arg(result.records.size()));
+            recordCount->setText(QStringLiteral("计录数：%1").arg(result.records.size()));
             if (!result.records.empty()) {
                 std::vector<LogRow> rows;
                 rows.reserve(result.records.size());
                 for (const LogRecord& record : result.records)
                     rows.push_back(exportRow(record));
                 QString error;
-                written = writeXls(logWorkbook(rows), Text6->text(), &error);
+                written = writeXls(logWorkbook(rows), exportPath->text(), &error);
                 if (!written)
                     failure = QStringLiteral("文件导出失败！\n") + error;
             }
@@ -162,7 +162,7 @@ void OutpatientLogWindow::exportLog()
 
 void OutpatientLogWindow::printLog()
 {
-    const auto range = parseDateRange(Text3->text(), Text4->text());
+    const auto range = parseDateRange(fromDate->text(), toDate->text());
     if (!range) {
         m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
         return;
@@ -176,8 +176,8 @@ void OutpatientLogWindow::printLog()
         } else if (!result.records.empty()) {
             // A surface of its own for this job, so the landscape page does not stay on the printer.
             const std::unique_ptr<PrintSurface> surface = m_services.printers->defaultPrinterSurface();
-            if (!printLogBook(
-                    *surface, result.records, leadingNumber(Text1->text()), leadingNumber(Text5->text())))
+            if (!printLogBook(*surface, result.records, leadingNumber(leftMargin->text()),
+                    leadingNumber(topMargin->text())))
                 failure = QStringLiteral("打印失败！\n") + surface->errorText();
         }
     }
@@ -189,14 +189,14 @@ void OutpatientLogWindow::loadMargins()
 {
     const LogMarginTexts stored = loadLogMargins(*m_services.db);
     if (!stored.left.isEmpty())
-        Text1->setText(stored.left);
+        leftMargin->setText(stored.left);
     if (!stored.top.isEmpty())
-        Text5->setText(stored.top);
+        topMargin->setText(stored.top);
 }
 
 bool OutpatientLogWindow::storeMargins()
 {
-    const Result r = storeLogMargins(*m_services.db, Text1->text(), Text5->text());
+    const Result r = storeLogMargins(*m_services.db, leftMargin->text(), topMargin->text());
     if (!r)
         m_services.messages->inform(
             QStringLiteral("打印边距未能保存！\n") + r.error, Messages::Icon::Warning);

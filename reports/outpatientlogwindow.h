@@ -36,19 +36,19 @@ public:
     // The records the grid shows, in order.
     const LogRecords& records() const { return m_records->records(); }
 
-    LabelGrid* m_grid;
+    LabelGrid* grid;
 
-    QGroupBox* Frame1;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QGroupBox* Frame2;
-    QLineEdit* Text1;
-    QLineEdit* Text5;
-    QPushButton* Command1;
-    QPushButton* Command3;
-    QPushButton* Command2;
-    QLabel* Label1;
-    QLineEdit* Text6;
+    QGroupBox* dateFrame;
+    QLineEdit* fromDate;
+    QLineEdit* toDate;
+    QGroupBox* marginFrame;
+    QLineEdit* leftMargin;
+    QLineEdit* topMargin;
+    QPushButton* queryButton;
+    QPushButton* printButton;
+    QPushButton* exportButton;
+    QLabel* recordCount; // the count of the last query or export
+    QLineEdit* exportPath; // hidden: the file the last export chose
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -22,34 +22,35 @@ StatisticsWindow::StatisticsWindow(Services& services, QWidget* parent)
     setWindowTitle(QStringLiteral("统计"));
     setFixedSize(twipsSize(4575, 2415));
 
-    Frame1 = placed(new QGroupBox(QStringLiteral("工作量统计"), this), QStringLiteral("Frame1"),
+    workloadFrame = placed(new QGroupBox(QStringLiteral("工作量统计"), this), QStringLiteral("Frame1"),
         twipsRect(120, 120, 4335, 1635));
-    Label8 = placed(
-        new QLabel(QStringLiteral("日期"), Frame1), QStringLiteral("Label8"), twipsRect(120, 540, 420, 255));
-    Text3 = placed(new QLineEdit(Frame1), QStringLiteral("Text3"), twipsRect(600, 480, 1515, 315));
-    Label9 = placed(
-        new QLabel(QStringLiteral("至"), Frame1), QStringLiteral("Label9"), twipsRect(2280, 540, 255, 255));
-    Text4 = placed(new QLineEdit(Frame1), QStringLiteral("Text4"), twipsRect(2640, 480, 1515, 315));
+    fromCaption = placed(new QLabel(QStringLiteral("日期"), workloadFrame), QStringLiteral("Label8"),
+        twipsRect(120, 540, 420, 255));
+    fromDate = placed(new QLineEdit(workloadFrame), QStringLiteral("Text3"), twipsRect(600, 480, 1515, 315));
+    toCaption = placed(new QLabel(QStringLiteral("至"), workloadFrame), QStringLiteral("Label9"),
+        twipsRect(2280, 540, 255, 255));
+    toDate = placed(new QLineEdit(workloadFrame), QStringLiteral("Text4"), twipsRect(2640, 480, 1515, 315));
     // Opening the window, first time or again, puts the keyboard in the start date.
-    setFocusProxy(Text3);
-    Picture1 = placed(new QFrame(Frame1), QStringLiteral("Picture1"), twipsRect(180, 1020, 3975, 375));
-    Picture1->setAutoFillBackground(true);
-    QPalette grey = Picture1->palette();
+    setFocusProxy(fromDate);
+    resultPanel
+        = placed(new QFrame(workloadFrame), QStringLiteral("Picture1"), twipsRect(180, 1020, 3975, 375));
+    resultPanel->setAutoFillBackground(true);
+    QPalette grey = resultPanel->palette();
     grey.setColor(QPalette::Window, QColor(0xE0, 0xE0, 0xE0));
-    Picture1->setPalette(grey);
-    Label4 = placed(new QLabel(Picture1), QStringLiteral("Label4"), twipsRect(60, 60, 3855, 255));
-    Label4->setStyleSheet(QStringLiteral("color: blue;"));
-    Command2 = placed(new QPushButton(QStringLiteral("今 日"), this), QStringLiteral("Command2"),
+    resultPanel->setPalette(grey);
+    resultLabel = placed(new QLabel(resultPanel), QStringLiteral("Label4"), twipsRect(60, 60, 3855, 255));
+    resultLabel->setStyleSheet(QStringLiteral("color: blue;"));
+    todayButton = placed(new QPushButton(QStringLiteral("今 日"), this), QStringLiteral("Command2"),
         twipsRect(2040, 1920, 1155, 375));
-    Command1 = placed(new QPushButton(QStringLiteral("统 计"), this), QStringLiteral("Command1"),
+    countButton = placed(new QPushButton(QStringLiteral("统 计"), this), QStringLiteral("Command1"),
         twipsRect(3300, 1920, 1155, 375));
 
     const QDate today = m_services.clock->now().date();
-    Text3->setText(isoDate(oneMonthBefore(today)));
-    Text4->setText(isoDate(today));
+    fromDate->setText(isoDate(oneMonthBefore(today)));
+    toDate->setText(isoDate(today));
 
-    connect(Command1, &QPushButton::clicked, this, &StatisticsWindow::runCount);
-    connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::countToday);
+    connect(countButton, &QPushButton::clicked, this, &StatisticsWindow::runCount);
+    connect(todayButton, &QPushButton::clicked, this, &StatisticsWindow::countToday);
 }
 
 void StatisticsWindow::showEvent(QShowEvent* event)
@@ -63,7 +64,7 @@ void StatisticsWindow::showEvent(QShowEvent* event)
 
 void StatisticsWindow::runCount()
 {
-    const auto range = parseDateRange(Text3->text(), Text4->text());
+    const auto range = parseDateRange(fromDate->text(), toDate->text());
     if (!range) {
         m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
         return;
@@ -74,14 +75,14 @@ void StatisticsWindow::runCount()
         m_services.messages->inform(QStringLiteral("统计失败！\n") + error, Messages::Icon::Warning);
         return;
     }
-    Label4->setText(QStringLiteral("处方数：%1张").arg(n));
+    resultLabel->setText(QStringLiteral("处方数：%1张").arg(n));
 }
 
 void StatisticsWindow::countToday()
 {
     const QString today = isoDate(m_services.clock->now().date());
-    Text4->setText(today);
-    Text3->setText(today);
+    toDate->setText(today);
+    fromDate->setText(today);
     runCount();
 }
 

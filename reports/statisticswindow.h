@@ -24,15 +24,15 @@ public:
     // "今 日": both boxes to today, then the count.
     void countToday();
 
-    QGroupBox* Frame1;
-    QLabel* Label8;
-    QLineEdit* Text3;
-    QLabel* Label9;
-    QLineEdit* Text4;
-    QFrame* Picture1;
-    QLabel* Label4;
-    QPushButton* Command2;
-    QPushButton* Command1;
+    QGroupBox* workloadFrame;
+    QLabel* fromCaption;
+    QLineEdit* fromDate;
+    QLabel* toCaption;
+    QLineEdit* toDate;
+    QFrame* resultPanel;
+    QLabel* resultLabel;
+    QPushButton* todayButton;
+    QPushButton* countButton;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -23,34 +23,34 @@ SettingsWindow* SettingsWindowHolder::window()
         m_window = nullptr;
     }
     if (!m_window) {
-        auto* form = new SettingsWindow(m_services);
+        auto* created = new SettingsWindow(m_services);
         // Let go at once on close: the deletion itself comes later, and a read in between must load afresh.
-        connect(form, &SettingsWindow::unloaded, this, [this, form] {
-            if (m_window == form)
+        connect(created, &SettingsWindow::unloaded, this, [this, created] {
+            if (m_window == created)
                 m_window = nullptr;
         });
-        m_window = form;
+        m_window = created;
     }
     return m_window;
 }
 
 QString SettingsWindowHolder::boxText(QLineEdit* SettingsWindow::*box)
 {
-    SettingsWindow* form = window();
+    SettingsWindow* settingsWindow = window();
     // A window that read nothing from the store shows its design texts: they are no one's settings.
-    return form->unreadReason().isEmpty() ? (form->*box)->text() : QString();
+    return settingsWindow->unreadReason().isEmpty() ? (settingsWindow->*box)->text() : QString();
 }
 
-QString SettingsWindowHolder::practiceName() { return boxText(&SettingsWindow::Text1); }
+QString SettingsWindowHolder::practiceName() { return boxText(&SettingsWindow::practiceName); }
 
-QString SettingsWindowHolder::veterinarian() { return boxText(&SettingsWindow::Text2); }
+QString SettingsWindowHolder::veterinarian() { return boxText(&SettingsWindow::veterinarian); }
 
-QString SettingsWindowHolder::practisingNumber() { return boxText(&SettingsWindow::Text3); }
+QString SettingsWindowHolder::practisingNumber() { return boxText(&SettingsWindow::practisingNumber); }
 
-QString SettingsWindowHolder::dispenser() { return boxText(&SettingsWindow::Text6); }
+QString SettingsWindowHolder::dispenser() { return boxText(&SettingsWindow::dispenser); }
 
-QString SettingsWindowHolder::leftMargin() { return boxText(&SettingsWindow::Text4); }
+QString SettingsWindowHolder::leftMargin() { return boxText(&SettingsWindow::leftMargin); }
 
-QString SettingsWindowHolder::topMargin() { return boxText(&SettingsWindow::Text5); }
+QString SettingsWindowHolder::topMargin() { return boxText(&SettingsWindow::topMargin); }
 
 } // namespace qv

@@ -5,14 +5,13 @@
 // Lifecycle of the window it holds:
 // - not loaded: no SettingsWindow exists;
 // - loaded and hidden: a reader asked for a value, so window() built a SettingsWindow (which reads the stored
-// values)
-//   and left it hidden, without a parent;
+//   values) and left it hidden, without a parent. One that could not read the store is built again at the
+//   next read, since the store may be back;
 // - shown: the main window put window() into a sub-window of its MDI area and showed it (SettingsWindow
-// places itself
-//   there by the child-window rule when first shown).
-// Closing the window ("保  存", "取  消", a password change, the close box) unloads it: the SettingsWindow is
-// deleted and the next read or opening loads the stored values again. Until then readers see the boxes as
-// typed, saved or not.
+//   places itself there by the child-window rule when first shown).
+// Closing the window ("保  存", "取  消", a successful password change, the close box) unloads it: the
+// SettingsWindow is deleted and the next read or opening loads the stored values again. Until then readers
+// see the boxes as typed, saved or not; a window that read nothing from the store gives empty values.
 //
 // The program owns one SettingsWindowHolder for the run and sets services.settings to it; the main window's
 // factory for the menu "综合设置(S)" returns window(), so the window it opens is the very one the readers

@@ -106,62 +106,64 @@ void SettingsWindow::buildControls()
 {
     setFixedSize(twipsSize(kWidth, kHeight));
 
-    Frame1 = new QGroupBox(QStringLiteral("修改登录密码"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipsRect(240, 120, kFrameWidth, 1335));
-    Label1 = caption(Frame1, "Label1", QStringLiteral("原密码"));
-    Label1->setGeometry(twipsRect(240, 400, 720, 255));
+    passwordFrame = new QGroupBox(QStringLiteral("修改登录密码"), this);
+    passwordFrame->setObjectName(QStringLiteral("Frame1"));
+    passwordFrame->setGeometry(twipsRect(240, 120, kFrameWidth, 1335));
+    oldPasswordCaption = caption(passwordFrame, "Label1", QStringLiteral("原密码"));
+    oldPasswordCaption->setGeometry(twipsRect(240, 400, 720, 255));
     // Both password boxes show what is typed: the user must see the new password before storing it.
-    Text8 = lineEdit(Frame1, "Text8", QString(), 15);
-    Text8->setGeometry(twipsRect(1000, 360, 2200, 315));
-    Label2 = caption(Frame1, "Label2", QStringLiteral("新密码"));
-    Label2->setGeometry(twipsRect(240, 840, 720, 255));
-    Text12 = lineEdit(Frame1, "Text12", QString(), 15);
-    Text12->setGeometry(twipsRect(1000, 800, 2200, 315));
-    Command3 = button(Frame1, "Command3", QStringLiteral("修改密码"));
-    Command3->setGeometry(twipsRect(3480, 560, 1215, 435));
+    oldPassword = lineEdit(passwordFrame, "Text8", QString(), 15);
+    oldPassword->setGeometry(twipsRect(1000, 360, 2200, 315));
+    newPasswordCaption = caption(passwordFrame, "Label2", QStringLiteral("新密码"));
+    newPasswordCaption->setGeometry(twipsRect(240, 840, 720, 255));
+    newPassword = lineEdit(passwordFrame, "Text12", QString(), 15);
+    newPassword->setGeometry(twipsRect(1000, 800, 2200, 315));
+    changePasswordButton = button(passwordFrame, "Command3", QStringLiteral("修改密码"));
+    changePasswordButton->setGeometry(twipsRect(3480, 560, 1215, 435));
 
-    Frame2 = new QGroupBox(QStringLiteral("综合设置"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(twipsRect(240, 1560, kFrameWidth, kSettingsFrameHeight));
-    // Box lengths follow the column widths of [设置], so a save never meets a value the table cannot hold.
-    Text1 = settingsBox(
-        Frame2, 0, Label3, "Label3", QStringLiteral("单位名称"), "Text1", QStringLiteral("Text1"), 50);
+    settingsFrame = new QGroupBox(QStringLiteral("综合设置"), this);
+    settingsFrame->setObjectName(QStringLiteral("Frame2"));
+    settingsFrame->setGeometry(twipsRect(240, 1560, kFrameWidth, kSettingsFrameHeight));
+    // Box lengths follow the column widths of "设置", so a save never meets a value the table cannot hold.
+    practiceName = settingsBox(settingsFrame, 0, practiceNameCaption, "Label3", QStringLiteral("单位名称"),
+        "Text1", QStringLiteral("Text1"), 50);
     // Opening the window, first time or again, puts the keyboard in the first setting (the password boxes
     // above are for the rarer change of password).
-    setFocusProxy(Text1);
-    Text2 = settingsBox(
-        Frame2, 1, Label4, "Label4", QStringLiteral("执业兽医"), "Text2", QStringLiteral("Text1"), 50);
-    Text3 = settingsBox(
-        Frame2, 2, Label5, "Label5", QStringLiteral("注 册 号"), "Text3", QStringLiteral("Text1"), 50);
-    Text6 = settingsBox(
-        Frame2, 3, Label6, "Label6", QStringLiteral("发 药 人"), "Text6", QStringLiteral("Text1"), 50);
-    Text4 = settingsBox(
-        Frame2, 4, Label7, "Label7", QStringLiteral("处方打印左边距"), "Text4", QStringLiteral("120"), 10);
-    Text5 = settingsBox(
-        Frame2, 5, Label8, "Label8", QStringLiteral("处方打印上边距"), "Text5", QStringLiteral("200"), 10);
+    setFocusProxy(practiceName);
+    veterinarian = settingsBox(settingsFrame, 1, veterinarianCaption, "Label4", QStringLiteral("执业兽医"),
+        "Text2", QStringLiteral("Text1"), 50);
+    practisingNumber = settingsBox(settingsFrame, 2, practisingNumberCaption, "Label5",
+        QStringLiteral("注 册 号"), "Text3", QStringLiteral("Text1"), 50);
+    dispenser = settingsBox(settingsFrame, 3, dispenserCaption, "Label6", QStringLiteral("发 药 人"), "Text6",
+        QStringLiteral("Text1"), 50);
+    leftMargin = settingsBox(settingsFrame, 4, leftMarginCaption, "Label7", QStringLiteral("处方打印左边距"),
+        "Text4", QStringLiteral("120"), 10);
+    topMargin = settingsBox(settingsFrame, 5, topMarginCaption, "Label8", QStringLiteral("处方打印上边距"),
+        "Text5", QStringLiteral("200"), 10);
 
-    text17 = hiddenPrinterList(Frame2, 7, Label9, "Label9", QStringLiteral("默认打印机"), "text17");
-    text19 = hiddenPrinterList(Frame2, 8, Label10, "Label10", QStringLiteral("处方打印机"), "text19");
-    Check1 = new QCheckBox(QStringLiteral("保存后直接打印小票"), Frame2);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setGeometry(twipsRect(240, 360 + 9 * kRowStep, 2940, 255));
-    Check1->setVisible(false);
+    defaultPrinter = hiddenPrinterList(
+        settingsFrame, 7, defaultPrinterCaption, "Label9", QStringLiteral("默认打印机"), "text17");
+    prescriptionPrinter = hiddenPrinterList(
+        settingsFrame, 8, prescriptionPrinterCaption, "Label10", QStringLiteral("处方打印机"), "text19");
+    printAfterSave = new QCheckBox(QStringLiteral("保存后直接打印小票"), settingsFrame);
+    printAfterSave->setObjectName(QStringLiteral("Check1"));
+    printAfterSave->setGeometry(twipsRect(240, 360 + 9 * kRowStep, 2940, 255));
+    printAfterSave->setVisible(false);
 
     // On the practice's server some values are this computer's own: the note says which, the boxes say so
     // when pointed at.
-    Label11 = caption(this, "Label11", QStringLiteral("执业兽医、注册号、发药人只用于本机，其余各机共用"));
-    Label11->setGeometry(twipsRect(240, 5070, kFrameWidth, 255));
-    Label11->setVisible(false);
+    serverNote = caption(this, "Label11", QStringLiteral("执业兽医、注册号、发药人只用于本机，其余各机共用"));
+    serverNote->setGeometry(twipsRect(240, 5070, kFrameWidth, 255));
+    serverNote->setVisible(false);
 
-    Command1 = button(this, "Command1", QStringLiteral("保  存"));
-    Command1->setGeometry(twipsRect(1200, 5400, 1215, 435));
-    Command2 = button(this, "Command2", QStringLiteral("取  消"));
-    Command2->setGeometry(twipsRect(3000, 5400, 1215, 435));
+    saveButton = button(this, "Command1", QStringLiteral("保  存"));
+    saveButton->setGeometry(twipsRect(1200, 5400, 1215, 435));
+    cancelButton = button(this, "Command2", QStringLiteral("取  消"));
+    cancelButton->setGeometry(twipsRect(3000, 5400, 1215, 435));
 
-    connect(Command1, &QPushButton::clicked, this, &SettingsWindow::saveSettings);
-    connect(Command2, &QPushButton::clicked, this, &SettingsWindow::cancel);
-    connect(Command3, &QPushButton::clicked, this, &SettingsWindow::changePassword);
+    connect(saveButton, &QPushButton::clicked, this, &SettingsWindow::saveSettings);
+    connect(cancelButton, &QPushButton::clicked, this, &SettingsWindow::cancel);
+    connect(changePasswordButton, &QPushButton::clicked, this, &SettingsWindow::changePassword);
 }
 
 void SettingsWindow::loadSettings()
@@ -178,61 +180,62 @@ void SettingsWindow::loadSettings()
     m_loaded = stored;
     m_unreadReason = storeFailed ? error : QString();
     if (stored) {
-        setIfStored(Text1, stored->practiceName);
-        setIfStored(Text2, stored->veterinarian);
-        setIfStored(Text3, stored->practisingNumber);
-        setIfStored(Text6, stored->dispenser);
-        setIfStored(Text4, stored->leftMargin);
-        setIfStored(Text5, stored->topMargin);
+        setIfStored(practiceName, stored->practiceName);
+        setIfStored(veterinarian, stored->veterinarian);
+        setIfStored(practisingNumber, stored->practisingNumber);
+        setIfStored(dispenser, stored->dispenser);
+        setIfStored(leftMargin, stored->leftMargin);
+        setIfStored(topMargin, stored->topMargin);
         if (stored->slipPrinter)
-            text19->setEditText(*stored->slipPrinter);
+            prescriptionPrinter->setEditText(*stored->slipPrinter);
         if (stored->defaultPrinter)
-            text17->setEditText(*stored->defaultPrinter);
+            defaultPrinter->setEditText(*stored->defaultPrinter);
     }
     if (onServer()) {
-        Label11->setVisible(true);
+        serverNote->setVisible(true);
         const QString own
             = QStringLiteral("只用于这台电脑（保存在本机）；这台电脑没有自己的值时用各机共用的值");
         const QString shared = QStringLiteral("各台电脑共用（保存在诊所服务器上）");
-        for (QWidget* box : { static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text3),
-                 static_cast<QWidget*>(Text6), static_cast<QWidget*>(text17), static_cast<QWidget*>(text19) })
+        for (QWidget* box : { static_cast<QWidget*>(veterinarian), static_cast<QWidget*>(practisingNumber),
+                 static_cast<QWidget*>(dispenser), static_cast<QWidget*>(defaultPrinter),
+                 static_cast<QWidget*>(prescriptionPrinter) })
             box->setToolTip(own);
-        for (QWidget* box : { Text1, Text4, Text5 })
+        for (QWidget* box : { practiceName, leftMargin, topMargin })
             box->setToolTip(shared);
         const DeskValues desk = readDeskValues(deskConfigPath());
-        setIfStored(Text2, desk.veterinarian);
-        setIfStored(Text3, desk.practisingNumber);
-        setIfStored(Text6, desk.dispenser);
+        setIfStored(veterinarian, desk.veterinarian);
+        setIfStored(practisingNumber, desk.practisingNumber);
+        setIfStored(dispenser, desk.dispenser);
         if (desk.slipPrinter)
-            text19->setEditText(*desk.slipPrinter);
+            prescriptionPrinter->setEditText(*desk.slipPrinter);
         if (desk.defaultPrinter)
-            text17->setEditText(*desk.defaultPrinter);
+            defaultPrinter->setEditText(*desk.defaultPrinter);
     }
-    const QString defaultPrinter
-        = m_services.printers ? m_services.printers->defaultPrinterName() : QString();
-    if (text17->currentText().isEmpty())
-        text17->setEditText(defaultPrinter);
-    if (text19->currentText().isEmpty())
-        text19->setEditText(defaultPrinter);
+    const QString systemDefault = m_services.printers ? m_services.printers->defaultPrinterName() : QString();
+    if (defaultPrinter->currentText().isEmpty())
+        defaultPrinter->setEditText(systemDefault);
+    if (prescriptionPrinter->currentText().isEmpty())
+        prescriptionPrinter->setEditText(systemDefault);
 }
 
 void SettingsWindow::fillPrinterLists()
 {
-    text17->clear();
-    text19->clear();
+    defaultPrinter->clear();
+    prescriptionPrinter->clear();
     if (!m_services.printers)
         return;
     const QStringList printers = m_services.printers->installedPrinters();
-    text19->addItems(printers);
-    text17->addItems(printers);
-    text19->setEditText(QString());
-    text17->setEditText(QString());
+    prescriptionPrinter->addItems(printers);
+    defaultPrinter->addItems(printers);
+    prescriptionPrinter->setEditText(QString());
+    defaultPrinter->setEditText(QString());
 }
 
 void SettingsWindow::saveSettings()
 {
-    SettingsToSave values { Text1->text(), Text2->text(), Text3->text(), Text6->text(), Text4->text(),
-        Text5->text(), text19->currentText(), text17->currentText() };
+    SettingsToSave values { practiceName->text(), veterinarian->text(), practisingNumber->text(),
+        dispenser->text(), leftMargin->text(), topMargin->text(), prescriptionPrinter->currentText(),
+        defaultPrinter->currentText() };
     if (!m_unreadReason.isEmpty()) {
         m_services.messages->inform(
             QStringLiteral("保存失败，设置没有保存！\n打开这个窗口时没有读到已保存的设置，"
@@ -285,7 +288,7 @@ bool SettingsWindow::onServer() const { return m_services.db && m_services.db->k
 
 void SettingsWindow::changePassword()
 {
-    if (Text12->text().trimmed().isEmpty()) {
+    if (newPassword->text().trimmed().isEmpty()) {
         m_services.messages->inform(QStringLiteral("请输入新密码！"));
         return;
     }
@@ -295,7 +298,7 @@ void SettingsWindow::changePassword()
     frame->hide();
     QString error = QStringLiteral("没有打开的数据库");
     const PasswordChange outcome = m_services.db
-        ? changeStoredPassword(*m_services.db, Text8->text(), Text12->text(), &error)
+        ? changeStoredPassword(*m_services.db, oldPassword->text(), newPassword->text(), &error)
         : PasswordChange::NotStored;
     switch (outcome) {
     case PasswordChange::Changed:

@@ -1,6 +1,7 @@
 #pragma once
-// SettingsWindow, "综合设置": edits the one row of [设置] (practice name, veterinarian, practising number,
-// dispenser, print margins, and two hidden printer names) and changes the login password.
+// SettingsWindow, "综合设置": edits the one row of "设置" (practice name, veterinarian, practising number,
+// dispenser, print margins, and two hidden printer names) and changes the login password. On the practice's
+// server the veterinarian's fields and the printers are this computer's own (settings/deskconfig.h).
 //
 // The window "loads" when it is constructed (values from the store, printer lists from services.printers) and
 // "unloads" when it is closed: by "保  存", "取  消", a successful password change or its close box.
@@ -29,38 +30,38 @@ public:
     explicit SettingsWindow(Services& services, QWidget* parent = nullptr);
 
     // Frame "修改登录密码".
-    QGroupBox* Frame1;
-    QLabel* Label1; // "原密码"
-    QLineEdit* Text8;
-    QLabel* Label2; // "新密码"
-    QLineEdit* Text12;
-    QPushButton* Command3; // "修改密码"
+    QGroupBox* passwordFrame;
+    QLabel* oldPasswordCaption; // "原密码"
+    QLineEdit* oldPassword;
+    QLabel* newPasswordCaption; // "新密码"
+    QLineEdit* newPassword;
+    QPushButton* changePasswordButton; // "修改密码"
 
     // Frame "综合设置".
-    QGroupBox* Frame2;
-    QLabel* Label3; // "单位名称"
-    QLineEdit* Text1;
-    QLabel* Label4; // "执业兽医"
-    QLineEdit* Text2;
-    QLabel* Label5; // "注 册 号"
-    QLineEdit* Text3;
-    QLabel* Label6; // "发 药 人"
-    QLineEdit* Text6;
-    QLabel* Label7; // "处方打印左边距"
-    QLineEdit* Text4;
-    QLabel* Label8; // "处方打印上边距"
-    QLineEdit* Text5;
+    QGroupBox* settingsFrame;
+    QLabel* practiceNameCaption; // "单位名称"
+    QLineEdit* practiceName;
+    QLabel* veterinarianCaption; // "执业兽医"
+    QLineEdit* veterinarian;
+    QLabel* practisingNumberCaption; // "注 册 号"
+    QLineEdit* practisingNumber;
+    QLabel* dispenserCaption; // "发 药 人"
+    QLineEdit* dispenser;
+    QLabel* leftMarginCaption; // "处方打印左边距"
+    QLineEdit* leftMargin;
+    QLabel* topMarginCaption; // "处方打印上边距"
+    QLineEdit* topMargin;
     // Hidden, below the visible part of the frame: loaded and saved, never shown.
-    QLabel* Label9; // "默认打印机"
-    QComboBox* text17;
-    QLabel* Label10; // "处方打印机"
-    QComboBox* text19;
-    QCheckBox* Check1; // "保存后直接打印小票": carried by the design, read by nothing
+    QLabel* defaultPrinterCaption; // "默认打印机"
+    QComboBox* defaultPrinter;
+    QLabel* prescriptionPrinterCaption; // "处方打印机"
+    QComboBox* prescriptionPrinter;
+    QCheckBox* printAfterSave; // "保存后直接打印小票": hidden, read by nothing
     // On the practice's server: which values are this computer's own (settings/deskconfig.h).
-    QLabel* Label11;
+    QLabel* serverNote;
 
-    QPushButton* Command1; // "保  存"
-    QPushButton* Command2; // "取  消"
+    QPushButton* saveButton; // "保  存"
+    QPushButton* cancelButton; // "取  消"
 
     // Fills the boxes from the store and the printer lists from the installed printers.
     void loadSettings();
@@ -91,7 +92,6 @@ private:
     // The practice's server, where some values are this computer's own.
     bool onServer() const;
     void fillPrinterLists();
-    // What the user sees: the MDI sub-window holding this window, or the window itself.
 
     Services& m_services;
     QString m_unreadReason;

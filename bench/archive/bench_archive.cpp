@@ -374,12 +374,12 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
     OutpatientLogWindow log(services);
     log.show();
     QApplication::processEvents();
-    log.Text3->setText(monthStart.toString(Qt::ISODate));
-    log.Text4->setText(kToday.toString(Qt::ISODate));
+    log.fromDate->setText(monthStart.toString(Qt::ISODate));
+    log.toDate->setText(kToday.toString(Qt::ISODate));
     const std::vector<double> logMonth = samples(9, [&] { return msOf([&] { log.runQuery(); }); });
     bench::printFigure(on(engine) + QStringLiteral("log of a month (%1 records)").arg(log.records().size()),
         QStringLiteral("< 300 ms"), bench::median(logMonth), QStringLiteral("ms"));
-    log.Text3->setText(logStart.toString(Qt::ISODate));
+    log.fromDate->setText(logStart.toString(Qt::ISODate));
     const std::vector<double> logMost = samples(5, [&] { return msOf([&] { log.runQuery(); }); });
     bench::printFigure(on(engine) + QStringLiteral("log of %1 records").arg(log.records().size()),
         QStringLiteral("< 300 ms"), bench::median(logMost), QStringLiteral("ms"),
@@ -388,11 +388,11 @@ void measureActions(Database& db, AppContext& context, const QString& engine, co
 
     // The statistics of a year.
     StatisticsWindow statistics(services);
-    statistics.Text3->setText(yearStart.toString(Qt::ISODate));
-    statistics.Text4->setText(kToday.toString(Qt::ISODate));
+    statistics.fromDate->setText(yearStart.toString(Qt::ISODate));
+    statistics.toDate->setText(kToday.toString(Qt::ISODate));
     const std::vector<double> count = samples(15, [&] { return msOf([&] { statistics.runCount(); }); });
     bench::printFigure(
-        on(engine) + QStringLiteral("statistics for a year (%1)").arg(statistics.Label4->text()),
+        on(engine) + QStringLiteral("statistics for a year (%1)").arg(statistics.resultLabel->text()),
         QStringLiteral("< 20 ms"), bench::median(count), QStringLiteral("ms"),
         against(bench::median(count), bareMedian(bare, kCountSql, rangeParams(yearStart, kToday), 15),
             older ? older->count : -1));

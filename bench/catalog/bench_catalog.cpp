@@ -150,7 +150,7 @@ int main(int argc, char** argv)
     for (int round = 0; round < 5; ++round) {
         for (const QString& text : typed) {
             t.start();
-            window.Text2->setText(text); // runs the search-text change handler
+            window.searchBox->setText(text); // runs the search-text change handler
             const double handler = t.nsecsElapsed() / 1e6;
             keystrokeMs.push_back(handler + paintMs(grid));
             bareMs.push_back(
@@ -169,20 +169,20 @@ int main(int argc, char** argv)
         QStringLiteral("< 30 ms"), keystroke, QStringLiteral("ms"),
         bench::againstBareSqlite(keystroke, bench::median(bareMs)));
 
-    window.Text2->setText(QString());
+    window.searchBox->setText(QString());
     QApplication::processEvents();
     std::vector<double> scrollMs, scrollPaintMs, scrollRepaintMs;
-    const int maximum = grid->VS1->maximum();
+    const int maximum = grid->scrollBar->maximum();
     for (int step = 1; step <= 5000; ++step) {
         t.start();
-        grid->VS1->setValue((step * 7919) % maximum);
+        grid->scrollBar->setValue((step * 7919) % maximum);
         scrollMs.push_back(t.nsecsElapsed() / 1e6);
         if (step % 25 == 0)
             scrollPaintMs.push_back(scrollMs.back() + paintMs(grid));
         if (step % 25 == 1) {
             // What the window really paints: the dirty part of the grid, into the window's backing store.
             t.start();
-            grid->VS1->setValue((step * 7919) % maximum);
+            grid->scrollBar->setValue((step * 7919) % maximum);
             QApplication::processEvents();
             scrollRepaintMs.push_back(t.nsecsElapsed() / 1e6);
         }
@@ -199,11 +199,11 @@ int main(int argc, char** argv)
 
     // A save in the window: the index re-reads the one row written, the list is searched again.
     std::vector<double> saveMs;
-    window.Text2->setText(QStringLiteral("amx"));
+    window.searchBox->setText(QStringLiteral("amx"));
     const int refreshedBefore = shared->rowsRefreshed();
     for (int i = 0; i < 20; ++i) {
         window.selectRow(i % 5);
-        window.Text4->setText(QStringLiteral("0.5g 口服 每日%1次").arg(i % 4 + 1));
+        window.usageBox->setText(QStringLiteral("0.5g 口服 每日%1次").arg(i % 4 + 1));
         t.start();
         window.saveRecord();
         saveMs.push_back(t.nsecsElapsed() / 1e6);

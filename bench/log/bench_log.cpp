@@ -89,7 +89,7 @@ int main(int argc, char** argv)
     bench::printFigure(
         QStringLiteral("log query alone (store)"), QString(), bench::median(queried), QStringLiteral("ms"));
 
-    QScrollBar* bar = window.m_grid->VS1;
+    QScrollBar* bar = window.grid->scrollBar;
     const int steps = 2000;
     t.restart();
     for (int i = 1; i <= steps; ++i) {

@@ -180,12 +180,12 @@ private slots:
 
         ScriptedMessages messages;
         LoginWindow exact(QStringLiteral("947"), messages);
-        QVERIFY(!exact.Label1->isHidden());
+        QVERIFY(!exact.passwordHint->isHidden());
         LoginWindow padded(QStringLiteral(" 947"), messages);
-        QVERIFY(padded.Label1->isHidden()); // the hint test is exact
-        QCOMPARE(padded.Command1->text(), QStringLiteral("确  定"));
-        QCOMPARE(padded.Text1->echoMode(), QLineEdit::Password);
-        QCOMPARE(padded.Text1->maxLength(), 15);
+        QVERIFY(padded.passwordHint->isHidden()); // the hint test is exact
+        QCOMPARE(padded.okButton->text(), QStringLiteral("确  定"));
+        QCOMPARE(padded.passwordBox->echoMode(), QLineEdit::Password);
+        QCOMPARE(padded.passwordBox->maxLength(), 15);
     }
 
     void wrongEntryShowsTheMessageOncePerEnter()
@@ -194,16 +194,16 @@ private slots:
         LoginWindow login(QStringLiteral("Secret"), messages);
         login.show();
         QSignalSpy accepted(&login, &QDialog::accepted);
-        QTest::keyClicks(login.Text1, "wrong");
-        QTest::keyClick(login.Text1, Qt::Key_Return);
-        QTest::keyClick(login.Text1, Qt::Key_Return);
+        QTest::keyClicks(login.passwordBox, "wrong");
+        QTest::keyClick(login.passwordBox, Qt::Key_Return);
+        QTest::keyClick(login.passwordBox, Qt::Key_Return);
         QCOMPARE(messages.texts(), (QStringList { "密码错误！", "密码错误！" }));
-        QCOMPARE(login.Text1->text(), QStringLiteral("wrong")); // the entry stays
-        QCOMPARE(login.Text1->displayText(), QStringLiteral("*****")); // one "*" per typed character
+        QCOMPARE(login.passwordBox->text(), QStringLiteral("wrong")); // the entry stays
+        QCOMPARE(login.passwordBox->displayText(), QStringLiteral("*****")); // one "*" per typed character
         QCOMPARE(accepted.count(), 0);
-        login.Text1->clear();
-        QTest::keyClicks(login.Text1, " SECRET ");
-        QTest::keyClick(login.Text1, Qt::Key_Enter);
+        login.passwordBox->clear();
+        QTest::keyClicks(login.passwordBox, " SECRET ");
+        QTest::keyClick(login.passwordBox, Qt::Key_Enter);
         QCOMPARE(accepted.count(), 1);
         QCOMPARE(messages.shown().size(), 2);
     }

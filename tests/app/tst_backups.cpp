@@ -241,9 +241,9 @@ private slots:
 
         // Restoring needs a copy: the folder without one cannot be restored.
         chooseRow(list, QStringLiteral("9日"));
-        QVERIFY(!window.Command3->isEnabled());
+        QVERIFY(!window.restoreButton->isEnabled());
         chooseRow(list, QStringLiteral("5日"));
-        QVERIFY(window.Command3->isEnabled());
+        QVERIFY(window.restoreButton->isEnabled());
 
         // The checks read private copies: every backup is byte for byte as it was, nothing lies beside it.
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
@@ -258,15 +258,15 @@ private slots:
         savePrescriptions(env.db, QStringLiteral("A"), 12, QStringLiteral("2026-12-08"));
         BackupWindow window(env.services);
         QTRY_VERIFY(window.checksDone());
-        QCOMPARE(window.List1->topLevelItemCount(), 0);
+        QCOMPARE(window.copyList->topLevelItemCount(), 0);
 
-        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QTest::mouseClick(window.backUpNowButton, Qt::LeftButton);
         QCOMPARE(prescriptionsIn(backupOf(env, 8)), env.count("档案"));
         QVERIFY2(
             env.messages.last().startsWith(QStringLiteral("已备份到：")), qPrintable(env.messages.last()));
-        QCOMPARE(window.List1->topLevelItemCount(), 1);
+        QCOMPARE(window.copyList->topLevelItemCount(), 1);
         QTRY_VERIFY(window.checksDone());
-        QCOMPARE(window.List1->topLevelItem(0)->text(5), QStringLiteral("完好"));
+        QCOMPARE(window.copyList->topLevelItem(0)->text(5), QStringLiteral("完好"));
 
         // Into a folder on a stick: a new file each time, never over one already there.
         QTemporaryDir stick;
@@ -321,9 +321,9 @@ private slots:
         auto* window = qobject_cast<BackupWindow*>(main.childWindow("backups"));
         QVERIFY(window);
         QTRY_VERIFY(window->checksDone());
-        chooseRow(window->List1, QStringLiteral("7日"));
+        chooseRow(window->copyList, QStringLiteral("7日"));
         env.messages.setNextAnswers({ true });
-        QTest::mouseClick(window->Command3, Qt::LeftButton);
+        QTest::mouseClick(window->restoreButton, Qt::LeftButton);
 
         const QString question
             = QStringLiteral("用 12月7日 的备份（处方 %1 张）替换当前数据库（处方 %2 张）？")

@@ -179,8 +179,8 @@ private slots:
         p.main->openDrugCatalog();
         auto* catalog = qobject_cast<DrugCatalogWindow*>(p.main->childWindow(QStringLiteral("drugs")));
         QVERIFY(catalog);
-        catalog->Text3->setFocus();
-        QTRY_VERIFY(catalog->Text3->hasFocus());
+        catalog->nameBox->setFocus();
+        QTRY_VERIFY(catalog->nameBox->hasFocus());
         p.desk->setBodyText(QStringLiteral("不该保存"));
         p.key(Qt::Key_S);
         p.key(Qt::Key_N);

@@ -209,7 +209,7 @@ private slots:
         std::unique_ptr<OutpatientLogWindow> log(static_cast<OutpatientLogWindow*>(f.log()));
         log->show();
         QVERIFY(QTest::qWaitForWindowExposed(log.get()));
-        log->Label1->setText(QStringLiteral("记录数：30000"));
+        log->recordCount->setText(QStringLiteral("记录数：30000"));
         QCOMPARE(clippedTexts(log.get()), QStringList());
     }
 };

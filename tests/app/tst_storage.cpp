@@ -341,22 +341,22 @@ private slots:
         main.menuAction(QStringLiteral("数据存储…"))->trigger();
         auto* window = qobject_cast<StorageWindow*>(main.childWindow(QStringLiteral("storage")));
         QVERIFY(window);
-        QVERIFY(window->Option1->isChecked() && !window->Text1->isEnabled());
-        window->Option2->setChecked(true);
+        QVERIFY(window->fileOption->isChecked() && !window->hostBox->isEnabled());
+        window->serverOption->setChecked(true);
         const QString name = emptyDatabase();
-        window->Text1->setText(folder());
-        window->Text3->setText(name);
-        window->Text4->setText(QStringLiteral("postgres"));
-        window->Text5->setText(kPassword);
-        window->Combo1->setCurrentIndex(3); // disable: a Unix socket
-        window->Command1->click();
-        QVERIFY2(
-            window->Label1->text().contains(QStringLiteral("是空的")), qPrintable(window->Label1->text()));
+        window->hostBox->setText(folder());
+        window->databaseBox->setText(name);
+        window->userBox->setText(QStringLiteral("postgres"));
+        window->passwordBox->setText(kPassword);
+        window->sslModeBox->setCurrentIndex(3); // disable: a Unix socket
+        window->testButton->click();
+        QVERIFY2(window->statusLabel->text().contains(QStringLiteral("是空的")),
+            qPrintable(window->statusLabel->text()));
 
         env.messages.setNextAnswers({ true, true }); // move it; then use the server from the next start
-        window->Command2->click();
-        QVERIFY2(window->Label1->text().startsWith(QStringLiteral("迁移完成")),
-            qPrintable(window->Label1->text()));
+        window->migrateButton->click();
+        QVERIFY2(window->statusLabel->text().startsWith(QStringLiteral("迁移完成")),
+            qPrintable(window->statusLabel->text()));
         QVERIFY(env.messages.last().contains(QStringLiteral("下次启动程序时生效")));
         const StorageChoice kept = loadStorageChoice();
         QVERIFY(kept.onServer);

@@ -64,13 +64,13 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("药物名称维护"));
         QCOMPARE(w.currentCategory(), QStringLiteral("西药"));
         QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
-        QVERIFY(!w.Command4->isEnabled());
+        QVERIFY(!w.deleteButton->isEnabled());
         const QStringList expected = storeNames(env, QStringLiteral("西药"));
         QCOMPARE(w.grid()->recordCount(), expected.size());
         QCOMPARE(shownNames(w), expected.mid(0, 14));
-        QCOMPARE(w.Label4->text().split(QLatin1Char('\n')).size(), 9);
-        QCOMPARE(w.Label5.size(), 7);
-        QCOMPARE(w.Label5[13]->text(), QStringLiteral("口服"));
+        QCOMPARE(w.entryHelp->text().split(QLatin1Char('\n')).size(), 9);
+        QCOMPARE(w.quickWords.size(), 7);
+        QCOMPARE(w.quickWords[13]->text(), QStringLiteral("口服"));
     }
 
     void anotherDesksChangesShowWithoutASearchWhereTheUserIsLooking()
@@ -80,7 +80,7 @@ private slots:
         TestEnv env;
         DrugCatalogWindow w(env.services);
         w.show();
-        w.grid()->VS1->setValue(2);
+        w.grid()->scrollBar->setValue(2);
         const QStringList before = shownNames(w);
         QCOMPARE(before, storeNames(env, QStringLiteral("西药")).mid(2, 14));
         Database other;
@@ -111,8 +111,8 @@ private slots:
     {
         TestEnv env;
         DrugCatalogWindow w(env.services);
-        w.Option1[1]->click(); // 中药
-        typeText(w.Text2, QStringLiteral("bz"));
+        w.categoryOptions[1]->click(); // 中药
+        typeText(w.searchBox, QStringLiteral("bz"));
         QStringList byCode;
         for (const Row& row :
             env.rows("select \"名称\" from \"商品\" where \"查询\" like '%bz%' and \"分类\" = '中药' "
@@ -123,8 +123,8 @@ private slots:
         QVERIFY(shownNames(w).mid(byCode.size()).contains(QStringLiteral("白术 10g")));
         // Selecting the row found by its reading edits that row, with its stored code.
         clickRow(w, int(shownNames(w).indexOf(QStringLiteral("白术 10g"))));
-        QCOMPARE(w.Text3->text(), QStringLiteral("白术 10g"));
-        QCOMPARE(w.Text5->text(), QStringLiteral("bs"));
+        QCOMPARE(w.nameBox->text(), QStringLiteral("白术 10g"));
+        QCOMPARE(w.codeBox->text(), QStringLiteral("bs"));
         QCOMPARE(w.currentKey(), QStringLiteral("10012"));
     }
 
@@ -132,19 +132,19 @@ private slots:
     {
         TestEnv env;
         DrugCatalogWindow w(env.services);
-        typeText(w.Text2, QStringLiteral("莫西"));
+        typeText(w.searchBox, QStringLiteral("莫西"));
         QCOMPARE(w.grid()->recordCount(), 1);
         QCOMPARE(w.grid()->cellText(0, 0), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
-        w.Text2->clear();
-        typeText(w.Text2, QStringLiteral("TBA"));
+        w.searchBox->clear();
+        typeText(w.searchBox, QStringLiteral("TBA"));
         QCOMPARE(w.grid()->recordCount(), 2); // 头孢氨苄 capsules and granules
         QCOMPARE(w.grid()->cellText(1, 2), QStringLiteral("tbabjn"));
         // Typed text is literal: a quote or a percent sign finds nothing here instead of failing or finding
         // all.
-        w.Text2->clear();
-        typeText(w.Text2, QStringLiteral("'"));
+        w.searchBox->clear();
+        typeText(w.searchBox, QStringLiteral("'"));
         QCOMPARE(w.grid()->recordCount(), 0);
-        w.Text2->setText(QStringLiteral("%"));
+        w.searchBox->setText(QStringLiteral("%"));
         QCOMPARE(w.grid()->recordCount(),
             env.count(QStringLiteral("商品"),
                 QStringLiteral("\"分类\" = '西药' and \"名称\" like '%\\%%' escape '\\'")));
@@ -157,13 +157,13 @@ private slots:
         TestEnv env;
         DrugCatalogWindow w(env.services);
         clickRow(w, 2);
-        QVERIFY(w.Command4->isEnabled());
-        QVERIFY(!w.Text3->text().isEmpty());
+        QVERIFY(w.deleteButton->isEnabled());
+        QVERIFY(!w.nameBox->text().isEmpty());
         env.clock.advanceSeconds(5);
-        typeText(w.Text2, QStringLiteral("a"));
-        QVERIFY(w.Text3->text().isEmpty() && w.Text4->text().isEmpty() && w.Text5->text().isEmpty());
+        typeText(w.searchBox, QStringLiteral("a"));
+        QVERIFY(w.nameBox->text().isEmpty() && w.usageBox->text().isEmpty() && w.codeBox->text().isEmpty());
         QCOMPARE(w.currentKey(), QStringLiteral("20261208093005"));
-        QVERIFY(!w.Command4->isEnabled());
+        QVERIFY(!w.deleteButton->isEnabled());
         QCOMPARE(w.grid()->rowColour(2), LabelGrid::kEvenRow);
     }
 
@@ -171,20 +171,20 @@ private slots:
     {
         TestEnv env;
         DrugCatalogWindow w(env.services);
-        w.Text3->setFocus();
-        typeText(w.Text3, QStringLiteral("阿莫西林胶囊 0.25g24粒"));
-        QCOMPARE(w.Text5->text(), QStringLiteral("amxljn"));
-        w.Text3->setCursorPosition(12); // between "g" and "24"
-        typeText(w.Text3, QStringLiteral("*"));
-        QCOMPARE(w.Text3->text(), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
-        QCOMPARE(w.Text3->cursorPosition(), 13);
-        w.Text3->setCursorPosition(2);
-        typeText(w.Text3, QStringLiteral("["));
-        QCOMPARE(w.Text3->text(), QStringLiteral("阿莫(西林胶囊 0.25g×24粒"));
-        QCOMPARE(w.Text3->cursorPosition(), 3);
-        typeText(w.Text3, QStringLiteral("（"));
-        QCOMPARE(w.Text3->text(), QStringLiteral("阿莫((西林胶囊 0.25g×24粒"));
-        QCOMPARE(w.Text5->text(), QStringLiteral("amxljn")); // brackets add nothing to the code
+        w.nameBox->setFocus();
+        typeText(w.nameBox, QStringLiteral("阿莫西林胶囊 0.25g24粒"));
+        QCOMPARE(w.codeBox->text(), QStringLiteral("amxljn"));
+        w.nameBox->setCursorPosition(12); // between "g" and "24"
+        typeText(w.nameBox, QStringLiteral("*"));
+        QCOMPARE(w.nameBox->text(), QStringLiteral("阿莫西林胶囊 0.25g×24粒"));
+        QCOMPARE(w.nameBox->cursorPosition(), 13);
+        w.nameBox->setCursorPosition(2);
+        typeText(w.nameBox, QStringLiteral("["));
+        QCOMPARE(w.nameBox->text(), QStringLiteral("阿莫(西林胶囊 0.25g×24粒"));
+        QCOMPARE(w.nameBox->cursorPosition(), 3);
+        typeText(w.nameBox, QStringLiteral("（"));
+        QCOMPARE(w.nameBox->text(), QStringLiteral("阿莫((西林胶囊 0.25g×24粒"));
+        QCOMPARE(w.codeBox->text(), QStringLiteral("amxljn")); // brackets add nothing to the code
     }
 
     void addSaveAddSaveWithinOneSecondGivesTwoRows()
@@ -192,12 +192,12 @@ private slots:
         TestEnv env;
         DrugCatalogWindow w(env.services);
         const int before = env.count(QStringLiteral("商品"));
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
-        typeText(w.Text3, QStringLiteral("美洛昔康片 7.5mg"));
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
-        typeText(w.Text3, QStringLiteral("美洛昔康注射液 10ml"));
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QTest::mouseClick(w.addButton, Qt::LeftButton);
+        typeText(w.nameBox, QStringLiteral("美洛昔康片 7.5mg"));
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
+        QTest::mouseClick(w.addButton, Qt::LeftButton);
+        typeText(w.nameBox, QStringLiteral("美洛昔康注射液 10ml"));
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
         QCOMPARE(env.count(QStringLiteral("商品")), before + 2);
         QCOMPARE(rowOf(env, QStringLiteral("20261208093000")).value(0).text(QStringLiteral("名称")),
             QStringLiteral("美洛昔康片 7.5mg"));
@@ -211,7 +211,7 @@ private slots:
         QCOMPARE(w.grid()->cellText(0, 0), QStringLiteral("美洛昔康注射液 10ml"));
         QCOMPARE(w.grid()->rowColour(0), LabelGrid::kSelected);
         QCOMPARE(w.currentKey(), QStringLiteral("20261208093001"));
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
         QCOMPARE(env.count(QStringLiteral("商品")), before + 2);
         QVERIFY(env.messages.shown().isEmpty());
     }
@@ -221,12 +221,12 @@ private slots:
         TestEnv env;
         DrugCatalogWindow w(env.services);
         const int before = env.count(QStringLiteral("商品"));
-        typeText(w.Text3, QStringLiteral("  "));
-        typeText(w.Text4, QStringLiteral("口服"));
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        typeText(w.nameBox, QStringLiteral("  "));
+        typeText(w.usageBox, QStringLiteral("口服"));
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
         QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
         QCOMPARE(env.count(QStringLiteral("商品")), before);
-        QCOMPARE(w.Text4->text(), QStringLiteral("口服"));
+        QCOMPARE(w.usageBox->text(), QStringLiteral("口服"));
     }
 
     void aRowMovesToAnotherCategoryThroughTheComboBox()
@@ -236,19 +236,19 @@ private slots:
         const QStringList before = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 1);
         const QString key = w.currentKey();
-        QCOMPARE(w.Text3->text(), before[1]);
+        QCOMPARE(w.nameBox->text(), before[1]);
         QCOMPARE(w.grid()->rowColour(1), LabelGrid::kSelected);
-        w.text6->setCurrentText(QStringLiteral("其他"));
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        w.categoryBox->setCurrentText(QStringLiteral("其他"));
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
         QCOMPARE(rowOf(env, key).value(0).text(QStringLiteral("分类")), QStringLiteral("其他"));
         QVERIFY(!shownNames(w).contains(before[1]));
         QCOMPARE(w.grid()->cellText(1, 0), before[2]); // the highlight marks what now stands in row 1
         QCOMPARE(w.grid()->rowColour(1), LabelGrid::kSelected);
-        QVERIFY(!w.Command4->isEnabled());
+        QVERIFY(!w.deleteButton->isEnabled());
 
         // Saving again rewrites the row the panel shows, now under 其他: no second row, nothing refused.
         env.messages.clear();
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
         QVERIFY(env.messages.shown().isEmpty());
         QCOMPARE(env.count(QStringLiteral("商品"), QStringLiteral("\"ID号\" = ?"), { key }), 1);
         QCOMPARE(rowOf(env, key).value(0).text(QStringLiteral("名称")), before[1]);
@@ -260,13 +260,13 @@ private slots:
         DrugCatalogWindow w(env.services);
         const QStringList names = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 0);
-        QVERIFY(w.Command4->isEnabled());
-        w.grid()->VS1->setValue(5);
-        QVERIFY(!w.Command4->isEnabled());
+        QVERIFY(w.deleteButton->isEnabled());
+        w.grid()->scrollBar->setValue(5);
+        QVERIFY(!w.deleteButton->isEnabled());
         clickRow(w, 3);
-        QCOMPARE(w.Text3->text(), names[8]);
-        typeText(w.Text4, QStringLiteral(" 饭后"));
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(w.nameBox->text(), names[8]);
+        typeText(w.usageBox, QStringLiteral(" 饭后"));
+        QTest::mouseClick(w.saveButton, Qt::LeftButton);
         QCOMPARE(w.grid()->scrollValue(), 5);
         QCOMPARE(w.grid()->rowColour(3), LabelGrid::kSelected);
         QCOMPARE(w.grid()->cellText(3, 0), names[8]);
@@ -282,16 +282,16 @@ private slots:
         const QString stocked = w.currentKey();
         env.rows(QStringLiteral("update \"商品\" set \"库存\" = 3 where \"ID号\" = ?"), { stocked });
         env.messages.setNextAnswers({ false });
-        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QTest::mouseClick(w.deleteButton, Qt::LeftButton);
         QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("该商品已有库存，确认要删除吗!") });
         QCOMPARE(env.messages.shown().first().kind, QStringLiteral("yesno"));
         QCOMPARE(rowOf(env, stocked).size(), 1);
-        QVERIFY(w.Text3->text().isEmpty()); // back to a new entry all the same
-        QVERIFY(!w.Command4->isEnabled());
+        QVERIFY(w.nameBox->text().isEmpty()); // back to a new entry all the same
+        QVERIFY(!w.deleteButton->isEnabled());
 
         clickRow(w, 0);
         env.messages.setNextAnswers({ true });
-        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QTest::mouseClick(w.deleteButton, Qt::LeftButton);
         QCOMPARE(rowOf(env, stocked).size(), 0);
         QCOMPARE(w.grid()->cellText(0, 0), names[1]);
 
@@ -299,7 +299,7 @@ private slots:
         env.messages.clear();
         clickRow(w, 0);
         const QString plain = w.currentKey();
-        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QTest::mouseClick(w.deleteButton, Qt::LeftButton);
         QVERIFY(env.messages.shown().isEmpty());
         QCOMPARE(rowOf(env, plain).size(), 0);
     }
@@ -308,9 +308,9 @@ private slots:
     {
         TestEnv env;
         DrugCatalogWindow w(env.services);
-        QTest::mouseClick(w.Option1[3], Qt::LeftButton); // 用法: fewer rows than the grid shows
+        QTest::mouseClick(w.categoryOptions[3], Qt::LeftButton); // 用法: fewer rows than the grid shows
         QCOMPARE(w.currentCategory(), QStringLiteral("用法"));
-        QCOMPARE(w.text6->currentText(), QStringLiteral("用法"));
+        QCOMPARE(w.categoryBox->currentText(), QStringLiteral("用法"));
         const QStringList usage = storeNames(env, QStringLiteral("用法"));
         QVERIFY(usage.size() < 13);
         QCOMPARE(w.grid()->cellText(0, 0), usage[0]);
@@ -318,8 +318,8 @@ private slots:
         const QString key = w.currentKey();
         clickRow(w, 13);
         QCOMPARE(w.currentKey(), key);
-        QCOMPARE(w.Text3->text(), usage[1]);
-        QVERIFY(w.Command4->isEnabled());
+        QCOMPARE(w.nameBox->text(), usage[1]);
+        QVERIFY(w.deleteButton->isEnabled());
         QCOMPARE(w.grid()->rowColour(1), LabelGrid::kOddRow);
     }
 
@@ -329,19 +329,19 @@ private slots:
         DrugCatalogWindow w(env.services);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Text4->setFocus();
-        QTRY_VERIFY(w.Text4->hasFocus());
-        typeText(w.Text4, QStringLiteral("0.5 每日3次"));
-        w.Text4->setCursorPosition(3);
-        QTest::mouseClick(w.Label5[2], Qt::LeftButton); // "g"
-        QTest::mouseClick(w.Label5[13], Qt::LeftButton); // "口服"
-        QCOMPARE(w.Text4->text(), QStringLiteral("0.5g口服 每日3次"));
-        w.Text3->setFocus();
-        QTRY_VERIFY(w.Text3->hasFocus());
-        typeText(w.Text3, QStringLiteral("片"));
-        QTest::mouseClick(w.Label5[17], Qt::LeftButton);
-        QCOMPARE(w.Text3->text(), QStringLiteral("片×"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("0.5g口服 每日3次"));
+        w.usageBox->setFocus();
+        QTRY_VERIFY(w.usageBox->hasFocus());
+        typeText(w.usageBox, QStringLiteral("0.5 每日3次"));
+        w.usageBox->setCursorPosition(3);
+        QTest::mouseClick(w.quickWords[2], Qt::LeftButton); // "g"
+        QTest::mouseClick(w.quickWords[13], Qt::LeftButton); // "口服"
+        QCOMPARE(w.usageBox->text(), QStringLiteral("0.5g口服 每日3次"));
+        w.nameBox->setFocus();
+        QTRY_VERIFY(w.nameBox->hasFocus());
+        typeText(w.nameBox, QStringLiteral("片"));
+        QTest::mouseClick(w.quickWords[17], Qt::LeftButton);
+        QCOMPARE(w.nameBox->text(), QStringLiteral("片×"));
+        QCOMPARE(w.usageBox->text(), QStringLiteral("0.5g口服 每日3次"));
     }
 
     void aQuickWordReplacesTheSelectionInsideTheMainWindowsFrame()
@@ -356,38 +356,38 @@ private slots:
         area.show();
         frame->show();
         QVERIFY(QTest::qWaitForWindowActive(&area));
-        w->Text4->setFocus();
-        QTRY_VERIFY(w->Text4->hasFocus());
-        typeText(w->Text4, QStringLiteral("0.5克 口服"));
-        w->Text4->setSelection(3, 1); // "克"
-        QTest::mouseClick(w->Label5[2], Qt::LeftButton); // "g"
-        QCOMPARE(w->Text4->text(), QStringLiteral("0.5g 口服"));
-        QVERIFY(w->Text4->hasFocus());
-        QCOMPARE(w->Text4->cursorPosition(), 4);
+        w->usageBox->setFocus();
+        QTRY_VERIFY(w->usageBox->hasFocus());
+        typeText(w->usageBox, QStringLiteral("0.5克 口服"));
+        w->usageBox->setSelection(3, 1); // "克"
+        QTest::mouseClick(w->quickWords[2], Qt::LeftButton); // "g"
+        QCOMPARE(w->usageBox->text(), QStringLiteral("0.5g 口服"));
+        QVERIFY(w->usageBox->hasFocus());
+        QCOMPARE(w->usageBox->cursorPosition(), 4);
         // The next word goes on at the caret; typing goes on in the box.
-        QTest::mouseClick(w->Label5[16], Qt::LeftButton); // "每日3次"
-        QCOMPARE(w->Text4->text(), QStringLiteral("0.5g每日3次 口服"));
+        QTest::mouseClick(w->quickWords[16], Qt::LeftButton); // "每日3次"
+        QCOMPARE(w->usageBox->text(), QStringLiteral("0.5g每日3次 口服"));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
-        QCOMPARE(w->Text4->text(), QStringLiteral("0.5g每日3次x 口服"));
+        QCOMPARE(w->usageBox->text(), QStringLiteral("0.5g每日3次x 口服"));
 
         // The name box too, and from elsewhere the word still goes to the box that had the focus last.
-        w->Text3->setFocus();
-        QTRY_VERIFY(w->Text3->hasFocus());
-        typeText(w->Text3, QStringLiteral("阿莫西林片 0.25gx24片"));
-        w->Text3->setSelection(11, 1); // "x"
-        QTest::mouseClick(w->Label5[17], Qt::LeftButton);
-        QCOMPARE(w->Text3->text(), QStringLiteral("阿莫西林片 0.25g×24片"));
-        w->Text3->setSelection(0, 5);
-        QTest::mouseClick(w->Label5[13], Qt::LeftButton); // "口服" over "阿莫西林片"
-        QCOMPARE(w->Text3->text(), QStringLiteral("口服 0.25g×24片"));
-        QVERIFY(w->Text3->hasFocus());
-        QCOMPARE(w->Text5->text(), searchCode(QStringLiteral("口服 0.25g×24片")));
-        w->Text2->setFocus();
-        QTRY_VERIFY(w->Text2->hasFocus());
-        QTest::mouseClick(w->Label5[0], Qt::LeftButton); // "mg"
-        QCOMPARE(w->Text2->text(), QString());
-        QCOMPARE(w->Text3->text(), QStringLiteral("口服mg 0.25g×24片"));
-        QVERIFY(w->Text3->hasFocus());
+        w->nameBox->setFocus();
+        QTRY_VERIFY(w->nameBox->hasFocus());
+        typeText(w->nameBox, QStringLiteral("阿莫西林片 0.25gx24片"));
+        w->nameBox->setSelection(11, 1); // "x"
+        QTest::mouseClick(w->quickWords[17], Qt::LeftButton);
+        QCOMPARE(w->nameBox->text(), QStringLiteral("阿莫西林片 0.25g×24片"));
+        w->nameBox->setSelection(0, 5);
+        QTest::mouseClick(w->quickWords[13], Qt::LeftButton); // "口服" over "阿莫西林片"
+        QCOMPARE(w->nameBox->text(), QStringLiteral("口服 0.25g×24片"));
+        QVERIFY(w->nameBox->hasFocus());
+        QCOMPARE(w->codeBox->text(), searchCode(QStringLiteral("口服 0.25g×24片")));
+        w->searchBox->setFocus();
+        QTRY_VERIFY(w->searchBox->hasFocus());
+        QTest::mouseClick(w->quickWords[0], Qt::LeftButton); // "mg"
+        QCOMPARE(w->searchBox->text(), QString());
+        QCOMPARE(w->nameBox->text(), QStringLiteral("口服mg 0.25g×24片"));
+        QVERIFY(w->nameBox->hasFocus());
     }
 };
 

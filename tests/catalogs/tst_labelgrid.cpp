@@ -54,7 +54,7 @@ private slots:
             for (int c = 0; c < 3; ++c)
                 QVERIFY2(grid.cellText(j, c).isEmpty(), qPrintable(QStringLiteral("row %1").arg(j)));
         }
-        QVERIFY(!grid.VS1->isEnabled());
+        QVERIFY(!grid.scrollBar->isEnabled());
         QCOMPARE(grid.scrollValue(), 0);
     }
 
@@ -62,14 +62,14 @@ private slots:
     {
         LabelGrid grid(threeColumns(14));
         grid.showResult(numbered(14));
-        QVERIFY(!grid.VS1->isEnabled());
+        QVERIFY(!grid.scrollBar->isEnabled());
         QCOMPARE(shown(grid, 0), QStringLiteral("r0c0"));
         QCOMPARE(shown(grid, 13), QStringLiteral("r13c0"));
 
         grid.clear();
         grid.showResult(numbered(15));
-        QVERIFY(grid.VS1->isEnabled());
-        QCOMPARE(grid.VS1->maximum(), 1);
+        QVERIFY(grid.scrollBar->isEnabled());
+        QCOMPARE(grid.scrollBar->maximum(), 1);
         QCOMPARE(grid.scrollValue(), 0);
         QCOMPARE(shown(grid, 13), QStringLiteral("r13c0"));
 
@@ -85,7 +85,7 @@ private slots:
         QSignalSpy scrolled(&grid, &LabelGrid::scrolled);
         grid.showResult(numbered(100));
         QCOMPARE(scrolled.count(), 0); // showing a result is not a scroll
-        grid.VS1->setValue(grid.VS1->maximum());
+        grid.scrollBar->setValue(grid.scrollBar->maximum());
         QCOMPARE(grid.scrollValue(), 86);
         QCOMPARE(shown(grid, 0), QStringLiteral("r86c0"));
         QCOMPARE(grid.cellText(13, 0), QStringLiteral("r99c0"));
@@ -117,7 +117,7 @@ private slots:
         grid.showResult(numbered(40));
         grid.highlightRow(3);
         QCOMPARE(grid.rowColour(3), LabelGrid::kSelected);
-        grid.VS1->setValue(1);
+        grid.scrollBar->setValue(1);
         QCOMPARE(grid.rowColour(3), LabelGrid::kOddRow);
         QCOMPARE(grid.rowColour(0), LabelGrid::kEvenRow);
         QCOMPARE(grid.rowColour(1), LabelGrid::kOddRow);
@@ -155,12 +155,12 @@ private slots:
         LabelGrid scrolled(threeColumns(14));
         scrolled.showResult(lists);
         scrolled.grab(); // laid out once at the top
-        scrolled.VS1->setValue(26);
+        scrolled.scrollBar->setValue(26);
         scrolled.grab();
-        scrolled.VS1->setValue(7);
+        scrolled.scrollBar->setValue(7);
         LabelGrid fresh(threeColumns(14));
         fresh.showResult(lists);
-        fresh.VS1->setValue(7);
+        fresh.scrollBar->setValue(7);
         const QImage image = scrolled.grab().toImage();
         QCOMPARE(image, fresh.grab().toImage());
         if (qEnvironmentVariableIsSet("QV_SAVE_GRID"))
@@ -211,8 +211,8 @@ private slots:
         QCOMPARE(LabelGrid::rowAt(4635, 14), -1);
 
         LabelGrid grid(threeColumns(14));
-        QCOMPARE(grid.VS1->height(), twips(4635));
-        QCOMPARE(grid.VS1->width(), twips(255));
+        QCOMPARE(grid.scrollBar->height(), twips(4635));
+        QCOMPARE(grid.scrollBar->width(), twips(255));
     }
 };
 

@@ -36,16 +36,16 @@ void TestNameCatalogs::searchFindsByInitialsOrCharacters()
     TestEnv env;
     DiagnosesWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("诊断名称维护"));
-    QCOMPARE(listed(w.List1),
+    QCOMPARE(listed(w.nameList),
         (QStringList { QStringLiteral("肺炎"), QStringLiteral("肠炎"), QStringLiteral("消化不良") }));
 
-    typeText(w.Text1, QStringLiteral("fy"));
-    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("肺炎") });
-    w.Text1->clear();
-    typeText(w.Text1, QStringLiteral("炎"));
-    QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("肺炎"), QStringLiteral("肠炎") }));
-    w.Text1->clear();
-    QCOMPARE(w.List1->count(), 3);
+    typeText(w.searchBox, QStringLiteral("fy"));
+    QCOMPARE(listed(w.nameList), QStringList { QStringLiteral("肺炎") });
+    w.searchBox->clear();
+    typeText(w.searchBox, QStringLiteral("炎"));
+    QCOMPARE(listed(w.nameList), (QStringList { QStringLiteral("肺炎"), QStringLiteral("肠炎") }));
+    w.searchBox->clear();
+    QCOMPARE(w.nameList->count(), 3);
 }
 
 void TestNameCatalogs::searchTextIsTakenLiterally()
@@ -54,11 +54,11 @@ void TestNameCatalogs::searchTextIsTakenLiterally()
     env.rows(QStringLiteral("insert into \"诊断\" values ('50%脱水', '50ts', '50%脱水50ts')"));
     DiagnosesWindow w(env.services);
     for (const QString& typed : { QStringLiteral("'"), QStringLiteral("' or '1'='1"), QStringLiteral("_") }) {
-        w.Text1->setText(typed);
-        QVERIFY2(w.List1->count() == 0, qPrintable(typed));
+        w.searchBox->setText(typed);
+        QVERIFY2(w.nameList->count() == 0, qPrintable(typed));
     }
-    w.Text1->setText(QStringLiteral("%"));
-    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("50%脱水") });
+    w.searchBox->setText(QStringLiteral("%"));
+    QCOMPARE(listed(w.nameList), QStringList { QStringLiteral("50%脱水") });
     QCOMPARE(env.count(QStringLiteral("诊断")), 4);
 }
 
@@ -67,14 +67,14 @@ void TestNameCatalogs::deletingFromFilteredListDeletesSelectedEntry()
     TestEnv env;
     DiagnosesWindow w(env.services);
     w.show();
-    typeText(w.Text1, QStringLiteral("炎"));
-    clickRow(w.List1, QStringLiteral("肠炎"));
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    typeText(w.searchBox, QStringLiteral("炎"));
+    clickRow(w.nameList, QStringLiteral("肠炎"));
+    QTest::mouseClick(w.deleteButton, Qt::LeftButton);
 
     const QList<Row> left = env.rows(QStringLiteral("select \"名称\" from \"诊断\" order by \"名称\""));
     QCOMPARE(left.size(), 2);
     QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("\"名称\" = '肠炎'")), 0);
-    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("肺炎") });
+    QCOMPARE(listed(w.nameList), QStringList { QStringLiteral("肺炎") });
     QVERIFY(env.messages.texts().isEmpty());
 }
 
@@ -83,22 +83,22 @@ void TestNameCatalogs::savingClearsSearchAndAddsOnce()
     TestEnv env;
     DiagnosesWindow w(env.services);
     w.show();
-    typeText(w.Text1, QStringLiteral("xh"));
-    typeText(w.Text3, QStringLiteral("胃炎"));
-    QCOMPARE(w.Text5->text(), QStringLiteral("wy"));
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    QVERIFY(w.Text1->text().isEmpty());
-    QCOMPARE(w.List1->count(), 4);
+    typeText(w.searchBox, QStringLiteral("xh"));
+    typeText(w.nameBox, QStringLiteral("胃炎"));
+    QCOMPARE(w.codeBox->text(), QStringLiteral("wy"));
+    QTest::mouseClick(w.saveButton, Qt::LeftButton);
+    QVERIFY(w.searchBox->text().isEmpty());
+    QCOMPARE(w.nameList->count(), 4);
     QCOMPARE(env.count(QStringLiteral("诊断"),
                  QStringLiteral("\"名称\" = '胃炎' and \"拼音\" = 'wy' and \"序号\" = '胃炎wy'")),
         1);
-    QCOMPARE(w.Text3->text(), QStringLiteral("胃炎"));
+    QCOMPARE(w.nameBox->text(), QStringLiteral("胃炎"));
 
     // A name already stored is refused by its unique key, without a word, and listed once.
-    w.Text3->setText(QStringLiteral("肺炎"));
+    w.nameBox->setText(QStringLiteral("肺炎"));
     w.saveName();
     QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("\"名称\" = '肺炎'")), 1);
-    QCOMPARE(w.List1->findItems(QStringLiteral("肺炎"), Qt::MatchExactly).size(), 1);
+    QCOMPARE(w.nameList->findItems(QStringLiteral("肺炎"), Qt::MatchExactly).size(), 1);
     QVERIFY(env.messages.texts().isEmpty());
 }
 
@@ -106,10 +106,10 @@ void TestNameCatalogs::emptyNameSavesNothing()
 {
     TestEnv env;
     DiagnosesWindow w(env.services);
-    typeText(w.Text1, QStringLiteral("fy"));
-    pressKey(w.Text3, Qt::Key_Return);
+    typeText(w.searchBox, QStringLiteral("fy"));
+    pressKey(w.nameBox, Qt::Key_Return);
     QCOMPARE(env.count(QStringLiteral("诊断")), 3);
-    QCOMPARE(w.Text1->text(), QStringLiteral("fy"));
+    QCOMPARE(w.searchBox->text(), QStringLiteral("fy"));
 }
 
 void TestNameCatalogs::enterTwiceInSpeciesNameAddsOneRow()
@@ -117,15 +117,15 @@ void TestNameCatalogs::enterTwiceInSpeciesNameAddsOneRow()
     TestEnv env;
     SpeciesWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("动物种类维护"));
-    QCOMPARE(w.List1->count(), 5);
-    typeText(w.Text3, QStringLiteral("兔"));
-    pressKey(w.Text3, Qt::Key_Return);
-    pressKey(w.Text3, Qt::Key_Enter);
+    QCOMPARE(w.nameList->count(), 5);
+    typeText(w.nameBox, QStringLiteral("兔"));
+    pressKey(w.nameBox, Qt::Key_Return);
+    pressKey(w.nameBox, Qt::Key_Enter);
     QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("\"序号\" = '兔t'")), 1);
     QCOMPARE(env.count(QStringLiteral("动物种类")), 6);
-    QCOMPARE(w.List1->findItems(QStringLiteral("兔"), Qt::MatchExactly).size(), 1);
-    QCOMPARE(w.Text3->text(), QStringLiteral("兔"));
-    QCOMPARE(w.Text5->text(), QStringLiteral("t"));
+    QCOMPARE(w.nameList->findItems(QStringLiteral("兔"), Qt::MatchExactly).size(), 1);
+    QCOMPARE(w.nameBox->text(), QStringLiteral("兔"));
+    QCOMPARE(w.codeBox->text(), QStringLiteral("t"));
     QVERIFY(env.messages.texts().isEmpty());
 }
 
@@ -137,11 +137,11 @@ void TestNameCatalogs::deleteWithNothingSelectedChangesNothing()
     QCOMPARE(env.count(QStringLiteral("动物种类")), 5);
 
     w.show();
-    clickRow(w.List1, QStringLiteral("鸡"));
+    clickRow(w.nameList, QStringLiteral("鸡"));
     w.deleteSelected();
     QCOMPARE(env.count(QStringLiteral("动物种类")), 4);
     QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("\"名称\" = '鸡'")), 0);
-    QCOMPARE(listed(w.List1),
+    QCOMPARE(listed(w.nameList),
         (QStringList {
             QStringLiteral("猪"), QStringLiteral("狗"), QStringLiteral("牛"), QStringLiteral("猫") }));
 }
@@ -151,10 +151,10 @@ void TestNameCatalogs::clickingAnEntryOnlySelectsIt()
     TestEnv env;
     SpeciesWindow w(env.services);
     w.show();
-    clickRow(w.List1, QStringLiteral("猫"));
-    QVERIFY(w.Text3->text().isEmpty());
-    QVERIFY(w.Text5->text().isEmpty());
-    QCOMPARE(w.List1->selectedItems().size(), 1);
+    clickRow(w.nameList, QStringLiteral("猫"));
+    QVERIFY(w.nameBox->text().isEmpty());
+    QVERIFY(w.codeBox->text().isEmpty());
+    QCOMPARE(w.nameList->selectedItems().size(), 1);
 }
 
 void TestNameCatalogs::refusedWriteIsReported()
@@ -162,14 +162,14 @@ void TestNameCatalogs::refusedWriteIsReported()
     TestEnv env;
     env.failEveryWrite(SQLITE_FULL);
     SpeciesWindow w(env.services);
-    typeText(w.Text3, QStringLiteral("羊"));
+    typeText(w.nameBox, QStringLiteral("羊"));
     w.saveName();
     QCOMPARE(env.messages.shown().size(), 1);
     QVERIFY2(env.messages.last().startsWith(
                  QStringLiteral("没有保存！\n") + test::refusalSentence(FailureKind::DiskFull)),
         qPrintable(env.messages.last()));
     QCOMPARE(env.count(QStringLiteral("动物种类")), 5);
-    QCOMPARE(w.Text3->text(), QStringLiteral("羊"));
+    QCOMPARE(w.nameBox->text(), QStringLiteral("羊"));
 }
 
 void TestNameCatalogs::nameDifferingOnlyInLetterCaseIsRefusedSilently()
@@ -179,14 +179,14 @@ void TestNameCatalogs::nameDifferingOnlyInLetterCaseIsRefusedSilently()
     SpeciesWindow species(env.services);
     for (NameCatalogWindow* w :
         { static_cast<NameCatalogWindow*>(&diagnoses), static_cast<NameCatalogWindow*>(&species) }) {
-        const int before = w->List1->count();
-        typeText(w->Text3, QStringLiteral("Catcat"));
-        pressKey(w->Text3, Qt::Key_Return);
-        w->Text3->clear();
-        typeText(w->Text3, QStringLiteral("catcat"));
-        pressKey(w->Text3, Qt::Key_Return);
-        QCOMPARE(w->List1->count(), before + 1);
-        QCOMPARE(w->List1->findItems(QStringLiteral("catcat"), Qt::MatchFixedString).size(), 1);
+        const int before = w->nameList->count();
+        typeText(w->nameBox, QStringLiteral("Catcat"));
+        pressKey(w->nameBox, Qt::Key_Return);
+        w->nameBox->clear();
+        typeText(w->nameBox, QStringLiteral("catcat"));
+        pressKey(w->nameBox, Qt::Key_Return);
+        QCOMPARE(w->nameList->count(), before + 1);
+        QCOMPARE(w->nameList->findItems(QStringLiteral("catcat"), Qt::MatchFixedString).size(), 1);
     }
     QCOMPARE(env.count(QStringLiteral("诊断"), QStringLiteral("lower(\"名称\") = 'catcat'")), 1);
     QCOMPARE(env.count(QStringLiteral("动物种类"), QStringLiteral("lower(\"名称\") = 'catcat'")), 1);

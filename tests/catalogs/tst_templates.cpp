@@ -47,14 +47,15 @@ void TestTemplates::opensOnPersonalSetsNewestFirst()
     TestEnv env;
     TemplatesWindow w(env.services);
     QCOMPARE(w.windowTitle(), QStringLiteral("模板维护"));
-    QVERIFY(w.Option1[0]->isChecked());
+    QVERIFY(w.categoryOptions[0]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("个人组套"));
-    QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("肺炎组套"), QStringLiteral("青霉素组套") }));
+    QCOMPARE(
+        listed(w.templateList), (QStringList { QStringLiteral("肺炎组套"), QStringLiteral("青霉素组套") }));
     QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
 
-    QTest::mouseClick(w.Option1[1], Qt::LeftButton);
+    QTest::mouseClick(w.categoryOptions[1], Qt::LeftButton);
     QCOMPARE(w.currentCategory(), QStringLiteral("中药方剂"));
-    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("华佗汤") });
+    QCOMPARE(listed(w.templateList), QStringList { QStringLiteral("华佗汤") });
 }
 
 void TestTemplates::savingTwiceAfterNewKeepsOneRow()
@@ -62,13 +63,13 @@ void TestTemplates::savingTwiceAfterNewKeepsOneRow()
     TestEnv env;
     TemplatesWindow w(env.services);
     w.show();
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
-    typeText(w.Text1, QStringLiteral("感冒组套"));
-    QCOMPARE(w.Text3->text(), QStringLiteral("gmzt"));
-    w.text2->setPlainText(QStringLiteral("第一行\n第二行"));
-    QTest::mouseClick(w.Command5, Qt::LeftButton);
-    w.text2->setPlainText(QStringLiteral("改过的一行\n第二行"));
-    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QTest::mouseClick(w.addButton, Qt::LeftButton);
+    typeText(w.nameBox, QStringLiteral("感冒组套"));
+    QCOMPARE(w.codeBox->text(), QStringLiteral("gmzt"));
+    w.bodyBox->setPlainText(QStringLiteral("第一行\n第二行"));
+    QTest::mouseClick(w.saveButton, Qt::LeftButton);
+    w.bodyBox->setPlainText(QStringLiteral("改过的一行\n第二行"));
+    QTest::mouseClick(w.saveButton, Qt::LeftButton);
 
     const QList<Row> rows
         = env.rows(QStringLiteral("select * from \"个人模板\" where \"序号\" = ?"), { w.currentKey() });
@@ -77,8 +78,8 @@ void TestTemplates::savingTwiceAfterNewKeepsOneRow()
     QCOMPARE(rows[0].text(QStringLiteral("查询")), QStringLiteral("感冒组套gmzt"));
     QCOMPARE(rows[0].text(QStringLiteral("分类")), QStringLiteral("个人组套"));
     QCOMPARE(env.count(kTemplates), 4);
-    QCOMPARE(w.List1->item(0)->text(), QStringLiteral("感冒组套"));
-    QCOMPARE(w.Text1->text(), QStringLiteral("感冒组套"));
+    QCOMPARE(w.templateList->item(0)->text(), QStringLiteral("感冒组套"));
+    QCOMPARE(w.nameBox->text(), QStringLiteral("感冒组套"));
     QVERIFY(env.messages.texts().isEmpty());
 }
 
@@ -88,8 +89,8 @@ void TestTemplates::newTwiceInOneSecondGivesTwoTemplates()
     TemplatesWindow w(env.services);
     for (const QString& name : { QStringLiteral("甲方"), QStringLiteral("乙方") }) {
         w.newTemplate();
-        typeText(w.Text1, name);
-        w.text2->setPlainText(name + QStringLiteral("的内容"));
+        typeText(w.nameBox, name);
+        w.bodyBox->setPlainText(name + QStringLiteral("的内容"));
         w.saveRecord();
     }
     const QList<Row> rows = env.rows(
@@ -107,7 +108,7 @@ void TestTemplates::otherCategoryThenSaveAddsThereAndKeepsFirst()
     TestEnv env;
     TemplatesWindow w(env.services);
     w.show();
-    clickRow(w.List1, QStringLiteral("青霉素组套"));
+    clickRow(w.templateList, QStringLiteral("青霉素组套"));
     const QString key = w.currentKey();
     QCOMPARE(key, QStringLiteral("20170417180102"));
     const QString storedBody
@@ -115,16 +116,17 @@ void TestTemplates::otherCategoryThenSaveAddsThereAndKeepsFirst()
               .first()
               .text(QStringLiteral("内容"));
 
-    QTest::mouseClick(w.Option1[1], Qt::LeftButton);
-    QCOMPARE(w.Text1->text(), QStringLiteral("青霉素组套"));
-    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QTest::mouseClick(w.categoryOptions[1], Qt::LeftButton);
+    QCOMPARE(w.nameBox->text(), QStringLiteral("青霉素组套"));
+    QTest::mouseClick(w.saveButton, Qt::LeftButton);
 
     QCOMPARE(env.count(kTemplates, QStringLiteral("\"序号\" = ?"), { key }), 2);
     const QList<Row> copy = env.rows(
         QStringLiteral("select * from \"个人模板\" where \"序号\" = ? and \"分类\" = '中药方剂'"), { key });
     QCOMPARE(copy.size(), 1);
     QCOMPARE(copy[0].text(QStringLiteral("内容")), storedBody);
-    QCOMPARE(listed(w.List1), (QStringList { QStringLiteral("华佗汤"), QStringLiteral("青霉素组套") }));
+    QCOMPARE(
+        listed(w.templateList), (QStringList { QStringLiteral("华佗汤"), QStringLiteral("青霉素组套") }));
     QCOMPARE(
         env.count(kTemplates,
             QStringLiteral("\"序号\" = ? and \"分类\" = '个人组套' and \"名称\" = '青霉素组套'"), { key }),
@@ -137,17 +139,17 @@ void TestTemplates::selectingShowsStoredCodeAndDeleteRemovesIt()
     env.rows(QStringLiteral("update \"个人模板\" set \"拼音\" = 'zdy' where \"名称\" = '肺炎组套'"));
     TemplatesWindow w(env.services);
     w.show();
-    clickRow(w.List1, QStringLiteral("肺炎组套"));
-    QCOMPARE(w.Text1->text(), QStringLiteral("肺炎组套"));
-    QCOMPARE(w.Text3->text(), QStringLiteral("zdy"));
-    QVERIFY(w.text2->toPlainText().contains(QStringLiteral("\n    用法：")));
-    QVERIFY(!w.text2->toPlainText().contains(QLatin1Char('\r')));
+    clickRow(w.templateList, QStringLiteral("肺炎组套"));
+    QCOMPARE(w.nameBox->text(), QStringLiteral("肺炎组套"));
+    QCOMPARE(w.codeBox->text(), QStringLiteral("zdy"));
+    QVERIFY(w.bodyBox->toPlainText().contains(QStringLiteral("\n    用法：")));
+    QVERIFY(!w.bodyBox->toPlainText().contains(QLatin1Char('\r')));
 
-    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    QTest::mouseClick(w.deleteButton, Qt::LeftButton);
     QCOMPARE(env.count(kTemplates, QStringLiteral("\"名称\" = '肺炎组套'")), 0);
     QCOMPARE(env.count(kTemplates), 2);
-    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("青霉素组套") });
-    QVERIFY(w.Text1->text().isEmpty());
+    QCOMPARE(listed(w.templateList), QStringList { QStringLiteral("青霉素组套") });
+    QVERIFY(w.nameBox->text().isEmpty());
     QCOMPARE(w.currentKey(), QStringLiteral("20261208093000"));
     QVERIFY(env.messages.texts().isEmpty());
 }
@@ -156,26 +158,26 @@ void TestTemplates::deleteInNewStateDeletesNothing()
 {
     TestEnv env;
     TemplatesWindow w(env.services);
-    typeText(w.Text1, QStringLiteral("未保存"));
-    w.text2->setPlainText(QStringLiteral("内容"));
+    typeText(w.nameBox, QStringLiteral("未保存"));
+    w.bodyBox->setPlainText(QStringLiteral("内容"));
     w.deleteRecord();
     QCOMPARE(env.count(kTemplates), 3);
-    QVERIFY(w.Text1->text().isEmpty());
-    QVERIFY(w.text2->toPlainText().isEmpty());
-    QCOMPARE(w.List1->count(), 2);
+    QVERIFY(w.nameBox->text().isEmpty());
+    QVERIFY(w.bodyBox->toPlainText().isEmpty());
+    QCOMPARE(w.templateList->count(), 2);
 }
 
 void TestTemplates::blankNameOfNewTemplateIsRefused()
 {
     TestEnv env;
     TemplatesWindow w(env.services);
-    typeText(w.Text1, QStringLiteral("   "));
-    w.text2->setPlainText(QStringLiteral("内容"));
+    typeText(w.nameBox, QStringLiteral("   "));
+    w.bodyBox->setPlainText(QStringLiteral("内容"));
     w.saveRecord();
     QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(env.count(kTemplates), 3);
-    QCOMPARE(w.text2->toPlainText(), QStringLiteral("内容"));
+    QCOMPARE(w.bodyBox->toPlainText(), QStringLiteral("内容"));
 }
 
 void TestTemplates::refusedSaveIsReportedAndFieldsKept()
@@ -184,8 +186,8 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
     env.failEveryWrite(SQLITE_FULL);
     TemplatesWindow w(env.services);
     w.show();
-    typeText(w.Text1, QStringLiteral("新组套"));
-    w.text2->setPlainText(QStringLiteral("一行"));
+    typeText(w.nameBox, QStringLiteral("新组套"));
+    w.bodyBox->setPlainText(QStringLiteral("一行"));
     w.saveRecord();
     QCOMPARE(env.messages.shown().size(), 1);
     QVERIFY2(env.messages.last().startsWith(
@@ -193,15 +195,15 @@ void TestTemplates::refusedSaveIsReportedAndFieldsKept()
         qPrintable(env.messages.last()));
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::Warning);
     QCOMPARE(env.count(kTemplates), 3);
-    QCOMPARE(w.Text1->text(), QStringLiteral("新组套"));
-    QCOMPARE(w.text2->toPlainText(), QStringLiteral("一行"));
+    QCOMPARE(w.nameBox->text(), QStringLiteral("新组套"));
+    QCOMPARE(w.bodyBox->toPlainText(), QStringLiteral("一行"));
 
     // Changing a stored template that the store refuses is reported the same way.
-    clickRow(w.List1, QStringLiteral("青霉素组套"));
-    w.text2->setPlainText(QStringLiteral("改了"));
+    clickRow(w.templateList, QStringLiteral("青霉素组套"));
+    w.bodyBox->setPlainText(QStringLiteral("改了"));
     w.saveRecord();
     QCOMPARE(env.messages.shown().size(), 2);
-    QCOMPARE(w.text2->toPlainText(), QStringLiteral("改了"));
+    QCOMPARE(w.bodyBox->toPlainText(), QStringLiteral("改了"));
     QCOMPARE(env.count(kTemplates, QStringLiteral("\"内容\" = '改了'")), 0);
 }
 
@@ -210,17 +212,17 @@ void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
     TestEnv env;
     TemplatesWindow w(env.services);
     w.show();
-    clickRow(w.List1, QStringLiteral("青霉素组套"));
+    clickRow(w.templateList, QStringLiteral("青霉素组套"));
 
     w.presetFromDesk(QStringLiteral("中药方剂"), QStringLiteral("黄芪 10g\r\n甘草 10g"));
-    QVERIFY(w.Option1[1]->isChecked());
+    QVERIFY(w.categoryOptions[1]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("中药方剂"));
-    QCOMPARE(w.Label4->text(), w.Option1[1]->text());
-    QCOMPARE(listed(w.List1), QStringList { QStringLiteral("华佗汤") });
-    QCOMPARE(w.text2->toPlainText(), QStringLiteral("黄芪 10g\n甘草 10g"));
-    QVERIFY(w.Text1->text().isEmpty());
+    QCOMPARE(w.categoryLabel->text(), w.categoryOptions[1]->text());
+    QCOMPARE(listed(w.templateList), QStringList { QStringLiteral("华佗汤") });
+    QCOMPARE(w.bodyBox->toPlainText(), QStringLiteral("黄芪 10g\n甘草 10g"));
+    QVERIFY(w.nameBox->text().isEmpty());
 
-    typeText(w.Text1, QStringLiteral("补气方"));
+    typeText(w.nameBox, QStringLiteral("补气方"));
     w.saveRecord();
     const QList<Row> rows = env.rows(QStringLiteral("select * from \"个人模板\" where \"名称\" = '补气方'"));
     QCOMPARE(rows.size(), 1);
@@ -230,7 +232,7 @@ void TestTemplates::deskPresetStartsNewTemplateInItsCategory()
 
     // Any other desk category files the template under "个人组套".
     w.presetFromDesk(QStringLiteral("其他"), QStringLiteral("x"));
-    QVERIFY(w.Option1[0]->isChecked());
+    QVERIFY(w.categoryOptions[0]->isChecked());
     QCOMPARE(w.currentCategory(), QStringLiteral("个人组套"));
 }
 
@@ -244,7 +246,7 @@ void TestTemplates::exitClosesTheSubWindowFrame()
     sub->show();
     auto* w = qobject_cast<TemplatesWindow*>(sub->widget());
     QVERIFY(w);
-    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    QTest::mouseClick(w->exitButton, Qt::LeftButton);
     QTRY_VERIFY(sub.isNull());
 }
 

@@ -501,12 +501,12 @@ private slots:
         const int loads = d.env.catalog.loads();
         QCOMPARE(loads, 1); // one catalog in memory for both windows
 
-        catalog.Option1[1]->click(); // 中药
-        typeText(catalog.Text3, QStringLiteral("丹参片 0.3g"));
+        catalog.categoryOptions[1]->click(); // 中药
+        typeText(catalog.nameBox, QStringLiteral("丹参片 0.3g"));
         catalog.saveRecord();
         typeText(d.form->searchBox, QStringLiteral("dsp"));
         QCOMPARE(d.listTexts(d.form->resultList), QStringList { QStringLiteral("丹参片 0.3g") });
-        catalog.Text2->setText(QStringLiteral("dsp"));
+        catalog.searchBox->setText(QStringLiteral("dsp"));
         QCOMPARE(catalog.grid()->cellText(0, 0), QStringLiteral("丹参片 0.3g"));
         // The saved row was read again alone; the catalog was not read whole a second time.
         QCOMPARE(d.env.catalog.loads(), loads);

@@ -34,8 +34,8 @@ struct ExportFixture {
         insertPrescription(env.db, { "K3", "2020-04-30", QVariant(), "A-3" });
         insertPrescription(env.db, { "K4", "2020-05-01", "MAY" });
         window = std::make_unique<OutpatientLogWindow>(env.services);
-        window->Text3->setText("2020-04-01");
-        window->Text4->setText("2020-04-30");
+        window->fromDate->setText("2020-04-01");
+        window->toDate->setText("2020-04-30");
     }
     QString path(const QString& name) const { return env.dir.filePath(name); }
 };
@@ -50,13 +50,13 @@ private slots:
     {
         ExportFixture f;
         f.env.fileDialogs.next = f.path("log");
-        QTest::mouseClick(f.window->Command2, Qt::LeftButton);
+        QTest::mouseClick(f.window->exportButton, Qt::LeftButton);
 
         QCOMPARE(f.env.fileDialogs.lastTitle, QStringLiteral("另存为"));
         QCOMPARE(f.env.fileDialogs.lastFilter, QStringLiteral("Excel文件 (*.xls)"));
         QCOMPARE(f.env.messages.texts(), QStringList { kDone });
-        QCOMPARE(f.window->Label1->text(), QStringLiteral("计录数：3"));
-        QCOMPARE(f.window->Text6->text(), f.path("log.xls"));
+        QCOMPARE(f.window->recordCount->text(), QStringLiteral("计录数：3"));
+        QCOMPARE(f.window->exportPath->text(), f.path("log.xls"));
 
         XlsReadBack xls(f.path("log.xls"));
         QVERIFY2(xls.ok(), qPrintable(xls.error()));
@@ -123,18 +123,18 @@ private slots:
     {
         ExportFixture f;
         f.env.fileDialogs.next = f.path("bad");
-        f.window->Text4->setText("2020-04-31");
+        f.window->toDate->setText("2020-04-31");
         f.window->exportLog();
         QCOMPARE(f.env.messages.texts(),
             QStringList { QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。") });
         QVERIFY(!QFile::exists(f.path("bad.xls")));
 
         f.env.messages.clear();
-        f.window->Text3->setText("2021-01-01");
-        f.window->Text4->setText("2021-01-31");
+        f.window->fromDate->setText("2021-01-01");
+        f.window->toDate->setText("2021-01-31");
         f.window->exportLog();
         QVERIFY(f.env.messages.texts().isEmpty());
-        QCOMPARE(f.window->Label1->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(f.window->recordCount->text(), QStringLiteral("计录数：0"));
         QVERIFY(!QFile::exists(f.path("bad.xls")));
     }
 
@@ -165,8 +165,8 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 33000, "2020-07-01");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-07-01");
-        w.Text4->setText("2020-07-01");
+        w.fromDate->setText("2020-07-01");
+        w.toDate->setText("2020-07-01");
         env.fileDialogs.next = env.dir.filePath("big");
         w.exportLog();
         QCOMPARE(env.messages.texts(), QStringList { kDone });

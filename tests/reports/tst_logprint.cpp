@@ -178,11 +178,11 @@ private slots:
         env.services.printers = &printers;
         insertPrescriptions(env.db, 15, "2020-04-01");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-04-01");
-        w.Text4->setText("2020-04-01");
-        w.Text1->setText("5mm");
-        w.Text5->setText("x");
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        w.fromDate->setText("2020-04-01");
+        w.toDate->setText("2020-04-01");
+        w.leftMargin->setText("5mm");
+        w.topMargin->setText("x");
+        QTest::mouseClick(w.printButton, Qt::LeftButton);
         QVERIFY(env.messages.texts().isEmpty());
         QVERIFY(printers.last());
         QCOMPARE(printers.last()->pagesPerFinishedJob, QList<int>({ 2 }));
@@ -203,8 +203,8 @@ private slots:
         printers.defaultPrinter = "P1";
         env.services.printers = &printers;
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("1999-01-01");
-        w.Text4->setText("1999-12-31");
+        w.fromDate->setText("1999-01-01");
+        w.toDate->setText("1999-12-31");
         w.printLog();
         QVERIFY(env.messages.texts().isEmpty());
         QVERIFY(!printers.last() || printers.last()->items.isEmpty());
@@ -217,13 +217,13 @@ private slots:
         env.services.printers = &printers;
         insertPrescriptions(env.db, 2, "2020-04-01");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-04-01");
-        w.Text4->setText("2020-04-31");
+        w.fromDate->setText("2020-04-01");
+        w.toDate->setText("2020-04-31");
         w.printLog();
         QCOMPARE(env.messages.last(), QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。"));
         QVERIFY(!printers.last());
 
-        w.Text4->setText("2020-04-30");
+        w.toDate->setText("2020-04-30");
         w.printLog();
         QCOMPARE(env.messages.texts().size(), 2);
         QVERIFY(env.messages.last().startsWith(QStringLiteral("打印失败")));
@@ -244,8 +244,8 @@ private slots:
                 { QStringLiteral("K%1").arg(c), "2020-04-01", QStringLiteral("OWNER%1").arg(c),
                     QStringLiteral("NO%1").arg(c) });
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-04-01");
-        w.Text4->setText("2020-04-01");
+        w.fromDate->setText("2020-04-01");
+        w.toDate->setText("2020-04-01");
         w.printLog();
         QVERIFY(env.messages.texts().isEmpty());
 

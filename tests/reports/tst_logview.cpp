@@ -22,14 +22,14 @@ const QString kTooMany = QStringLiteral("数据太多，请缩短查询时间范
 QStringList visibleRow(const OutpatientLogWindow& w, int row)
 {
     QStringList cells;
-    for (int c = 0; c < w.m_grid->columnCount(); ++c)
-        cells << w.m_grid->cellText(row, c);
+    for (int c = 0; c < w.grid->columnCount(); ++c)
+        cells << w.grid->cellText(row, c);
     return cells;
 }
 
 bool gridIsEmpty(const OutpatientLogWindow& w)
 {
-    for (int j = 0; j < w.m_grid->rowCount(); ++j)
+    for (int j = 0; j < w.grid->rowCount(); ++j)
         for (const QString& cell : visibleRow(w, j))
             if (!cell.isEmpty())
                 return false;
@@ -51,13 +51,13 @@ private slots:
 
         OutpatientLogWindow w(env.services);
         QCOMPARE(w.windowTitle(), QStringLiteral("日志报表"));
-        QCOMPARE(w.Text3->text(), QStringLiteral("2024-02-29"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("2024-03-31"));
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：1"));
+        QCOMPARE(w.fromDate->text(), QStringLiteral("2024-02-29"));
+        QCOMPARE(w.toDate->text(), QStringLiteral("2024-03-31"));
+        QCOMPARE(w.recordCount->text(), QStringLiteral("记录数：1"));
         QCOMPARE(visibleRow(w, 0),
             QStringList({ "张三", "A-1", "猫", "母", "3kg", "2岁", "李医生", "2024-02-29", "" }));
         QVERIFY(visibleRow(w, 1).join("").isEmpty());
-        QVERIFY(!w.m_grid->VS1->isEnabled());
+        QVERIFY(!w.grid->scrollBar->isEnabled());
         QVERIFY(env.messages.texts().isEmpty());
     }
 
@@ -69,15 +69,15 @@ private slots:
         insertPrescription(env.db, { "K2", "2020-01-15", "MIDDLE" });
         insertPrescription(env.db, { "K0", "2020-02-01", "AFTER" });
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-01-01");
-        w.Text4->setText("2020-1-31");
+        w.fromDate->setText("2020-01-01");
+        w.toDate->setText("2020-1-31");
         w.runQuery();
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：3"));
-        QCOMPARE(w.m_grid->cellText(0, 0), QStringLiteral("FIRST"));
-        QCOMPARE(w.m_grid->cellText(1, 0), QStringLiteral("MIDDLE"));
-        QCOMPARE(w.m_grid->cellText(2, 0), QStringLiteral("LAST"));
+        QCOMPARE(w.recordCount->text(), QStringLiteral("记录数：3"));
+        QCOMPARE(w.grid->cellText(0, 0), QStringLiteral("FIRST"));
+        QCOMPARE(w.grid->cellText(1, 0), QStringLiteral("MIDDLE"));
+        QCOMPARE(w.grid->cellText(2, 0), QStringLiteral("LAST"));
         // The time part of a stored date is not shown.
-        QCOMPARE(w.m_grid->cellText(2, 7), QStringLiteral("2020-01-31"));
+        QCOMPARE(w.grid->cellText(2, 7), QStringLiteral("2020-01-31"));
     }
 
     void nullsShowEmptyAndTheRemarksColumnStaysEmpty()
@@ -89,14 +89,14 @@ private slots:
         insertPrescription(env.db, { "K2", "2020-05-02", "SECOND" });
         env.db.run("update \"档案\" set \"8\" = 'x', \"22\" = 'y', \"T1\" = 'z'");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-05-01");
-        w.Text4->setText("2020-05-31");
+        w.fromDate->setText("2020-05-01");
+        w.toDate->setText("2020-05-31");
         w.runQuery();
         QVERIFY(env.messages.texts().isEmpty());
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：2"));
+        QCOMPARE(w.recordCount->text(), QStringLiteral("记录数：2"));
         QCOMPARE(visibleRow(w, 0), QStringList({ "", "", "", "", "", "", "", "2020-05-01", "" }));
-        QCOMPARE(w.m_grid->cellText(1, 0), QStringLiteral("SECOND"));
-        QCOMPARE(w.m_grid->cellText(1, 8), QString());
+        QCOMPARE(w.grid->cellText(1, 0), QStringLiteral("SECOND"));
+        QCOMPARE(w.grid->cellText(1, 8), QString());
     }
 
     void anEmptyRangeShowsZeroAndNoScrolling()
@@ -104,16 +104,16 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 25, "2020-03-01");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-03-01");
-        w.Text4->setText("2020-03-01");
+        w.fromDate->setText("2020-03-01");
+        w.toDate->setText("2020-03-01");
         w.runQuery();
-        QVERIFY(w.m_grid->VS1->isEnabled());
-        w.Text3->setText("2021-01-01");
-        w.Text4->setText("2021-12-31");
+        QVERIFY(w.grid->scrollBar->isEnabled());
+        w.fromDate->setText("2021-01-01");
+        w.toDate->setText("2021-12-31");
         w.runQuery();
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：0"));
+        QCOMPARE(w.recordCount->text(), QStringLiteral("记录数：0"));
         QVERIFY(gridIsEmpty(w));
-        QVERIFY(!w.m_grid->VS1->isEnabled());
+        QVERIFY(!w.grid->scrollBar->isEnabled());
         QVERIFY(env.messages.texts().isEmpty());
     }
 
@@ -122,14 +122,14 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 25, "2020-03-01");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-03-01");
-        w.Text4->setText("2020-03-01");
+        w.fromDate->setText("2020-03-01");
+        w.toDate->setText("2020-03-01");
         w.runQuery();
-        QCOMPARE(w.m_grid->VS1->maximum(), 5);
-        w.m_grid->VS1->setValue(5);
-        QCOMPARE(w.m_grid->cellText(0, 0), QStringLiteral("OWNER000006"));
-        QCOMPARE(w.m_grid->cellText(19, 0), QStringLiteral("OWNER000025"));
-        QCOMPARE(w.m_grid->cellText(19, 8), QString());
+        QCOMPARE(w.grid->scrollBar->maximum(), 5);
+        w.grid->scrollBar->setValue(5);
+        QCOMPARE(w.grid->cellText(0, 0), QStringLiteral("OWNER000006"));
+        QCOMPARE(w.grid->cellText(19, 0), QStringLiteral("OWNER000025"));
+        QCOMPARE(w.grid->cellText(19, 8), QString());
     }
 
     void aBadDateGivesTheMessageAndAnEmptyGrid_data()
@@ -150,19 +150,19 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 3, "2020-03-10");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-03-01");
-        w.Text4->setText("2020-03-31");
+        w.fromDate->setText("2020-03-01");
+        w.toDate->setText("2020-03-31");
         w.runQuery();
-        QCOMPARE(w.m_grid->cellText(0, 0), QStringLiteral("OWNER000001"));
+        QCOMPARE(w.grid->cellText(0, 0), QStringLiteral("OWNER000001"));
 
-        w.Text3->setText(start);
-        w.Text4->setText(end);
+        w.fromDate->setText(start);
+        w.toDate->setText(end);
         w.runQuery();
         QCOMPARE(env.messages.last(), kDateMessage);
         QCOMPARE(env.messages.shown().last().icon, Messages::Icon::Warning);
         QVERIFY(gridIsEmpty(w));
         QVERIFY(w.records().empty());
-        QVERIFY(!w.m_grid->VS1->isEnabled());
+        QVERIFY(!w.grid->scrollBar->isEnabled());
     }
 
     void thirtyThousandAreShownAndOneMoreIsRefused()
@@ -170,22 +170,22 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 30000, "2020-06-01");
         OutpatientLogWindow w(env.services);
-        w.Text3->setText("2020-06-01");
-        w.Text4->setText("2020-06-01");
+        w.fromDate->setText("2020-06-01");
+        w.toDate->setText("2020-06-01");
         w.runQuery();
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：30000"));
-        QCOMPARE(w.m_grid->VS1->maximum(), 30000 - 20);
-        w.m_grid->VS1->setValue(w.m_grid->VS1->maximum());
-        QCOMPARE(w.m_grid->cellText(19, 0), QStringLiteral("OWNER030000"));
+        QCOMPARE(w.recordCount->text(), QStringLiteral("记录数：30000"));
+        QCOMPARE(w.grid->scrollBar->maximum(), 30000 - 20);
+        w.grid->scrollBar->setValue(w.grid->scrollBar->maximum());
+        QCOMPARE(w.grid->cellText(19, 0), QStringLiteral("OWNER030000"));
         QVERIFY(env.messages.texts().isEmpty());
 
         insertPrescription(env.db, { "Z", "2020-06-01" });
         w.runQuery();
         QCOMPARE(env.messages.texts(), QStringList { kTooMany });
         QVERIFY(gridIsEmpty(w));
-        QVERIFY(!w.m_grid->VS1->isEnabled());
-        QCOMPARE(
-            w.Label1->text(), QStringLiteral("记录数：30000")); // the count of the last query shown stays
+        QVERIFY(!w.grid->scrollBar->isEnabled());
+        QCOMPARE(w.recordCount->text(),
+            QStringLiteral("记录数：30000")); // the count of the last query shown stays
     }
 
     void aQueryTheStoreRefusesIsReportedAndShowsNothing()
@@ -193,7 +193,7 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 3, "2026-12-01");
         OutpatientLogWindow w(env.services);
-        QCOMPARE(w.Label1->text(), QStringLiteral("记录数：3"));
+        QCOMPARE(w.recordCount->text(), QStringLiteral("记录数：3"));
         QVERIFY(env.db.run("drop table \"档案\""));
         w.runQuery();
         QCOMPARE(env.messages.texts().size(), 1);
@@ -206,8 +206,8 @@ private slots:
         TestEnv env;
         OutpatientLogWindow w(env.services);
         insertPrescription(env.db, { "K1", "2026-12-08", "TODAY" });
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(w.m_grid->cellText(0, 0), QStringLiteral("TODAY"));
+        QTest::mouseClick(w.queryButton, Qt::LeftButton);
+        QCOMPARE(w.grid->cellText(0, 0), QStringLiteral("TODAY"));
     }
 
     void marginsAreLoadedOnOpenAndStoredOnClose()
@@ -215,10 +215,10 @@ private slots:
         TestEnv env;
         {
             OutpatientLogWindow w(env.services);
-            QCOMPARE(w.Text1->text(), QStringLiteral("15"));
-            QCOMPARE(w.Text5->text(), QStringLiteral("20"));
-            w.Text1->setText("7");
-            w.Text5->setText("12.5");
+            QCOMPARE(w.leftMargin->text(), QStringLiteral("15"));
+            QCOMPARE(w.topMargin->text(), QStringLiteral("20"));
+            w.leftMargin->setText("7");
+            w.topMargin->setText("12.5");
             // Typed margins stay in the window until it closes.
             QCOMPARE(
                 env.rows("select \"左边距1\" from \"设置\"").first().text("左边距1"), QStringLiteral("15"));
@@ -228,8 +228,8 @@ private slots:
         QCOMPARE(settings.text("左边距1"), QStringLiteral("7"));
         QCOMPARE(settings.text("上边距1"), QStringLiteral("12.5"));
         OutpatientLogWindow again(env.services);
-        QCOMPARE(again.Text1->text(), QStringLiteral("7"));
-        QCOMPARE(again.Text5->text(), QStringLiteral("12.5"));
+        QCOMPARE(again.leftMargin->text(), QStringLiteral("7"));
+        QCOMPARE(again.topMargin->text(), QStringLiteral("12.5"));
     }
 
     void marginsThatCannotBeReadLeaveTheDefaults()
@@ -237,8 +237,8 @@ private slots:
         TestEnv env;
         env.db.run("update \"设置\" set \"左边距1\" = null, \"上边距1\" = null");
         OutpatientLogWindow w(env.services);
-        QCOMPARE(w.Text1->text(), QStringLiteral("10"));
-        QCOMPARE(w.Text5->text(), QStringLiteral("10"));
+        QCOMPARE(w.leftMargin->text(), QStringLiteral("10"));
+        QCOMPARE(w.topMargin->text(), QStringLiteral("10"));
     }
 
     void aRefusedMarginStoreIsReported()
@@ -258,10 +258,10 @@ private slots:
         env.clock.set(QDateTime(QDate(2023, 3, 31), QTime(8, 0)));
         StatisticsWindow w(env.services);
         QCOMPARE(w.windowTitle(), QStringLiteral("统计"));
-        QCOMPARE(w.Frame1->title(), QStringLiteral("工作量统计"));
-        QCOMPARE(w.Text3->text(), QStringLiteral("2023-02-28"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("2023-03-31"));
-        QCOMPARE(w.Label4->text(), QString());
+        QCOMPARE(w.workloadFrame->title(), QStringLiteral("工作量统计"));
+        QCOMPARE(w.fromDate->text(), QStringLiteral("2023-02-28"));
+        QCOMPARE(w.toDate->text(), QStringLiteral("2023-03-31"));
+        QCOMPARE(w.resultLabel->text(), QString());
     }
 
     void statisticsCountTheInclusiveRange()
@@ -272,20 +272,20 @@ private slots:
         insertPrescription(env.db, { "K3", "2019-12-31" });
         insertPrescription(env.db, { "K4", "2020-02-01" });
         StatisticsWindow w(env.services);
-        w.Text3->setText("2020-01-01");
-        w.Text4->setText("2020-01-31");
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(w.Label4->text(), QStringLiteral("处方数：2张"));
+        w.fromDate->setText("2020-01-01");
+        w.toDate->setText("2020-01-31");
+        QTest::mouseClick(w.countButton, Qt::LeftButton);
+        QCOMPARE(w.resultLabel->text(), QStringLiteral("处方数：2张"));
 
-        w.Text3->setText("2020-01-02");
-        w.Text4->setText("2020-01-30");
+        w.fromDate->setText("2020-01-02");
+        w.toDate->setText("2020-01-30");
         w.runCount();
-        QCOMPARE(w.Label4->text(), QStringLiteral("处方数：0张"));
+        QCOMPARE(w.resultLabel->text(), QStringLiteral("处方数：0张"));
 
-        w.Text3->setText("2020-02-01");
-        w.Text4->setText("2019-12-31");
+        w.fromDate->setText("2020-02-01");
+        w.toDate->setText("2019-12-31");
         w.runCount();
-        QCOMPARE(w.Label4->text(), QStringLiteral("处方数：0张"));
+        QCOMPARE(w.resultLabel->text(), QStringLiteral("处方数：0张"));
         QVERIFY(env.messages.texts().isEmpty());
     }
 
@@ -294,15 +294,15 @@ private slots:
         TestEnv env;
         insertPrescriptions(env.db, 1234, "2020-01-10");
         StatisticsWindow w(env.services);
-        w.Text3->setText("2020-01-01");
-        w.Text4->setText("2020-01-31");
+        w.fromDate->setText("2020-01-01");
+        w.toDate->setText("2020-01-31");
         w.runCount();
-        QCOMPARE(w.Label4->text(), QStringLiteral("处方数：1234张"));
-        w.Text3->setText("2020-01-32");
+        QCOMPARE(w.resultLabel->text(), QStringLiteral("处方数：1234张"));
+        w.fromDate->setText("2020-01-32");
         w.runCount();
         QCOMPARE(env.messages.texts(), QStringList { kDateMessage });
         QCOMPARE(env.messages.shown().last().icon, Messages::Icon::Warning);
-        QCOMPARE(w.Label4->text(), QStringLiteral("处方数：1234张"));
+        QCOMPARE(w.resultLabel->text(), QStringLiteral("处方数：1234张"));
     }
 
     void todayCountsOnlyToday()
@@ -311,10 +311,10 @@ private slots:
         insertPrescription(env.db, { "K1", "2026-12-08" });
         insertPrescription(env.db, { "K2", "2026-12-07" });
         StatisticsWindow w(env.services);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
-        QCOMPARE(w.Text3->text(), QStringLiteral("2026-12-08"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("2026-12-08"));
-        QCOMPARE(w.Label4->text(), QStringLiteral("处方数：1张"));
+        QTest::mouseClick(w.todayButton, Qt::LeftButton);
+        QCOMPARE(w.fromDate->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(w.toDate->text(), QStringLiteral("2026-12-08"));
+        QCOMPARE(w.resultLabel->text(), QStringLiteral("处方数：1张"));
     }
 };
 

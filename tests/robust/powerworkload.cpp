@@ -362,9 +362,9 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         const QString name = QStringLiteral("试药%1号 10ml").arg(stamp);
         const QString code = QStringLiteral("sy") + stamp;
         const QString usage = QStringLiteral("每日%1次").arg(random.bounded(1, 4));
-        f->Text3->setText(name);
-        f->Text5->setText(code);
-        f->Text4->setText(usage);
+        f->nameBox->setText(name);
+        f->codeBox->setText(code);
+        f->usageBox->setText(usage);
         const QString key = f->currentKey();
         f->saveRecord();
         setCell(drugTable, key, "ID号", key);
@@ -387,7 +387,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             return skip();
         DrugCatalogWindow* f = drugs();
         f->categoryChanged(int(kDrugOptions.indexOf(cell(drugTable, key, "分类"))));
-        f->Text2->setText(cell(drugTable, key, "名称").section(QLatin1Char(' '), 0, 0));
+        f->searchBox->setText(cell(drugTable, key, "名称").section(QLatin1Char(' '), 0, 0));
         f->selectRow(0);
         if (f->currentKey() != key)
             return fail(QStringLiteral("the stored drug %1 is not found by its name").arg(key));
@@ -398,7 +398,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             break;
         }
         const QString usage = QStringLiteral("改为每日%1次 %2").arg(random.bounded(1, 4)).arg(stamp);
-        f->Text4->setText(usage);
+        f->usageBox->setText(usage);
         f->saveRecord();
         setCell(drugTable, key, "用法", usage);
         break;
@@ -411,9 +411,9 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         const QString name = QStringLiteral("组套") + stamp;
         const QString code = QStringLiteral("zt") + stamp;
         const QStringList lines = bodyLines(random, stamp);
-        f->Text1->setText(name);
-        f->Text3->setText(code);
-        f->text2->setPlainText(lines.join(QLatin1Char('\n')));
+        f->nameBox->setText(name);
+        f->codeBox->setText(code);
+        f->bodyBox->setPlainText(lines.join(QLatin1Char('\n')));
         const QString key = f->currentKey();
         f->saveRecord();
         const QString id = key + QLatin1Char('|') + kTemplateOptions[option];
@@ -439,11 +439,11 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         TemplatesWindow* f = templates();
         f->chooseCategory(int(kTemplateOptions.indexOf(cell(templateTable, id, "分类"))));
         const QList<QListWidgetItem*> found
-            = f->List1->findItems(cell(templateTable, id, "名称"), Qt::MatchExactly);
+            = f->templateList->findItems(cell(templateTable, id, "名称"), Qt::MatchExactly);
         if (found.size() != 1)
             return fail(
                 QStringLiteral("the stored template %1 is listed %2 times").arg(id).arg(found.size()));
-        f->selectTemplate(f->List1->row(found.first()));
+        f->selectTemplate(f->templateList->row(found.first()));
         if (f->currentKey() + QLatin1Char('|') + f->currentCategory() != id)
             return fail(QStringLiteral("choosing the template %1 loads %2").arg(id, f->currentKey()));
         a.detail = id;
@@ -453,7 +453,7 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             break;
         }
         const QStringList lines = bodyLines(random, stamp);
-        f->text2->setPlainText(lines.join(QLatin1Char('\n')));
+        f->bodyBox->setPlainText(lines.join(QLatin1Char('\n')));
         f->saveRecord();
         setCell(templateTable, id, "内容", crlfLines(lines));
         break;
@@ -463,13 +463,13 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         const bool diagnosis = op == Operation::DiagnosisAdd;
         NameCatalogWindow* f = diagnosis ? static_cast<NameCatalogWindow*>(diagnoses()) : species();
         if (diagnosis)
-            diagnoses()->Text1->clear();
+            diagnoses()->searchBox->clear();
         // A small set of names, so some are added twice (the second time nothing changes, silently).
         const int n = int(random.bounded(40));
         const QString name = (diagnosis ? QStringLiteral("病名%1") : QStringLiteral("畜种%1")).arg(n);
         const QString code = (diagnosis ? QStringLiteral("bm%1") : QStringLiteral("cz%1")).arg(n);
-        f->Text3->setText(name);
-        f->Text5->setText(code);
+        f->nameBox->setText(name);
+        f->codeBox->setText(code);
         f->saveName();
         TableModel& t = a.expected.tables[diagnosis ? kDiagnoses : kSpecies];
         if (!t.rows.contains(name + code)) {
@@ -489,16 +489,16 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             return skip();
         NameCatalogWindow* f = diagnosis ? static_cast<NameCatalogWindow*>(diagnoses()) : species();
         if (diagnosis)
-            diagnoses()->Text1->clear();
+            diagnoses()->searchBox->clear();
         f->fillList();
         QListWidgetItem* line = nullptr;
-        for (int i = 0; i < f->List1->count(); ++i) {
-            if (f->List1->item(i)->data(Qt::UserRole).toString() == id)
-                line = f->List1->item(i);
+        for (int i = 0; i < f->nameList->count(); ++i) {
+            if (f->nameList->item(i)->data(Qt::UserRole).toString() == id)
+                line = f->nameList->item(i);
         }
         if (!line)
             return fail(QStringLiteral("the stored name %1 is not listed").arg(id));
-        f->List1->setCurrentItem(line);
+        f->nameList->setCurrentItem(line);
         f->deleteSelected();
         t.rows.remove(id);
         a.detail = id;
@@ -511,14 +511,14 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
             QString::number(random.bounded(5, 40)), QString::number(random.bounded(5, 40)),
             QStringLiteral("打印机%1").arg(random.bounded(3)),
             QStringLiteral("打印机%1").arg(random.bounded(3)) };
-        f->Text1->setText(values[0]);
-        f->Text2->setText(values[1]);
-        f->Text3->setText(values[2]);
-        f->Text6->setText(values[3]);
-        f->Text4->setText(values[4]);
-        f->Text5->setText(values[5]);
-        f->text19->setEditText(values[6]);
-        f->text17->setEditText(values[7]);
+        f->practiceName->setText(values[0]);
+        f->veterinarian->setText(values[1]);
+        f->practisingNumber->setText(values[2]);
+        f->dispenser->setText(values[3]);
+        f->leftMargin->setText(values[4]);
+        f->topMargin->setText(values[5]);
+        f->prescriptionPrinter->setEditText(values[6]);
+        f->defaultPrinter->setEditText(values[7]);
         f->saveSettings();
         TableModel& t = a.expected.tables[kSettings];
         const char* const columns[]
@@ -531,8 +531,8 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         SettingsWindow* f = m_settings->window();
         TableModel& t = a.expected.tables[kSettings];
         const QString password = QStringLiteral("pw") + stamp.right(6);
-        f->Text8->setText(cell(t, QString(), "密码"));
-        f->Text12->setText(password);
+        f->oldPassword->setText(cell(t, QString(), "密码"));
+        f->newPassword->setText(password);
         f->changePassword();
         setCell(t, QString(), "密码", password);
         a.detail = password;
@@ -542,8 +542,8 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
         auto log = std::make_unique<OutpatientLogWindow>(env.services);
         const QString left = QString::number(random.bounded(5, 40));
         const QString top = QString::number(random.bounded(5, 40));
-        log->Text1->setText(left);
-        log->Text5->setText(top);
+        log->leftMargin->setText(left);
+        log->topMargin->setText(top);
         log->close();
         setCell(a.expected.tables[kSettings], QString(), "左边距1", left);
         setCell(a.expected.tables[kSettings], QString(), "上边距1", top);

@@ -245,12 +245,12 @@ private slots:
         DrugCatalogWindow form(world.env.services);
         form.addEntry();
         const QStringList before = storeSnapshot(world.env.db);
-        enterText(form.Text3, text);
-        enterText(form.Text4, text);
-        enterText(form.Text5, text);
-        enterText(form.text6->lineEdit(), text);
-        const QStringList shown { form.Text3->text(), form.Text4->text(), form.Text5->text(),
-            form.text6->currentText() };
+        enterText(form.nameBox, text);
+        enterText(form.usageBox, text);
+        enterText(form.codeBox, text);
+        enterText(form.categoryBox->lineEdit(), text);
+        const QStringList shown { form.nameBox->text(), form.usageBox->text(), form.codeBox->text(),
+            form.categoryBox->currentText() };
         const QString key = form.currentKey();
         form.saveRecord();
 
@@ -259,7 +259,7 @@ private slots:
         if (shown[0].trimmed().isEmpty()) {
             QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
             QVERIFY(change.added.isEmpty());
-            QCOMPARE(form.Text4->text(), shown[1]); // the rest of the entry is kept
+            QCOMPARE(form.usageBox->text(), shown[1]); // the rest of the entry is kept
             return;
         }
         QCOMPARE(world.warnings(), QStringList());
@@ -284,7 +284,7 @@ private slots:
         World world;
         plantRowsHolding(world.env, text);
         DrugCatalogWindow form(world.env.services);
-        enterText(form.Text2, text);
+        enterText(form.searchBox, text);
         const int expected = rowsContaining(world.env.db, "商品", "查询", text, "\"分类\" = '西药'");
         QVERIFY(expected >= 1);
         QCOMPARE(form.grid()->recordCount(), expected);
@@ -303,9 +303,9 @@ private slots:
         TemplatesWindow form(world.env.services);
         form.newTemplate();
         const QStringList before = storeSnapshot(world.env.db);
-        enterText(form.Text1, text);
-        enterText(form.Text3, text);
-        enterText(form.text2, text);
+        enterText(form.nameBox, text);
+        enterText(form.codeBox, text);
+        enterText(form.bodyBox, text);
         const QString key = form.currentKey();
         form.saveRecord();
 
@@ -314,7 +314,7 @@ private slots:
         if (text.trimmed().isEmpty()) {
             QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("请输入药物名称！") });
             QVERIFY(change.added.isEmpty());
-            QCOMPARE(form.text2->toPlainText(), text);
+            QCOMPARE(form.bodyBox->toPlainText(), text);
             return;
         }
         QCOMPARE(world.warnings(), QStringList());
@@ -322,10 +322,10 @@ private slots:
         const QList<Row> rows
             = world.env.rows(QStringLiteral("select * from \"个人模板\" where \"序号\" = ?"), { key });
         QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0].text("名称"), form.Text1->text());
-        QCOMPARE(rows[0].text("拼音"), form.Text3->text());
+        QCOMPARE(rows[0].text("名称"), form.nameBox->text());
+        QCOMPARE(rows[0].text("拼音"), form.codeBox->text());
         QCOMPARE(rows[0].text("内容"), text);
-        QVERIFY(itemTexts(form.List1).contains(form.Text1->text()));
+        QVERIFY(itemTexts(form.templateList).contains(form.nameBox->text()));
     }
 
     void nameCatalogsStoreWhatTheyShow_data()
@@ -345,9 +345,9 @@ private slots:
         else
             form = std::make_unique<SpeciesWindow>(world.env.services);
         const QStringList before = storeSnapshot(world.env.db);
-        enterText(form->Text3, text);
-        enterText(form->Text5, text);
-        pressKey(form->Text3, Qt::Key_Return); // Enter saves
+        enterText(form->nameBox, text);
+        enterText(form->codeBox, text);
+        pressKey(form->nameBox, Qt::Key_Return); // Enter saves
 
         QCOMPARE(world.env.messages.texts(), QStringList());
         const StoreChange change = storeChange(before, storeSnapshot(world.env.db));
@@ -359,7 +359,7 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].text("名称"), text);
         QCOMPARE(rows[0].text("拼音"), text);
-        QVERIFY(itemTexts(form->List1).contains(text));
+        QVERIFY(itemTexts(form->nameList).contains(text));
     }
 
     void diagnosisSearchMatchesLiterally_data()
@@ -373,9 +373,9 @@ private slots:
         World world;
         plantRowsHolding(world.env, text);
         DiagnosesWindow form(world.env.services);
-        enterText(form.Text1, text);
-        QCOMPARE(form.List1->count(), rowsContaining(world.env.db, "诊断", "序号", text));
-        QVERIFY(itemTexts(form.List1).contains(QStringLiteral("甲") + text + QStringLiteral("乙")));
+        enterText(form.searchBox, text);
+        QCOMPARE(form.nameList->count(), rowsContaining(world.env.db, "诊断", "序号", text));
+        QVERIFY(itemTexts(form.nameList).contains(QStringLiteral("甲") + text + QStringLiteral("乙")));
         QCOMPARE(world.env.messages.texts(), QStringList());
     }
 
@@ -389,8 +389,8 @@ private slots:
         QFETCH(QString, text);
         World world;
         SettingsWindow* form = world.settings.window();
-        const QList<QLineEdit*> boxes { form->Text1, form->Text2, form->Text3, form->Text6, form->Text4,
-            form->Text5 };
+        const QList<QLineEdit*> boxes { form->practiceName, form->veterinarian, form->practisingNumber,
+            form->dispenser, form->leftMargin, form->topMargin };
         QStringList shown;
         for (QLineEdit* box : boxes) {
             enterText(box, text);
@@ -407,8 +407,8 @@ private slots:
         // Loaded afresh, the window shows what was saved; the desk reads the same.
         QTRY_VERIFY(!world.settings.isLoaded());
         SettingsWindow* again = world.settings.window();
-        const QList<QLineEdit*> reloaded { again->Text1, again->Text2, again->Text3, again->Text6,
-            again->Text4, again->Text5 };
+        const QList<QLineEdit*> reloaded { again->practiceName, again->veterinarian, again->practisingNumber,
+            again->dispenser, again->leftMargin, again->topMargin };
         for (int i = 0; i < reloaded.size(); ++i)
             QCOMPARE(reloaded[i]->text(), shown[i]);
         QCOMPARE(world.settings.practiceName(), shown[0]);
@@ -425,17 +425,17 @@ private slots:
         World world;
         SettingsWindow* form = world.settings.window();
         // A wrong old password of this kind changes nothing.
-        enterText(form->Text8, text);
-        enterText(form->Text12, QStringLiteral("new"));
+        enterText(form->oldPassword, text);
+        enterText(form->newPassword, QStringLiteral("new"));
         form->changePassword();
         QCOMPARE(world.env.messages.texts(), QStringList { QStringLiteral("原密码不正确，无法修改密码！") });
         QCOMPARE(
             world.env.rows("select \"密码\" from \"设置\"").value(0).text("密码"), QStringLiteral("947"));
 
         world.env.messages.clear();
-        enterText(form->Text8, QStringLiteral("947"));
-        enterText(form->Text12, text);
-        const QString newPassword = form->Text12->text();
+        enterText(form->oldPassword, QStringLiteral("947"));
+        enterText(form->newPassword, text);
+        const QString newPassword = form->newPassword->text();
         form->changePassword();
         const QString stored = world.env.rows("select \"密码\" from \"设置\"").value(0).text("密码");
         if (text.trimmed().isEmpty()) {
@@ -451,9 +451,10 @@ private slots:
         LoginWindow login(stored, messages);
         login.show();
         QSignalSpy accepts(&login, &QDialog::accepted);
-        enterText(login.Text1, newPassword);
-        QCOMPARE(login.Text1->text(), newPassword); // the login box holds every character the settings took
-        pressKey(login.Text1, Qt::Key_Return);
+        enterText(login.passwordBox, newPassword);
+        QCOMPARE(
+            login.passwordBox->text(), newPassword); // the login box holds every character the settings took
+        pressKey(login.passwordBox, Qt::Key_Return);
         QCOMPARE(accepts.count(), 1);
         QCOMPARE(messages.texts(), QStringList());
     }
@@ -470,9 +471,9 @@ private slots:
         LoginWindow login(QStringLiteral("947"), messages);
         login.show();
         QSignalSpy accepts(&login, &QDialog::accepted);
-        enterText(login.Text1, text);
-        QVERIFY(login.Text1->text().size() <= 15);
-        pressKey(login.Text1, Qt::Key_Return);
+        enterText(login.passwordBox, text);
+        QVERIFY(login.passwordBox->text().size() <= 15);
+        pressKey(login.passwordBox, Qt::Key_Return);
         QCOMPARE(accepts.count(), 0);
         QCOMPARE(messages.texts(), QStringList { QStringLiteral("密码错误！") });
     }
@@ -490,7 +491,7 @@ private slots:
         const auto shownBefore = form.records().size();
         const QString exportPath = world.env.dir.filePath(QStringLiteral("log.xls"));
         world.env.fileDialogs.next = exportPath;
-        for (QLineEdit* box : { form.Text3, form.Text4 }) {
+        for (QLineEdit* box : { form.fromDate, form.toDate }) {
             const QString kept = box->text();
             enterText(box, text);
             world.env.messages.clear();
@@ -516,16 +517,16 @@ private slots:
         QString left, top;
         {
             OutpatientLogWindow form(world.env.services);
-            enterText(form.Text1, text);
-            enterText(form.Text5, text + QStringLiteral("mm"));
-            left = form.Text1->text();
-            top = form.Text5->text();
+            enterText(form.leftMargin, text);
+            enterText(form.topMargin, text + QStringLiteral("mm"));
+            left = form.leftMargin->text();
+            top = form.topMargin->text();
             form.close();
         }
         QCOMPARE(world.env.messages.texts(), QStringList());
         OutpatientLogWindow again(world.env.services);
-        QCOMPARE(again.Text1->text(), left);
-        QCOMPARE(again.Text5->text(), top);
+        QCOMPARE(again.leftMargin->text(), left);
+        QCOMPARE(again.topMargin->text(), top);
     }
 
     void statisticsDatesThatAreNoneAreReported_data()
@@ -539,14 +540,14 @@ private slots:
         World world;
         StatisticsWindow form(world.env.services);
         form.countToday();
-        const QString counted = form.Label4->text();
-        for (QLineEdit* box : { form.Text3, form.Text4 }) {
+        const QString counted = form.resultLabel->text();
+        for (QLineEdit* box : { form.fromDate, form.toDate }) {
             const QString kept = box->text();
             enterText(box, text);
             world.env.messages.clear();
-            form.Command1->click();
+            form.countButton->click();
             QCOMPARE(world.warnings(), QStringList { dateFormatMessage() });
-            QCOMPARE(form.Label4->text(), counted); // the last result stays
+            QCOMPARE(form.resultLabel->text(), counted); // the last result stays
             box->setText(kept);
         }
     }

@@ -90,23 +90,24 @@ QMap<QString, WriteAction> writeActions()
     a["drugs: add"] = { [](World& w) -> QWidget* {
                            auto* f = new DrugCatalogWindow(w.env.services);
                            f->addEntry();
-                           f->Text3->setText(QStringLiteral("恩诺沙星注射液 10ml"));
-                           f->Text4->setText(QStringLiteral("肌注，每日一次"));
+                           f->nameBox->setText(QStringLiteral("恩诺沙星注射液 10ml"));
+                           f->usageBox->setText(QStringLiteral("肌注，每日一次"));
                            return f;
                        },
         on(&DrugCatalogWindow::saveRecord),
         [](QWidget* w) {
-            return static_cast<DrugCatalogWindow*>(w)->Text3->text() == QStringLiteral("恩诺沙星注射液 10ml");
+            return static_cast<DrugCatalogWindow*>(w)->nameBox->text()
+                == QStringLiteral("恩诺沙星注射液 10ml");
         } };
     a["drugs: change"] = { [](World& w) -> QWidget* {
                               auto* f = new DrugCatalogWindow(w.env.services);
                               f->selectRow(0);
-                              f->Text4->setText(QStringLiteral("改过的用法"));
+                              f->usageBox->setText(QStringLiteral("改过的用法"));
                               return f;
                           },
         on(&DrugCatalogWindow::saveRecord),
         [](QWidget* w) {
-            return static_cast<DrugCatalogWindow*>(w)->Text4->text() == QStringLiteral("改过的用法");
+            return static_cast<DrugCatalogWindow*>(w)->usageBox->text() == QStringLiteral("改过的用法");
         } };
     a["drugs: delete"] = { [](World& w) -> QWidget* {
                               auto* f = new DrugCatalogWindow(w.env.services);
@@ -119,23 +120,23 @@ QMap<QString, WriteAction> writeActions()
     a["templates: add"] = { [](World& w) -> QWidget* {
                                auto* f = new TemplatesWindow(w.env.services);
                                f->newTemplate();
-                               f->Text1->setText(QStringLiteral("犬瘟热组套"));
-                               f->text2->setPlainText(QStringLiteral("利巴韦林注射液\n干扰素"));
+                               f->nameBox->setText(QStringLiteral("犬瘟热组套"));
+                               f->bodyBox->setPlainText(QStringLiteral("利巴韦林注射液\n干扰素"));
                                return f;
                            },
         on(&TemplatesWindow::saveRecord),
         [](QWidget* w) {
-            return static_cast<TemplatesWindow*>(w)->Text1->text() == QStringLiteral("犬瘟热组套");
+            return static_cast<TemplatesWindow*>(w)->nameBox->text() == QStringLiteral("犬瘟热组套");
         } };
     a["templates: change"] = { [](World& w) -> QWidget* {
                                   auto* f = new TemplatesWindow(w.env.services);
                                   f->selectTemplate(0);
-                                  f->text2->setPlainText(QStringLiteral("改过的组套"));
+                                  f->bodyBox->setPlainText(QStringLiteral("改过的组套"));
                                   return f;
                               },
         on(&TemplatesWindow::saveRecord),
         [](QWidget* w) {
-            return static_cast<TemplatesWindow*>(w)->text2->toPlainText() == QStringLiteral("改过的组套");
+            return static_cast<TemplatesWindow*>(w)->bodyBox->toPlainText() == QStringLiteral("改过的组套");
         } };
     a["templates: delete"] = { [](World& w) -> QWidget* {
                                   auto* f = new TemplatesWindow(w.env.services);
@@ -145,15 +146,15 @@ QMap<QString, WriteAction> writeActions()
         on(&TemplatesWindow::deleteRecord), {} };
 
     auto nameAdd = [](auto* window) {
-        window->Text3->setText(QStringLiteral("新名称"));
+        window->nameBox->setText(QStringLiteral("新名称"));
         return window;
     };
     auto nameDelete = [](auto* window) {
-        window->List1->setCurrentRow(0);
+        window->nameList->setCurrentRow(0);
         return window;
     };
     auto nameKept = [](QWidget* w) {
-        return static_cast<NameCatalogWindow*>(w)->Text3->text() == QStringLiteral("新名称");
+        return static_cast<NameCatalogWindow*>(w)->nameBox->text() == QStringLiteral("新名称");
     };
     a["diagnoses: add"]
         = { [=](World& w) -> QWidget* { return nameAdd(new DiagnosesWindow(w.env.services)); },
@@ -169,31 +170,31 @@ QMap<QString, WriteAction> writeActions()
 
     a["log: margins stored on close"] = { [](World& w) -> QWidget* {
                                              auto* f = new OutpatientLogWindow(w.env.services);
-                                             f->Text1->setText(QStringLiteral("25"));
-                                             f->Text5->setText(QStringLiteral("30"));
+                                             f->leftMargin->setText(QStringLiteral("25"));
+                                             f->topMargin->setText(QStringLiteral("30"));
                                              return f;
                                          },
         [](QWidget* w) { w->close(); }, {} };
 
     a["settings: save"] = { [](World& w) -> QWidget* {
                                SettingsWindow* f = w.settings.window();
-                               f->Text1->setText(QStringLiteral("河畔动物医院"));
-                               f->Text2->setText(QStringLiteral("赵医生"));
+                               f->practiceName->setText(QStringLiteral("河畔动物医院"));
+                               f->veterinarian->setText(QStringLiteral("赵医生"));
                                return f;
                            },
         on(&SettingsWindow::saveSettings),
         [](QWidget* w) {
-            return static_cast<SettingsWindow*>(w)->Text1->text() == QStringLiteral("河畔动物医院");
+            return static_cast<SettingsWindow*>(w)->practiceName->text() == QStringLiteral("河畔动物医院");
         } };
     a["settings: change the password"] = { [](World& w) -> QWidget* {
                                               SettingsWindow* f = w.settings.window();
-                                              f->Text8->setText(QStringLiteral("947"));
-                                              f->Text12->setText(QStringLiteral("newpass"));
+                                              f->oldPassword->setText(QStringLiteral("947"));
+                                              f->newPassword->setText(QStringLiteral("newpass"));
                                               return f;
                                           },
         on(&SettingsWindow::changePassword),
         [](QWidget* w) {
-            return static_cast<SettingsWindow*>(w)->Text12->text() == QStringLiteral("newpass");
+            return static_cast<SettingsWindow*>(w)->newPassword->text() == QStringLiteral("newpass");
         } };
     return a;
 }

@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(world.settings.veterinarian(), QString());
         QCOMPARE(world.settings.practiceName(), QString());
         SettingsWindow* settings = world.settings.window();
-        settings->Text1->setText(QStringLiteral("新名称"));
+        settings->practiceName->setText(QStringLiteral("新名称"));
         settings->saveSettings();
         QVERIFY(env.messages.last().startsWith(QStringLiteral("保存失败")));
         QVERIFY(!queryLog(env.db, { QDate(2026, 1, 1), QDate(2026, 12, 31) }).ok);
@@ -165,7 +165,7 @@ private slots:
                 { QStringLiteral("B%1").arg(i) }));
         const int prescriptions = env.count(QStringLiteral("档案"));
         BackupWindow window(env.services);
-        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QTest::mouseClick(window.backUpNowButton, Qt::LeftButton);
         QVERIFY2(
             env.messages.last().startsWith(QStringLiteral("已备份到：")), qPrintable(env.messages.last()));
         const QList<BackupCopy> copies = listBackupCopies(window.backupRoot());
@@ -175,7 +175,7 @@ private slots:
         QVERIFY2(facts.ok, qPrintable(facts.error));
         QCOMPARE(facts.prescriptions, qint64(prescriptions));
         QTRY_VERIFY(window.checksDone());
-        QCOMPARE(window.List1->topLevelItem(0)->text(5), QStringLiteral("完好"));
+        QCOMPARE(window.copyList->topLevelItem(0)->text(5), QStringLiteral("完好"));
 
         // Over the archive the desks work on, a copy is refused and nothing changes.
         env.messages.setNextAnswers({ true });

@@ -112,8 +112,8 @@ private slots:
         LoginWindow login(m_context.heldPassword, m_messages);
         login.show();
         QSignalSpy accepted(&login, &QDialog::accepted);
-        typeInto(login.Text1, QStringLiteral("947"));
-        pressKey(login.Text1, Qt::Key_Return);
+        typeInto(login.passwordBox, QStringLiteral("947"));
+        pressKey(login.passwordBox, Qt::Key_Return);
         QCOMPARE(accepted.count(), 1);
 
         ProgramWindows windows(m_services);
@@ -230,7 +230,7 @@ private slots:
         }
         const QString xls = m_root.filePath(QStringLiteral("日志.xls"));
         m_fileDialogs.next = xls;
-        log->Command2->click();
+        log->exportButton->click();
         QCOMPARE(m_messages.texts(), QStringList { QStringLiteral("文件导出成功！") });
         m_messages.clear();
         const XlsReadBack sheet(xls);
@@ -250,8 +250,8 @@ private slots:
         click(Statistics);
         auto* statistics = qobject_cast<StatisticsWindow*>(main.childWindow(QStringLiteral("statistics")));
         QVERIFY(statistics);
-        statistics->Command2->click();
-        QCOMPARE(statistics->Label4->text(), QStringLiteral("处方数：2张"));
+        statistics->todayButton->click();
+        QCOMPARE(statistics->resultLabel->text(), QStringLiteral("处方数：2张"));
 
         // Closing backs up into the folder of the day; the copy opens with the key and holds no plaintext.
         main.close();

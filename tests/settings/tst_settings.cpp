@@ -136,8 +136,8 @@ void TestSettings::windowCarriesTheDesignedControlsAndTexts()
     QVERIFY(w.findChild<QLineEdit*>("Text1")->isVisible());
     QVERIFY(!w.findChild<QComboBox*>("text17")->isVisible());
     QVERIFY(!w.findChild<QComboBox*>("text19")->isVisible());
-    QVERIFY(!w.Label9->isVisible());
-    QVERIFY(!w.Check1->isVisible());
+    QVERIFY(!w.defaultPrinterCaption->isVisible());
+    QVERIFY(!w.printAfterSave->isVisible());
 }
 
 void TestSettings::loadTakesStoredValuesAndKeepsDesignTextsForNulls()
@@ -150,12 +150,12 @@ void TestSettings::loadTakesStoredValuesAndKeepsDesignTextsForNulls()
     setColumn(env, "注册号", QStringLiteral("12345678901234"));
     setColumn(env, "发药人", QString()); // empty, not null: shown empty
     SettingsWindow w(env.services);
-    QCOMPARE(w.Text1->text(), QStringLiteral("Text1"));
-    QCOMPARE(w.Text2->text(), QStringLiteral("Text1"));
-    QCOMPARE(w.Text3->text(), QStringLiteral("12345678901234"));
-    QCOMPARE(w.Text6->text(), QString());
-    QCOMPARE(w.Text4->text(), QStringLiteral("120"));
-    QCOMPARE(w.Text5->text(), QStringLiteral("200"));
+    QCOMPARE(w.practiceName->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.veterinarian->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.practisingNumber->text(), QStringLiteral("12345678901234"));
+    QCOMPARE(w.dispenser->text(), QString());
+    QCOMPARE(w.leftMargin->text(), QStringLiteral("120"));
+    QCOMPARE(w.topMargin->text(), QStringLiteral("200"));
 }
 
 void TestSettings::unreadableStoreLeavesDesignTexts()
@@ -163,10 +163,10 @@ void TestSettings::unreadableStoreLeavesDesignTexts()
     TestEnv env;
     env.db.close();
     SettingsWindow w(env.services);
-    QCOMPARE(w.Text1->text(), QStringLiteral("Text1"));
-    QCOMPARE(w.Text6->text(), QStringLiteral("Text1"));
-    QCOMPARE(w.Text4->text(), QStringLiteral("120"));
-    QCOMPARE(w.Text5->text(), QStringLiteral("200"));
+    QCOMPARE(w.practiceName->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.dispenser->text(), QStringLiteral("Text1"));
+    QCOMPARE(w.leftMargin->text(), QStringLiteral("120"));
+    QCOMPARE(w.topMargin->text(), QStringLiteral("200"));
 }
 
 void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
@@ -178,7 +178,7 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
     env.services.printers = &printers;
     {
         SettingsWindow w(env.services);
-        for (QComboBox* list : { w.text17, w.text19 }) {
+        for (QComboBox* list : { w.defaultPrinter, w.prescriptionPrinter }) {
             QCOMPARE(list->count(), 2);
             QCOMPARE(list->itemText(0), QStringLiteral("办公室打印机"));
             QCOMPARE(list->itemText(1), QStringLiteral("Label Writer"));
@@ -188,8 +188,8 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
     setColumn(env, "默认打印机", QVariant());
     setColumn(env, "处方打印机", QString());
     SettingsWindow w(env.services);
-    QCOMPARE(w.text17->currentText(), QStringLiteral("Label Writer"));
-    QCOMPARE(w.text19->currentText(), QStringLiteral("Label Writer"));
+    QCOMPARE(w.defaultPrinter->currentText(), QStringLiteral("Label Writer"));
+    QCOMPARE(w.prescriptionPrinter->currentText(), QStringLiteral("Label Writer"));
 }
 
 void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
@@ -198,9 +198,9 @@ void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
     setColumn(env, "处方打印机", QStringLiteral("Slip Printer"));
     env.services.printers = nullptr;
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
-    QCOMPARE(w->text17->count(), 0);
-    QCOMPARE(w->text17->currentText(), QStringLiteral("HP LaserJet P1007"));
-    QCOMPARE(w->text19->currentText(), QStringLiteral("Slip Printer"));
+    QCOMPARE(w->defaultPrinter->count(), 0);
+    QCOMPARE(w->defaultPrinter->currentText(), QStringLiteral("HP LaserJet P1007"));
+    QCOMPARE(w->prescriptionPrinter->currentText(), QStringLiteral("Slip Printer"));
     w->saveSettings();
     settle();
     QVERIFY(w.isNull());
@@ -220,15 +220,15 @@ void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
 
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
-    replaceText(w->Text1, QStringLiteral("青山动物诊所"));
-    replaceText(w->Text2, QStringLiteral("李四"));
-    replaceText(w->Text3, QString()); // empty texts are stored as they are
-    replaceText(w->Text6, QStringLiteral("王五"));
-    replaceText(w->Text4, QStringLiteral("abc")); // nothing is validated
-    replaceText(w->Text5, QStringLiteral("12.5mm"));
-    w->text17->setCurrentIndex(1);
-    w->text19->setCurrentIndex(0);
-    click(w->Command1);
+    replaceText(w->practiceName, QStringLiteral("青山动物诊所"));
+    replaceText(w->veterinarian, QStringLiteral("李四"));
+    replaceText(w->practisingNumber, QString()); // empty texts are stored as they are
+    replaceText(w->dispenser, QStringLiteral("王五"));
+    replaceText(w->leftMargin, QStringLiteral("abc")); // nothing is validated
+    replaceText(w->topMargin, QStringLiteral("12.5mm"));
+    w->defaultPrinter->setCurrentIndex(1);
+    w->prescriptionPrinter->setCurrentIndex(0);
+    click(w->saveButton);
     settle();
     QVERIFY2(w.isNull(), "save unloads the window");
     QVERIFY(env.messages.texts().isEmpty());
@@ -264,11 +264,11 @@ void TestSettings::refusedSaveIsReportedAndKeepsTheTypedValues()
     refuseSettingsWrites(env);
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
-    replaceText(w->Text1, QStringLiteral("新名称"));
-    click(w->Command1);
+    replaceText(w->practiceName, QStringLiteral("新名称"));
+    click(w->saveButton);
     settle();
     QVERIFY2(!w.isNull(), "a refused save keeps the window and what was typed");
-    QCOMPARE(w->Text1->text(), QStringLiteral("新名称"));
+    QCOMPARE(w->practiceName->text(), QStringLiteral("新名称"));
     QCOMPARE(env.messages.shown().size(), 1);
     QVERIFY2(env.messages.last().startsWith(QStringLiteral("保存失败，设置没有保存！\n")
                  + test::refusalSentence(FailureKind::NoWriteAccess)),
@@ -284,8 +284,8 @@ void TestSettings::cancelWritesNothing()
     const QVariantMap before = settingsRow(env);
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
-    replaceText(w->Text1, QStringLiteral("不要保存"));
-    click(w->Command2);
+    replaceText(w->practiceName, QStringLiteral("不要保存"));
+    click(w->cancelButton);
     settle();
     QVERIFY(w.isNull());
     QCOMPARE(settingsRow(env), before);
@@ -296,9 +296,9 @@ void TestSettings::blankNewPasswordIsRefused()
     TestEnv env;
     SettingsWindow w(env.services);
     w.show();
-    w.Text8->setText(QStringLiteral("947"));
-    w.Text12->setText(QStringLiteral("   "));
-    click(w.Command3);
+    w.oldPassword->setText(QStringLiteral("947"));
+    w.newPassword->setText(QStringLiteral("   "));
+    click(w.changePasswordButton);
     QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("请输入新密码！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("947"));
@@ -311,9 +311,9 @@ void TestSettings::oldPasswordComparisonIsExactAndCaseSensitive()
     setColumn(env, "密码", QStringLiteral("Vet947"));
     SettingsWindow w(env.services);
     w.show();
-    w.Text8->setText(QStringLiteral("vet947")); // the login would accept this; the change does not
-    w.Text12->setText(QStringLiteral("new"));
-    click(w.Command3);
+    w.oldPassword->setText(QStringLiteral("vet947")); // the login would accept this; the change does not
+    w.newPassword->setText(QStringLiteral("new"));
+    click(w.changePasswordButton);
     QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("原密码不正确，无法修改密码！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
     QCOMPARE(settingsRow(env)["密码"].toString(), QStringLiteral("Vet947"));
@@ -330,10 +330,10 @@ void TestSettings::passwordChangeIsStoredButCountsFromTheNextStart()
     TestEnv env;
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     w->show();
-    replaceText(w->Text1, QStringLiteral("未保存的名称"));
-    qv::test::typeText(w->Text8, QStringLiteral(" 947 "));
-    qv::test::typeText(w->Text12, QStringLiteral(" Abc123 "));
-    click(w->Command3);
+    replaceText(w->practiceName, QStringLiteral("未保存的名称"));
+    qv::test::typeText(w->oldPassword, QStringLiteral(" 947 "));
+    qv::test::typeText(w->newPassword, QStringLiteral(" Abc123 "));
+    click(w->changePasswordButton);
     settle();
     QCOMPARE(env.messages.texts(), QStringList { QStringLiteral("修改密码成功，请牢记新密码！") });
     QCOMPARE(env.messages.shown().first().icon, Messages::Icon::None);
@@ -352,9 +352,9 @@ void TestSettings::refusedPasswordChangeIsReported()
     refuseSettingsWrites(env);
     SettingsWindow w(env.services);
     w.show();
-    w.Text8->setText(QStringLiteral("947"));
-    w.Text12->setText(QStringLiteral("555"));
-    click(w.Command3);
+    w.oldPassword->setText(QStringLiteral("947"));
+    w.newPassword->setText(QStringLiteral("555"));
+    click(w.changePasswordButton);
     QCOMPARE(env.messages.shown().size(), 1);
     QVERIFY2(env.messages.last().startsWith(QStringLiteral("修改密码失败，密码没有修改！\n")
                  + test::refusalSentence(FailureKind::NoWriteAccess)),
@@ -401,20 +401,20 @@ void TestSettings::readersSeeUnsavedValuesUntilTheWindowIsClosed()
     SettingsWindowHolder settings(env.services);
     SettingsWindow* w = settings.window();
     w->show();
-    replaceText(w->Text2, QStringLiteral("王医生"));
-    replaceText(w->Text4, QStringLiteral("33"));
+    replaceText(w->veterinarian, QStringLiteral("王医生"));
+    replaceText(w->leftMargin, QStringLiteral("33"));
     QCOMPARE(settings.veterinarian(), QStringLiteral("王医生"));
     QCOMPARE(settings.leftMargin(), QStringLiteral("33"));
 
-    click(w->Command2); // cancel: nothing stored, the next read loads the stored values
+    click(w->cancelButton); // cancel: nothing stored, the next read loads the stored values
     QVERIFY(!settings.isLoaded());
     QCOMPARE(settings.veterinarian(), QStringLiteral("张三"));
     QCOMPARE(settings.leftMargin(), QStringLiteral("20"));
     settle();
 
     w = settings.window();
-    replaceText(w->Text2, QStringLiteral("王医生"));
-    click(w->Command1); // save: stored, and read back from the store
+    replaceText(w->veterinarian, QStringLiteral("王医生"));
+    click(w->saveButton); // save: stored, and read back from the store
     QVERIFY(!settings.isLoaded());
     QCOMPARE(settings.veterinarian(), QStringLiteral("王医生"));
     QVERIFY(settings.window() != nullptr);
@@ -437,7 +437,7 @@ void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
 
     // Loaded hidden by a reader first, with a value typed meanwhile: the window opened is that same one.
     SettingsWindow* loaded = settings.window();
-    loaded->Text6->setText(QStringLiteral("未保存"));
+    loaded->dispenser->setText(QStringLiteral("未保存"));
     QMdiSubWindow* sub = open();
     QCOMPARE(sub->widget(), loaded);
     QVERIFY(loaded->isVisible());
@@ -446,7 +446,7 @@ void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
 
     // "取  消" closes the sub-window too, and the next read reloads the stored value.
     QPointer<QMdiSubWindow> watched = sub;
-    click(loaded->Command2);
+    click(loaded->cancelButton);
     settle();
     QVERIFY(watched.isNull());
     QVERIFY(area.subWindowList().isEmpty());
@@ -474,14 +474,14 @@ void TestSettings::onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest()
 
     // Desk A, with nothing of its own yet, shows the shared row and says which values are its own.
     SettingsWindow* w = settings.window();
-    QCOMPARE(w->Text2->text(), QStringLiteral("张三"));
-    QVERIFY(!w->Label11->isHidden());
-    QVERIFY(w->Text2->toolTip().contains(QStringLiteral("这台电脑")));
-    QVERIFY(w->Text1->toolTip().contains(QStringLiteral("共用")));
-    replaceText(w->Text2, QStringLiteral("王医生"));
-    replaceText(w->Text6, QStringLiteral("小李"));
-    replaceText(w->Text1, QStringLiteral("青山动物诊所"));
-    click(w->Command1);
+    QCOMPARE(w->veterinarian->text(), QStringLiteral("张三"));
+    QVERIFY(!w->serverNote->isHidden());
+    QVERIFY(w->veterinarian->toolTip().contains(QStringLiteral("这台电脑")));
+    QVERIFY(w->practiceName->toolTip().contains(QStringLiteral("共用")));
+    replaceText(w->veterinarian, QStringLiteral("王医生"));
+    replaceText(w->dispenser, QStringLiteral("小李"));
+    replaceText(w->practiceName, QStringLiteral("青山动物诊所"));
+    click(w->saveButton);
     settle();
     QCOMPARE(settings.veterinarian(), QStringLiteral("王医生"));
     QCOMPARE(settingsRow(env)["执业兽医"].toString(), QStringLiteral("张三"));
