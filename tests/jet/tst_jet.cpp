@@ -28,22 +28,7 @@ namespace {
 // A value in the form mdb-export prints it: a null like an empty text, a date with its time of day.
 QString asExported(const QVariant& value, JetType type)
 {
-    const QString text = value.toString();
-    if (type == JetType::DateTime && text.size() == 10)
-        return text + QStringLiteral(" 00:00:00");
-    return text;
-}
-
-// mdb-export prints an amount with four decimals ("9.6500", "-4.0000"); the store keeps "9.65" and "-4".
-QString amountAsStored(QString printed)
-{
-    if (!printed.contains(u'.'))
-        return printed;
-    while (printed.endsWith(u'0'))
-        printed.chop(1);
-    if (printed.endsWith(u'.'))
-        printed.chop(1);
-    return printed;
+    return type == JetType::DateTime ? test::dateAsExported(value.toString()) : value.toString();
 }
 
 // Every row of the table, or the failure.
@@ -164,7 +149,7 @@ private slots:
                     const JetType type = table.columns[c].type;
                     const QString theirs = exported[r + 1].value(c);
                     const QString ours = asExported(rows[r][c], type);
-                    if (type == JetType::Currency ? ours != amountAsStored(theirs) : ours != theirs)
+                    if (type == JetType::Currency ? ours != test::amountAsStored(theirs) : ours != theirs)
                         QFAIL(qPrintable(QStringLiteral("%1 row %2 column %3: “%4”, mdb-export “%5”")
                                              .arg(table.name)
                                              .arg(r + 1)

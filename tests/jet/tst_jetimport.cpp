@@ -22,20 +22,7 @@ namespace {
 // mdb-export prints a date at midnight with its time and an amount to four decimals; the store keeps neither.
 QString asExported(const QString& stored, JetType type)
 {
-    if (type == JetType::DateTime && stored.size() == 10)
-        return stored + QStringLiteral(" 00:00:00");
-    return stored;
-}
-
-QString amountAsStored(QString printed)
-{
-    if (!printed.contains(u'.'))
-        return printed;
-    while (printed.endsWith(u'0'))
-        printed.chop(1);
-    if (printed.endsWith(u'.'))
-        printed.chop(1);
-    return printed;
+    return type == JetType::DateTime ? test::dateAsExported(stored) : stored;
 }
 
 QList<TableTally> talliesOf(Database& db)
@@ -110,7 +97,7 @@ private slots:
                     const JetType type = jet->columns[at].type;
                     const QString ours = asExported(rows[r].text(column), type);
                     const QString theirs = exported[r + 1].value(exported[0].indexOf(jet->columns[at].name));
-                    if (type == JetType::Currency ? ours != amountAsStored(theirs) : ours != theirs)
+                    if (type == JetType::Currency ? ours != test::amountAsStored(theirs) : ours != theirs)
                         QFAIL(qPrintable(QStringLiteral("%1 row %2 column %3: “%4”, mdb-export “%5”")
                                              .arg(table.name)
                                              .arg(r + 1)

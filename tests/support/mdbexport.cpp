@@ -45,4 +45,20 @@ QList<QStringList> mdbExport(const QString& path, const QString& table)
     return parseCsv(QString::fromUtf8(exporter.readAllStandardOutput()));
 }
 
+QString amountAsStored(QString printed)
+{
+    if (!printed.contains(u'.'))
+        return printed;
+    while (printed.endsWith(u'0'))
+        printed.chop(1);
+    if (printed.endsWith(u'.'))
+        printed.chop(1);
+    return printed;
+}
+
+QString dateAsExported(const QString& stored)
+{
+    return stored.size() == 10 ? stored + QStringLiteral(" 00:00:00") : stored;
+}
+
 } // namespace qv::test

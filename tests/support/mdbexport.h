@@ -13,4 +13,10 @@ QList<QStringList> parseCsv(const QString& text);
 // mdb-export fails.
 QList<QStringList> mdbExport(const QString& path, const QString& table);
 
+// The store's form of what mdb-export prints: an amount without its trailing zeros ("9.6500" is "9.65",
+// "-4.0000" is "-4").
+QString amountAsStored(QString printed);
+// What mdb-export prints for a date the store keeps: a date at midnight gets its time of day.
+QString dateAsExported(const QString& stored);
+
 } // namespace qv::test
