@@ -65,8 +65,12 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     passwordBox->setEchoMode(QLineEdit::Password);
     sslModeBox = placed<QComboBox>(this, QStringLiteral("Combo1"), 1440, 900 + 5 * 420, 5580, 330);
     sslModeBox->addItems(kSslTexts);
+    sslWarningLabel = placed<QLabel>(this, QStringLiteral("Label9"), 1440, 3360, 5580, 480);
+    sslWarningLabel->setWordWrap(true);
+    sslWarningLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    sslWarningLabel->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    statusLabel = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3480, 6840, 2040);
+    statusLabel = placed<QLabel>(this, QStringLiteral("Label1"), 180, 3900, 6840, 1620);
     statusLabel->setWordWrap(true);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -86,6 +90,7 @@ StorageWindow::StorageWindow(Services& services, const QString& configPath, QWid
     }
     connect(fileOption, &QRadioButton::toggled, this, &StorageWindow::updateFields);
     connect(serverOption, &QRadioButton::toggled, this, &StorageWindow::updateFields);
+    connect(sslModeBox, &QComboBox::currentIndexChanged, this, &StorageWindow::updateSslWarning);
     connect(testButton, &QPushButton::clicked, this, &StorageWindow::testConnection);
     connect(migrateButton, &QPushButton::clicked, this, &StorageWindow::migrate);
     connect(saveButton, &QPushButton::clicked, this, &StorageWindow::save);
@@ -115,7 +120,7 @@ StorageChoice StorageWindow::choice() const
     c.database = databaseBox->text().trimmed();
     c.user = userBox->text().trimmed();
     c.password = passwordBox->text();
-    c.sslMode = kSslModes.value(sslModeBox->currentIndex(), QStringLiteral("prefer"));
+    c.sslMode = kSslModes.value(sslModeBox->currentIndex(), StorageChoice().sslMode);
     return c;
 }
 
@@ -139,6 +144,19 @@ void StorageWindow::updateFields()
         w->setEnabled(server);
     testButton->setEnabled(server);
     migrateButton->setEnabled(server);
+    updateSslWarning();
+}
+
+void StorageWindow::updateSslWarning()
+{
+    const QString mode = kSslModes.value(sslModeBox->currentIndex());
+    QString warning;
+    if (mode == QLatin1String("prefer"))
+        warning = QStringLiteral("注意：服务器不加密时连接也不加密，网络上冒充服务器的电脑可能骗取密码。");
+    else if (mode == QLatin1String("disable"))
+        warning = QStringLiteral("注意：不加密，密码和档案以明文经过网络，网络上的其他电脑能看到。");
+    sslWarningLabel->setText(warning);
+    sslWarningLabel->setVisible(serverOption->isChecked() && !warning.isEmpty());
 }
 
 void StorageWindow::testConnection()
@@ -152,7 +170,8 @@ void StorageWindow::testConnection()
     statusLabel->setText(QStringLiteral("正在连接……"));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const ConnectionVerdict verdict = testServerConnection(c.connectionString());
-    statusLabel->setText(verdict.message);
+    statusLabel->setText(
+        verdict.link.isEmpty() ? verdict.message : verdict.message + QLatin1Char('\n') + verdict.link);
 }
 
 void StorageWindow::migrate()

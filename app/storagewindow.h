@@ -42,6 +42,7 @@ public:
     QLineEdit* userBox = nullptr; // user
     QLineEdit* passwordBox = nullptr; // password
     QComboBox* sslModeBox = nullptr; // sslmode
+    QLabel* sslWarningLabel = nullptr; // what prefer and disable risk
     QLabel* statusLabel = nullptr; // what the test or the migration found
     QProgressBar* migrationProgress = nullptr;
     QPushButton* testButton = nullptr; // 测试连接
@@ -55,6 +56,7 @@ signals:
 private:
     void fill(const StorageChoice& choice);
     void updateFields();
+    void updateSslWarning();
 
     Services& m_services;
     QString m_configPath;

@@ -221,6 +221,11 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
         if (progress)
             progress(done + at, total);
     };
+    // The desks' role can only read and write the tables: say so before reading anything.
+    const Result owner
+        = checkOwnerStep(server, QStringLiteral("把档案填入诊所服务器（“迁移到服务器”或在服务器上恢复）"));
+    if (!owner)
+        return owner;
     // Everything is read from the file in one read transaction: counted, checksummed and copied as one
     // state, whatever else happens to the file meanwhile.
     return file.transaction([&]() -> Result {

@@ -1,6 +1,7 @@
 #include "maintenance/storagechoice.h"
 #include "platform/privatefile.h"
 #include "store/database.h"
+#include "store/server/serverengine.h"
 #include "store/server/serverschema.h"
 
 #include <QDir>
@@ -42,7 +43,7 @@ QString StorageChoice::connectionString() const
           << QStringLiteral("user=") + quoted(user.trimmed());
     if (!password.isEmpty())
         parts << QStringLiteral("password=") + quoted(password);
-    parts << QStringLiteral("sslmode=") + (kSslModes.contains(sslMode) ? sslMode : QStringLiteral("prefer"));
+    parts << QStringLiteral("sslmode=") + (kSslModes.contains(sslMode) ? sslMode : QStringLiteral("require"));
     return parts.join(QLatin1Char(' '));
 }
 
@@ -81,6 +82,9 @@ StorageChoice loadStorageChoice(const QString& path)
         else if (key == "sslmode" && kSslModes.contains(value))
             choice.sslMode = value;
     }
+    // A computer that never named a server takes today's default when it first does.
+    if (choice.host.trimmed().isEmpty())
+        choice.sslMode = StorageChoice().sslMode;
     return choice;
 }
 
@@ -92,7 +96,8 @@ QString saveStorageChoice(const StorageChoice& choice, const QString& path)
     text += line("port", QString::number(choice.port));
     text += line("database", choice.database);
     text += line("user", choice.user);
-    text += line("password", choice.password);
+    // A computer that went back to its own file keeps no password of the server.
+    text += line("password", choice.onServer ? choice.password : QString());
     text += line("sslmode", choice.sslMode);
     QString error;
     if (writePrivateFile(path, text, &error))
@@ -124,6 +129,8 @@ ConnectionVerdict testServerConnection(const QString& connection)
         return verdict;
     }
     const QString where = db.location();
+    if (const auto* server = dynamic_cast<const ServerEngine*>(db.engine()))
+        verdict.link = server->linkSecurity().sentence();
     const Result tables = db.run(QStringLiteral("select table_name from information_schema.tables "
                                                 "where table_schema = current_schema() order by table_name"));
     if (!tables) {

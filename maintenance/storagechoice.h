@@ -18,8 +18,9 @@ struct StorageChoice {
     QString database = QStringLiteral("quorvela");
     QString user = QStringLiteral("quorvela");
     QString password;
-    // libpq's sslmode: prefer (TLS when the server offers it), require, verify-full, disable.
-    QString sslMode = QStringLiteral("prefer");
+    // libpq's sslmode: require (the default: the link encrypted and, by channel binding, the server proven
+    // before the password goes), verify-full, prefer (TLS when the server offers it), disable.
+    QString sslMode = QStringLiteral("require");
 
     // The libpq connection string of the server fields, every value quoted; empty when no server is named.
     QString connectionString() const;
@@ -30,8 +31,8 @@ QString storageConfigPath();
 
 // The choice kept at path; the default (this computer's file) when there is none or it cannot be read.
 StorageChoice loadStorageChoice(const QString& path = storageConfigPath());
-// Writes the choice through a temporary file renamed into place, mode 0600, in a folder of mode 0700. Returns
-// the error text, empty on success.
+// Writes the choice through a temporary file renamed into place, mode 0600, in a folder of mode 0700. The
+// server password is kept only while the choice is the server. Returns the error text, empty on success.
 QString saveStorageChoice(const StorageChoice& choice, const QString& path = storageConfigPath());
 
 // The server connection the program starts on: the QUORVELA_SERVER variable when it is set (administrators
@@ -45,6 +46,7 @@ struct ConnectionVerdict {
     qint64 prescriptions = -1; // the archive's prescriptions, when it is ours
     FailureKind failure = FailureKind::Stated;
     QString message;
+    QString link; // whether the link is encrypted and the server proven, when it connected
 };
 
 // Connects, looks at the database without changing anything, and says whether the program can use it and

@@ -1,6 +1,7 @@
 #include "store/server/serverengine.h"
 #include "store/server/snapshot.h"
 
+#include "store/server/serverlink.h"
 #include "store/server/serverschema.h"
 
 #include <QElapsedTimer>
@@ -183,16 +184,25 @@ FailureKind kindOfSqlState(const QByteArray& state)
 bool ServerEngine::open(const QString& connection, QString* error)
 {
     m_connection = connection;
-    // Later settings of the same name win: what the practice's connection string says comes last.
     // Over the network, a server that vanishes without a word (a pulled cable, a machine switched off) would
-    // hold a save for the kernel's quarter of an hour of retries: unacknowledged data gives up after 10 s and
-    // a silent server is asked after 10 s, three times 5 s apart. A Unix socket ignores both.
-    const QByteArray settings = "connect_timeout=5 client_encoding=UTF8 application_name=quorvela "
-                                "keepalives=1 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 "
-                                "tcp_user_timeout=10000 "
-                                "options='-c statement_timeout=30000 -c lock_timeout=10000' "
-        + connection.toUtf8();
-    m_conn.reset(PQconnectdb(settings.constData()));
+    // hold a save for the kernel's quarter of an hour of retries: the settings give up on unacknowledged data
+    // after 10 s and ask a silent server after 10 s, three times 5 s apart. A Unix socket ignores both.
+    const ConnectionSettings settings = connectionSettings(connection);
+    if (!settings.ok) {
+        if (error)
+            *error = settings.error;
+        m_conn.reset();
+        return false;
+    }
+    std::vector<const char*> keys;
+    std::vector<const char*> values;
+    for (size_t i = 0; i < settings.keys.size(); ++i) {
+        keys.push_back(settings.keys[i].constData());
+        values.push_back(settings.values[i].constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    m_conn.reset(PQconnectdbParams(keys.data(), values.data(), 0));
     if (!m_conn || PQstatus(m_conn.get()) != CONNECTION_OK) {
         if (error)
             *error = connectionFailure().error;
@@ -209,6 +219,8 @@ bool ServerEngine::open(const QString& connection, QString* error)
     }
     return true;
 }
+
+LinkSecurity ServerEngine::linkSecurity() const { return linkSecurityOf(m_conn.get()); }
 
 QString ServerEngine::location() const
 {
@@ -228,8 +240,14 @@ Result ServerEngine::connectionFailure() const
     if (message.contains("invalid connection option") || message.contains("missing \"=\"")
         || message.contains("unterminated quoted string") || message.contains("invalid URI")) {
         result.failure = FailureKind::Stated;
-        result.error = QStringLiteral("诊所服务器的连接设置写得不对，请检查数据存储设置。（%1）")
-                           .arg(reasonOf(message.constData()));
+        result.error = badSettingsSentence(reasonOf(message.constData()));
+        return result;
+    }
+    const QString unproven = unprovenServerSentence(message);
+    if (!unproven.isEmpty()) {
+        // Not the network's fault: trying again reaches the same server.
+        result.failure = FailureKind::ServerGone;
+        result.error = unproven;
         return result;
     }
     const bool refused = m_conn && PQstatus(m_conn.get()) == CONNECTION_BAD

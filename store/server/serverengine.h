@@ -5,6 +5,7 @@
 
 #include "store/engine.h"
 #include "store/server/pg.h"
+#include "store/server/serverlink.h"
 
 #include <QHash>
 
@@ -15,9 +16,11 @@ public:
     ServerEngine() = default;
     ~ServerEngine() override = default;
 
-    // Connects with a libpq connection string. The program's defaults (a connect timeout, a statement
-    // timeout, UTF-8) come first, so the string can set its own.
+    // Connects with a libpq connection string, keyword=value or postgresql://, merged into the program's
+    // settings by connectionSettings (serverlink.h).
     bool open(const QString& connection, QString* error);
+    // What the open connection is: encrypted, the server proven.
+    LinkSecurity linkSecurity() const;
 
     StoreKind kind() const override { return StoreKind::Server; }
     QString location() const override;

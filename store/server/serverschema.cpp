@@ -87,6 +87,33 @@ Result takeSetUpLock(Database& db)
     return db.run(QStringLiteral("select pg_advisory_xact_lock(?)"), { kSetUpLockKey });
 }
 
+Result checkOwnerStep(Database& db, const QString& step)
+{
+    if (db.kind() != StoreKind::Server)
+        return Result { true };
+    // An empty schema needs the right to create in it; one that holds tables needs their owner (and the
+    // functions' owner), which upgrades and the catalog's triggers require.
+    const Result may = db.run(QStringLiteral(R"(
+select current_user as "who",
+    case when exists (select 1 from pg_class where relnamespace = current_schema()::regnamespace
+                                               and relkind in ('r', 'p'))
+         then coalesce((select bool_and(pg_has_role(relowner, 'USAGE')) from pg_class
+                        where relnamespace = current_schema()::regnamespace and relkind in ('r', 'p', 'S')), true)
+              and coalesce((select bool_and(pg_has_role(proowner, 'USAGE')) from pg_proc
+                            where pronamespace = current_schema()::regnamespace), true)
+         else has_schema_privilege(current_schema(), 'CREATE') end as "may")"));
+    if (!may)
+        return may;
+    const Row row = may.rows.value(0);
+    if (row.value(QStringLiteral("may")).toBool())
+        return may;
+    return refused(
+        QStringLiteral("%1需要数据库所有者的账户。这台电脑以用户“%2”登录诊所服务器，这个用户只能读写"
+                       "档案，不能建立或更改数据表，所以程序没有改动服务器上的数据库。请由管理服务器的"
+                       "人在“数据存储”中临时填入数据库所有者的用户名和密码，做完这一步再换回来。")
+            .arg(step, row.text(QStringLiteral("who"))));
+}
+
 Result prepareServerDatabase(Database& db, const std::function<Result(Database&)>& seed,
     ServerPreparation* done, const QList<ServerUpgradeStep>& steps, int version)
 {
@@ -106,7 +133,9 @@ Result prepareServerDatabase(Database& db, const std::function<Result(Database&)
         for (const Row& row : tables.rows)
             names << row.values().value(0).toString();
         if (names.isEmpty()) {
-            r = db.script(serverSchemaScript());
+            r = checkOwnerStep(db, QStringLiteral("在空的数据库中建立档案"));
+            if (r)
+                r = db.script(serverSchemaScript());
             if (r)
                 r = db.run(QStringLiteral("insert into \"qv_schema\" (\"version\", \"token\") "
                                           "values (?, md5(random()::text || clock_timestamp()::text))"),
@@ -133,9 +162,16 @@ Result prepareServerDatabase(Database& db, const std::function<Result(Database&)
                                "版本 %2），程序没有改动它。请先把这台电脑上的程序升级到新版本。")
                     .arg(current)
                     .arg(version));
+        bool ownerChecked = false;
         for (const ServerUpgradeStep& step : steps) {
             if (step.version <= current || step.version > version)
                 continue;
+            if (!ownerChecked) {
+                r = checkOwnerStep(db, QStringLiteral("升级服务器上的数据库（本程序的新版本第一次使用它）"));
+                if (!r)
+                    return r;
+                ownerChecked = true;
+            }
             r = db.script(step.sql);
             if (r)
                 r = db.run(QStringLiteral("update \"qv_schema\" set \"version\" = ?"), { step.version });

@@ -36,6 +36,11 @@ QString serverSchemaScript();
 // never run at once.
 Result takeSetUpLock(Database& db);
 
+// Before a step that creates or changes the database's tables (setting up an empty database, an upgrade,
+// filling it from a file): whether this connection's user may, as the database's owner may. The desks work as
+// a role that only reads and writes the tables; for it the refusal names the step and the owner's account.
+Result checkOwnerStep(Database& db, const QString& step);
+
 struct ServerPreparation {
     bool created = false; // the database was empty and has been set up
     QList<int> applied; // versions reached by upgrade steps at this start
