@@ -26,7 +26,7 @@ RUN_PACKAGES=(
 # The print system the printing tests start their own throw-away instance of: CUPS with a virtual PDF printer
 # (cups-pdf turns the job into a PDF with Ghostscript, which both bring along).
 TEST_PACKAGES=(
-    sqlcipher postgresql poppler-utils python3-xlrd mdbtools xz-utils
+    sqlcipher postgresql openssl poppler-utils python3-xlrd mdbtools xz-utils
     cups printer-driver-cups-pdf
     xvfb xauth xdotool imagemagick openbox
     clang libclang-rt-14-dev

@@ -238,7 +238,8 @@ Result ServerEngine::connectionFailure() const
     const QByteArray message
         = m_conn ? QByteArray(PQerrorMessage(m_conn.get())) : QByteArray("out of memory");
     if (message.contains("invalid connection option") || message.contains("missing \"=\"")
-        || message.contains("unterminated quoted string") || message.contains("invalid URI")) {
+        || message.contains("unterminated quoted string") || message.contains("invalid URI")
+        || message.contains("for connection option") || message.contains(" value: \"")) {
         result.failure = FailureKind::Stated;
         result.error = badSettingsSentence(reasonOf(message.constData()));
         return result;

@@ -6,6 +6,8 @@
 #   pgserver.sh stop <state file>
 #   pgserver.sh halt <state file>      stops the server and keeps its data (a server that went away)
 #   pgserver.sh resume <state file>    starts it again on the same data
+# With QV_PGSERVER_TLS_PORT set at start, the server also listens on 127.0.0.1 at that port, with TLS on under
+# a self-signed certificate for "localhost" (<folder>/server.crt, which clients may use as their root).
 # initdb and postgres refuse to run as root: as root, the cluster belongs to the postgres user.
 set -euo pipefail
 action=${1:?start or stop}
@@ -22,9 +24,14 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 start_server() {
+    local network="-c listen_addresses=''"
+    if [ -f "$dir/tls-port" ]; then
+        network="-c listen_addresses=127.0.0.1 -p $(cat "$dir/tls-port") -c ssl=on"
+        network+=" -c ssl_cert_file=$dir/server.crt -c ssl_key_file=$dir/server.key"
+    fi
     # Enough connections for every test running at once, each with its background catalog read.
     "${as_owner[@]}" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
-        -o "-c listen_addresses='' -k $dir -F -c max_connections=200 -c full_page_writes=off" start >/dev/null \
+        -o "$network -k $dir -F -c max_connections=200 -c full_page_writes=off" start >/dev/null \
         || { cat "$dir/server.log" >&2; exit 1; }
 }
 
@@ -52,6 +59,14 @@ start)
     fi
     "${as_owner[@]}" "$bindir/initdb" -D "$dir/data" -U postgres "${auth[@]}" -E UTF8 --locale=C.UTF-8 --no-sync \
         >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
+    if [ -n "${QV_PGSERVER_TLS_PORT:-}" ]; then
+        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=localhost \
+            -keyout "$dir/server.key" -out "$dir/server.crt" >"$dir/openssl.log" 2>&1 \
+            || { cat "$dir/openssl.log" >&2; exit 1; }
+        chmod 600 "$dir/server.key"
+        [ ${#as_owner[@]} -gt 0 ] && chown postgres "$dir/server.key" "$dir/server.crt"
+        echo "$QV_PGSERVER_TLS_PORT" >"$dir/tls-port"
+    fi
     start_server
     echo "$dir" >"$state"
     ;;
