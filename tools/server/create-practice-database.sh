@@ -328,7 +328,7 @@ fi
 
 address=$(hostname -I 2>/dev/null | awk '{print $1}') || true
 [ -n "$address" ] || address="<this computer's address>"
-encryption="服务器支持时加密（prefer） or 必须加密（require）"
+encryption="必须加密（require） (the desks' default; it needs ssl = on, as Debian's package sets it)"
 [ "$tls" = yes ] && encryption="必须加密（require）, or verify-full with the server's certificate on each desk"
 heading="The practice's database is ready."
 [ "$unfinished" = no ] \
