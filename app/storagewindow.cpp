@@ -4,6 +4,7 @@
 #include "maintenance/startup.h"
 #include "platform/controls.h"
 #include "store/database.h"
+#include "store/server/serverschema.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -192,6 +193,17 @@ void StorageWindow::migrate()
                                  .arg(QDir::toNativeSeparators(path)));
         return;
     }
+    Database server;
+    QString error;
+    // The desks' role cannot fill a database: said before anything is asked.
+    if (!server.openServer(c.connectionString(), &error)) {
+        statusLabel->setText(error);
+        return;
+    }
+    if (const Result owner = checkOwnerStep(server, QStringLiteral("“迁移到服务器”")); !owner) {
+        statusLabel->setText(owner.error);
+        return;
+    }
     Messages* messages = m_services.messages;
     if (messages
         && !messages->askYesNo(QStringLiteral("把这台电脑的档案（%1）复制到诊所服务器的数据库“%2”吗？\n"
@@ -199,15 +211,9 @@ void StorageWindow::migrate()
                                    .arg(QDir::toNativeSeparators(path), c.database)))
         return;
     Database local;
-    Database server;
-    QString error;
     if (!local.open(path, &error)) {
         statusLabel->setText(
             QStringLiteral("无法打开本机的数据库文件：%1\n%2").arg(QDir::toNativeSeparators(path), error));
-        return;
-    }
-    if (!server.openServer(c.connectionString(), &error)) {
-        statusLabel->setText(error);
         return;
     }
     WaitCursor wait;

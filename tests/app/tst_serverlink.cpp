@@ -321,6 +321,22 @@ private slots:
                      .text(QStringLiteral("version")),
             QStringLiteral("1"));
         QVERIFY(prepareServerFromTemplate(owner, &done) && done.applied == QList<int> { 2 });
+
+        // "迁移到服务器" in the window says so before it asks anything.
+        test::TestEnv env;
+        StorageWindow window(env.services, m_dir.filePath(QStringLiteral("desk/storage.conf")));
+        window.serverOption->setChecked(true);
+        window.hostBox->setText(m_folder);
+        window.portBox->setText(QString::number(m_port));
+        window.databaseBox->setText(QStringLiteral("qv_link"));
+        window.userBox->setText(QStringLiteral("qv_desk"));
+        window.passwordBox->setText(QStringLiteral("desk-pw-1"));
+        env.messages.setNextAnswers({ true, true });
+        window.migrateButton->click();
+        QVERIFY2(
+            window.statusLabel->text().startsWith(QStringLiteral("“迁移到服务器”需要数据库所有者的账户")),
+            qPrintable(window.statusLabel->text()));
+        QVERIFY(env.messages.shown().isEmpty());
     }
 
     void theLocalFileKeepsNoServerPassword()
