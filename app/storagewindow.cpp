@@ -108,7 +108,9 @@ void StorageWindow::fill(const StorageChoice& choice)
     databaseBox->setText(choice.database);
     userBox->setText(choice.user);
     passwordBox->setText(choice.password);
-    sslModeBox->setCurrentIndex(std::max(0, int(kSslModes.indexOf(choice.sslMode))));
+    const qsizetype mode = kSslModes.indexOf(choice.sslMode);
+    // A mode the box does not list (allow, verify-ca) is shown as the safe default, not as the weaker prefer.
+    sslModeBox->setCurrentIndex(int(mode >= 0 ? mode : kSslModes.indexOf(StorageChoice().sslMode)));
     updateFields();
 }
 
