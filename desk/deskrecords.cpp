@@ -264,7 +264,9 @@ bool PrescriptionDesk::savePrescription()
     if (!saved.result) {
         const QString reason
             = saved.result.error.isEmpty() ? QStringLiteral("数据库未打开。") : saved.result.error;
-        m_services.messages->inform(notSavedMessage(reason), Messages::Icon::Warning);
+        // Whether a save whose connection broke at the last step was stored could not be learned: say so.
+        m_services.messages->inform(
+            saved.result.outcomeUnknown ? reason : notSavedMessage(reason), Messages::Icon::Warning);
         return false;
     }
     // A new prescription whose key another desk took meanwhile was stored under the next free one.
