@@ -202,6 +202,11 @@ void PrescriptionDesk::newPrescription()
     if (!settleUnsavedWork())
         return;
     showEmptyPrescription(m_keys.nextTagged(m_services.clock->now()));
+    // A practice name saved at another desk heads this prescription, on screen and on paper.
+    if (m_services.settings)
+        m_services.settings->reread();
+    paperCaptions[0]->setText(settingsValue(&SettingsReaders::practiceName));
+    centreTitle();
     fieldEdits[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
     fieldEdits[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
     fieldEdits[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
