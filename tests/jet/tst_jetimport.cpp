@@ -185,6 +185,18 @@ private slots:
         db.close();
         QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 1);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({ QStringLiteral("数据库.dat") }));
+
+        // The folder's database is the Windows program's file: imported in place, the original kept.
+        QTemporaryDir copied;
+        const QString jetInFolder = copied.filePath(QStringLiteral("数据库.dat"));
+        QVERIFY(QFile::copy(m_path, jetInFolder));
+        QCOMPARE(importFromCommandLine(m_path, {}, copied.path()), 1); // another Jet file than the folder's
+        QCOMPARE(importFromCommandLine(jetInFolder, {}, copied.path()), 0);
+        const QStringList left = QDir(copied.path()).entryList(QDir::Files);
+        QCOMPARE(left.size(), 2);
+        QVERIFY2(left.last().startsWith(QStringLiteral("数据库.dat.旧版-")), qPrintable(left.join(u' ')));
+        QCOMPARE(test::contentsOf(copied.filePath(left.last())), test::contentsOf(m_path));
+        QVERIFY2(db.open(jetInFolder, &error), qPrintable(error));
     }
 
     // A row the store refuses stops the import, named by its table and key, and nothing of it stays. A Jet
@@ -232,6 +244,12 @@ private slots:
         QVERIFY(QFile::remove(database));
         QVERIFY(test::writeFile(database, jet));
 
+        // Start-up alone does not take it for a damaged file (which a backup would replace).
+        StartupResult started = startUp(env.drives, env.context, env.db);
+        QVERIFY(!started.ok);
+        QVERIFY2(started.error.contains(QStringLiteral("Windows 版程序的数据库")), qPrintable(started.error));
+        QVERIFY(!started.error.contains(failureSentence(FailureKind::Damaged)));
+
         QStringList questions;
         QList<bool> answers { false };
         JetImportHooks hooks;
@@ -268,7 +286,7 @@ private slots:
         // Once imported, nothing more is offered, and the start-up reads the practice's password.
         QVERIFY(!offerImportOfJetDatabase(env.services, database, hooks));
         QCOMPARE(questions.size(), 3);
-        const StartupResult started = startUp(env.drives, env.context, env.db);
+        started = startUp(env.drives, env.context, env.db);
         QVERIFY2(started.ok, qPrintable(started.error));
         QCOMPARE(env.context.heldPassword, QStringLiteral("1234"));
         QCOMPARE(env.count(QStringLiteral("档案")), 2000);
