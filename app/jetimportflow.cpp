@@ -1,5 +1,6 @@
 #include "app/jetimportflow.h"
 #include "app/importprogress.h"
+#include "catalogs/catalogindex.h"
 #include "maintenance/jetimport.h"
 #include "maintenance/startup.h"
 #include "store/database.h"
@@ -45,6 +46,12 @@ bool importOldDatabase(
         return false;
     if (hooks.beforeImport && !hooks.beforeImport())
         return false;
+    // The bar lets events through: the catalog's poll must not read the import's rows on this connection
+    // before they are committed (a cancel would leave them in the picker). It reads the outcome afresh.
+    if (services.catalog) {
+        services.catalog->stopWatching();
+        services.catalog->forget();
+    }
     ImportReport report;
     Result r;
     {
@@ -54,6 +61,8 @@ bool importOldDatabase(
             path, *services.db, &report, [&](qint64 done, qint64 total) { stop = !bar.update(done, total); },
             [&] { return stop; });
     }
+    if (services.catalog)
+        services.catalog->startReading();
     if (hooks.afterImport)
         hooks.afterImport();
     if (!report.file.isEmpty())

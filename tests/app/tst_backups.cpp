@@ -9,6 +9,7 @@
 #include "desk/paperlayout.h"
 #include "desk/prescriptionrecord.h"
 #include "maintenance/backupcopies.h"
+#include "maintenance/migration.h"
 #include "maintenance/restore.h"
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
@@ -22,9 +23,11 @@
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -381,17 +384,42 @@ private slots:
         chooseRow(window->copyList, QStringLiteral("4日"));
         QCOMPARE(window->restoreButton->text(), QStringLiteral("导入"));
 
+        // "取消" on the bar as soon as it runs: everything stays as it was, the drug picker included.
+        CatalogSearch all;
+        all.category = QStringLiteral("没有的分类");
+        all.excludeCategory = true; // every listed drug: the template's 241, the file's 541
+        const size_t templateDrugs = env.catalog.search(all).rows.size();
+        QList<TableTally> before, after;
+        QVERIFY(tallyStore(env.db, &before));
+        bool cancelled = false;
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, [&] {
+            if (auto* bar = main.findChild<QProgressDialog*>(QStringLiteral("ImportProgress"));
+                bar && !cancelled) {
+                bar->cancel();
+                cancelled = true;
+            }
+        });
+        canceller.start(0);
+        env.messages.setNextAnswers({ true });
+        QTest::mouseClick(window->restoreButton, Qt::LeftButton);
+        canceller.stop();
+        QVERIFY(cancelled);
+        QVERIFY2(env.messages.last().contains(QStringLiteral("导入已取消")), qPrintable(env.messages.last()));
+        QVERIFY(tallyStore(env.db, &after));
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < before.size(); ++i)
+            QVERIFY2(after[i].checksum == before[i].checksum, qPrintable(before[i].table));
+        QCOMPARE(env.catalog.search(all).rows.size(), templateDrugs);
+        QVERIFY(drugsBefore.isNull() && main.childWindow("drugs"));
+
         env.messages.setNextAnswers({ true });
         QTest::mouseClick(window->restoreButton, Qt::LeftButton);
         QVERIFY2(env.messages.last().startsWith(QStringLiteral("旧版数据库已导入到")),
             qPrintable(env.messages.last()));
         QCOMPARE(env.count("档案"), 2000);
-        QVERIFY(drugsBefore.isNull() && main.childWindow("drugs"));
         QVERIFY(env.services.settings->practiceName() != templateName);
         QCOMPARE(contentsOf(backupOf(env, 4)), jet);
-        CatalogSearch all;
-        all.category = QStringLiteral("没有的分类");
-        all.excludeCategory = true; // every listed drug: the template's 241, the file's 541
         QVERIFY(env.catalog.search(all).rows.size() > 500);
 
         // The menu opens on the backups folder; the store now has an archive and is refused untouched.
