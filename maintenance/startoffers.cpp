@@ -77,6 +77,9 @@ bool offerImportOfJetDatabase(Services& services, const QString& databasePath, c
                 databasePath, services.clock->now(), &report,
                 [&](qint64 done, qint64 total) { stop = bar && !bar(done, total); }, [&] { return stop; });
         }
+        if (!report.file.isEmpty())
+            qInfo("import of %s: %s\n%s", qPrintable(databasePath), outcome.result ? "proven" : "not done",
+                qPrintable(report.text()));
         if (outcome.result) {
             services.messages->inform(
                 QStringLiteral("旧版数据库已导入，核对一致。\n%1\n\n原来的文件保存为：%2")
