@@ -115,6 +115,9 @@ public:
     virtual QString dispenser() = 0; // 发药人
     virtual QString leftMargin() = 0; // 左边距: millimetres, as typed
     virtual QString topMargin() = 0; // 上边距: millimetres, as typed
+    // Another desk may have saved the settings since they were read: the next read reads the store again,
+    // unless the settings window is open for editing.
+    virtual void reread() { }
 };
 
 // Lets a window open another area's window without knowing its class (the main window implements it).

@@ -43,6 +43,7 @@ public:
     QString dispenser() override;
     QString leftMargin() override;
     QString topMargin() override;
+    void reread() override;
 
 private:
     QString boxText(QLineEdit* SettingsWindow::*box);
