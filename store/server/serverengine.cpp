@@ -244,7 +244,7 @@ Result ServerEngine::connectionFailure() const
     }
     const QString unproven = unprovenServerSentence(message);
     if (!unproven.isEmpty()) {
-        // Not the network's fault: trying again reaches the same server.
+        // Still a connection that failed (the desk offers to try again), told with its own reason.
         result.failure = FailureKind::ServerGone;
         result.error = unproven;
         return result;
