@@ -147,6 +147,11 @@ ConnectionVerdict testServerConnection(const QString& connection)
             = QStringLiteral("连接成功：%1。\n这个数据库是空的：可以用“迁移到服务器”把这台电脑上的"
                              "档案搬上去；不迁移的话，第一台使用它的电脑会在其中建立新的档案。")
                   .arg(where);
+        // The desks' role can use the archive but not make it: said now, not at the first start.
+        if (const Result owner = checkOwnerStep(db, QStringLiteral("建立档案")); !owner) {
+            verdict.ok = false;
+            verdict.message += QLatin1Char('\n') + owner.error;
+        }
         return verdict;
     }
     if (!names.contains(QStringLiteral("qv_schema"))) {

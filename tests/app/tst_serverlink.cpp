@@ -278,6 +278,9 @@ private slots:
         };
         Database desk;
         QVERIFY2(desk.openServer(asDesk, &error), qPrintable(error));
+        const ConnectionVerdict v = testServerConnection(asDesk);
+        QVERIFY2(!v.ok && v.message.contains(QStringLiteral("建立档案需要数据库所有者的账户")),
+            qPrintable(v.message));
         Result r = prepareServerFromTemplate(desk);
         QVERIFY2(needsOwner(r, QStringLiteral("在空的数据库中建立档案")), qPrintable(r.error));
         MigrationReport report;
