@@ -16,9 +16,10 @@ namespace {
     // Every host a socket folder (or none named, which is libpq's own socket): no network to guard against.
     bool onlySockets(const ConnectionSettings& s)
     {
-        if (!s.value("hostaddr").isEmpty())
+        if (!s.value("hostaddr").isEmpty() || (s.value("host").isEmpty() && !qgetenv("PGHOSTADDR").isEmpty()))
             return false;
-        for (const QByteArray& host : s.value("host").split(','))
+        const QByteArray hosts = s.value("host").isEmpty() ? qgetenv("PGHOST") : s.value("host");
+        for (const QByteArray& host : hosts.split(','))
             if (!host.isEmpty() && !host.startsWith('/') && !host.startsWith('@'))
                 return false;
         return true;
@@ -84,9 +85,12 @@ ConnectionSettings connectionSettings(const QString& connection)
     s.set("options", options.isEmpty() ? QByteArray(kTimeLimits) : options + ' ' + kTimeLimits);
     // TLS alone does not keep the password from a server that shows any certificate and asks for it in clear
     // text; SCRAM with channel binding never sends it and makes the server prove it knows the verifier.
-    const QByteArray mode = s.value("sslmode");
-    if (s.value("channel_binding").isEmpty()
-        && (mode == "require" || mode == "verify-ca" || mode == "verify-full") && !onlySockets(s))
+    // libpq takes what the string leaves out from its environment variables.
+    const QByteArray mode = s.value("sslmode").isEmpty() ? qgetenv("PGSSLMODE") : s.value("sslmode");
+    const bool bindingChosen
+        = !s.value("channel_binding").isEmpty() || !qgetenv("PGCHANNELBINDING").isEmpty();
+    if (!bindingChosen && (mode == "require" || mode == "verify-ca" || mode == "verify-full")
+        && !onlySockets(s))
         s.set("channel_binding", "require");
     s.ok = true;
     return s;
