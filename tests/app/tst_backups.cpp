@@ -1,6 +1,7 @@
 // The backups a practice can restore: the list of copies and their check, backing up now and into a chosen
 // folder, restoring a listed copy or a file, the offer at a start on a damaged database, the failed exit
-// backup told to the user and the reminder of an old backup.
+// backup told to the user and the reminder of an old backup; two programs backing up into one day folder,
+// the archive kept private, and the backup's bar gone before its message.
 
 #include "app/backupwindow.h"
 #include "app/mainwindow.h"
@@ -13,18 +14,23 @@
 #include "maintenance/restore.h"
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
+#include "platform/qtservices.h"
 #include "settings/settingsreaders.h"
 #include "tests/support/files.h"
 #include "tests/support/testenv.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -36,6 +42,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace qv;
@@ -195,6 +202,25 @@ private:
 QStringList filesIn(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The access bits of a file or folder ("755"), as stat reports them.
+QString modeOf(const QString& path)
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 0777, 8);
+}
+
+// Opens a layout to everyone as an installation made before the archive was kept private: folders 0755,
+// files 0644.
+void openToEveryone(const QString& folder)
+{
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
+        QVERIFY(::chmod(QFile::encodeName(dir.filePath(name)).constData(), 0644) == 0);
 }
 
 } // namespace
@@ -618,6 +644,125 @@ private slots:
         // The day's earlier copy stays, and nothing half-written lies beside it.
         QCOMPARE(contentsOf(backupOf(env, 8)), previous);
         QCOMPARE(filesIn(folder), QStringList { QStringLiteral("数据库.dat") });
+    }
+
+    void twoProgramsBackingUpIntoOneDayFolderAtOnceEachWriteAWholeCopy()
+    {
+        // Two programs of one computer on the practice's server (no one-program-per-folder lock there) end at
+        // the same moment, again and again: nothing is refused, and the day's copy is whole whenever looked
+        // at.
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 300, QStringLiteral("2026-12-08"));
+        env.db.close();
+        const QString databases[2]
+            = { env.context.databasePath, env.dir.filePath(QStringLiteral("另一个.dat")) };
+        QVERIFY(QFile::copy(databases[0], databases[1]));
+        QProcess programs[2];
+        for (int i = 0; i < 2; ++i)
+            programs[i].start(
+                QStringLiteral(QV_BACKUP_RACER), { databases[i], env.dir.path(), QStringLiteral("12") });
+        const QString copy = backupOf(env, 8);
+        QDeadlineTimer deadline(180000);
+        while (programs[0].state() != QProcess::NotRunning || programs[1].state() != QProcess::NotRunning) {
+            QVERIFY2(!deadline.hasExpired(), "the two programs did not end");
+            const CopyFacts facts = QFile::exists(copy) ? inspectCopy(copy) : CopyFacts { true };
+            QVERIFY2(facts.ok, qPrintable(facts.error));
+            QTest::qWait(10);
+        }
+        for (QProcess& program : programs)
+            QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+        QCOMPARE(inspectCopy(copy).prescriptions, qint64(301));
+        // Neither program's temporary copy or lock is left.
+        QCOMPARE(filesIn(QFileInfo(copy).path()), QStringList { QStringLiteral("数据库.dat") });
+    }
+
+    void theArchiveAndItsCopiesAreThisUsersAlone()
+    {
+        // Folders 0700 and files 0600 after a first start, a backup and a copy into a chosen folder (that
+        // folder stays as the user has it); a layout open to everyone, with files set aside, is made so at
+        // the next start, and its backups at the next backup.
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        AppContext context;
+        Database db;
+        QVERIFY(startUp(drives, context, db).ok);
+        const QDate day(2026, 12, 8);
+        QCOMPARE(backUpDatabase(drives, day.addDays(-1), db), QString());
+        QCOMPARE(backUpDatabase(drives, day, db), QString());
+        QTemporaryDir stick;
+        QVERIFY(::chmod(QFile::encodeName(stick.path()).constData(), 0755) == 0);
+        QCOMPARE(writeBackupFile(db, stick.filePath(QStringLiteral("x.dat"))), QString());
+        QCOMPARE(
+            modeOf(stick.filePath(QStringLiteral("x.dat"))) + modeOf(stick.path()), QStringLiteral("600755"));
+        const QString backups = c.filePath(QStringLiteral("Quorvela数据库备份"));
+        const QStringList folders = { context.dataFolder, backups, backups + QStringLiteral("/7日"),
+            backups + QStringLiteral("/8日") };
+        const auto open = [&] {
+            QStringList found;
+            for (const QString& folder : folders) {
+                found << folder + QLatin1Char(' ') + modeOf(folder);
+                for (const QString& file : filesIn(folder))
+                    found << file + QLatin1Char(' ') + modeOf(folder + QLatin1Char('/') + file);
+            }
+            return found.filter(QRegularExpression(QStringLiteral(" (?!700$|600$)"))).join(QLatin1Char('\n'));
+        };
+        QVERIFY2(open().isEmpty(), qPrintable(open()));
+        db.close();
+        for (const char* aside :
+            { "数据库.dat.恢复前-20261201090000", "数据库.dat.旧版", "数据库.dat.导入中" })
+            writeMakingFolder(context.dataFolder + QLatin1Char('/') + QString::fromUtf8(aside), "x");
+        for (const QString& folder : folders)
+            openToEveryone(folder);
+        QVERIFY(!open().isEmpty());
+        QVERIFY(startUp(drives, context, db).ok);
+        QVERIFY2(open().isEmpty(), qPrintable(open()));
+        for (const QString& folder : folders.mid(1))
+            openToEveryone(folder);
+        QCOMPARE(backUpDatabase(drives, day, db), QString());
+        QVERIFY2(open().isEmpty(), qPrintable(open()));
+    }
+
+    void theBackupsBarIsGoneBeforeAnyMessageAboutTheBackup()
+    {
+        // Backups that fail at once (the day folder's name taken by a file; a chosen folder that is gone),
+        // told in real message boxes: when a box shows, no bar of the backup is left behind it, to come up
+        // modal over it a second later and block its button.
+        TestEnv env;
+        BoxMessages boxes;
+        env.services.messages = &boxes;
+        writeMakingFolder(env.dir.filePath(QStringLiteral("Quorvela数据库备份/8日")), "a file");
+        QStringList told;
+        int barsLeft = 0;
+        QTimer answerer;
+        answerer.setInterval(20);
+        connect(&answerer, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(widget);
+                if (!box || !box->isVisible())
+                    continue;
+                for (QWidget* any : QApplication::allWidgets())
+                    barsLeft += qobject_cast<QProgressDialog*>(any) ? 1 : 0;
+                told << box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        answerer.start();
+        {
+            BackupWindow window(env.services);
+            window.backUpNow();
+            env.fileDialogs.next = env.dir.filePath(QStringLiteral("拔掉的U盘"));
+            window.backUpToFolder();
+        }
+        {
+            MainWindow main(env.services, {});
+            main.show();
+            main.close();
+        }
+        QCOMPARE(told.size(), 3);
+        for (const QString& text : told)
+            QVERIFY2(text.startsWith(QStringLiteral("数据库没有备份成功。")), qPrintable(text));
+        QCOMPARE(barsLeft, 0);
     }
 
     void theReminderComesAfterAWeekWithoutAGoodCopy()
