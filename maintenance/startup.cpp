@@ -222,6 +222,12 @@ QString backUpDatabase(
     errno = 0;
     if (!makeFolderPath(folder)) {
         const int savedErrno = errno;
+        for (const QString& level : { folder, root }) {
+            if (QFileInfo(level).exists() && !QFileInfo(level).isDir())
+                return QStringLiteral(
+                    "备份文件夹的位置上是一个同名的文件：%1\n请把这个文件改名或移走，再备份。")
+                    .arg(QDir::toNativeSeparators(level));
+        }
         return QStringLiteral("无法创建备份文件夹：%1\n%2")
             .arg(QDir::toNativeSeparators(folder), explainFileFailure(folder, QString(), savedErrno));
     }

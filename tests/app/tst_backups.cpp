@@ -760,6 +760,8 @@ private slots:
             main.close();
         }
         QCOMPARE(told.size(), 3);
+        QVERIFY2(told.first().contains(QStringLiteral("备份文件夹的位置上是一个同名的文件")),
+            qPrintable(told.first()));
         for (const QString& text : told)
             QVERIFY2(text.startsWith(QStringLiteral("数据库没有备份成功。")), qPrintable(text));
         QCOMPARE(barsLeft, 0);
