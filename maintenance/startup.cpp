@@ -193,6 +193,12 @@ namespace {
         while (!lock.tryLock(100)) {
             if (lock.error() != QLockFile::LockFailedError)
                 return explainFileFailure(lockPath, QStringLiteral("无法锁定备份文件夹"), errno);
+            // A lock that names no holder a while after it was made was cut short by a power cut.
+            qint64 pid = 0;
+            QString host, app;
+            if (!lock.getLockInfo(&pid, &host, &app)
+                && QFileInfo(lockPath).lastModified().secsTo(QDateTime::currentDateTime()) > 30)
+                lock.removeStaleLockFile();
             if (progress && !progress(0, 0))
                 return QStringLiteral("备份已取消。");
             if (waited.elapsed() >= kWaitForOtherBackupMs)
