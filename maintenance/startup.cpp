@@ -202,8 +202,8 @@ namespace {
             if (progress && !progress(0, 0))
                 return QStringLiteral("备份已取消。");
             if (waited.elapsed() >= kWaitForOtherBackupMs)
-                return QStringLiteral("这台电脑上的另一个程序正在往这个文件夹写备份，等了 %1 秒仍没有写完，"
-                                      "这次没有再写一份。")
+                return QStringLiteral(
+                    "另一个程序正在往这个文件夹写备份，等了 %1 秒仍没有写完，这次没有再写一份。")
                     .arg(kWaitForOtherBackupMs / 1000);
         }
         return {};

@@ -20,7 +20,8 @@ void keepPrivate(const QString& path);
 void keepFolderPrivate(const QString& folder);
 
 // While one lives, the files and folders this process makes are its user's alone from their first byte
-// (umask 077): a copy written by the store's engine is never readable by others, not even for a moment.
+// (umask 077): a copy written by the store's engine is never readable by others, not even for a moment. The
+// mask belongs to the whole process: one at a time, on the thread of the windows.
 class PrivateCreation {
 public:
     PrivateCreation();
