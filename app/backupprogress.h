@@ -1,10 +1,11 @@
 #pragma once
 // The progress bar of a backup: a backup of the practice's server copies the whole archive, which takes a few
 // seconds; the bar shows once it has taken longer than a second. Cancel stops the backup, which then leaves
-// no file.
+// no file. The bar is gone before any message about the backup is shown: its owner ends it first.
 
 #include "store/database.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 namespace qv {
@@ -27,6 +28,9 @@ public:
     {
         return [this](qint64 done, qint64 total) {
             m_dialog.setValue(total > 0 ? int(qMin(done, total) * kSteps / total) : 0);
+            // Waiting for another program's backup moves nothing: the bar and its Cancel still answer.
+            if (total <= 0)
+                QCoreApplication::processEvents();
             return !m_dialog.wasCanceled();
         };
     }

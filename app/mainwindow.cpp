@@ -302,10 +302,14 @@ void MainWindow::exitWithBackup()
         desk->hide();
     hide();
     if (m_services.db && m_services.drives && m_services.clock) {
-        // On the practice's server the whole archive is copied: a bar shows when that takes a while.
-        BackupProgress progress;
-        const QString error = backUpDatabase(
-            *m_services.drives, m_services.clock->now().date(), *m_services.db, progress.callback());
+        // On the practice's server the whole archive is copied: a bar shows when that takes a while. It is
+        // gone before any message about the backup: a modal bar left over the message would block its button.
+        QString error;
+        {
+            BackupProgress progress;
+            error = backUpDatabase(
+                *m_services.drives, m_services.clock->now().date(), *m_services.db, progress.callback());
+        }
         // The program still ends, but a practice must not go on for weeks without a backup and not know it.
         if (!error.isEmpty()) {
             qWarning("backup failed: %s", qPrintable(error));

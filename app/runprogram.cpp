@@ -11,6 +11,7 @@
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
 #include "maintenance/storagechoice.h"
+#include "platform/privatefile.h"
 #include "platform/qtservices.h"
 #include "platform/translations.h"
 #include "store/jet/jetformat.h"
@@ -177,7 +178,10 @@ int runProgram(int argc, char** argv)
     const QString dataFolder = onServer ? QString() : dataFolderFor(chooseDriveRoot(drives));
     SingleInstance instance(dataFolder);
     if (!onServer) {
-        makeFolderPath(dataFolder);
+        {
+            PrivateCreation privately;
+            makeFolderPath(dataFolder);
+        }
         if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
             if (!instance.reachedFirst())
                 messages.inform(

@@ -1,5 +1,6 @@
 #include "maintenance/importcommand.h"
 #include "maintenance/jetimport.h"
+#include "platform/privatefile.h"
 #include "store/jet/jetformat.h"
 #include "store/server/serverschema.h"
 #include "store/template/templatedb.h"
@@ -95,8 +96,10 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     }
     // No database yet: a new one is made beside, filled and proved, and only then put in place, so an
     // interrupted import leaves no half-filled file where the program looks for its database.
+    PrivateCreation privately;
     if (!QDir().mkpath(dataFolder))
         return finish(failed(QStringLiteral("无法建立数据文件夹 %1。").arg(dataFolder)), report, path);
+    keepFolderPrivate(dataFolder);
     const QString fresh = importStagingPath(path);
     Result r = importIntoNewFile(jetPath, fresh, &report);
     if (r && !QFile::rename(fresh, path)) {

@@ -1,6 +1,7 @@
 #include "maintenance/restore.h"
 #include "maintenance/startup.h"
 #include "platform/filesync.h"
+#include "platform/privatefile.h"
 #include "store/database.h"
 
 #include <QDir>
@@ -83,6 +84,7 @@ RestoreOutcome replaceDatabase(
 
     // The copy beside the database, synced whole and read back before anything else is touched.
     {
+        PrivateCreation privately; // the staged copy becomes the database: this user's alone
         Database copy;
         QString error;
         if (!copy.open(source.provenPath(), &error))

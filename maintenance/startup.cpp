@@ -1,14 +1,19 @@
 #include "maintenance/startup.h"
 #include "platform/failures.h"
 #include "platform/filesync.h"
+#include "platform/privatefile.h"
 #include "store/file/upgrade.h"
 #include "store/jet/jetformat.h"
 #include "store/template/templatedb.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QRandomGenerator>
 #include <QSysInfo>
 #include <cerrno>
 #include <filesystem>
@@ -95,6 +100,8 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     context.databasePath = context.dataFolder + QStringLiteral("/数据库.dat");
     context.installationTag = installationTag();
     const QString shownPath = QDir::toNativeSeparators(context.databasePath);
+    // The archive is readable by this user alone, whatever the folders and files were made with before.
+    PrivateCreation privately;
     errno = 0;
     if (!makeFolderPath(context.dataFolder)) {
         const int savedErrno = errno;
@@ -103,6 +110,8 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
                                explainFileFailure(context.dataFolder, QString(), savedErrno));
         return result;
     }
+    keepFolderPrivate(context.dataFolder);
+    keepBackupsPrivate(backupRootFor(chooseDriveRoot(drives)));
     QString error;
     if (!context.serverConnection.isEmpty())
         return startOnServer(context, db);
@@ -118,6 +127,7 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
                   .arg(shownPath, jetFormatName(format));
         return result;
     }
+    keepPrivate(context.databasePath);
     if (!db.open(context.databasePath, &error)) {
         result.error = QStringLiteral("无法打开数据库文件：%1\n%2\n文件已保持原样，程序将退出。")
                            .arg(shownPath, error);
@@ -158,35 +168,108 @@ QString todaysBackupFolder(const DriveRoots& drives, const QDate& today)
     return backupRootFor(chooseDriveRoot(drives)) + QLatin1Char('/') + backupFolderName(today);
 }
 
+void keepBackupsPrivate(const QString& backupRoot)
+{
+    keepFolderPrivate(backupRoot);
+    const QDir root(backupRoot);
+    for (const QString& day : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks))
+        keepFolderPrivate(root.filePath(day));
+}
+
+namespace {
+
+    // How long a backup waits for another program's backup into the same day folder to end.
+    constexpr int kWaitForOtherBackupMs = 20000;
+
+    // Two programs on one computer working on the practice's server may end at the same moment: one at a
+    // time writes into the day folder. Empty once the folder is this program's; otherwise why not.
+    QString lockDayFolder(QLockFile& lock, const QString& lockPath, const Database::Progress& progress)
+    {
+        // A long copy is no lock left behind: only a holder that is no longer running is.
+        lock.setStaleLockTime(0);
+        QElapsedTimer waited;
+        waited.start();
+        errno = 0;
+        while (!lock.tryLock(100)) {
+            if (lock.error() != QLockFile::LockFailedError)
+                return explainFileFailure(lockPath, QStringLiteral("无法锁定备份文件夹"), errno);
+            // A lock that names no holder a while after it was made was cut short by a power cut.
+            qint64 pid = 0;
+            QString host, app;
+            if (!lock.getLockInfo(&pid, &host, &app)
+                && QFileInfo(lockPath).lastModified().secsTo(QDateTime::currentDateTime()) > 30)
+                lock.removeStaleLockFile();
+            if (progress && !progress(0, 0))
+                return QStringLiteral("备份已取消。");
+            if (waited.elapsed() >= kWaitForOtherBackupMs)
+                return QStringLiteral(
+                    "另一个程序正在往这个文件夹写备份，等了 %1 秒仍没有写完，这次没有再写一份。")
+                    .arg(kWaitForOtherBackupMs / 1000);
+        }
+        return {};
+    }
+
+    void removeCopyFiles(const QString& path)
+    {
+        for (const char* suffix : { "", "-journal", "-wal", "-shm" })
+            QFile::remove(path + QLatin1String(suffix));
+    }
+
+} // namespace
+
 QString backUpDatabase(
     const DriveRoots& drives, const QDate& today, Database& db, const Database::Progress& progress)
 {
     if (!db.isOpen() || (db.kind() == StoreKind::File && !QFile::exists(db.path())))
         return {};
+    const QString root = backupRootFor(chooseDriveRoot(drives));
     const QString folder = todaysBackupFolder(drives, today);
+    PrivateCreation privately;
     errno = 0;
     if (!makeFolderPath(folder)) {
         const int savedErrno = errno;
+        for (const QString& level : { folder, root }) {
+            if (QFileInfo(level).exists() && !QFileInfo(level).isDir())
+                return QStringLiteral(
+                    "备份文件夹的位置上是一个同名的文件：%1\n请把这个文件改名或移走，再备份。")
+                    .arg(QDir::toNativeSeparators(level));
+        }
         return QStringLiteral("无法创建备份文件夹：%1\n%2")
             .arg(QDir::toNativeSeparators(folder), explainFileFailure(folder, QString(), savedErrno));
     }
+    keepBackupsPrivate(root);
+    const QString lockPath = folder + QStringLiteral("/备份.lock");
+    QLockFile lock(lockPath);
+    if (const QString refused = lockDayFolder(lock, lockPath, progress); !refused.isEmpty())
+        return refused;
+    // Copies cut short by a program that ended mid-way: nobody else writes here while the lock is held.
+    const QDir day(folder);
+    for (const QString& left :
+        day.entryList({ QStringLiteral("数据库.dat.part*") }, QDir::Files | QDir::Hidden))
+        QFile::remove(day.filePath(left));
     return writeBackupFile(db, folder + QStringLiteral("/数据库.dat"), progress);
 }
 
 QString writeBackupFile(Database& db, const QString& target, const Database::Progress& progress)
 {
     const QString folder = QFileInfo(target).absolutePath();
-    const QString partial = target + QStringLiteral(".part");
+    // A name of this copy's own: another program writing into the same folder never touches it.
+    const QString partial = QStringLiteral("%1.part-%2-%3")
+                                .arg(target)
+                                .arg(QCoreApplication::applicationPid())
+                                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    PrivateCreation privately;
     const Result copied = db.backupTo(partial, progress);
     if (!copied) {
-        QFile::remove(partial);
+        removeCopyFiles(partial);
         return copied.error;
     }
+    keepPrivate(partial);
     std::error_code ec;
     std::filesystem::rename(
         std::filesystem::path(partial.toStdU16String()), std::filesystem::path(target.toStdU16String()), ec);
     if (ec) {
-        QFile::remove(partial);
+        removeCopyFiles(partial);
         return explainFileFailure(target, QString::fromStdString(ec.message()), ec.value());
     }
     if (!syncFolder(folder))

@@ -49,13 +49,17 @@ StartupResult startUpOnServer(
 
 // Copies the open database into today's backup folder, consistently, through a temporary file renamed into
 // place: the file itself, or on the practice's server a snapshot of its archive written as the same file.
+// The folders are this user's alone (0700), the copy too (0600). Another program of this computer backing
+// up into the same day folder is waited for (its lock), for a while; progress(0, 0) hears of the wait.
 // Returns the error text, empty on success or when there is nothing to back up. progress hears of a long
 // copy.
 QString backUpDatabase(
     const DriveRoots& drives, const QDate& today, Database& db, const Database::Progress& progress = {});
-// The same proven copy into the file target (its folder must exist). Returns the error text, empty on
-// success.
+// The same proven copy into the file target (its folder must exist), written under a temporary name of its
+// own and readable by this user alone. Returns the error text, empty on success.
 QString writeBackupFile(Database& db, const QString& target, const Database::Progress& progress = {});
+// Takes away others' access to the backup folder, its day folders and their copies.
+void keepBackupsPrivate(const QString& backupRoot);
 // Today's backup folder as the exit backup chooses it.
 QString todaysBackupFolder(const DriveRoots& drives, const QDate& today);
 

@@ -56,4 +56,24 @@ void keepPrivate(const QString& path)
         file.setPermissions(ownerOnly);
 }
 
+void keepFolderPrivate(const QString& folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat info { };
+    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return;
+    if (info.st_mode & 077)
+        ::chmod(name.constData(), 0700);
+    const QDir dir(folder);
+    for (const QString& file : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks))
+        keepPrivate(dir.filePath(file));
+}
+
+PrivateCreation::PrivateCreation()
+    : m_previous(::umask(077))
+{
+}
+
+PrivateCreation::~PrivateCreation() { ::umask(mode_t(m_previous)); }
+
 } // namespace qv

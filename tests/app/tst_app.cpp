@@ -31,6 +31,9 @@
 #include <QTest>
 #include <QTextDocumentFragment>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace qv;
 using namespace qv::test;
 
@@ -464,10 +467,19 @@ private slots:
         QVERIFY(backUpDatabase(drives, day, db).isEmpty());
         const QString backup = c.filePath("Quorvela数据库备份/7日/数据库.dat");
         const QByteArray before = fileHash(backup);
-        // The temporary copy cannot be made: a folder sits where it would go.
-        QDir().mkpath(backup + ".part/x");
-        QVERIFY(!backUpDatabase(drives, day, db).isEmpty());
+        // The temporary copy cannot be made whole: files stop growing at half its size, as on a full disk.
+        rlimit unlimited {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = unlimited;
+        limited.rlim_cur = rlim_t(QFileInfo(backup).size() / 2);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        const QString error = backUpDatabase(drives, day, db);
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!error.isEmpty());
         QCOMPARE(fileHash(backup), before);
+        QCOMPARE(QDir(QFileInfo(backup).path()).entryList(QDir::Files), QStringList { "数据库.dat" });
     }
 };
 

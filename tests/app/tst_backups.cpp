@@ -1,6 +1,7 @@
 // The backups a practice can restore: the list of copies and their check, backing up now and into a chosen
 // folder, restoring a listed copy or a file, the offer at a start on a damaged database, the failed exit
-// backup told to the user and the reminder of an old backup.
+// backup told to the user and the reminder of an old backup; two programs backing up into one day folder,
+// the archive kept private, and the backup's bar gone before its message.
 
 #include "app/backupwindow.h"
 #include "app/mainwindow.h"
@@ -13,18 +14,23 @@
 #include "maintenance/restore.h"
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
+#include "platform/qtservices.h"
 #include "settings/settingsreaders.h"
 #include "tests/support/files.h"
 #include "tests/support/testenv.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -36,6 +42,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace qv;
@@ -195,6 +202,15 @@ private:
 QStringList filesIn(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The access bits of a file or folder ("755"), as stat reports them.
+QString modeOf(const QString& path)
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 0777, 8);
 }
 
 } // namespace
@@ -618,6 +634,112 @@ private slots:
         // The day's earlier copy stays, and nothing half-written lies beside it.
         QCOMPARE(contentsOf(backupOf(env, 8)), previous);
         QCOMPARE(filesIn(folder), QStringList { QStringLiteral("数据库.dat") });
+    }
+
+    void twoProgramsBackingUpIntoOneDayFolderAtOnceEachWriteAWholeCopy()
+    {
+        // Two programs of one computer on the practice's server (no one-program-per-folder lock there) end at
+        // the same moment, again and again, after a power cut left an empty lock: nothing is refused, and the
+        // day's copy is whole whenever looked at.
+        TestEnv env;
+        savePrescriptions(env.db, QStringLiteral("A"), 300, QStringLiteral("2026-12-08"));
+        env.db.close();
+        const QString databases[2]
+            = { env.context.databasePath, env.dir.filePath(QStringLiteral("另一个.dat")) };
+        QVERIFY(QFile::copy(databases[0], databases[1]));
+        const QString copy = backupOf(env, 8);
+        writeMakingFolder(QFileInfo(copy).path() + QStringLiteral("/备份.lock"), {});
+        QVERIFY(setWritten(QFileInfo(copy).path() + QStringLiteral("/备份.lock"),
+            QDateTime::currentDateTime().addSecs(-60)));
+        QProcess programs[2];
+        for (int i = 0; i < 2; ++i)
+            programs[i].start(
+                QStringLiteral(QV_BACKUP_RACER), { databases[i], env.dir.path(), QStringLiteral("12") });
+        for (QDeadlineTimer deadline(180000); programs[0].state() || programs[1].state(); QTest::qWait(10)) {
+            QVERIFY2(!deadline.hasExpired(), "the two programs did not end");
+            const CopyFacts facts = QFile::exists(copy) ? inspectCopy(copy) : CopyFacts { true };
+            QVERIFY2(facts.ok, qPrintable(facts.error));
+        }
+        for (QProcess& program : programs)
+            QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+        QCOMPARE(inspectCopy(copy).prescriptions, qint64(301));
+        QCOMPARE(filesIn(QFileInfo(copy).path()), QStringList { QStringLiteral("数据库.dat") });
+    }
+
+    void theArchiveAndItsCopiesAreThisUsersAlone()
+    {
+        // A first start, backups and a copy into a chosen folder (which stays as the user has it): folders
+        // 0700, files 0600; a layout open to everyone, with files set aside, is made so at the next start.
+        QTemporaryDir c;
+        FolderDrives drives;
+        drives.c = c.path();
+        AppContext context;
+        Database db;
+        QVERIFY(startUp(drives, context, db).ok);
+        QCOMPARE(
+            backUpDatabase(drives, QDate(2026, 12, 7), db) + backUpDatabase(drives, QDate(2026, 12, 8), db),
+            QString());
+        QTemporaryDir stick;
+        QVERIFY(::chmod(QFile::encodeName(stick.path()).constData(), 0755) == 0);
+        QCOMPARE(writeBackupFile(db, stick.filePath(QStringLiteral("x.dat"))), QString());
+        QCOMPARE(
+            modeOf(stick.filePath(QStringLiteral("x.dat"))) + modeOf(stick.path()), QStringLiteral("600755"));
+        const QString backups = c.filePath(QStringLiteral("Quorvela数据库备份"));
+        const QStringList folders = { context.dataFolder, backups, backups + QStringLiteral("/7日"),
+            backups + QStringLiteral("/8日") };
+        const auto open = [&] {
+            QStringList found;
+            for (const QString& folder : folders) {
+                found << folder + QLatin1Char(' ') + modeOf(folder);
+                for (const QString& file : filesIn(folder))
+                    found << file + QLatin1Char(' ') + modeOf(folder + QLatin1Char('/') + file);
+            }
+            return found.filter(QRegularExpression(QStringLiteral(" (?!700$|600$)"))).join(QLatin1Char('\n'));
+        };
+        QVERIFY2(open().isEmpty(), qPrintable(open()));
+        db.close();
+        for (const char* aside :
+            { "数据库.dat.恢复前-20261201090000", "数据库.dat.旧版", "数据库.dat.导入中" })
+            writeMakingFolder(context.dataFolder + QLatin1Char('/') + QString::fromUtf8(aside), "x");
+        for (const QString& folder : folders) {
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+            for (const QString& file : filesIn(folder))
+                QVERIFY(::chmod(QFile::encodeName(folder + QLatin1Char('/') + file).constData(), 0644) == 0);
+        }
+        QVERIFY(startUp(drives, context, db).ok);
+        QVERIFY2(open().isEmpty(), qPrintable(open()));
+    }
+
+    void theBackupsBarIsGoneBeforeAnyMessageAboutTheBackup()
+    {
+        // The exit backup and "立即备份" fail at once (a file has the day folder's name), told in real
+        // message boxes: no bar of the backup is left behind a box, to come up modal over it and block its
+        // button.
+        TestEnv env;
+        BoxMessages boxes;
+        env.services.messages = &boxes;
+        writeMakingFolder(env.dir.filePath(QStringLiteral("Quorvela数据库备份/8日")), "a file");
+        QStringList told;
+        int barsLeft = 0;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            for (QWidget* any : QApplication::allWidgets())
+                barsLeft += qobject_cast<QProgressDialog*>(any) ? 1 : 0;
+            told << box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        answerer.start(20);
+        BackupWindow(env.services).backUpNow();
+        MainWindow main(env.services, {});
+        main.show();
+        main.close();
+        QCOMPARE(barsLeft, 0);
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told.join(u'|').count(QStringLiteral("备份文件夹的位置上是一个同名的文件")) == 2,
+            qPrintable(told.join(u'|')));
     }
 
     void theReminderComesAfterAWeekWithoutAGoodCopy()

@@ -233,6 +233,7 @@ private slots:
     {
         TestEnv env;
         DrugCatalogWindow w(env.services);
+        w.show();
         const QStringList before = storeNames(env, QStringLiteral("西药"));
         clickRow(w, 1);
         const QString key = w.currentKey();
@@ -240,6 +241,9 @@ private slots:
         QCOMPARE(w.grid()->rowColour(1), LabelGrid::kSelected);
         w.categoryBox->setCurrentText(QStringLiteral("其他"));
         QTest::mouseClick(w.saveButton, Qt::LeftButton);
+        QTest::qWait(2500); // the watch of other desks' changes looks meanwhile (every second)
+        QCOMPARE(w.nameBox->text(), before[1]);
+        QCOMPARE(w.currentKey(), key);
         QCOMPARE(rowOf(env, key).value(0).text(QStringLiteral("分类")), QStringLiteral("其他"));
         QVERIFY(!shownNames(w).contains(before[1]));
         QCOMPARE(w.grid()->cellText(1, 0), before[2]); // the highlight marks what now stands in row 1

@@ -13,6 +13,7 @@
 #include "settings/settingswindow.h"
 #include "tests/robust/world.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -174,6 +175,12 @@ private slots:
         const CopyFacts facts = inspectCopy(copies.first().path);
         QVERIFY2(facts.ok, qPrintable(facts.error));
         QCOMPARE(facts.prescriptions, qint64(prescriptions));
+        // Readable by this user alone, as the file's copies are.
+        const QFile::Permissions mine
+            = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        QCOMPARE(QFileInfo(copies.first().path).permissions(), mine);
+        QCOMPARE(QFileInfo(QFileInfo(copies.first().path).path()).permissions(),
+            mine | QFile::ExeOwner | QFile::ExeUser);
         QTRY_VERIFY(window.checksDone());
         QCOMPARE(window.copyList->topLevelItem(0)->text(5), QStringLiteral("完好"));
 
