@@ -161,7 +161,8 @@ void SettingsWindow::buildControls()
 
     // On the practice's server some values are this computer's own: the note says which, the boxes say so
     // when pointed at.
-    serverNote = caption(this, "Label11", QStringLiteral("执业兽医、注册号、发药人只用于本机，其余各机共用"));
+    serverNote = caption(
+        this, "Label11", QStringLiteral("执业兽医、注册号、发药人和打印机只用于本机，其余各机共用"));
     serverNote->setGeometry(twipsRect(240, 6070, kFrameWidth, 255));
     serverNote->setVisible(false);
 
