@@ -1,6 +1,7 @@
 #include "app/backupwindow.h"
 #include "app/appicon.h"
 #include "app/backupprogress.h"
+#include "app/jetimportflow.h"
 #include "maintenance/migration.h"
 #include "maintenance/restore.h"
 #include "maintenance/startup.h"
@@ -33,6 +34,10 @@ namespace {
     {
         if (facts.ok)
             return QStringLiteral("完好");
+        if (facts.jetReadable)
+            return QStringLiteral("Windows 版程序的副本，可导入");
+        if (facts.jet != JetFormat::None)
+            return QStringLiteral("Windows 版程序的副本，无法读取");
         switch (facts.failure) {
         case FailureKind::Damaged:
             return QStringLiteral("已损坏，不能使用");
@@ -124,7 +129,9 @@ void BackupWindow::listCopies()
         if (copy.present) {
             item->setText(WrittenColumn, copy.written.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
             item->setText(SizeColumn, sizeText(copy.bytes));
-            item->setText(StateColumn, QStringLiteral("检查中…"));
+            item->setText(StateColumn,
+                copy.jet != JetFormat::None ? QStringLiteral("Windows 版程序的副本，读取中…")
+                                            : QStringLiteral("检查中…"));
         } else {
             item->setText(StateColumn, QStringLiteral("没有备份文件"));
         }
@@ -184,13 +191,16 @@ void BackupWindow::showFacts(int generation, int row, const CopyFacts& facts)
         return;
     --m_pending;
     QTreeWidgetItem* item = copyList->topLevelItem(row);
-    if (facts.ok) {
+    if (facts.ok || facts.jetReadable) {
         item->setText(CountColumn, groupedCount(facts.prescriptions));
         item->setText(NewestColumn, facts.newestDate);
     }
     item->setText(StateColumn, verdictText(facts));
-    item->setToolTip(StateColumn, facts.ok ? QString() : facts.error);
-    if (!facts.ok)
+    item->setToolTip(StateColumn,
+        facts.ok                ? QString()
+            : facts.jetReadable ? QStringLiteral("%1\n药品 %2 种").arg(facts.error, groupedCount(facts.drugs))
+                                : facts.error);
+    if (!facts.ok && !facts.jetReadable)
         item->setForeground(StateColumn, QColor(176, 0, 0));
 }
 
@@ -200,7 +210,11 @@ void BackupWindow::updateButtons()
 {
     const QTreeWidgetItem* item = copyList->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
-    restoreButton->setEnabled(index >= 0 && index < m_copies.size() && m_copies.at(index).present);
+    const bool listed = index >= 0 && index < m_copies.size() && m_copies.at(index).present;
+    restoreButton->setEnabled(listed);
+    // A copy of the Windows program's database is imported, not restored.
+    restoreButton->setText(listed && m_copies.at(index).jet != JetFormat::None ? QStringLiteral("导入")
+                                                                               : QStringLiteral("恢复"));
     // On the practice's server a copy never replaces the archive the desks work on.
     const bool onServer = m_services.db && m_services.db->kind() == StoreKind::Server;
     const QString why
@@ -274,6 +288,12 @@ bool BackupWindow::restoreFrom(const QString& path)
     if (!m_services.db || !m_services.context || !m_services.clock)
         return false;
     Messages& messages = *m_services.messages;
+    if (jetFormatOfFile(path) != JetFormat::None) {
+        const bool imported
+            = importOldDatabase(m_services, path, this, { m_hooks.beforeReplace, m_hooks.afterReplace });
+        listCopies();
+        return imported;
+    }
     std::unique_ptr<RestoreSource> source;
     {
         WaitCursor wait;

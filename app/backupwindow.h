@@ -1,7 +1,8 @@
 #pragma once
 // The window "备份与恢复": every copy in the backup folder with its day, time, size, prescriptions and
 // whether it is good (checked in the background), a backup now, a backup into a chosen folder, and the
-// restore of a listed copy or of a copy from anywhere (a USB stick).
+// restore of a listed copy or of a copy from anywhere (a USB stick). A copy the Windows program left in a day
+// folder is listed as such, with its counts, and offered for import.
 
 #include "maintenance/backupcopies.h"
 #include "platform/services.h"
@@ -39,7 +40,8 @@ public:
     void backUpToFolder();
     void restoreChosen();
     void restoreFromFile();
-    // Proves the copy at path, asks, and puts it in place. True when the database was replaced.
+    // Proves the copy at path, asks, and puts it in place. True when the database was replaced. A copy of
+    // the Windows program's database is imported instead (into a store without an archive only).
     bool restoreFrom(const QString& path);
 
     // True once every listed copy has its verdict (for tests).

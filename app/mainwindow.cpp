@@ -3,6 +3,7 @@
 #include "app/appicon.h"
 #include "app/backupprogress.h"
 #include "app/backupwindow.h"
+#include "app/jetimportflow.h"
 #include "app/screenfit.h"
 #include "app/storagewindow.h"
 #include "app/webpages.h"
@@ -71,6 +72,7 @@ void MainWindow::buildMenu()
     QMenu* upkeep = menuBar()->addMenu(QStringLiteral("数据维护(D)"));
     addEntry(upkeep, QStringLiteral("数据存储…"), true, [this] { openStorage(); });
     addEntry(upkeep, QStringLiteral("备份与恢复…"), true, [this] { openBackups(); });
+    addEntry(upkeep, QStringLiteral("从旧版数据库导入…"), true, [this] { importOldDatabase(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(H)"));
     addEntry(help, QStringLiteral("操作帮助"), true,
         [this] { openWebPage(WebPage::OperatingHelp, *m_services.urls); });
@@ -152,6 +154,18 @@ void MainWindow::openBackups()
             m_services, { [this] { return closeForRestore(); }, [this] { reopenAfterRestore(); } });
     };
     open(QStringLiteral("backups"), factory);
+}
+
+bool MainWindow::importOldDatabase()
+{
+    if (!m_services.fileDialogs)
+        return false;
+    const QString path = m_services.fileDialogs->openFileName(this, QStringLiteral("从旧版数据库导入"),
+        oldDatabaseFolder(m_services), QStringLiteral("旧版数据库 (*.dat *.mdb);;所有文件 (*)"));
+    if (path.isEmpty())
+        return false;
+    return qv::importOldDatabase(
+        m_services, path, this, { [this] { return closeForRestore(); }, [this] { reopenAfterRestore(); } });
 }
 
 bool MainWindow::closeForRestore()

@@ -39,6 +39,9 @@ public:
     void openStorage();
     // The window "备份与恢复".
     void openBackups();
+    // "从旧版数据库导入…": a file dialog on the Windows program's backups, then the import into the store in
+    // use. True when imported.
+    bool importOldDatabase();
     // Shows the frame maximised; restoring it gives a normal size and place inside the screen's free area.
     void showAtStart();
 

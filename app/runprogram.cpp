@@ -1,5 +1,6 @@
 #include "app/runprogram.h"
 #include "app/appicon.h"
+#include "app/importprogress.h"
 #include "app/loginwindow.h"
 #include "app/mainwindow.h"
 #include "app/storagewindow.h"
@@ -12,6 +13,7 @@
 #include "maintenance/storagechoice.h"
 #include "platform/qtservices.h"
 #include "platform/translations.h"
+#include "store/jet/jetformat.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -24,12 +26,32 @@ namespace qv {
 
 namespace {
 
-    // The start on this computer's file: the folder must still be the one locked, and a file that does not
-    // open is offered the newest good backup.
+    // "导入" or "退出" for the Windows program's database found in the data folder.
+    bool askImportOfJet(const QString& question)
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), question);
+        box.setObjectName(QStringLiteral("JetImportOffer"));
+        QPushButton* import = box.addButton(QStringLiteral("导入"), QMessageBox::AcceptRole);
+        QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
+        box.setDefaultButton(import);
+        box.setEscapeButton(quit);
+        box.exec();
+        return box.clickedButton() == import;
+    }
+
+    // The start on this computer's file: the folder must still be the one locked, the Windows program's
+    // database is offered the import, and a file that does not open is offered the newest good backup.
     StartupResult startOnFile(Services& services, const QString& lockedFolder)
     {
         AppContext& context = *services.context;
         Database& db = *services.db;
+        const QString path = lockedFolder + QStringLiteral("/数据库.dat");
+        if (jetFormatOfFile(path) != JetFormat::None) {
+            const JetImportHooks hooks { askImportOfJet, [] { return ImportProgress::start(); } };
+            // Quitting keeps the file as it is; the next start offers the import again.
+            if (!offerImportOfJetDatabase(services, path, hooks))
+                return { false, QString() };
+        }
         StartupResult started = startUp(*services.drives, context, db);
         if (started.ok && context.dataFolder != lockedFolder) {
             // The drive test answered differently a moment later: this folder is not the one locked.
@@ -175,7 +197,7 @@ int runProgram(int argc, char** argv)
         = onServer ? startUpOnServer(drives, context, db, hooks) : startOnFile(services, dataFolder);
     if (!started.ok) {
         // On the server the user has read why and chose to quit.
-        if (!onServer)
+        if (!onServer && !started.error.isEmpty())
             messages.inform(started.error, Messages::Icon::Critical);
         return 1;
     }

@@ -179,8 +179,11 @@ bool CatalogIndex::startNotes(QString* error)
 void CatalogIndex::noteApplied(const QList<ChangeNote>& notes, qint64 latest)
 {
     for (const ChangeNote& note : notes) {
-        if (note.number <= m_notesSeen)
+        if (note.number <= m_notesSeen) {
+            m_late.remove(note.number);
             continue;
+        }
+        m_late.remove(note.number);
         m_applied.insert(note.number);
         m_gaps.remove(note.number);
         m_notesTop = std::max(m_notesTop, note.number);
@@ -189,16 +192,20 @@ void CatalogIndex::noteApplied(const QList<ChangeNote>& notes, qint64 latest)
     m_notesTop = std::max(m_notesTop, latest);
     const qint64 now = nowMs();
     for (qint64 n = m_notesSeen + 1; n <= m_notesTop; ++n) {
-        if (!m_applied.contains(n) && !m_gaps.contains(n))
+        if (!m_applied.contains(n) && !m_gaps.contains(n) && !m_late.contains(n))
             m_gaps.insert(n, now);
     }
     // Up to the first number still looked for, everything is done.
     while (m_notesSeen < m_notesTop) {
         const qint64 next = m_notesSeen + 1;
-        if (m_applied.remove(next)) {
+        if (m_applied.remove(next) || m_late.contains(next)) {
         } else if (const auto gap = m_gaps.constFind(next);
-                   gap != m_gaps.constEnd() && now - gap.value() >= kGapWaitMs) {
+                   gap != m_gaps.constEnd() && now - gap.value() >= m_gapWaitMs) {
+            // A writer holding its transaction this long (or one that rolled back): read the table whole
+            // once, and keep looking for the note in case it still comes.
             m_gaps.erase(gap);
+            m_late.insert(next);
+            m_readWhole = true;
         } else {
             break;
         }
@@ -299,10 +306,22 @@ bool CatalogIndex::ensureCurrent(QString* error)
     }
     if (state.latest < m_notesTop || state.latest - m_notesSeen > kMostPending)
         return load(error);
-    if (state.latest == m_notesTop && m_gaps.isEmpty())
+    // A number the database no longer keeps may have been a change: read whole.
+    const qint64 lateBefore = m_late.size();
+    m_late.removeIf([&](qint64 n) { return n < state.earliest; });
+    if (m_late.size() != lateBefore)
+        return load(error);
+    const qint64 now = nowMs();
+    const bool lookForLate = !m_late.isEmpty() && now - m_lateLooked >= m_lateLookMs;
+    if (state.latest == m_notesTop && m_gaps.isEmpty() && !lookForLate)
         return true;
+    qint64 after = m_notesSeen;
+    if (lookForLate) {
+        m_lateLooked = now;
+        after = std::min(after, *std::min_element(m_late.cbegin(), m_late.cend()) - 1);
+    }
     QList<ChangeNote> notes;
-    const Result read = m_db.catalogNotes(m_notesSeen, &notes);
+    const Result read = m_db.catalogNotes(after, &notes);
     if (serverGone(read))
         return true;
     if (!read)
@@ -310,6 +329,8 @@ bool CatalogIndex::ensureCurrent(QString* error)
     QList<qint64> ids;
     QSet<qint64> distinct;
     for (const ChangeNote& note : notes) {
+        if (note.number <= m_notesSeen && !m_late.contains(note.number))
+            continue;
         if (!m_applied.contains(note.number) && !distinct.contains(note.rowId)) {
             distinct.insert(note.rowId);
             ids << note.rowId;
@@ -322,6 +343,10 @@ bool CatalogIndex::ensureCurrent(QString* error)
         return false;
     }
     noteApplied(notes, state.latest);
+    if (m_readWhole) {
+        m_readWhole = false;
+        return load(error);
+    }
     return true;
 }
 

@@ -138,8 +138,14 @@ public:
         m_changed = std::move(changed);
         m_versionTold = version();
     }
-    // How long a note number missing below the highest one applied is looked for.
-    static constexpr qint64 kGapWaitMs = 60000;
+    // How long a note number missing below the highest one applied is waited for before the table is read
+    // whole (a minute), and how often its note is still looked for afterwards, until the database drops it
+    // (every five seconds). Tests shorten both.
+    void setNoteWaits(qint64 gapWaitMs, qint64 lateLookMs)
+    {
+        m_gapWaitMs = gapWaitMs;
+        m_lateLookMs = lateLookMs;
+    }
 
 private:
     // What a whole read gives: every listable row and both orders.
@@ -180,6 +186,11 @@ private:
     qint64 m_notesTop = 0; // the highest note number applied
     QSet<qint64> m_applied; // numbers above m_notesSeen applied
     QHash<qint64, qint64> m_gaps; // numbers above m_notesSeen not seen yet -> when first missed (ms)
+    QSet<qint64> m_late; // numbers waited for too long: the table was read whole, their notes still count
+    bool m_readWhole = false; // a number was waited for too long
+    qint64 m_lateLooked = 0; // when the late numbers were last looked for (ms)
+    qint64 m_gapWaitMs = 60000;
+    qint64 m_lateLookMs = 5000;
     std::unique_ptr<CatalogListener> m_listener;
     std::unique_ptr<QTimer> m_poll;
     QElapsedTimer m_pollRest; // running after a failed poll

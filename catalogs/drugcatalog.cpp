@@ -84,30 +84,41 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
                 + where,
             QVariantList(fields) << keyParams);
     };
-    Result written = db.transaction([&]() -> Result {
-        if (entry.fresh)
+    Result written = db.transaction(
+        [&]() -> Result {
+            if (entry.fresh)
+                return insert();
+            if (!entry.seen.isEmpty()) {
+                std::optional<QStringList> now;
+                const Result read = readForChange(db, QStringLiteral("商品"),
+                    { QStringLiteral("名称"), QStringLiteral("用法"), QStringLiteral("拼音") },
+                    QStringLiteral("\"ID号\" = ?"), { entry.key }, &now);
+                if (!read)
+                    return read;
+                result.conflict = conflictOf(entry.seen, now);
+                if (result.conflict != RowConflict::None)
+                    return conflictRefusal(result.conflict, QStringLiteral("这个药品"));
+                return update(QStringLiteral("\"ID号\" = ?"), { entry.key });
+            }
+            Result existing
+                = db.run(QStringLiteral("select count(*) from \"商品\" where \"ID号\" = ? and \"分类\" = ?"),
+                    { entry.key, currentCategory });
+            if (!existing)
+                return existing;
+            if (existing.rows.first().values().first().toInt() > 0)
+                return update(
+                    QStringLiteral("\"ID号\" = ? and \"分类\" = ?"), { entry.key, currentCategory });
             return insert();
-        if (!entry.seen.isEmpty()) {
-            std::optional<QStringList> now;
-            const Result read = readForChange(db, QStringLiteral("商品"),
-                { QStringLiteral("名称"), QStringLiteral("用法"), QStringLiteral("拼音") },
-                QStringLiteral("\"ID号\" = ?"), { entry.key }, &now);
-            if (!read)
-                return read;
-            result.conflict = conflictOf(entry.seen, now);
-            if (result.conflict != RowConflict::None)
-                return conflictRefusal(result.conflict, QStringLiteral("这个药品"));
-            return update(QStringLiteral("\"ID号\" = ?"), { entry.key });
-        }
-        Result existing
-            = db.run(QStringLiteral("select count(*) from \"商品\" where \"ID号\" = ? and \"分类\" = ?"),
-                { entry.key, currentCategory });
-        if (!existing)
-            return existing;
-        if (existing.rows.first().values().first().toInt() > 0)
-            return update(QStringLiteral("\"ID号\" = ? and \"分类\" = ?"), { entry.key, currentCategory });
-        return insert();
-    });
+        },
+        [&](bool* stored) {
+            QStringList texts;
+            for (const QVariant& v : fields)
+                texts << v.toString();
+            return rowHolds(db, QStringLiteral("商品"),
+                { QStringLiteral("名称"), QStringLiteral("拼音"), QStringLiteral("用法"),
+                    QStringLiteral("分类"), QStringLiteral("查询") },
+                QStringLiteral("\"ID号\" = ?"), { result.key }, texts, stored);
+        });
     if (!written) {
         result.outcome = SaveOutcome::Failed;
         result.error = written.error;

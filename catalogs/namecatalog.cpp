@@ -1,4 +1,5 @@
 #include "catalogs/namecatalog.h"
+#include "store/sharedwrites.h"
 
 namespace qv {
 
@@ -35,22 +36,28 @@ NameSave addName(Database& db, NameCatalog catalog, const QString& name, const Q
     const QString table = tableOf(catalog);
     const QString key = name + code;
     NameSave save;
-    const Result written = db.transaction([&]() -> Result {
-        // Compared as the case-blind unique index compares: "catcat" is already stored when "Catcat" is.
-        Result found
-            = db.run(QStringLiteral("select count(*) as n from %1 where lower(\"序号\") = ?").arg(table),
-                { foldAsciiCase(key) });
-        if (!found)
-            return found;
-        if (!found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0) {
-            save.outcome = NameSave::Outcome::AlreadyStored;
-            return found;
-        }
-        save.outcome = NameSave::Outcome::Added;
-        return db.run(
-            QStringLiteral("insert into %1 (\"名称\", \"拼音\", \"序号\") values (?, ?, ?)").arg(table),
-            { name, code, key });
-    });
+    const Result written = db.transaction(
+        [&]() -> Result {
+            // Compared as the case-blind unique index compares: "catcat" is already stored when "Catcat" is.
+            Result found
+                = db.run(QStringLiteral("select count(*) as n from %1 where lower(\"序号\") = ?").arg(table),
+                    { foldAsciiCase(key) });
+            if (!found)
+                return found;
+            if (!found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0) {
+                save.outcome = NameSave::Outcome::AlreadyStored;
+                return found;
+            }
+            save.outcome = NameSave::Outcome::Added;
+            return db.run(
+                QStringLiteral("insert into %1 (\"名称\", \"拼音\", \"序号\") values (?, ?, ?)").arg(table),
+                { name, code, key });
+        },
+        [&](bool* stored) {
+            return rowHolds(db, table.mid(1, table.size() - 2),
+                { QStringLiteral("名称"), QStringLiteral("拼音") }, QStringLiteral("\"序号\" = ?"), { key },
+                { name, code }, stored);
+        });
     if (!written) {
         save.outcome = NameSave::Outcome::Failed;
         save.error = written.error;

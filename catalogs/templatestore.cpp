@@ -68,54 +68,63 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
     TemplateSave save;
     save.key = record.key;
     const QString lookup = record.name + record.code;
-    const Result written = db.transaction([&]() -> Result {
-        bool exists = false;
-        if (!record.fresh && !record.seen.isEmpty()) {
-            std::optional<QStringList> now;
-            const Result read = readForChange(db, QStringLiteral("个人模板"),
-                { QStringLiteral("名称"), QStringLiteral("拼音"), QStringLiteral("内容") },
-                QStringLiteral("\"序号\" = ? and \"分类\" = ?"), { record.key, record.category }, &now);
-            if (!read)
-                return read;
-            save.conflict = conflictOf(record.seen, now);
-            if (save.conflict != RowConflict::None)
-                return conflictRefusal(save.conflict, QStringLiteral("这个模板"));
-            exists = true;
-        } else if (!record.fresh) {
-            Result found = db.run(
-                QStringLiteral("select count(*) as n from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"),
-                { record.key, record.category });
-            if (!found)
-                return found;
-            exists = !found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0;
-        }
-        if (exists) {
-            save.outcome = TemplateSave::Outcome::Changed;
+    const Result written = db.transaction(
+        [&]() -> Result {
+            bool exists = false;
+            if (!record.fresh && !record.seen.isEmpty()) {
+                std::optional<QStringList> now;
+                const Result read = readForChange(db, QStringLiteral("个人模板"),
+                    { QStringLiteral("名称"), QStringLiteral("拼音"), QStringLiteral("内容") },
+                    QStringLiteral("\"序号\" = ? and \"分类\" = ?"), { record.key, record.category }, &now);
+                if (!read)
+                    return read;
+                save.conflict = conflictOf(record.seen, now);
+                if (save.conflict != RowConflict::None)
+                    return conflictRefusal(save.conflict, QStringLiteral("这个模板"));
+                exists = true;
+            } else if (!record.fresh) {
+                Result found = db.run(
+                    QStringLiteral(
+                        "select count(*) as n from \"个人模板\" where \"序号\" = ? and \"分类\" = ?"),
+                    { record.key, record.category });
+                if (!found)
+                    return found;
+                exists = !found.rows.isEmpty() && found.rows.first().value(QStringLiteral("n")).toInt() > 0;
+            }
+            if (exists) {
+                save.outcome = TemplateSave::Outcome::Changed;
+                return db.run(
+                    QStringLiteral(
+                        "update \"个人模板\" set \"名称\" = ?, \"拼音\" = ?, \"内容\" = ?, \"查询\" = ? "
+                        "where \"序号\" = ? and \"分类\" = ?"),
+                    { record.name, record.code, record.body, lookup, record.key, record.category });
+            }
+            if (record.name.trimmed().isEmpty()) {
+                save.outcome = TemplateSave::Outcome::NameMissing;
+                Result nothing;
+                nothing.ok = true;
+                return nothing;
+            }
+            if (record.fresh) {
+                const Result claimed = claimFreeKey(db, QStringLiteral("个人模板"), QStringLiteral("序号"),
+                    record.key, &save.key, QStringLiteral("分类"), record.category);
+                if (!claimed)
+                    return claimed;
+            }
+            save.outcome = TemplateSave::Outcome::Added;
             return db.run(
                 QStringLiteral(
-                    "update \"个人模板\" set \"名称\" = ?, \"拼音\" = ?, \"内容\" = ?, \"查询\" = ? "
-                    "where \"序号\" = ? and \"分类\" = ?"),
-                { record.name, record.code, record.body, lookup, record.key, record.category });
-        }
-        if (record.name.trimmed().isEmpty()) {
-            save.outcome = TemplateSave::Outcome::NameMissing;
-            Result nothing;
-            nothing.ok = true;
-            return nothing;
-        }
-        if (record.fresh) {
-            const Result claimed = claimFreeKey(db, QStringLiteral("个人模板"), QStringLiteral("序号"),
-                record.key, &save.key, QStringLiteral("分类"), record.category);
-            if (!claimed)
-                return claimed;
-        }
-        save.outcome = TemplateSave::Outcome::Added;
-        return db.run(
-            QStringLiteral(
-                "insert into \"个人模板\" (\"序号\", \"名称\", \"拼音\", \"内容\", \"分类\", \"查询\") "
-                "values (?, ?, ?, ?, ?, ?)"),
-            { save.key, record.name, record.code, record.body, record.category, lookup });
-    });
+                    "insert into \"个人模板\" (\"序号\", \"名称\", \"拼音\", \"内容\", \"分类\", \"查询\") "
+                    "values (?, ?, ?, ?, ?, ?)"),
+                { save.key, record.name, record.code, record.body, record.category, lookup });
+        },
+        [&](bool* stored) {
+            return rowHolds(db, QStringLiteral("个人模板"),
+                { QStringLiteral("名称"), QStringLiteral("拼音"), QStringLiteral("内容"),
+                    QStringLiteral("查询") },
+                QStringLiteral("\"序号\" = ? and \"分类\" = ?"), { save.key, record.category },
+                { record.name, record.code, record.body, lookup }, stored);
+        });
     if (!written) {
         save.outcome = TemplateSave::Outcome::Failed;
         save.error = written.error;

@@ -202,6 +202,11 @@ void PrescriptionDesk::newPrescription()
     if (!settleUnsavedWork())
         return;
     showEmptyPrescription(m_keys.nextTagged(m_services.clock->now()));
+    // A practice name saved at another desk heads this prescription, on screen and on paper.
+    if (m_services.settings)
+        m_services.settings->reread();
+    paperCaptions[0]->setText(settingsValue(&SettingsReaders::practiceName));
+    centreTitle();
     fieldEdits[kVeterinarianField]->setText(settingsValue(&SettingsReaders::veterinarian));
     fieldEdits[kPractisingNumberField]->setText(settingsValue(&SettingsReaders::practisingNumber));
     fieldEdits[kDispenserField]->setText(settingsValue(&SettingsReaders::dispenser));
@@ -264,7 +269,9 @@ bool PrescriptionDesk::savePrescription()
     if (!saved.result) {
         const QString reason
             = saved.result.error.isEmpty() ? QStringLiteral("数据库未打开。") : saved.result.error;
-        m_services.messages->inform(notSavedMessage(reason), Messages::Icon::Warning);
+        // Whether a save whose connection broke at the last step was stored could not be learned: say so.
+        m_services.messages->inform(
+            saved.result.outcomeUnknown ? reason : notSavedMessage(reason), Messages::Icon::Warning);
         return false;
     }
     // A new prescription whose key another desk took meanwhile was stored under the next free one.

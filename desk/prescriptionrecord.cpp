@@ -132,32 +132,39 @@ DeskSave saveRecordFromDesk(Database& db, const PrescriptionRecord& record)
     }
     const QStringList columns = writtenColumns();
     const QVariantList values = writtenValues(record, *date);
-    save.result = db.transaction([&]() -> Result {
-        if (record.seen.isEmpty()) {
-            QString key;
-            const Result claimed = claimFreeKey(db, QStringLiteral("档案"), kKeyColumn, record.key, &key);
-            if (!claimed)
-                return claimed;
-            QStringList marks;
-            for (int i = 0; i <= values.size(); ++i)
-                marks << QStringLiteral("?");
-            save.key = key;
-            return db.run(QStringLiteral("insert into \"档案\" (%1, \"序号\") values (%2)")
-                              .arg(quotedList(columns), marks.join(QStringLiteral(", "))),
-                QVariantList(values) << key);
-        }
-        std::optional<QStringList> now;
-        const Result read = readForChange(
-            db, QStringLiteral("档案"), columns, QStringLiteral("\"序号\" = ?"), { record.key }, &now);
-        if (!read)
-            return read;
-        save.conflict = conflictOf(record.seen, now);
-        if (save.conflict != RowConflict::None)
-            return conflictRefusal(save.conflict, QStringLiteral("这张处方"));
-        return db.run(QStringLiteral("update \"档案\" set %1 where \"序号\" = ?")
-                          .arg(quotedList(columns, QStringLiteral(" = ?"))),
-            QVariantList(values) << record.key);
-    });
+    save.result = db.transaction(
+        [&]() -> Result {
+            if (record.seen.isEmpty()) {
+                QString key;
+                const Result claimed = claimFreeKey(db, QStringLiteral("档案"), kKeyColumn, record.key, &key);
+                if (!claimed)
+                    return claimed;
+                QStringList marks;
+                for (int i = 0; i <= values.size(); ++i)
+                    marks << QStringLiteral("?");
+                save.key = key;
+                return db.run(QStringLiteral("insert into \"档案\" (%1, \"序号\") values (%2)")
+                                  .arg(quotedList(columns), marks.join(QStringLiteral(", "))),
+                    QVariantList(values) << key);
+            }
+            std::optional<QStringList> now;
+            const Result read = readForChange(
+                db, QStringLiteral("档案"), columns, QStringLiteral("\"序号\" = ?"), { record.key }, &now);
+            if (!read)
+                return read;
+            save.conflict = conflictOf(record.seen, now);
+            if (save.conflict != RowConflict::None)
+                return conflictRefusal(save.conflict, QStringLiteral("这张处方"));
+            return db.run(QStringLiteral("update \"档案\" set %1 where \"序号\" = ?")
+                              .arg(quotedList(columns, QStringLiteral(" = ?"))),
+                QVariantList(values) << record.key);
+        },
+        [&](bool* stored) {
+            // A lost answer to the commit: saved when the key (the claimed one for a new prescription) holds
+            // exactly what was written, so that saving again neither doubles nor refuses it.
+            return rowHolds(db, QStringLiteral("档案"), columns, QStringLiteral("\"序号\" = ?"), { save.key },
+                textsOf(values), stored);
+        });
     if (save.result)
         save.seen = textsOf(values);
     else if (save.conflict == RowConflict::None)

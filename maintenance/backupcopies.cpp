@@ -1,5 +1,8 @@
 #include "maintenance/backupcopies.h"
 #include "store/database.h"
+#include "store/jet/jetcheck.h"
+#include "store/jet/jetdesign.h"
+#include "store/jet/jetfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,6 +64,37 @@ CopyFacts proveDatabaseFile(const QString& path, const char* vfs)
     return countPrescriptions(copy);
 }
 
+namespace {
+
+    CopyFacts inspectJetCopy(const QString& path, JetFormat format)
+    {
+        CopyFacts facts;
+        facts.jet = format;
+        facts.failure = FailureKind::Stated;
+        QString error;
+        JetFile file;
+        // Read through in a child first: libmdb may loop for good on a damaged file.
+        if (!checkJetFileApart(path, jetCheckTimeoutMs(QFileInfo(path).size()), &error)
+            || !file.open(path, &error)) {
+            facts.error = QStringLiteral("Windows 版程序的数据库副本，但无法读取：%1").arg(error);
+            return facts;
+        }
+        const JetTable* archive = file.table(QStringLiteral("档案"));
+        const JetTable* drugs = file.table(QStringLiteral("商品"));
+        if (!archive && !drugs) {
+            facts.error = notTheProgramsDatabaseMessage(path);
+            return facts;
+        }
+        facts.jetReadable = true;
+        facts.prescriptions = archive ? archive->rows : 0;
+        facts.drugs = drugs ? drugs->rows : 0;
+        facts.error = QStringLiteral("Windows 版程序的数据库副本（%1），不能直接恢复，可以导入。")
+                          .arg(jetFormatName(format));
+        return facts;
+    }
+
+} // namespace
+
 CopyFacts inspectCopy(const QString& path)
 {
     CopyFacts facts;
@@ -69,6 +103,8 @@ CopyFacts inspectCopy(const QString& path)
         facts.error = QStringLiteral("找不到文件：%1").arg(QDir::toNativeSeparators(path));
         return facts;
     }
+    if (const JetFormat format = jetFormatOfFile(path); format != JetFormat::None)
+        return inspectJetCopy(path, format);
     QTemporaryDir scratch;
     const QString look = scratch.filePath(QStringLiteral("数据库.dat"));
     QFile source(path);
@@ -96,6 +132,7 @@ QList<BackupCopy> listBackupCopies(const QString& backupRoot)
         if (copy.present) {
             copy.written = file.lastModified();
             copy.bytes = file.size();
+            copy.jet = jetFormatOfFile(copy.path);
         }
         copies << copy;
     }

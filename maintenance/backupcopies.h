@@ -1,9 +1,11 @@
 #pragma once
 // The copies of the database the program keeps (one folder per day of the month under the backup root) and
 // the proof that a copy is good: it opens with the key, passes SQLite's full integrity check, and its
-// prescriptions are counted. The check belongs to the encrypted file: a copy is always such a file.
+// prescriptions are counted. The check belongs to the encrypted file. A copy the Windows program left (its
+// exit backups lie in the same day folders) is told apart: it cannot be restored, only imported.
 
 #include "platform/failures.h"
+#include "store/jet/jetformat.h"
 
 #include <QDateTime>
 #include <QList>
@@ -20,6 +22,11 @@ struct CopyFacts {
     QString error; // why it is not good, as the user reads it
     qint64 prescriptions = 0; // rows of 档案
     QString newestDate; // the latest prescription date ("yyyy-mm-dd"), empty without prescriptions
+    // A copy of the Windows program's database: never ok (it is no copy to restore), but read through, its
+    // prescriptions and drugs counted, when jetReadable.
+    JetFormat jet = JetFormat::None;
+    bool jetReadable = false;
+    qint64 drugs = 0; // rows of 商品 in such a copy
 };
 
 // Counts the prescriptions of an open database and finds its latest date. ok is false when it cannot read.
@@ -31,7 +38,7 @@ CopyFacts countPrescriptions(Database& db);
 CopyFacts proveDatabaseFile(const QString& path, const char* vfs = nullptr);
 
 // The same proof on a private copy of the file, so that looking at a backup leaves nothing beside it and
-// works on a read-only stick.
+// works on a read-only stick. A copy of the Windows program's database is read (only read) where it lies.
 CopyFacts inspectCopy(const QString& path);
 
 // One day folder under the backup root and the copy it holds.
@@ -41,6 +48,7 @@ struct BackupCopy {
     bool present = false; // the folder holds the file
     QDateTime written; // when the copy was last written (invalid when absent)
     qint64 bytes = 0;
+    JetFormat jet = JetFormat::None; // the Windows program's copy, by its first bytes
 };
 
 // The day folders under root ("1日" … "31日"), the latest written first; folders without a copy last.

@@ -35,10 +35,27 @@ namespace {
         }
     }
 
-    // The key a refused row is named by: its first design column's value.
-    QString keyOf(const QVariantList& values) { return values.size() > 1 ? values[1].toString() : QString(); }
+    // The column a refused row is named by: the table's key (序号, or 商品's ID号), else its first column.
+    int keyColumnOf(const StoreTable& table)
+    {
+        for (const char* key : { "序号", "ID号" })
+            if (const int at = int(table.columns.indexOf(QString::fromUtf8(key))); at >= 0)
+                return at;
+        return 0;
+    }
 
 } // namespace
+
+QString storeRefusal(const QString& usedTable, qint64 prescriptions)
+{
+    if (usedTable == storeTables().first().name)
+        return QStringLiteral("这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，没有改动它。"
+                              "旧版数据库只能导入到还没有档案的数据库。")
+            .arg(prescriptions);
+    return QStringLiteral("这个数据库已经有人使用过（“%1”表的内容与新数据库不同），程序不会"
+                          "合并或覆盖，没有改动它。旧版数据库只能导入到还没有档案的数据库。")
+        .arg(usedTable);
+}
 
 bool ImportReport::matches() const
 {
@@ -105,15 +122,8 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
             r = findArchiveIn(target, &used, &prescriptions);
         if (!r)
             return r;
-        if (used == storeTables().first().name)
-            return refused(
-                QStringLiteral("这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，没有改动它。"
-                               "旧版数据库只能导入到还没有档案的数据库。")
-                    .arg(prescriptions));
         if (!used.isEmpty())
-            return refused(QStringLiteral("这个数据库已经有人使用过（“%1”表的内容与新数据库不同），程序不会"
-                                          "合并或覆盖，没有改动它。旧版数据库只能导入到还没有档案的数据库。")
-                               .arg(used));
+            return refused(storeRefusal(used, prescriptions));
         r = clearStoreTables(target);
         if (!r)
             return r;
@@ -127,6 +137,7 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
             TallyHash hash;
             bool stopped = false;
             QString refusedKey;
+            const int keyColumn = keyColumnOf(table);
             if (shape.present) {
                 const QStringList columns = QStringList { QStringLiteral("rowid") } + table.columns;
                 r = target.copyIn(table.name, columns, [&](const RowSink& sink) -> Result {
@@ -154,7 +165,9 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
                                 }
                             }
                             if (!sink(values)) {
-                                refusedKey = keyOf(values);
+                                refusedKey = values.value(keyColumn + 1).isNull()
+                                    ? QStringLiteral("（空）")
+                                    : values.value(keyColumn + 1).toString();
                                 return false;
                             }
                             return true;
@@ -172,7 +185,7 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
                     return refused(
                         QStringLiteral("“%1”表中“%2”为“%3”的一行无法存入（与已有的行重复或不合规定），"
                                        "导入没有完成，数据库没有改动。%4")
-                            .arg(table.name, table.columns.first(), refusedKey, r.error));
+                            .arg(table.name, table.columns.at(keyColumn), refusedKey, r.error));
                 if (!r)
                     return r;
                 if (target.kind() == StoreKind::Server) {
@@ -189,6 +202,9 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
         r = tallyStore(target, &report->store, [&](qint64 rows) { tell(total / 2 + rows); });
         if (!r)
             return r;
+        // A cancel during the count is honoured too: nothing is committed yet.
+        if (cancelled && cancelled())
+            return refused(QStringLiteral("导入已取消，数据库没有改动。"));
         if (!report->matches())
             return refused(QStringLiteral("导入后核对不一致，数据库已恢复原样，旧版数据库没有改动。\n%1")
                                .arg(report->text()));

@@ -17,6 +17,9 @@ struct ImportReport {
     QString text() const;
 };
 
+// Why a store is refused: usedTable and prescriptions as findArchiveIn finds them (usedTable not empty).
+QString storeRefusal(const QString& usedTable, qint64 prescriptions);
+
 // Imports the Jet file at jetPath into target, replacing the template's rows. A store holding an archive is
 // refused untouched; so is a damaged file. Anything short of a proven copy is rolled back, cancelled too
 // (cancelled is asked every thousand rows or so). progress hears (rows done, rows in all).

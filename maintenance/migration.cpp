@@ -1,4 +1,5 @@
 #include "maintenance/migration.h"
+#include "store/amounts.h"
 #include "store/copystore.h"
 #include "store/server/serverschema.h"
 #include "store/tables.h"
@@ -33,6 +34,9 @@ namespace {
                   .arg(columns.join(QStringLiteral(", ")), table.name)
                   .arg(kPage);
         const int width = int(table.columns.size()) + 1;
+        QList<bool> amount(width, false);
+        for (int i = 1; i < width; ++i)
+            amount[i] = table.currency.contains(table.columns[i - 1]);
         TallyHash hash;
         tally->table = table.name;
         tally->rows = 0;
@@ -43,10 +47,23 @@ namespace {
                 ++seen;
                 after = row.text(0).toLongLong();
                 for (int i = 0; i < width; ++i) {
-                    if (row.isNull(i))
+                    if (row.isNull(i)) {
                         hash.addNull();
-                    else
+                    } else if (amount[i]) {
+                        // Both sides are tallied as the server keeps an amount, so that a file's 12.34567
+                        // and the server's 12.3457 agree; a value the server cannot hold stays as it is.
+                        const ServerAmount value = serverAmount(row.utf8(i));
+                        tally->roundedAmounts += value.form == ServerAmount::Rounded;
+                        tally->blankAmounts += value.form == ServerAmount::Empty;
+                        if (value.form == ServerAmount::Empty)
+                            hash.addNull();
+                        else if (value.form == ServerAmount::Invalid)
+                            hash.addValue(row.utf8(i));
+                        else
+                            hash.addValue(value.text);
+                    } else {
                         hash.addValue(row.utf8(i));
+                    }
                 }
                 return true;
             });
@@ -206,6 +223,14 @@ QString MigrationReport::text() const
                          same ? QStringLiteral("，一致")
                               : QStringLiteral("，不一致（服务器 %1）")
                                     .arg(QString::fromLatin1(there.checksum.left(16))));
+        if (here.roundedAmounts > 0)
+            lines << QStringLiteral("%1：%2 个金额超过四位小数，服务器上按四舍五入保存为四位小数")
+                         .arg(here.table)
+                         .arg(here.roundedAmounts);
+        if (here.blankAmounts > 0)
+            lines << QStringLiteral("%1：%2 个金额是空白的文字，服务器上保存为空")
+                         .arg(here.table)
+                         .arg(here.blankAmounts);
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -14,6 +14,10 @@ struct TableTally {
     QString table;
     qint64 rows = 0;
     QByteArray checksum; // SHA-256, hex
+    // Amounts tallied in the form the server keeps them (see serverAmount): those rounded to four decimals,
+    // and blank ones tallied as null.
+    qint64 roundedAmounts = 0;
+    qint64 blankAmounts = 0;
 };
 
 // The checksum of a table's values as tallyStore forms it, for rows that come from elsewhere (a Jet file):
@@ -45,7 +49,8 @@ struct MigrationReport {
     QList<TableTally> local, server;
     // Every table has the same rows and checksum on both sides.
     bool matches() const;
-    // A line per table: rows on each side and the checksum, for the user.
+    // A line per table: rows on each side and the checksum, and how many of the file's amounts the server
+    // keeps rounded or empty, for the user.
     QString text() const;
 };
 

@@ -1,7 +1,9 @@
 #include "maintenance/startoffers.h"
+#include "maintenance/importcommand.h"
 #include "maintenance/restore.h"
 #include "maintenance/startup.h"
 #include "store/database.h"
+#include "store/jet/jetformat.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,6 +52,45 @@ bool offerRestoreOfDamaged(Services& services, const QString& startupError)
             .arg(shortDate(good.copy.written.date()), QDir::toNativeSeparators(outcome.setAside)),
         Messages::Icon::Information);
     return true;
+}
+
+bool offerImportOfJetDatabase(Services& services, const QString& databasePath, const JetImportHooks& hooks)
+{
+    const JetFormat format = jetFormatOfFile(databasePath);
+    if (format == JetFormat::None || !services.messages || !services.clock || !hooks.ask)
+        return false;
+    const QString shown = QDir::toNativeSeparators(databasePath);
+    const QString question
+        = QStringLiteral("数据文件夹中的数据库是 Windows 版程序的数据库（%1）：\n%2\n\n"
+                         "程序可以把其中的全部数据导入一个新的数据库，核对无误后换上新的数据库；原来的文件"
+                         "改名保留在数据文件夹中，不会被改动或删除。导入后请用原来的登录密码登录。\n\n"
+                         "选择“导入”开始导入，选择“退出”将退出程序，数据库保持原样。")
+              .arg(jetFormatName(format), shown);
+    while (hooks.ask(question)) {
+        ImportReport report;
+        JetReplaceOutcome outcome;
+        {
+            const auto bar
+                = hooks.startProgress ? hooks.startProgress() : std::function<bool(qint64, qint64)>();
+            bool stop = false;
+            outcome = replaceJetDatabase(
+                databasePath, services.clock->now(), &report,
+                [&](qint64 done, qint64 total) { stop = bar && !bar(done, total); }, [&] { return stop; });
+        }
+        if (!report.file.isEmpty())
+            qInfo("import of %s: %s\n%s", qPrintable(databasePath), outcome.result ? "proven" : "not done",
+                qPrintable(report.text()));
+        if (outcome.result) {
+            services.messages->inform(
+                QStringLiteral("旧版数据库已导入，核对一致。\n%1\n\n原来的文件保存为：%2")
+                    .arg(report.text(), QDir::toNativeSeparators(outcome.keptAs)),
+                Messages::Icon::Information);
+            return true;
+        }
+        services.messages->inform(
+            QStringLiteral("旧版数据库没有导入：\n%1").arg(outcome.result.error), Messages::Icon::Warning);
+    }
+    return false;
 }
 
 QString backupReminder(const QDateTime& now, const QDateTime& written, const QDateTime& databaseSince)

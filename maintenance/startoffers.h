@@ -1,6 +1,7 @@
 #pragma once
 // What start-up offers around the backups: a damaged database restored from the newest good copy, and a
-// reminder when the newest good copy is more than a week old.
+// reminder when the newest good copy is more than a week old. And the Windows program's database found where
+// the program keeps its own: imported, not taken for a damaged file.
 
 #include "maintenance/backupcopies.h"
 #include "platform/services.h"
@@ -19,6 +20,20 @@ namespace qv {
 // never overwritten or deleted. True when the copy is in place (start again); false when there is no good
 // copy, the user declines, or the restore failed (the start-up's own failure is then shown as before).
 bool offerRestoreOfDamaged(Services& services, const QString& startupError);
+
+// How the import of the Windows program's database talks to the user.
+struct JetImportHooks {
+    // Asks whether to import ("导入") or to quit ("退出"): true for the import.
+    std::function<bool(const QString& question)> ask;
+    // A progress bar for one import, gone when the returned callback is; the callback answers false once the
+    // user cancelled. Without it the import runs without a bar.
+    std::function<std::function<bool(qint64 done, qint64 total)>()> startProgress;
+};
+
+// When databasePath is the Windows program's Jet file: says so and offers the import, again after a failed
+// or cancelled one, until it is done (true: start again, the file is now the program's own and its login
+// password the practice's) or the user quits (false). False at once when the file is no Jet file.
+bool offerImportOfJetDatabase(Services& services, const QString& databasePath, const JetImportHooks& hooks);
 
 // The text of the reminder, or empty when the newest good copy is recent enough. written is invalid when no
 // copy is good; databaseSince is when the database file came into being (invalid when unknown): a database

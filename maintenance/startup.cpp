@@ -2,6 +2,7 @@
 #include "platform/failures.h"
 #include "platform/filesync.h"
 #include "store/file/upgrade.h"
+#include "store/jet/jetformat.h"
 #include "store/template/templatedb.h"
 
 #include <QCryptographicHash>
@@ -107,6 +108,14 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
         return startOnServer(context, db);
     if (!QFile::exists(context.databasePath) && !writeTemplateDatabase(context.databasePath, &error)) {
         result.error = QStringLiteral("无法创建数据库文件：%1\n%2").arg(shownPath, error);
+        return result;
+    }
+    // The Windows program's database is no damaged file: it is imported (start-up offers it), never
+    // replaced by a backup.
+    if (const JetFormat format = jetFormatOfFile(context.databasePath); format != JetFormat::None) {
+        result.error
+            = QStringLiteral("%1 是 Windows 版程序的数据库（%2），需要先导入才能使用。文件已保持原样。")
+                  .arg(shownPath, jetFormatName(format));
         return result;
     }
     if (!db.open(context.databasePath, &error)) {

@@ -118,6 +118,9 @@ public:
     // The printers chosen for this computer; empty: the system's default printer.
     virtual QString defaultPrinter() = 0; // 默认打印机: the log book and reports
     virtual QString prescriptionPrinter() = 0; // 处方打印机: the desk
+    // Another desk may have saved the settings since they were read: the next read reads the store again,
+    // unless the settings window is open for editing.
+    virtual void reread() { }
 };
 
 // Lets a window open another area's window without knowing its class (the main window implements it).

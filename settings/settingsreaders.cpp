@@ -1,6 +1,7 @@
 #include "settings/settingsreaders.h"
 
 #include "settings/settingswindow.h"
+#include "store/database.h"
 
 #include <QLineEdit>
 
@@ -39,6 +40,14 @@ QString SettingsWindowHolder::boxText(QLineEdit* SettingsWindow::*box)
     SettingsWindow* settingsWindow = window();
     // A window that read nothing from the store shows its design texts: they are no one's settings.
     return settingsWindow->unreadReason().isEmpty() ? (settingsWindow->*box)->text() : QString();
+}
+
+void SettingsWindowHolder::reread()
+{
+    // A window loaded only for the readers holds nothing typed. Only the practice's server has other desks.
+    if (m_window && !m_window->parentWidget() && !m_window->isVisible() && m_services.db
+        && m_services.db->kind() == StoreKind::Server)
+        m_window->rereadSharedValues();
 }
 
 QString SettingsWindowHolder::practiceName() { return boxText(&SettingsWindow::practiceName); }

@@ -45,6 +45,7 @@ public:
     QString topMargin() override;
     QString defaultPrinter() override;
     QString prescriptionPrinter() override;
+    void reread() override;
 
 private:
     QString boxText(QLineEdit* SettingsWindow::*box);

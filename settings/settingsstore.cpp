@@ -1,6 +1,7 @@
 #include "settings/settingsstore.h"
 
 #include "store/database.h"
+#include "store/sharedwrites.h"
 
 #include <algorithm>
 
@@ -84,29 +85,38 @@ namespace {
             assignments << QStringLiteral("\"%1\" = ?").arg(c.name);
             values << c.value;
         }
-        const Result r = db.transaction([&]() -> Result {
-            if (checkSeen) {
-                const Result now = db.run(
-                    QStringLiteral("select * from \"设置\" where ") + kFirstRow + db.lockRowsClause());
-                if (!now)
-                    return now;
-                if (!now.rows.isEmpty()) {
-                    const Row& row = now.rows.first();
-                    changed = std::any_of(columns.begin(), columns.end(),
-                        [&](const Written& c) { return c.seen.value_or(QString()) != row.text(c.name); });
-                    if (changed) {
-                        Result refused;
-                        refused.error
-                            = QStringLiteral("设置在您打开这个窗口之后已经被另一台电脑修改并保存了。");
-                        return refused;
+        const Result r = db.transaction(
+            [&]() -> Result {
+                if (checkSeen) {
+                    const Result now = db.run(
+                        QStringLiteral("select * from \"设置\" where ") + kFirstRow + db.lockRowsClause());
+                    if (!now)
+                        return now;
+                    if (!now.rows.isEmpty()) {
+                        const Row& row = now.rows.first();
+                        changed = std::any_of(columns.begin(), columns.end(),
+                            [&](const Written& c) { return c.seen.value_or(QString()) != row.text(c.name); });
+                        if (changed) {
+                            Result refused;
+                            refused.error
+                                = QStringLiteral("设置在您打开这个窗口之后已经被另一台电脑修改并保存了。");
+                            return refused;
+                        }
                     }
                 }
-            }
-            return db.run(
-                QStringLiteral("update \"设置\" set %1 where ").arg(assignments.join(QStringLiteral(", ")))
-                    + kFirstRow,
-                values);
-        });
+                return db.run(QStringLiteral("update \"设置\" set %1 where ")
+                                  .arg(assignments.join(QStringLiteral(", ")))
+                        + kFirstRow,
+                    values);
+            },
+            [&](bool* stored) {
+                QStringList names, texts;
+                for (const Written& c : columns) {
+                    names << c.name;
+                    texts << c.value;
+                }
+                return rowHolds(db, QStringLiteral("设置"), names, kFirstRow, {}, texts, stored);
+            });
         if (changedElsewhere)
             *changedElsewhere = changed;
         if (!r) {

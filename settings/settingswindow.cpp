@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace qv {
 
@@ -189,6 +190,8 @@ void SettingsWindow::loadSettings()
         = m_services.db ? readStoredSettings(*m_services.db, &error, &storeFailed) : std::nullopt;
     m_loaded = stored;
     m_unreadReason = storeFailed ? error : QString();
+    // Compared when saving, whatever the boxes held before this read.
+    const auto remember = qScopeGuard([this] { m_sharedAsLoaded = sharedTexts(); });
     if (stored) {
         setIfStored(practiceName, stored->practiceName);
         setIfStored(veterinarian, stored->veterinarian);
@@ -259,20 +262,16 @@ void SettingsWindow::saveSettings()
     bool changedElsewhere = false;
     const StoredSettings* seen = m_loaded ? &*m_loaded : nullptr;
     // On the practice's server the shared row is written first: the server may be away, and then nothing is
-    // written anywhere.
+    // written anywhere. Changing only this computer's own values leaves the shared row alone, so it cannot
+    // meet another desk's change of it.
+    const bool sharedTyped = sharedTexts() != m_sharedAsLoaded;
     const bool written = m_services.db
-        && (onServer() ? writeSharedSettings(*m_services.db, values, &error, seen, &changedElsewhere)
-                       : writeSettings(*m_services.db, values, &error, seen, &changedElsewhere));
+        && (onServer()
+                ? !sharedTyped || writeSharedSettings(*m_services.db, values, &error, seen, &changedElsewhere)
+                : writeSettings(*m_services.db, values, &error, seen, &changedElsewhere));
     if (!written) {
         if (changedElsewhere) {
-            // Nothing was written; the user chooses between the stored values and keeping the typed ones.
-            if (m_services.messages->askYesNo(
-                    QStringLiteral("设置没有保存！%1\n\n要载入另一台电脑保存的设置吗？"
-                                   "（本窗口的修改不保存）\n"
-                                   "选“否”则不保存，修改留在窗口里。")
-                        .arg(error),
-                    Messages::Icon::Warning))
-                loadSettings();
+            settleConflict(error);
             return;
         }
         // The typed values stay in the window, so the user can try again.
@@ -291,6 +290,55 @@ void SettingsWindow::saveSettings()
         }
     }
     unload();
+}
+
+void SettingsWindow::settleConflict(const QString& why)
+{
+    // Nothing was written. 是: the stored values replace the typed ones (on the server only the shared
+    // ones: this computer's own stay as typed). 否: the typed values stay, and the next "保  存" writes them
+    // over what the other desk saved, which the user has now been told of.
+    const QString replaced = onServer()
+        ? QStringLiteral("单位名称和边距换成另一台电脑保存的，本机的其他修改留在窗口里")
+        : QStringLiteral("本窗口的修改不保存");
+    if (m_services.messages->askYesNo(
+            QStringLiteral("设置没有保存！%1\n\n要载入另一台电脑保存的设置吗？（%2）\n"
+                           "选“否”则修改留在窗口里，再按“保  存”就以窗口里的为准。")
+                .arg(why, replaced),
+            Messages::Icon::Warning)) {
+        const QStringList own { veterinarian->text(), practisingNumber->text(), dispenser->text(),
+            prescriptionPrinterChoice(), defaultPrinterChoice() };
+        loadSettings();
+        if (onServer()) {
+            veterinarian->setText(own[0]);
+            practisingNumber->setText(own[1]);
+            dispenser->setText(own[2]);
+            choosePrinter(prescriptionPrinter, own[3]);
+            choosePrinter(defaultPrinter, own[4]);
+        }
+        return;
+    }
+    QString error;
+    if (const std::optional<StoredSettings> now = readStoredSettings(*m_services.db, &error))
+        m_loaded = now;
+}
+
+void SettingsWindow::rereadSharedValues()
+{
+    // Boxes typed into since the last read keep their texts.
+    if (!m_services.db || !m_unreadReason.isEmpty() || sharedTexts() != m_sharedAsLoaded)
+        return;
+    if (const std::optional<StoredSettings> stored = readStoredSettings(*m_services.db)) {
+        setIfStored(practiceName, stored->practiceName);
+        setIfStored(leftMargin, stored->leftMargin);
+        setIfStored(topMargin, stored->topMargin);
+        m_loaded = stored;
+        m_sharedAsLoaded = sharedTexts();
+    }
+}
+
+QStringList SettingsWindow::sharedTexts() const
+{
+    return { practiceName->text(), leftMargin->text(), topMargin->text() };
 }
 
 void SettingsWindow::cancel() { unload(); }
@@ -336,6 +384,9 @@ void SettingsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_placed && parentWidget()) {
+        // Loaded hidden at start for the readers, perhaps long ago: the shared values shown to be edited are
+        // those stored now (another desk may have saved since).
+        rereadSharedValues();
         placeAsChildWindow(this);
         m_placed = true;
     }

@@ -72,6 +72,9 @@ public:
     // Why the stored values could not be read when the window loaded (the store did not answer); empty when
     // they were. Such a window shows no stored values and refuses to save over them.
     QString unreadReason() const { return m_unreadReason; }
+    // Reads the values every desk shares (单位名称, 左边距, 上边距) again, unless they were typed into since
+    // the last read; a store that does not answer leaves them as they were.
+    void rereadSharedValues();
     // "保  存": writes the eight edited columns, then unloads. On the practice's server the veterinarian's
     // fields and the printers go to this computer's own file instead, and the row keeps the shared ones. A
     // refused write is reported and the window stays.
@@ -96,11 +99,16 @@ private:
     // The practice's server, where some values are this computer's own.
     bool onServer() const;
     void fillPrinterLists();
+    // Another desk saved the shared row since this window read it: asks what to keep.
+    void settleConflict(const QString& why);
+    // 单位名称, 左边距, 上边距 as the boxes hold them: on the server, the values every desk shares.
+    QStringList sharedTexts() const;
 
     Services& m_services;
     QString m_unreadReason;
     bool m_placed = false;
     std::optional<StoredSettings> m_loaded; // the row as the window read it, compared when it is saved
+    QStringList m_sharedAsLoaded; // sharedTexts() after the last read
 };
 
 } // namespace qv

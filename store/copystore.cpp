@@ -1,4 +1,5 @@
 #include "store/copystore.h"
+#include "store/amounts.h"
 #include "store/server/serverschema.h"
 #include "store/tables.h"
 
@@ -14,6 +15,28 @@ namespace {
         return quoted.join(QStringLiteral(", "));
     }
 
+    // Which row a message means: by its key where the table has one, else by its place.
+    QString rowName(const StoreTable& table, const Cursor& row, qint64 place)
+    {
+        for (const char* key : { "序号", "ID号" }) {
+            const qsizetype at = table.columns.indexOf(QString::fromUtf8(key));
+            if (at >= 0)
+                return QStringLiteral("%1为“%2”的一行").arg(QString::fromUtf8(key), row.text(int(at) + 1));
+        }
+        return QStringLiteral("第 %1 行").arg(place);
+    }
+
+    Result refusedAmount(
+        const StoreTable& table, const QString& column, const QString& row, const QString& value)
+    {
+        Result r;
+        r.failure = FailureKind::Stated;
+        r.error = QStringLiteral("“%1”表中%2的“%3”不是一个金额（“%4”），服务器不能保存它。请先在本机改正这个"
+                                 "金额，再迁移。")
+                      .arg(table.name, row, column, value);
+        return r;
+    }
+
 } // namespace
 
 Result copyStoreRows(Database& from, Database& to, const std::function<void(qint64 rows)>& copied)
@@ -25,17 +48,42 @@ Result copyStoreRows(Database& from, Database& to, const std::function<void(qint
         const QStringList columns = QStringList { QStringLiteral("rowid") } + table.columns;
         const QString read = QStringLiteral("select rowid, %1 from \"%2\" order by rowid")
                                  .arg(columnList(table.columns), table.name);
+        // The server's amounts are exact to four decimals; the file may hold anything in those columns.
+        QList<bool> amount(columns.size(), false);
+        if (to.kind() == StoreKind::Server)
+            for (int i = 1; i < columns.size(); ++i)
+                amount[i] = table.currency.contains(columns[i]);
+        Result refusal;
+        qint64 place = 0;
         // Streamed from one store into the other: a ten-year archive is never held in memory whole.
         result = to.copyIn(table.name, columns, [&](const RowSink& sink) {
             QVariantList values;
-            return from.forEachRow(read, {}, [&](const Cursor& row) {
+            const Result walked = from.forEachRow(read, {}, [&](const Cursor& row) {
                 values.clear();
-                for (int i = 0; i < columns.size(); ++i)
-                    values << (row.isNull(i) ? QVariant() : QVariant(row.text(i)));
+                ++place;
+                for (int i = 0; i < columns.size(); ++i) {
+                    if (row.isNull(i)) {
+                        values << QVariant();
+                    } else if (amount[i]) {
+                        const ServerAmount value = serverAmount(row.utf8(i));
+                        if (value.form == ServerAmount::Invalid) {
+                            refusal
+                                = refusedAmount(table, columns[i], rowName(table, row, place), row.text(i));
+                            return false;
+                        }
+                        values << (value.form == ServerAmount::Empty
+                                ? QVariant()
+                                : QVariant(QString::fromLatin1(value.text)));
+                    } else {
+                        values << QVariant(row.text(i));
+                    }
+                }
                 if (copied && ++rows % 4096 == 0)
                     copied(rows);
                 return sink(values);
             });
+            // A refused value cuts the copy short, so the server keeps none of it.
+            return refusal.error.isEmpty() ? walked : refusal;
         });
         if (!result)
             return result;

@@ -49,6 +49,9 @@ Result StoreEngine::holdName(const QString&)
     return held;
 }
 
+// Only the server's commits can lose their answer.
+Result StoreEngine::settleLostCommit() { return notOpen(); }
+
 Result notesStateOf(Result read, ChangeNotesState* state)
 {
     if (read && !read.rows.isEmpty()) {
@@ -159,6 +162,30 @@ Result Database::transaction(const std::function<Result()>& body)
         return commit;
     }
     return result;
+}
+
+Result Database::transaction(
+    const std::function<Result()>& body, const std::function<Result(bool* stored)>& wasStored)
+{
+    Result written = transaction(body);
+    if (written || !written.outcomeUnknown)
+        return written;
+    const Result settled = m_engine->settleLostCommit();
+    bool stored = false;
+    const Result asked = settled ? wasStored(&stored) : settled;
+    if (!asked) {
+        written.error = QStringLiteral("保存的最后一步时与服务器的连接断开了，不能确定是否已经保存。"
+                                       "请等服务器恢复后查看是否已经保存，再决定是否重新保存。\n%1")
+                            .arg(asked.error);
+        return written;
+    }
+    if (stored) {
+        Result done;
+        done.ok = true;
+        return done;
+    }
+    written.outcomeUnknown = false; // known now: not stored
+    return written;
 }
 
 Result Database::backupTo(const QString& targetPath, const Progress& progress)

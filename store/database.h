@@ -46,6 +46,8 @@ struct Result {
     int code = 0; // the file engine's SQLite extended result code of the failure; 0 otherwise
     QList<Row> rows;
     int changes = 0; // rows written by an insert, update or delete
+    // The connection broke while a commit was on its way: the server may or may not have stored it.
+    bool outcomeUnknown = false;
 
     explicit operator bool() const { return ok; }
 };
@@ -133,6 +135,12 @@ public:
     Result script(const QString& sql);
     // Runs body inside a transaction; rolls back and returns the failure when body fails.
     Result transaction(const std::function<Result()>& body);
+    // The same for a save that can tell whether it was stored: when the answer to the commit is lost with the
+    // connection, the server is reached again and wasStored asked whether the store now holds exactly what
+    // body wrote. Stored, it counts as done; not stored, it failed; when that cannot be learned the failure
+    // says so (outcomeUnknown).
+    Result transaction(
+        const std::function<Result()>& body, const std::function<Result(bool* stored)>& wasStored);
 
     // How far a long copy has come, in rows; false stops it (the copy then fails and leaves nothing).
     using Progress = std::function<bool(qint64 done, qint64 total)>;

@@ -23,6 +23,9 @@ public:
     virtual Result begin() = 0;
     virtual Result commit() = 0;
     virtual void rollback() = 0;
+    // After a commit whose outcome is unknown: connected again, with the old connection's work finished on
+    // the server, so that what it committed (if anything) can be read.
+    virtual Result settleLostCommit();
 
     virtual Result backupTo(const QString& targetPath, const Database::Progress& progress) = 0;
     virtual Result checkIntegrity(Database::Check depth) = 0;

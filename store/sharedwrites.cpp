@@ -132,6 +132,24 @@ Result readForChange(Database& db, const QString& table, const QStringList& colu
         });
 }
 
+Result rowHolds(Database& db, const QString& table, const QStringList& columns, const QString& where,
+    const QVariantList& params, const QStringList& values, bool* holds)
+{
+    QStringList names;
+    for (const QString& c : columns)
+        names << quoted(c);
+    *holds = false;
+    return db.forEachRow(QStringLiteral("select %1 from %2 where %3")
+                             .arg(names.join(QStringLiteral(", ")), quoted(table), where),
+        params, [&](const Cursor& row) {
+            QStringList now;
+            for (int i = 0; i < columns.size(); ++i)
+                now << row.text(i);
+            *holds = now == values;
+            return false;
+        });
+}
+
 RowConflict conflictOf(const QStringList& seen, const std::optional<QStringList>& now)
 {
     if (!now)

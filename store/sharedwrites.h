@@ -41,6 +41,11 @@ Result readForChange(Database& db, const QString& table, const QStringList& colu
 // What the desk saw against what is stored now.
 RowConflict conflictOf(const QStringList& seen, const std::optional<QStringList>& now);
 
+// After a save whose commit was answered by a broken connection: whether the row that `where` selects holds
+// exactly values in columns (as texts, null as ""), as the save wrote them.
+Result rowHolds(Database& db, const QString& table, const QStringList& columns, const QString& where,
+    const QVariantList& params, const QStringList& values, bool* holds);
+
 // A refusal for a conflict, with the sentence the window shows (what: "这张处方", "这个药品" …).
 Result conflictRefusal(RowConflict conflict, const QString& what);
 

@@ -1,13 +1,19 @@
 // Reading the Windows program's database: every row of every table of a Jet file through the program's
 // reader (libmdb, values converted to the store's forms), beside mdbtools' own mdb-export of 档案 to
-// /dev/null, the bare read the import is measured against, timed in the same run.
+// /dev/null, the bare read the import is measured against, timed in the same run. Then the whole import
+// (the check in a child, the read, the store's writes, the count and checksum of both sides, the commit)
+// into a new file and into an empty database of a throw-away PostgreSQL server, each in a process of its
+// own so that its peak memory is its own.
 // Usage: bench_jet [FILE]   (or QUORVELA_JET_BENCH_FILE=FILE; a .xz file is unpacked into a temporary folder
 // first). Without one it reads the tests' sample of 2,000 prescriptions and says so: the figures that count
 // come from ten years, ../shared/jet/ten-years-400000.dat.xz.
 
+#include "bench/benchserver.h"
 #include "bench/figures.h"
+#include "maintenance/importcommand.h"
 #include "store/jet/jetcheck.h"
 #include "store/jet/jetfile.h"
+#include "store/server/serverschema.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -49,11 +55,75 @@ qint64 readEverything(const QString& path)
     return rows;
 }
 
+// The child: one import, then "IMPORT <seconds> <peak MB>" on stdout; the reason on stderr.
+int importChild(const QString& path, const QString& connection)
+{
+    ImportReport report;
+    QElapsedTimer clock;
+    clock.start();
+    Result r;
+    QTemporaryDir folder;
+    if (connection.isEmpty()) {
+        r = importIntoNewFile(path, folder.filePath(QStringLiteral("数据库.dat")), &report);
+    } else {
+        Database db;
+        if (!db.openServer(connection, &r.error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(r.error));
+            return 1;
+        }
+        r = prepareServerDatabase(db, [](Database&) { return Result { true }; });
+        if (r)
+            r = importJetFile(path, db, &report);
+    }
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (!r) {
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(report.text()), qPrintable(r.error));
+        return 1;
+    }
+    std::printf("IMPORT %f %f\n", seconds, bench::peakMegabytes());
+    return 0;
+}
+
+struct ImportFigures {
+    double seconds = -1, peak = -1;
+};
+
+ImportFigures importApart(const QString& path, const QString& connection)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+        connection.isEmpty() ? QStringList { QStringLiteral("--import-child"), path }
+                             : QStringList { QStringLiteral("--import-child"), path, connection });
+    if (!child.waitForFinished(900000) || child.exitCode() != 0)
+        return {};
+    const QList<QByteArray> words = child.readAllStandardOutput().trimmed().split(' ');
+    if (words.size() != 3 || words[0] != "IMPORT")
+        return {};
+    return { words[1].toDouble(), words[2].toDouble() };
+}
+
+void printImport(
+    const QString& where, const QString& size, const QString& target, const ImportFigures& f, double exported)
+{
+    bench::printFigure(QStringLiteral("import into %1 (%2)").arg(where, size), target, f.seconds,
+        QStringLiteral("s"),
+        QStringLiteral("%1× mdb-export of 档案 alone (%2 s)")
+            .arg(bench::number(f.seconds / exported), bench::number(exported)));
+    bench::printFigure(QStringLiteral("import into %1: time against mdb-export of 档案").arg(where),
+        QStringLiteral("< 4 ×"), f.seconds / exported, QStringLiteral("×"));
+    bench::printFigure(QStringLiteral("import into %1: peak memory of the importing process").arg(where),
+        QStringLiteral("< 300 MB"), f.peak, QStringLiteral("MB"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--import-child") == 0)
+        return importChild(
+            QString::fromLocal8Bit(argv[2]), argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
     QString path
         = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("QUORVELA_JET_BENCH_FILE");
     if (path.isEmpty()) {
@@ -63,6 +133,10 @@ int main(int argc, char** argv)
         path = QStringLiteral(QV_JET_SAMPLE);
     }
     QTemporaryDir unpacked;
+    if (path.endsWith(QStringLiteral(".xz")) && !QFileInfo(path).isFile()) {
+        std::fprintf(stderr, "skipped: no such file: %s\n", qPrintable(path));
+        return 0;
+    }
     if (path.endsWith(QStringLiteral(".xz"))) {
         const QString target = unpacked.filePath(QStringLiteral("数据库.dat"));
         QProcess xz;
@@ -75,8 +149,8 @@ int main(int argc, char** argv)
         path = target;
     }
     if (!QFileInfo(path).isFile()) {
-        std::fprintf(stderr, "no such file: %s\n", qPrintable(path));
-        return 1;
+        std::fprintf(stderr, "skipped: no such file: %s\n", qPrintable(path));
+        return 0;
     }
     JetFile file;
     QString error;
@@ -133,5 +207,21 @@ int main(int argc, char** argv)
         QStringLiteral("mdb-export of 档案 to /dev/null (%1)").arg(size), {}, exported, QStringLiteral("s"));
     bench::printFigure(QStringLiteral("peak memory of the reading process (%1)").arg(size),
         QStringLiteral("< 300 MB"), bench::peakMegabytes(), QStringLiteral("MB"));
+
+    const ImportFigures intoFile = importApart(path, {});
+    if (intoFile.seconds < 0) {
+        std::fprintf(stderr, "the import into a new file failed\n");
+        return 1;
+    }
+    printImport(QStringLiteral("a new file"), size, QStringLiteral("< 30 s"), intoFile, exported);
+    bench::BenchServer server;
+    if (!server.started())
+        return 1;
+    const ImportFigures intoServer = importApart(path, server.connection());
+    if (intoServer.seconds < 0) {
+        std::fprintf(stderr, "the import into the server failed\n");
+        return 1;
+    }
+    printImport(QStringLiteral("the server"), size, QStringLiteral("< 45 s"), intoServer, exported);
     return 0;
 }

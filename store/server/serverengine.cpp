@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <future>
+#include <thread>
 #include <vector>
 
 namespace qv {
@@ -151,11 +152,8 @@ namespace {
             || message.contains("28000") || message.contains("密码") || message.contains("角色");
     }
 
-    // The server's own words, on one line.
-    QString reasonOf(const char* message)
-    {
-        return QString::fromUtf8(message).trimmed().replace(QLatin1Char('\n'), QLatin1Char(' '));
-    }
+    // The server's own words, on one line: libpq indents its continuation lines with tabs.
+    QString reasonOf(const char* message) { return QString::fromUtf8(message).simplified(); }
 
 } // namespace
 
@@ -412,7 +410,10 @@ Result ServerEngine::commit()
 {
     Result result;
     pg::ResultPtr r;
+    m_committingPid = PQbackendPID(m_conn.get());
     result = check(PQexec(m_conn.get(), "commit"), r);
+    // The commit may have reached the server and been stored before the connection broke.
+    result.outcomeUnknown = !result && result.failure == FailureKind::ServerGone;
     // A transaction that failed part way ends in a rollback that still answers "command OK".
     if (result && QByteArray(PQcmdStatus(r.get())) != "COMMIT") {
         result.ok = false;
@@ -422,6 +423,29 @@ Result ServerEngine::commit()
     if (result)
         m_inTransaction = false;
     return result;
+}
+
+Result ServerEngine::settleLostCommit()
+{
+    m_inTransaction = false;
+    Result result;
+    if (!ensureConnected(result))
+        return result;
+    // The old connection's server process may still be finishing the commit: wait (a bounded while) until
+    // it has gone, after which its transaction is either stored or not, for good.
+    constexpr int kWaitMs = 10000, kStepMs = 100;
+    for (int waited = 0;; waited += kStepMs) {
+        result = run(QStringLiteral("select 1 from pg_stat_activity where pid = ?"), { m_committingPid });
+        if (!result || result.rows.isEmpty())
+            return result;
+        if (waited >= kWaitMs) {
+            result.ok = false;
+            result.failure = FailureKind::Busy;
+            result.error = QStringLiteral("服务器还在处理断开的连接上的保存。");
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+    }
 }
 
 void ServerEngine::rollback()
@@ -460,7 +484,11 @@ Result ServerEngine::startCatalogNotes()
 
 Result ServerEngine::catalogNotesState(ChangeNotesState* state)
 {
-    return notesStateOf(run(QStringLiteral("select (select \"token\" from \"qv_schema\"), "
+    // Emptying 商品 (truncate) writes no note, and a restored dump brings back the notes of its day: both
+    // give the tables new files, which makes the notes another session.
+    return notesStateOf(run(QStringLiteral("select (select \"token\" from \"qv_schema\") || '/' || "
+                                           "pg_relation_filenode('\"商品\"') || '/' || "
+                                           "pg_relation_filenode('\"qv_catalog_changed\"'), "
                                            "coalesce(max(\"seq\"), 0), coalesce(min(\"seq\"), 0) "
                                            "from \"qv_catalog_changed\""),
                             {}),

@@ -29,6 +29,7 @@ public:
     Result begin() override;
     Result commit() override;
     void rollback() override;
+    Result settleLostCommit() override;
 
     Result backupTo(const QString& targetPath, const Database::Progress& progress) override;
     Result checkIntegrity(Database::Check depth) override;
@@ -65,6 +66,7 @@ private:
     pg::Connection m_conn;
     QString m_connection;
     bool m_inTransaction = false;
+    int m_committingPid = 0; // the server process of the last commit sent
     QHash<QString, QByteArray> m_statements; // shared text -> libpq text
 };
 

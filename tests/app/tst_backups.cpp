@@ -9,6 +9,7 @@
 #include "desk/paperlayout.h"
 #include "desk/prescriptionrecord.h"
 #include "maintenance/backupcopies.h"
+#include "maintenance/migration.h"
 #include "maintenance/restore.h"
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
@@ -21,9 +22,12 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -350,6 +354,85 @@ private slots:
         QVERIFY(env.services.settings->practiceName() != QStringLiteral("后来的名称"));
         // The file set aside is the file as it was before, byte for byte once its log was folded back in.
         QVERIFY(contentsOf(asidePath).size() >= currentBytes.size());
+    }
+
+    // The Windows program's exit backup in a day folder: listed as its copy with its counts, not as damaged,
+    // and imported with "导入" into the store that holds no archive yet; every window then shows its data.
+    // Imported once, the store has an archive: the menu's import is refused before any window closes.
+    void aCopyOfTheWindowsProgramIsListedAndImported()
+    {
+        TestEnv env;
+        QProcess xz;
+        xz.start(QStringLiteral("xz"), { QStringLiteral("-dc"), QStringLiteral(QV_JET_SAMPLE) });
+        QVERIFY2(xz.waitForFinished(60000) && xz.exitCode() == 0, "xz (./setup.sh --test installs it)");
+        const QByteArray jet = xz.readAllStandardOutput();
+        writeMakingFolder(backupOf(env, 4), jet);
+
+        ProgramWindows windows(env.services);
+        MainWindow main(env.services, windows.factories());
+        env.services.windows = &main;
+        main.show();
+        main.openDrugCatalog();
+        const QString templateName = env.services.settings->practiceName();
+        const QPointer<QWidget> drugsBefore = main.childWindow("drugs");
+        main.menuAction(QStringLiteral("备份与恢复…"))->trigger();
+        auto* window = qobject_cast<BackupWindow*>(main.childWindow("backups"));
+        QVERIFY(window);
+        QTRY_VERIFY(window->checksDone());
+        QCOMPARE(rowText(window->copyList, "4日", 5), QStringLiteral("Windows 版程序的副本，可导入"));
+        QCOMPARE(rowText(window->copyList, "4日", 3), QStringLiteral("2,000"));
+        chooseRow(window->copyList, QStringLiteral("4日"));
+        QCOMPARE(window->restoreButton->text(), QStringLiteral("导入"));
+
+        // "取消" on the bar as soon as it runs: everything stays as it was, the drug picker included.
+        CatalogSearch all;
+        all.category = QStringLiteral("没有的分类");
+        all.excludeCategory = true; // every listed drug: the template's 241, the file's 541
+        const size_t templateDrugs = env.catalog.search(all).rows.size();
+        QList<TableTally> before, after;
+        QVERIFY(tallyStore(env.db, &before));
+        bool cancelled = false;
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, [&] {
+            if (auto* bar = main.findChild<QProgressDialog*>(QStringLiteral("ImportProgress"));
+                bar && !cancelled) {
+                bar->cancel();
+                cancelled = true;
+            }
+        });
+        canceller.start(0);
+        env.messages.setNextAnswers({ true });
+        QTest::mouseClick(window->restoreButton, Qt::LeftButton);
+        canceller.stop();
+        QVERIFY(cancelled);
+        QVERIFY2(env.messages.last().contains(QStringLiteral("导入已取消")), qPrintable(env.messages.last()));
+        QVERIFY(tallyStore(env.db, &after));
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < before.size(); ++i)
+            QVERIFY2(after[i].checksum == before[i].checksum, qPrintable(before[i].table));
+        QCOMPARE(env.catalog.search(all).rows.size(), templateDrugs);
+        QVERIFY(drugsBefore.isNull() && main.childWindow("drugs"));
+
+        env.messages.setNextAnswers({ true });
+        QTest::mouseClick(window->restoreButton, Qt::LeftButton);
+        QVERIFY2(env.messages.last().startsWith(QStringLiteral("旧版数据库已导入到")),
+            qPrintable(env.messages.last()));
+        QCOMPARE(env.count("档案"), 2000);
+        QVERIFY(env.services.settings->practiceName() != templateName);
+        QCOMPARE(contentsOf(backupOf(env, 4)), jet);
+        QVERIFY(env.catalog.search(all).rows.size() > 500);
+
+        // The menu opens on the backups folder; the store now has an archive and is refused untouched.
+        const QPointer<QWidget> drugsAfter = main.childWindow("drugs");
+        env.fileDialogs.next = backupOf(env, 4);
+        const int shown = int(env.messages.texts().size());
+        main.menuAction(QStringLiteral("从旧版数据库导入…"))->trigger();
+        QCOMPARE(env.fileDialogs.lastDirectory, env.dir.filePath(QStringLiteral("Quorvela数据库备份")));
+        QCOMPARE(env.messages.texts().size(), shown + 1);
+        QVERIFY2(env.messages.last().contains(QStringLiteral("已经有档案（处方 2000 张）")),
+            qPrintable(env.messages.last()));
+        QVERIFY(drugsAfter);
+        QCOMPARE(env.count("档案"), 2000);
     }
 
     void aCopyThatFailsItsProofIsRefusedAndNothingChanges()

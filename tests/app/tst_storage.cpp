@@ -326,6 +326,52 @@ private slots:
         }
     }
 
+    // Amounts the file holds that the server's four-decimal amounts cannot: rounded or emptied and counted,
+    // or, for a word, refused by table, key and column with nothing kept.
+    void oddAmountsMoveAsTheServerKeepsThem()
+    {
+        QTemporaryDir files;
+        const QString path = files.filePath(QStringLiteral("数据库.dat"));
+        Database file;
+        QString error;
+        QVERIFY(writeTemplateDatabase(path, &error) && file.open(path, &error));
+        QVERIFY(
+            file.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"进价\", \"售价\", \"库存\") "
+                                    "values ('2001', '碘酊', 12.34567, '', 0.00005)")));
+        const QString name = emptyDatabase();
+        Database server;
+        QVERIFY(server.openServer(choiceFor(name).connectionString(), &error));
+        MigrationReport report;
+        const Result moved = migrateToServer(file, server, &report);
+        QVERIFY2(moved, qPrintable(moved.error));
+        QVERIFY2(report.text().contains(QStringLiteral("商品：2 个金额超过四位小数"))
+                && report.text().contains(QStringLiteral("商品：1 个金额是空白的文字")),
+            qPrintable(report.text()));
+        const QList<Row> drug = server
+                                    .run(QStringLiteral("select \"进价\", \"售价\", \"库存\" from \"商品\" "
+                                                        "where \"ID号\" = '2001'"))
+                                    .rows;
+        QCOMPARE(drug.size(), 1);
+        QCOMPARE(drug[0].value(QStringLiteral("进价")).toString(), QStringLiteral("12.3457"));
+        QVERIFY(drug[0].value(QStringLiteral("售价")).isNull());
+        QCOMPARE(drug[0].value(QStringLiteral("库存")).toDouble(), 0.0001);
+
+        QVERIFY(file.run(QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"售价\") "
+                                        "values ('2002', '酒精', '十元')")));
+        const QString second = emptyDatabase();
+        QVERIFY(server.openServer(choiceFor(second).connectionString(), &error));
+        const Result refused = migrateToServer(file, server, &report);
+        QVERIFY(!refused);
+        QVERIFY2(refused.error.contains(
+                     QStringLiteral("“商品”表中ID号为“2002”的一行的“售价”不是一个金额（“十元”）")),
+            qPrintable(refused.error));
+        QCOMPARE(server.run(QStringLiteral("select count(*) as n from pg_tables where schemaname = 'public'"))
+                     .rows.value(0)
+                     .value(QStringLiteral("n"))
+                     .toInt(),
+            0);
+    }
+
     // The window as the main menu opens it: the connection tested, this desk's archive moved, and the server
     // kept as this computer's choice.
     void theWindowTestsMovesAndKeepsTheChoice()

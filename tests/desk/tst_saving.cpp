@@ -1,10 +1,13 @@
 // The stored prescription without the window: saving by key, refusing what the store cannot keep, keys that
 // stay unique, and the archive query whose lines carry their own keys.
 
+#include "catalogs/drugcatalog.h"
 #include "desk/archive.h"
 #include "desk/prescriptionrecord.h"
+#include "tests/support/commitproxy.h"
 #include "tests/support/failingvfs.h"
 #include "tests/support/testenv.h"
+#include "tests/support/testserver.h"
 
 #include <QtTest>
 
@@ -137,6 +140,63 @@ private slots:
 
         env.db.close();
         QVERIFY(!saveRecord(env.db, record("K3", "赵六")).ok);
+    }
+
+    // The connection breaks at the commit: after the server stored it (its answer lost), or before the
+    // server heard it. A save is then neither doubled under the next key, nor refused as changed elsewhere
+    // when saved again, nor reported as saved when it was not.
+    void aCommitWhoseAnswerIsLostIsCheckedNotGuessed()
+    {
+        if (!onServer())
+            QSKIP("a file's commit never loses its answer");
+        const QString connection = newServerDatabase();
+        CommitProxy proxy(connection);
+        Database db;
+        QString error;
+        QVERIFY2(db.openServer(proxy.connection(), &error), qPrintable(error));
+        QVERIFY(db.run("delete from \"档案\"").ok);
+        const auto stored = [&](const QString& owner) {
+            return db.run("select count(*) as n from \"档案\" where \"0\" = ?", { owner })
+                .rows.value(0)
+                .value("n")
+                .toInt();
+        };
+
+        proxy.cutNextCommit(CommitProxy::Cut::AfterTheServerAnswers);
+        PrescriptionRecord first = record("20261208093000", "张三");
+        const DeskSave saved = saveRecordFromDesk(db, first);
+        QVERIFY(proxy.cutDone());
+        QVERIFY2(saved.result, qPrintable(saved.result.error));
+        QCOMPARE(stored("张三"), 1);
+        first.seen = saved.seen;
+        first.body = "头孢 1盒";
+        proxy.cutNextCommit(CommitProxy::Cut::AfterTheServerAnswers);
+        const DeskSave changed = saveRecordFromDesk(db, first);
+        QVERIFY2(changed.result, qPrintable(changed.result.error));
+        first.seen = changed.seen;
+        QVERIFY2(saveRecordFromDesk(db, first).result, "saved again: no false conflict");
+        QCOMPARE(stored("张三"), 1);
+
+        proxy.cutNextCommit(CommitProxy::Cut::BeforeTheServerHearsIt);
+        const DeskSave lost = saveRecordFromDesk(db, record("20261208093100", "李四"));
+        QVERIFY(proxy.cutDone());
+        QVERIFY(!lost.result);
+        QVERIFY(!lost.result.outcomeUnknown);
+        QCOMPARE(stored("李四"), 0);
+        QVERIFY(saveRecordFromDesk(db, record("20261208093100", "李四")).result);
+        QCOMPARE(stored("李四"), 1);
+
+        proxy.cutNextCommit(CommitProxy::Cut::AfterTheServerAnswers);
+        const SaveResult drug
+            = saveDrug(db, { "20261208093200", "新药", {}, "xy", "西药", true, {} }, "西药");
+        QCOMPARE(drug.outcome, SaveOutcome::Inserted);
+        QCOMPARE(db.run("select count(*) as n from \"商品\" where \"名称\" = '新药'")
+                     .rows.value(0)
+                     .value("n")
+                     .toInt(),
+            1);
+        db.close();
+        dropServerDatabase(connection);
     }
 
     void loadingGivesTheStoredFieldsAndNullColumnsAsEmpty()

@@ -4,11 +4,14 @@
 
 #include "maintenance/importcommand.h"
 #include "maintenance/jetimport.h"
+#include "maintenance/startoffers.h"
+#include "maintenance/startup.h"
 #include "store/jet/jetfile.h"
 #include "store/tables.h"
 #include "tests/support/files.h"
 #include "tests/support/mdbexport.h"
 #include "tests/support/testenv.h"
+#include "tests/support/testserver.h"
 
 #include <QDir>
 #include <QProcess>
@@ -154,9 +157,22 @@ private slots:
     }
 
     // quorvela --import into a data folder with no database yet: the database is made from the Jet file; a
-    // second import into it is refused and exits non-zero.
+    // second import into it is refused and exits non-zero. In the run on the server: into a server database.
     void commandLineMakesTheDatabaseFromTheFile()
     {
+        if (test::onServer()) {
+            const QString connection = test::newServerDatabase();
+            QCOMPARE(importFromCommandLine(m_path, connection, {}), 0);
+            QCOMPARE(importFromCommandLine(m_path, connection, {}), 1);
+            Database db;
+            QString error;
+            QVERIFY2(db.openServer(connection, &error), qPrintable(error));
+            const Result r = db.run(QStringLiteral("select count(*) as n from \"档案\""));
+            QCOMPARE(r.rows.value(0).text(QStringLiteral("n")), QStringLiteral("2000"));
+            db.close();
+            test::dropServerDatabase(connection);
+            return;
+        }
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("数据库.dat"));
         QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 0);
@@ -169,6 +185,111 @@ private slots:
         db.close();
         QCOMPARE(importFromCommandLine(m_path, {}, folder.path()), 1);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({ QStringLiteral("数据库.dat") }));
+
+        // The folder's database is the Windows program's file: imported in place, the original kept.
+        QTemporaryDir copied;
+        const QString jetInFolder = copied.filePath(QStringLiteral("数据库.dat"));
+        QVERIFY(QFile::copy(m_path, jetInFolder));
+        QCOMPARE(importFromCommandLine(m_path, {}, copied.path()), 1); // another Jet file than the folder's
+        QCOMPARE(importFromCommandLine(jetInFolder, {}, copied.path()), 0);
+        const QStringList left = QDir(copied.path()).entryList(QDir::Files);
+        QCOMPARE(left.size(), 2);
+        QVERIFY2(left.last().startsWith(QStringLiteral("数据库.dat.旧版-")), qPrintable(left.join(u' ')));
+        QCOMPARE(test::contentsOf(copied.filePath(left.last())), test::contentsOf(m_path));
+        QVERIFY2(db.open(jetInFolder, &error), qPrintable(error));
+    }
+
+    // A row the store refuses stops the import, named by its table and key, and nothing of it stays. A Jet
+    // file with two 诊断 of one 序号 cannot be written here, so the store is made to refuse one row the way
+    // a unique index refuses the second of two.
+    void aRefusedRowIsNamedByTableAndKey()
+    {
+        QV_FILE_ENGINE_ONLY();
+        test::TestEnv env;
+        JetFile file;
+        QString error;
+        QVERIFY2(file.open(m_path, &error), qPrintable(error));
+        QString key;
+        QVERIFY(file.forEachRow(
+            QStringLiteral("诊断"),
+            [&](const QVariantList& row) {
+                key = row.value(file.table(QStringLiteral("诊断"))->columnIndex(QStringLiteral("序号")))
+                          .toString();
+                return false;
+            },
+            &error));
+        QVERIFY(!key.isEmpty());
+        env.rows(QStringLiteral("create trigger refuse before insert on \"诊断\" when new.\"序号\" = '%1' "
+                                "begin select raise(abort, 'UNIQUE constraint failed: 诊断.序号'); end")
+                     .arg(QString(key).replace(QLatin1Char('\''), QStringLiteral("''"))));
+        const QList<TableTally> before = talliesOf(env.db);
+        ImportReport report;
+        const Result r = importJetFile(m_path, env.db, &report);
+        QVERIFY(!r);
+        QVERIFY2(r.error.contains(QStringLiteral("“诊断”表中“序号”为“%1”的一行无法存入").arg(key)),
+            qPrintable(r.error));
+        QVERIFY(sameTallies(talliesOf(env.db), before));
+    }
+
+    // The Windows program's database where start-up looks for its own: quitting leaves it; a cancelled
+    // import leaves it and is offered again; the import then puts the new file in place, keeps the original
+    // under its new name, and the next start holds the practice's password.
+    void startUpOffersTheImportOfTheDataFolder()
+    {
+        QV_FILE_ENGINE_ONLY();
+        test::TestEnv env;
+        env.db.close();
+        const QString database = env.context.databasePath;
+        const QByteArray jet = test::contentsOf(m_path);
+        QVERIFY(QFile::remove(database));
+        QVERIFY(test::writeFile(database, jet));
+
+        // Start-up alone does not take it for a damaged file (which a backup would replace).
+        StartupResult started = startUp(env.drives, env.context, env.db);
+        QVERIFY(!started.ok);
+        QVERIFY2(started.error.contains(QStringLiteral("Windows 版程序的数据库")), qPrintable(started.error));
+        QVERIFY(!started.error.contains(failureSentence(FailureKind::Damaged)));
+
+        QStringList questions;
+        QList<bool> answers { false };
+        JetImportHooks hooks;
+        hooks.ask = [&](const QString& question) {
+            questions << question;
+            return !answers.isEmpty() && answers.takeFirst();
+        };
+        QVERIFY(!offerImportOfJetDatabase(env.services, database, hooks));
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(QStringLiteral("Windows 版程序的数据库")), qPrintable(questions[0]));
+        QCOMPARE(test::contentsOf(database), jet);
+
+        // The first import is cancelled halfway, the second goes through.
+        answers = { true, true, false };
+        int bars = 0;
+        hooks.startProgress = [&]() -> std::function<bool(qint64, qint64)> {
+            const bool cancel = ++bars == 1;
+            return [cancel](qint64 done, qint64 total) { return !(cancel && done > total / 2); };
+        };
+        QVERIFY(offerImportOfJetDatabase(env.services, database, hooks));
+        QCOMPARE(questions.size(), 3);
+        QCOMPARE(bars, 2);
+        const auto shown = env.messages.shown();
+        QVERIFY(shown.size() >= 2);
+        QVERIFY2(shown[shown.size() - 2].text.contains(QStringLiteral("取消")),
+            qPrintable(shown[shown.size() - 2].text));
+        QVERIFY2(shown.last().text.contains(QStringLiteral("核对一致")), qPrintable(shown.last().text));
+        const QStringList kept
+            = QDir(env.dataFolder()).entryList({ QStringLiteral("数据库.dat.旧版-*") }, QDir::Files);
+        QCOMPARE(kept, QStringList { QStringLiteral("数据库.dat.旧版-20261208093000") });
+        QCOMPARE(test::contentsOf(env.dataFolder() + QLatin1Char('/') + kept[0]), jet);
+        QVERIFY(!QFileInfo::exists(importStagingPath(database)));
+
+        // Once imported, nothing more is offered, and the start-up reads the practice's password.
+        QVERIFY(!offerImportOfJetDatabase(env.services, database, hooks));
+        QCOMPARE(questions.size(), 3);
+        started = startUp(env.drives, env.context, env.db);
+        QVERIFY2(started.ok, qPrintable(started.error));
+        QCOMPARE(env.context.heldPassword, QStringLiteral("1234"));
+        QCOMPARE(env.count(QStringLiteral("档案")), 2000);
     }
 };
 

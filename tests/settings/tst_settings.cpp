@@ -515,6 +515,41 @@ void TestSettings::onTheServerEachDeskKeepsItsOwnValuesAndSharesTheRest()
     settle();
     atDesk(mine);
     QCOMPARE(settings.dispenser(), QStringLiteral("小李"));
+
+    // Desk A's window was loaded for the readers before desk B saved a new name: reading again (a new
+    // prescription) and opening the window show it, and saving only this desk's own value is no conflict.
+    QCOMPARE(settings.practiceName(), QStringLiteral("青山动物诊所"));
+    setColumn(env, "单位名称", QStringLiteral("绿水动物医院"));
+    settings.reread();
+    QCOMPARE(settings.practiceName(), QStringLiteral("绿水动物医院"));
+    setColumn(env, "单位名称", QStringLiteral("蓝天动物医院"));
+    QMdiArea area;
+    area.resize(1400, 1000);
+    area.show();
+    w = settings.window();
+    area.addSubWindow(w)->show();
+    QCOMPARE(w->practiceName->text(), QStringLiteral("蓝天动物医院"));
+    setColumn(env, "单位名称", QStringLiteral("白云动物医院"));
+    replaceText(w->veterinarian, QStringLiteral("赵医生"));
+    click(w->saveButton);
+    settle();
+    QVERIFY2(env.messages.shown().isEmpty(), qPrintable(env.messages.texts().join("\n")));
+    QCOMPARE(deskFile()["执业兽医"].toString(), QStringLiteral("赵医生"));
+    QCOMPARE(settingsRow(env)["单位名称"].toString(), QStringLiteral("白云动物医院"));
+
+    // A real conflict: the typed name waits in the window; 否 keeps it, and the next save writes it.
+    w = settings.window();
+    area.addSubWindow(w)->show();
+    setColumn(env, "单位名称", QStringLiteral("黑土动物医院"));
+    replaceText(w->practiceName, QStringLiteral("我的诊所"));
+    env.messages.setNextAnswers({ false });
+    click(w->saveButton);
+    QVERIFY(env.messages.last().contains(QStringLiteral("另一台电脑")));
+    QCOMPARE(w->practiceName->text(), QStringLiteral("我的诊所"));
+    QCOMPARE(settingsRow(env)["单位名称"].toString(), QStringLiteral("黑土动物医院"));
+    click(w->saveButton);
+    settle();
+    QCOMPARE(settingsRow(env)["单位名称"].toString(), QStringLiteral("我的诊所"));
 }
 
 void TestSettings::theDesksFileKeepsAnyTextAndReadsAnEditedOne()

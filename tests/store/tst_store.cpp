@@ -1,6 +1,7 @@
 // The encrypted store and the template database it starts from.
 
 #include "pinyin/searchcode.h"
+#include "store/amounts.h"
 #include "store/database.h"
 #include "store/file/schema.h"
 #include "store/file/upgrade.h"
@@ -88,6 +89,29 @@ private:
     }
 
 private slots:
+    // What a file may hold in an amount column, as the server's four-decimal amount keeps it.
+    void amountsTakeTheServersForm()
+    {
+        const struct {
+            const char* stored;
+            ServerAmount::Form form;
+            const char* text;
+        } cases[] = { { "12", ServerAmount::Kept, "12" }, { "0.35", ServerAmount::Kept, "0.35" },
+            { "12.34567", ServerAmount::Rounded, "12.3457" }, { "9.99995", ServerAmount::Rounded, "10" },
+            { "-2.00005", ServerAmount::Rounded, "-2.0001" }, { "-0.00004", ServerAmount::Rounded, "0" },
+            { "1.5e-05", ServerAmount::Rounded, "0" }, { "1.25e+3", ServerAmount::Kept, "1250" },
+            { " 007.50 ", ServerAmount::Kept, "7.5" }, { "999999999999999.99999", ServerAmount::Invalid, "" },
+            { "1.0e+20", ServerAmount::Invalid, "" }, { "", ServerAmount::Empty, "" },
+            { "  ", ServerAmount::Empty, "" }, { "十元", ServerAmount::Invalid, "" },
+            { "12元", ServerAmount::Invalid, "" }, { "1.2.3", ServerAmount::Invalid, "" },
+            { "-", ServerAmount::Invalid, "" }, { "1e", ServerAmount::Invalid, "" } };
+        for (const auto& c : cases) {
+            const ServerAmount amount = serverAmount(QByteArrayView(c.stored));
+            QVERIFY2(amount.form == c.form, c.stored);
+            QCOMPARE(amount.text, QByteArray(c.text));
+        }
+    }
+
     void templateHoldsTheSeedRows()
     {
         Database db;
