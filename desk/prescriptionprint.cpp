@@ -1,6 +1,8 @@
 #include "desk/prescriptionprint.h"
 
 #include "print/printeraccess.h"
+#include "print/printoutcome.h"
+#include "print/printsystem.h"
 #include "print/scaledsurface.h"
 
 #include <QFont>
@@ -254,41 +256,26 @@ bool printPaper(
     return surface.endDocument();
 }
 
-QString noPrinterQuestion(const QString& reason)
-{
-    return QStringLiteral("处方没有打印！\n%1\n要把处方保存为 PDF 文件吗？").arg(reason);
-}
+QString noPrinterQuestion(const QString& reason) { return savePdfQuestion(QStringLiteral("处方"), reason); }
 
-QString printFailedMessage(const QString& reason) { return QStringLiteral("处方没有打印！\n%1").arg(reason); }
+QString printFailedMessage(const QString& reason)
+{
+    return notPrintedMessage(QStringLiteral("处方"), reason);
+}
 
 bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidget* parent)
 {
-    if (!services.printers) {
-        services.messages->inform(
-            printFailedMessage(QStringLiteral("没有打印机。")), Messages::Icon::Warning);
-        return false;
-    }
-    std::unique_ptr<PrintSurface> surface = services.printers->defaultPrinterSurface();
-    if (!surface->ok()) {
-        if (!services.messages->askYesNo(noPrinterQuestion(surface->errorText()), Messages::Icon::Warning))
-            return false;
-        const QString folder = services.context ? services.context->dataFolder : QString();
-        QString path = services.fileDialogs->saveFileName(
-            parent, QStringLiteral("保存处方"), folder, QStringLiteral("PDF 文件 (*.pdf)"));
-        if (path.isEmpty())
-            return false;
-        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
-            path += QStringLiteral(".pdf");
-        surface = services.printers->pdfSurface(path);
-    }
-    // Without the settings window the paper prints where the screen shows it.
+    // Without the settings window the paper prints where the screen shows it, on the default printer.
     const double left
         = services.settings ? leadingNumber(services.settings->leftMargin()) : kUnshiftedMarginMm;
     const double top = services.settings ? leadingNumber(services.settings->topMargin()) : kUnshiftedMarginMm;
-    if (printPaper(*surface, paper, left, top))
-        return true;
-    services.messages->inform(printFailedMessage(surface->errorText()), Messages::Icon::Warning);
-    return false;
+    const PrintRequest request { QStringLiteral("处方"),
+        services.settings ? services.settings->prescriptionPrinter() : QString(),
+        prescriptionJobName(paper.values[0], paper.values[kDateField]) };
+    const PrintOutcome outcome = printDocument(
+        services, request, [&](PrintSurface& surface) { return printPaper(surface, paper, left, top); },
+        parent);
+    return outcome != PrintOutcome::NotPrinted;
 }
 
 } // namespace qv

@@ -76,9 +76,10 @@ TitleLine titleLine(double titleWidth, double markWidth);
 bool printPaper(
     PrintSurface& surface, const PrescriptionPaper& paper, double leftMarginMm, double topMarginMm);
 
-// Prints on the system's default printer with the margins of the settings. Without a printer the user is told
-// and may save the page as a PDF file instead; a print that fails is reported. True when the page was printed
-// or saved.
+// Prints on the prescription printer of the settings (the system's default printer unless one is chosen) with
+// the margins of the settings, as the job "处方 <owner> <date>". A printer that is stopped is the user's
+// choice; one that refuses, is missing, or whose queue did not get the job is reported, and the user may save
+// the page as a PDF file instead (print/printoutcome.h). True when the page was printed or saved.
 bool printPrescription(Services& services, const PrescriptionPaper& paper, QWidget* parent = nullptr);
 
 // The texts the user sees.

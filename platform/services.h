@@ -115,6 +115,9 @@ public:
     virtual QString dispenser() = 0; // 发药人
     virtual QString leftMargin() = 0; // 左边距: millimetres, as typed
     virtual QString topMargin() = 0; // 上边距: millimetres, as typed
+    // The printers chosen for this computer; empty: the system's default printer.
+    virtual QString defaultPrinter() = 0; // 默认打印机: the log book and reports
+    virtual QString prescriptionPrinter() = 0; // 处方打印机: the desk
     // Another desk may have saved the settings since they were read: the next read reads the store again,
     // unless the settings window is open for editing.
     virtual void reread() { }

@@ -5,6 +5,8 @@
 #include "platform/units.h"
 #include "platform/windowframe.h"
 #include "print/printeraccess.h"
+#include "print/printoutcome.h"
+#include "print/printsystem.h"
 #include "reports/busycursor.h"
 #include "reports/logexport.h"
 #include "reports/logprint.h"
@@ -167,22 +169,26 @@ void OutpatientLogWindow::printLog()
         m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
         return;
     }
-    QString failure;
+    LogQueryResult result;
     {
         BusyCursor busy;
-        const LogQueryResult result = queryLog(*m_services.db, *range);
-        if (!result.ok) {
-            failure = QStringLiteral("查询失败！\n") + result.error;
-        } else if (!result.records.empty()) {
-            // A surface of its own for this job, so the landscape page does not stay on the printer.
-            const std::unique_ptr<PrintSurface> surface = m_services.printers->defaultPrinterSurface();
-            if (!printLogBook(*surface, result.records, leadingNumber(leftMargin->text()),
-                    leadingNumber(topMargin->text())))
-                failure = QStringLiteral("打印失败！\n") + surface->errorText();
-        }
+        result = queryLog(*m_services.db, *range);
     }
-    if (!failure.isEmpty())
-        m_services.messages->inform(failure, Messages::Icon::Warning);
+    if (!result.ok) {
+        m_services.messages->inform(QStringLiteral("查询失败！\n") + result.error, Messages::Icon::Warning);
+        return;
+    }
+    if (result.records.empty())
+        return;
+    const double left = leadingNumber(leftMargin->text());
+    const double top = leadingNumber(topMargin->text());
+    const PrintRequest request { QStringLiteral("门诊日志"),
+        m_services.settings ? m_services.settings->defaultPrinter() : QString(),
+        logBookJobName(fromDate->text(), toDate->text()) };
+    // Each job gets a surface of its own, so the landscape page does not stay on the printer.
+    printDocument(
+        m_services, request,
+        [&](PrintSurface& surface) { return printLogBook(surface, result.records, left, top); }, this);
 }
 
 void OutpatientLogWindow::loadMargins()

@@ -28,7 +28,9 @@ public:
     void runQuery();
     // "导出Excel": the range of the date boxes into an .xls file chosen in a save dialog.
     void exportLog();
-    // "打  印": the range of the date boxes as the printed log book on the default printer.
+    // "打  印": the range of the date boxes as the printed log book on the 默认打印机 of the settings (the
+    // system's default printer unless one is chosen), as the job "门诊日志 <from>–<to>". What did not reach
+    // the printer is said, with the offer of a PDF file (print/printoutcome.h).
     void printLog();
     // Writes the margin boxes into the settings row (done when the window closes). False when refused.
     bool storeMargins();

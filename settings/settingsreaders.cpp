@@ -62,4 +62,17 @@ QString SettingsWindowHolder::leftMargin() { return boxText(&SettingsWindow::lef
 
 QString SettingsWindowHolder::topMargin() { return boxText(&SettingsWindow::topMargin); }
 
+// A window that read nothing from the store knows no choice: the system's default printer then.
+QString SettingsWindowHolder::defaultPrinter()
+{
+    SettingsWindow* settingsWindow = window();
+    return settingsWindow->unreadReason().isEmpty() ? settingsWindow->defaultPrinterChoice() : QString();
+}
+
+QString SettingsWindowHolder::prescriptionPrinter()
+{
+    SettingsWindow* settingsWindow = window();
+    return settingsWindow->unreadReason().isEmpty() ? settingsWindow->prescriptionPrinterChoice() : QString();
+}
+
 } // namespace qv

@@ -43,6 +43,8 @@ public:
     QString dispenser() override;
     QString leftMargin() override;
     QString topMargin() override;
+    QString defaultPrinter() override;
+    QString prescriptionPrinter() override;
     void reread() override;
 
 private:

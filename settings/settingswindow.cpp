@@ -24,9 +24,9 @@ namespace {
 
     // Layout in twips.
     constexpr int kWidth = 5520;
-    constexpr int kHeight = 6240;
+    constexpr int kHeight = 7240;
     constexpr int kFrameWidth = 5040;
-    constexpr int kSettingsFrameHeight = 3480; // the printer rows lie below this and are never seen
+    constexpr int kSettingsFrameHeight = 4480;
     constexpr int kRowStep = 500;
 
     QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& text, int maxLength)
@@ -68,20 +68,27 @@ namespace {
         return box;
     }
 
-    // A printer row: loaded and saved like the others, but below the visible part of the frame and hidden.
-    QComboBox* hiddenPrinterList(QWidget* frame, int row, QLabel*& label, const char* labelName,
+    // A printer row: the installed printers after "系统默认打印机", which stands for the empty value.
+    QComboBox* printerList(QWidget* frame, int row, QLabel*& label, const char* labelName,
         const QString& text, const char* listName)
     {
         label = caption(frame, labelName, text);
         auto* list = new QComboBox(frame);
         list->setObjectName(QLatin1String(listName));
-        list->setEditable(true);
-        list->setInsertPolicy(QComboBox::NoInsert);
-        list->lineEdit()->setMaxLength(50);
         placeRow(label, list, row);
-        label->setVisible(false);
-        list->setVisible(false);
         return list;
+    }
+
+    // Selects the stored printer. One that is not installed stays, named so, rather than giving way to
+    // another: the practice sees what it chose, and a save writes it back unchanged.
+    void choosePrinter(QComboBox* list, const QString& stored)
+    {
+        int index = list->findData(stored);
+        if (index < 0) {
+            list->addItem(QStringLiteral("%1（没有安装）").arg(stored), stored);
+            index = list->count() - 1;
+        }
+        list->setCurrentIndex(index);
     }
 
     void setIfStored(QLineEdit* box, const std::optional<QString>& value)
@@ -142,25 +149,28 @@ void SettingsWindow::buildControls()
     topMargin = settingsBox(settingsFrame, 5, topMarginCaption, "Label8", QStringLiteral("处方打印上边距"),
         "Text5", QStringLiteral("200"), 10);
 
-    defaultPrinter = hiddenPrinterList(
+    prescriptionPrinter = printerList(
+        settingsFrame, 6, prescriptionPrinterCaption, "Label10", QStringLiteral("处方打印机"), "text19");
+    prescriptionPrinter->setToolTip(QStringLiteral("打印处方用的打印机"));
+    defaultPrinter = printerList(
         settingsFrame, 7, defaultPrinterCaption, "Label9", QStringLiteral("默认打印机"), "text17");
-    prescriptionPrinter = hiddenPrinterList(
-        settingsFrame, 8, prescriptionPrinterCaption, "Label10", QStringLiteral("处方打印机"), "text19");
+    defaultPrinter->setToolTip(QStringLiteral("打印门诊日志用的打印机"));
     printAfterSave = new QCheckBox(QStringLiteral("保存后直接打印小票"), settingsFrame);
     printAfterSave->setObjectName(QStringLiteral("Check1"));
-    printAfterSave->setGeometry(twipsRect(240, 360 + 9 * kRowStep, 2940, 255));
+    printAfterSave->setGeometry(twipsRect(240, 360 + 8 * kRowStep, 2940, 255));
     printAfterSave->setVisible(false);
 
     // On the practice's server some values are this computer's own: the note says which, the boxes say so
     // when pointed at.
-    serverNote = caption(this, "Label11", QStringLiteral("执业兽医、注册号、发药人只用于本机，其余各机共用"));
-    serverNote->setGeometry(twipsRect(240, 5070, kFrameWidth, 255));
+    serverNote = caption(
+        this, "Label11", QStringLiteral("执业兽医、注册号、发药人和打印机只用于本机，其余各机共用"));
+    serverNote->setGeometry(twipsRect(240, 6070, kFrameWidth, 255));
     serverNote->setVisible(false);
 
     saveButton = button(this, "Command1", QStringLiteral("保  存"));
-    saveButton->setGeometry(twipsRect(1200, 5400, 1215, 435));
+    saveButton->setGeometry(twipsRect(1200, 6400, 1215, 435));
     cancelButton = button(this, "Command2", QStringLiteral("取  消"));
-    cancelButton->setGeometry(twipsRect(3000, 5400, 1215, 435));
+    cancelButton->setGeometry(twipsRect(3000, 6400, 1215, 435));
 
     connect(saveButton, &QPushButton::clicked, this, &SettingsWindow::saveSettings);
     connect(cancelButton, &QPushButton::clicked, this, &SettingsWindow::cancel);
@@ -169,8 +179,8 @@ void SettingsWindow::buildControls()
 
 void SettingsWindow::loadSettings()
 {
-    // Printers first: adding the first item to an empty list would replace the stored name with that item.
     fillPrinterLists();
+    std::optional<QString> slipPrinter, reportPrinter;
     // A null column leaves the design text, as does a store that does not answer (the practice's server went
     // away). The window then knows it read nothing: it refuses to save its texts over the stored values, and
     // the readers do not hand them on.
@@ -189,10 +199,8 @@ void SettingsWindow::loadSettings()
         setIfStored(dispenser, stored->dispenser);
         setIfStored(leftMargin, stored->leftMargin);
         setIfStored(topMargin, stored->topMargin);
-        if (stored->slipPrinter)
-            prescriptionPrinter->setEditText(*stored->slipPrinter);
-        if (stored->defaultPrinter)
-            defaultPrinter->setEditText(*stored->defaultPrinter);
+        slipPrinter = stored->slipPrinter;
+        reportPrinter = stored->defaultPrinter;
     }
     if (onServer()) {
         serverNote->setVisible(true);
@@ -210,35 +218,38 @@ void SettingsWindow::loadSettings()
         setIfStored(practisingNumber, desk.practisingNumber);
         setIfStored(dispenser, desk.dispenser);
         if (desk.slipPrinter)
-            prescriptionPrinter->setEditText(*desk.slipPrinter);
+            slipPrinter = desk.slipPrinter;
         if (desk.defaultPrinter)
-            defaultPrinter->setEditText(*desk.defaultPrinter);
+            reportPrinter = desk.defaultPrinter;
     }
-    const QString systemDefault = m_services.printers ? m_services.printers->defaultPrinterName() : QString();
-    if (defaultPrinter->currentText().isEmpty())
-        defaultPrinter->setEditText(systemDefault);
-    if (prescriptionPrinter->currentText().isEmpty())
-        prescriptionPrinter->setEditText(systemDefault);
+    choosePrinter(prescriptionPrinter, slipPrinter.value_or(QString()));
+    choosePrinter(defaultPrinter, reportPrinter.value_or(QString()));
 }
 
 void SettingsWindow::fillPrinterLists()
 {
-    defaultPrinter->clear();
-    prescriptionPrinter->clear();
-    if (!m_services.printers)
-        return;
-    const QStringList printers = m_services.printers->installedPrinters();
-    prescriptionPrinter->addItems(printers);
-    defaultPrinter->addItems(printers);
-    prescriptionPrinter->setEditText(QString());
-    defaultPrinter->setEditText(QString());
+    const QStringList printers
+        = m_services.printers ? m_services.printers->installedPrinters() : QStringList();
+    for (QComboBox* list : { prescriptionPrinter, defaultPrinter }) {
+        list->clear();
+        list->addItem(QStringLiteral("系统默认打印机"), QString());
+        for (const QString& printer : printers)
+            list->addItem(printer, printer);
+    }
+}
+
+QString SettingsWindow::defaultPrinterChoice() const { return defaultPrinter->currentData().toString(); }
+
+QString SettingsWindow::prescriptionPrinterChoice() const
+{
+    return prescriptionPrinter->currentData().toString();
 }
 
 void SettingsWindow::saveSettings()
 {
     SettingsToSave values { practiceName->text(), veterinarian->text(), practisingNumber->text(),
-        dispenser->text(), leftMargin->text(), topMargin->text(), prescriptionPrinter->currentText(),
-        defaultPrinter->currentText() };
+        dispenser->text(), leftMargin->text(), topMargin->text(), prescriptionPrinterChoice(),
+        defaultPrinterChoice() };
     if (!m_unreadReason.isEmpty()) {
         m_services.messages->inform(
             QStringLiteral("保存失败，设置没有保存！\n打开这个窗口时没有读到已保存的设置，"
@@ -295,14 +306,14 @@ void SettingsWindow::settleConflict(const QString& why)
                 .arg(why, replaced),
             Messages::Icon::Warning)) {
         const QStringList own { veterinarian->text(), practisingNumber->text(), dispenser->text(),
-            prescriptionPrinter->currentText(), defaultPrinter->currentText() };
+            prescriptionPrinterChoice(), defaultPrinterChoice() };
         loadSettings();
         if (onServer()) {
             veterinarian->setText(own[0]);
             practisingNumber->setText(own[1]);
             dispenser->setText(own[2]);
-            prescriptionPrinter->setEditText(own[3]);
-            defaultPrinter->setEditText(own[4]);
+            choosePrinter(prescriptionPrinter, own[3]);
+            choosePrinter(defaultPrinter, own[4]);
         }
         return;
     }

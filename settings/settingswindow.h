@@ -1,6 +1,6 @@
 #pragma once
 // SettingsWindow, "综合设置": edits the one row of "设置" (practice name, veterinarian, practising number,
-// dispenser, print margins, and two hidden printer names) and changes the login password. On the practice's
+// dispenser, print margins, and the two printers) and changes the login password. On the practice's
 // server the veterinarian's fields and the printers are this computer's own (settings/deskconfig.h).
 //
 // The window "loads" when it is constructed (values from the store, printer lists from services.printers) and
@@ -51,10 +51,11 @@ public:
     QLineEdit* leftMargin;
     QLabel* topMarginCaption; // "处方打印上边距"
     QLineEdit* topMargin;
-    // Hidden, below the visible part of the frame: loaded and saved, never shown.
-    QLabel* defaultPrinterCaption; // "默认打印机"
+    // The printers: "系统默认打印机" (the empty value), the installed printers, and a stored one that is not
+    // installed. Each item's data is the value stored.
+    QLabel* defaultPrinterCaption; // "默认打印机": the log book
     QComboBox* defaultPrinter;
-    QLabel* prescriptionPrinterCaption; // "处方打印机"
+    QLabel* prescriptionPrinterCaption; // "处方打印机": the desk
     QComboBox* prescriptionPrinter;
     QCheckBox* printAfterSave; // "保存后直接打印小票": hidden, read by nothing
     // On the practice's server: which values are this computer's own (settings/deskconfig.h).
@@ -65,6 +66,9 @@ public:
 
     // Fills the boxes from the store and the printer lists from the installed printers.
     void loadSettings();
+    // The printers as chosen in the lists; empty: the system's default printer.
+    QString defaultPrinterChoice() const;
+    QString prescriptionPrinterChoice() const;
     // Why the stored values could not be read when the window loaded (the store did not answer); empty when
     // they were. Such a window shows no stored values and refuses to save over them.
     QString unreadReason() const { return m_unreadReason; }

@@ -13,6 +13,8 @@ public:
     QString dispenser() override { return dispenserName; }
     QString leftMargin() override { return left; }
     QString topMargin() override { return top; }
+    QString defaultPrinter() override { return reportPrinter; }
+    QString prescriptionPrinter() override { return slipPrinter; }
 
     QString name = QStringLiteral("青禾动物诊所");
     QString vet = QStringLiteral("林志远");
@@ -20,6 +22,8 @@ public:
     QString dispenserName = QStringLiteral("王晓梅");
     QString left = QStringLiteral("20");
     QString top = QStringLiteral("15");
+    QString reportPrinter; // the system's default
+    QString slipPrinter;
 };
 
 } // namespace qv::test

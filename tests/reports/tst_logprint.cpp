@@ -3,6 +3,7 @@
 
 #include "archiverows.h"
 #include "print/fonts.h"
+#include "print/printoutcome.h"
 #include "print/qtprint.h"
 #include "print/recordingprint.h"
 #include "reports/logprint.h"
@@ -226,9 +227,16 @@ private slots:
         w.toDate->setText("2020-04-30");
         w.printLog();
         QCOMPARE(env.messages.texts().size(), 2);
-        QVERIFY(env.messages.last().startsWith(QStringLiteral("打印失败")));
+        // Said as the desk says it, with the same offer of a PDF.
+        QCOMPARE(env.messages.last(), savePdfQuestion(QStringLiteral("门诊日志"), noPrinterMessage()));
         QCOMPARE(env.messages.shown().last().icon, Messages::Icon::Warning);
         QCOMPARE(printers.last()->finishedJobs(), 0);
+        env.messages.setNextAnswers({ true });
+        env.fileDialogs.next = env.dir.filePath("日志");
+        w.printLog();
+        QCOMPARE(printers.pdfPaths(), QStringList { env.dir.filePath("日志.pdf") });
+        QCOMPARE(printers.last()->pagesPerFinishedJob, QList<int>({ 1 }));
+        QCOMPARE(printers.last()->jobNames, QStringList { QStringLiteral("门诊日志 2020-04-01–2020-04-30") });
     }
 
     void thePdfBookStandsWhereTheMarginsPutIt()

@@ -131,12 +131,16 @@ void TestSettings::windowCarriesTheDesignedControlsAndTexts()
         QCOMPARE(box->echoMode(), QLineEdit::Normal);
     }
 
-    // The printer rows exist but the user never sees them.
+    // The printer rows are shown, inside the window; the check box is not.
     w.show();
     QVERIFY(w.findChild<QLineEdit*>("Text1")->isVisible());
-    QVERIFY(!w.findChild<QComboBox*>("text17")->isVisible());
-    QVERIFY(!w.findChild<QComboBox*>("text19")->isVisible());
-    QVERIFY(!w.defaultPrinterCaption->isVisible());
+    for (QWidget* row : { static_cast<QWidget*>(w.findChild<QComboBox*>("text17")),
+             static_cast<QWidget*>(w.findChild<QComboBox*>("text19")),
+             static_cast<QWidget*>(w.defaultPrinterCaption) }) {
+        QVERIFY(row->isVisible());
+        QVERIFY(w.rect().contains(QRect(row->mapTo(&w, QPoint()), row->size())));
+        QVERIFY(!row->geometry().intersects(w.topMargin->geometry()));
+    }
     QVERIFY(!w.printAfterSave->isVisible());
 }
 
@@ -177,19 +181,33 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
     printers.defaultPrinter = QStringLiteral("Label Writer");
     env.services.printers = &printers;
     {
-        SettingsWindow w(env.services);
-        for (QComboBox* list : { w.defaultPrinter, w.prescriptionPrinter }) {
-            QCOMPARE(list->count(), 2);
-            QCOMPARE(list->itemText(0), QStringLiteral("办公室打印机"));
-            QCOMPARE(list->itemText(1), QStringLiteral("Label Writer"));
-            QCOMPARE(list->currentText(), QStringLiteral("HP LaserJet P1007")); // the stored name wins
+        // The stored name is no longer installed: it stays chosen, named so, never replaced.
+        SettingsWindowHolder settings(env.services);
+        SettingsWindow* w = settings.window();
+        for (QComboBox* list : { w->defaultPrinter, w->prescriptionPrinter }) {
+            QCOMPARE(list->count(), 4);
+            QCOMPARE(list->itemText(0), QStringLiteral("系统默认打印机"));
+            QCOMPARE(list->itemData(0).toString(), QString());
+            QCOMPARE(list->itemText(1), QStringLiteral("办公室打印机"));
+            QCOMPARE(list->itemText(2), QStringLiteral("Label Writer"));
+            QCOMPARE(list->currentText(), QStringLiteral("HP LaserJet P1007（没有安装）"));
         }
+        QCOMPARE(settings.defaultPrinter(), QStringLiteral("HP LaserJet P1007"));
+        QCOMPARE(settings.prescriptionPrinter(), QStringLiteral("HP LaserJet P1007"));
+        // Readers see the choice as made, before it is saved.
+        w->prescriptionPrinter->setCurrentIndex(2);
+        QCOMPARE(settings.prescriptionPrinter(), QStringLiteral("Label Writer"));
+        w->defaultPrinter->setCurrentIndex(0);
+        QCOMPARE(settings.defaultPrinter(), QString());
     }
+    // Nothing stored is the system's default printer, whichever that is when printing.
     setColumn(env, "默认打印机", QVariant());
     setColumn(env, "处方打印机", QString());
-    SettingsWindow w(env.services);
-    QCOMPARE(w.defaultPrinter->currentText(), QStringLiteral("Label Writer"));
-    QCOMPARE(w.prescriptionPrinter->currentText(), QStringLiteral("Label Writer"));
+    SettingsWindowHolder settings(env.services);
+    QCOMPARE(settings.window()->defaultPrinter->currentText(), QStringLiteral("系统默认打印机"));
+    QCOMPARE(settings.window()->prescriptionPrinter->currentText(), QStringLiteral("系统默认打印机"));
+    QCOMPARE(settings.defaultPrinter(), QString());
+    QCOMPARE(settings.prescriptionPrinter(), QString());
 }
 
 void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
@@ -198,9 +216,9 @@ void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
     setColumn(env, "处方打印机", QStringLiteral("Slip Printer"));
     env.services.printers = nullptr;
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
-    QCOMPARE(w->defaultPrinter->count(), 0);
-    QCOMPARE(w->defaultPrinter->currentText(), QStringLiteral("HP LaserJet P1007"));
-    QCOMPARE(w->prescriptionPrinter->currentText(), QStringLiteral("Slip Printer"));
+    QCOMPARE(w->defaultPrinter->count(), 2);
+    QCOMPARE(w->defaultPrinter->currentText(), QStringLiteral("HP LaserJet P1007（没有安装）"));
+    QCOMPARE(w->prescriptionPrinter->currentText(), QStringLiteral("Slip Printer（没有安装）"));
     w->saveSettings();
     settle();
     QVERIFY(w.isNull());
@@ -226,7 +244,7 @@ void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
     replaceText(w->dispenser, QStringLiteral("王五"));
     replaceText(w->leftMargin, QStringLiteral("abc")); // nothing is validated
     replaceText(w->topMargin, QStringLiteral("12.5mm"));
-    w->defaultPrinter->setCurrentIndex(1);
+    w->defaultPrinter->setCurrentIndex(2); // 系统默认打印机, P1, P2
     w->prescriptionPrinter->setCurrentIndex(0);
     click(w->saveButton);
     settle();
@@ -239,7 +257,7 @@ void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
     expected["上边距"] = QStringLiteral("12.5mm");
     const QVariantMap own { { "执业兽医", QStringLiteral("李四") }, { "注册号", QString() },
         { "发药人", QStringLiteral("王五") }, { "默认打印机", QStringLiteral("P2") },
-        { "处方打印机", QStringLiteral("P1") } };
+        { "处方打印机", QString() } }; // the system's default printer
     if (test::onServer()) {
         // On the practice's server these are this computer's own, kept in its own file.
         QCOMPARE(deskFile(), own);
