@@ -1,8 +1,9 @@
 #pragma once
-// What belongs to one computer when several share the practice's server: its printers and the veterinarian,
-// practising number and dispenser its new prescriptions are filled with. They are kept in a file of this
-// computer's user (desk.conf in the user's configuration folder, readable by that user only), never in the
-// shared database; a value the file does not hold comes from the shared row of "设置".
+// What belongs to one computer: its printers, on either store, and, when several share the practice's
+// server, the veterinarian, practising number and dispenser its new prescriptions are filled with. They are
+// kept in a file of this computer's user (desk.conf in the user's configuration folder, readable by that
+// user only), never in the shared database. A printer the file does not hold is the system's default; any
+// other value the file does not hold comes from the shared row of "设置".
 
 #include <QString>
 

@@ -199,9 +199,13 @@ void SettingsWindow::loadSettings()
         setIfStored(dispenser, stored->dispenser);
         setIfStored(leftMargin, stored->leftMargin);
         setIfStored(topMargin, stored->topMargin);
-        slipPrinter = stored->slipPrinter;
-        reportPrinter = stored->defaultPrinter;
     }
+    // A printer counts as chosen once this computer's user chose it here, and is kept in this computer's own
+    // file on either store. The row's printer columns (the new database's sample name, or whatever a
+    // database brought from another computer names) choose nothing: the system's default printer is used.
+    const DeskValues desk = readDeskValues(deskConfigPath());
+    slipPrinter = desk.slipPrinter;
+    reportPrinter = desk.defaultPrinter;
     if (onServer()) {
         serverNote->setVisible(true);
         const QString own
@@ -213,14 +217,9 @@ void SettingsWindow::loadSettings()
             box->setToolTip(own);
         for (QWidget* box : { practiceName, leftMargin, topMargin })
             box->setToolTip(shared);
-        const DeskValues desk = readDeskValues(deskConfigPath());
         setIfStored(veterinarian, desk.veterinarian);
         setIfStored(practisingNumber, desk.practisingNumber);
         setIfStored(dispenser, desk.dispenser);
-        if (desk.slipPrinter)
-            slipPrinter = desk.slipPrinter;
-        if (desk.defaultPrinter)
-            reportPrinter = desk.defaultPrinter;
     }
     choosePrinter(prescriptionPrinter, slipPrinter.value_or(QString()));
     choosePrinter(defaultPrinter, reportPrinter.value_or(QString()));
@@ -279,15 +278,19 @@ void SettingsWindow::saveSettings()
             QStringLiteral("保存失败，设置没有保存！\n") + error, Messages::Icon::Warning);
         return;
     }
-    if (onServer()) {
-        const DeskValues desk { values.veterinarian, values.practisingNumber, values.dispenser,
-            values.slipPrinter, values.defaultPrinter };
-        if (!writeDeskValues(deskConfigPath(), desk, &error)) {
-            m_services.messages->inform(
-                QStringLiteral("本机的设置（执业兽医、注册号、发药人、打印机）没有保存！\n") + error,
-                Messages::Icon::Warning);
-            return;
-        }
+    // On the file the row holds the veterinarian's values; the printers are this computer's own either way.
+    DeskValues desk = readDeskValues(deskConfigPath());
+    if (onServer())
+        desk = { values.veterinarian, values.practisingNumber, values.dispenser, {}, {} };
+    desk.slipPrinter = values.slipPrinter;
+    desk.defaultPrinter = values.defaultPrinter;
+    if (!writeDeskValues(deskConfigPath(), desk, &error)) {
+        m_services.messages->inform(QStringLiteral("本机的设置（%1）没有保存！\n")
+                                        .arg(onServer() ? QStringLiteral("执业兽医、注册号、发药人、打印机")
+                                                        : QStringLiteral("打印机"))
+                + error,
+            Messages::Icon::Warning);
+        return;
     }
     unload();
 }

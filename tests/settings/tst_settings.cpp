@@ -181,7 +181,15 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
     printers.defaultPrinter = QStringLiteral("Label Writer");
     env.services.printers = &printers;
     {
-        // The stored name is no longer installed: it stays chosen, named so, never replaced.
+        // The row's sample name was never chosen on this computer: the system's default printer.
+        SettingsWindowHolder settings(env.services);
+        QCOMPARE(settings.window()->prescriptionPrinter->currentText(), QStringLiteral("系统默认打印机"));
+        QCOMPARE(settings.prescriptionPrinter(), QString());
+    }
+    QVERIFY(writeDeskValues(deskConfigPath(),
+        { {}, {}, {}, QStringLiteral("HP LaserJet P1007"), QStringLiteral("HP LaserJet P1007") }, nullptr));
+    {
+        // The chosen name is no longer installed: it stays chosen, named so, never replaced.
         SettingsWindowHolder settings(env.services);
         SettingsWindow* w = settings.window();
         for (QComboBox* list : { w->defaultPrinter, w->prescriptionPrinter }) {
@@ -200,9 +208,8 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
         w->defaultPrinter->setCurrentIndex(0);
         QCOMPARE(settings.defaultPrinter(), QString());
     }
-    // Nothing stored is the system's default printer, whichever that is when printing.
-    setColumn(env, "默认打印机", QVariant());
-    setColumn(env, "处方打印机", QString());
+    // Nothing chosen is the system's default printer, whichever that is when printing.
+    QVERIFY(writeDeskValues(deskConfigPath(), { {}, {}, {}, QString(), {} }, nullptr));
     SettingsWindowHolder settings(env.services);
     QCOMPARE(settings.window()->defaultPrinter->currentText(), QStringLiteral("系统默认打印机"));
     QCOMPARE(settings.window()->prescriptionPrinter->currentText(), QStringLiteral("系统默认打印机"));
@@ -213,18 +220,20 @@ void TestSettings::printerListsHoldInstalledPrintersAndFallBackToTheDefault()
 void TestSettings::withoutPrintersTheStoredNamesAreWrittenBackUnchanged()
 {
     TestEnv env;
-    setColumn(env, "处方打印机", QStringLiteral("Slip Printer"));
+    QVERIFY(writeDeskValues(
+        deskConfigPath(), { {}, {}, {}, QStringLiteral("Slip Printer"), QStringLiteral("Office") }, nullptr));
     env.services.printers = nullptr;
     QPointer<SettingsWindow> w = new SettingsWindow(env.services);
     QCOMPARE(w->defaultPrinter->count(), 2);
-    QCOMPARE(w->defaultPrinter->currentText(), QStringLiteral("HP LaserJet P1007（没有安装）"));
+    QCOMPARE(w->defaultPrinter->currentText(), QStringLiteral("Office（没有安装）"));
     QCOMPARE(w->prescriptionPrinter->currentText(), QStringLiteral("Slip Printer（没有安装）"));
     w->saveSettings();
     settle();
     QVERIFY(w.isNull());
-    const QVariantMap row = test::onServer() ? deskFile() : settingsRow(env);
-    QCOMPARE(row["默认打印机"].toString(), QStringLiteral("HP LaserJet P1007"));
-    QCOMPARE(row["处方打印机"].toString(), QStringLiteral("Slip Printer"));
+    QCOMPARE(deskFile()["默认打印机"].toString(), QStringLiteral("Office"));
+    QCOMPARE(deskFile()["处方打印机"].toString(), QStringLiteral("Slip Printer"));
+    if (!test::onServer()) // the file's row is written as before
+        QCOMPARE(settingsRow(env)["处方打印机"].toString(), QStringLiteral("Slip Printer"));
 }
 
 void TestSettings::saveWritesExactlyTheEightColumnsAsTyped()
