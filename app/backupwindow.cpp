@@ -7,6 +7,7 @@
 #include "maintenance/startup.h"
 #include "platform/controls.h"
 #include "store/database.h"
+#include "store/server/serverschema.h"
 
 #include <QApplication>
 #include <QDir>
@@ -120,6 +121,7 @@ void BackupWindow::listCopies()
     const QString root = backupRoot();
     folderLabel->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
     m_copies = listBackupCopies(root);
+    m_serverRefusal = serverRefusal();
     copyList->clear();
     for (int i = 0; i < m_copies.size(); ++i) {
         const BackupCopy& copy = m_copies.at(i);
@@ -211,7 +213,8 @@ void BackupWindow::updateButtons()
     const QTreeWidgetItem* item = copyList->currentItem();
     const int index = item ? item->data(DayColumn, Qt::UserRole).toInt() : -1;
     const bool listed = index >= 0 && index < m_copies.size() && m_copies.at(index).present;
-    restoreButton->setEnabled(listed);
+    restoreButton->setEnabled(listed && m_serverRefusal.isEmpty());
+    restoreFromFileButton->setEnabled(m_serverRefusal.isEmpty());
     // A copy of the Windows program's database is imported, not restored.
     restoreButton->setText(listed && m_copies.at(index).jet != JetFormat::None ? QStringLiteral("导入")
                                                                                : QStringLiteral("恢复"));
@@ -219,8 +222,34 @@ void BackupWindow::updateButtons()
     const bool onServer = m_services.db && m_services.db->kind() == StoreKind::Server;
     const QString why
         = onServer ? QStringLiteral("在诊所服务器上，备份只能恢复到还没有档案的数据库中") : QString();
-    restoreButton->setToolTip(why);
-    restoreFromFileButton->setToolTip(why);
+    restoreButton->setToolTip(m_serverRefusal.isEmpty() ? why : m_serverRefusal);
+    restoreFromFileButton->setToolTip(m_serverRefusal.isEmpty() ? why : m_serverRefusal);
+}
+
+QString BackupWindow::serverRefusal()
+{
+    if (!m_services.db || m_services.db->kind() != StoreKind::Server)
+        return {};
+    // A new database holds the template's one sample prescription: more is an archive at once, without
+    // checksumming every table.
+    const Result counted = m_services.db->run(QStringLiteral("select count(*) as n from \"档案\""));
+    if (!counted)
+        return counted.error;
+    qint64 prescriptions = counted.rows.value(0).value(QStringLiteral("n")).toLongLong();
+    QString used = QStringLiteral("档案");
+    if (prescriptions <= 1) {
+        const Result found = findArchiveIn(*m_services.db, &used, &prescriptions);
+        if (!found)
+            return found.error;
+    }
+    if (!used.isEmpty())
+        return QStringLiteral(
+            "诊所服务器上的数据库已经有档案（处方 %1 张），各台电脑正在使用它；备份不会覆盖它，"
+            "只能恢复到还没有档案的数据库中。需要时请管理服务器的人先建一个空的数据库，"
+            "再在“数据存储”里改用它。")
+            .arg(prescriptions);
+    const Result owner = checkOwnerStep(*m_services.db, QStringLiteral("用备份填入服务器上的数据库"));
+    return owner ? QString() : owner.error;
 }
 
 void BackupWindow::backUpNow()
@@ -278,7 +307,7 @@ void BackupWindow::restoreChosen()
 void BackupWindow::restoreFromFile()
 {
     const QString path = m_services.fileDialogs->openFileName(this, QStringLiteral("从文件恢复"),
-        QDir::homePath(), QStringLiteral("数据库文件 (*.dat);;所有文件 (*)"));
+        QDir::homePath(), QStringLiteral("数据库文件 (*.dat *.dat.恢复前-* *.dat.旧版-*);;所有文件 (*)"));
     if (!path.isEmpty())
         restoreFrom(path);
 }
@@ -288,6 +317,15 @@ bool BackupWindow::restoreFrom(const QString& path)
     if (!m_services.db || !m_services.context || !m_services.clock)
         return false;
     Messages& messages = *m_services.messages;
+    // On the server the refusal comes before any question, read afresh (another desk may have saved
+    // meanwhile).
+    if (const QString refusal = serverRefusal(); !refusal.isEmpty()) {
+        m_serverRefusal = refusal;
+        updateButtons();
+        messages.inform(
+            QStringLiteral("没有恢复，服务器上的数据没有任何改动。\n") + refusal, Messages::Icon::Warning);
+        return false;
+    }
     if (jetFormatOfFile(path) != JetFormat::None) {
         const bool imported
             = importOldDatabase(m_services, path, this, { m_hooks.beforeReplace, m_hooks.afterReplace });

@@ -61,12 +61,16 @@ private:
     void showFacts(int generation, int row, const CopyFacts& facts);
     void updateButtons();
     bool restoreIntoEmptyServer(const RestoreSource& source);
+    // On the practice's server: why no copy may be restored now (its database already holds an archive, or
+    // this user is not its owner), read afresh; empty when one may.
+    QString serverRefusal();
 
     Services& m_services;
     Hooks m_hooks;
     QList<BackupCopy> m_copies;
     int m_generation = 0;
     int m_pending = 0;
+    QString m_serverRefusal; // serverRefusal() when the copies were last listed
     struct Check {
         QThread* thread = nullptr;
         std::shared_ptr<std::atomic_bool> stop;

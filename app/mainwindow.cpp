@@ -36,7 +36,7 @@ MainWindow::MainWindow(Services& services, WindowFactories factories, QWidget* p
     , m_frame(assumedFrame())
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quorvela V2.0"));
+    showStoreInTitle();
     setWindowIcon(appIcon());
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("MDIClient"));
@@ -142,9 +142,32 @@ void MainWindow::openAbout()
     open(QStringLiteral("about"), factory);
 }
 
+void MainWindow::showStoreInTitle(const QString& pending)
+{
+    // The design's title on this computer's own file; on the practice's server the title says which.
+    QString title = QStringLiteral("Quorvela V2.0");
+    if (m_services.db && m_services.db->kind() == StoreKind::Server)
+        title += QStringLiteral(" — ") + m_services.db->location();
+    if (!pending.isEmpty())
+        title += QStringLiteral("（") + pending + QStringLiteral("）");
+    setWindowTitle(title);
+}
+
 void MainWindow::openStorage()
 {
-    open(QStringLiteral("storage"), [this]() -> QWidget* { return new StorageWindow(m_services); });
+    open(QStringLiteral("storage"), [this]() -> QWidget* {
+        auto* storage = new StorageWindow(m_services);
+        // The switch counts from the next start: until then saves still go where they went.
+        connect(storage, &StorageWindow::saved, this, [this, storage] {
+            const bool toServer = storage->choice().onServer;
+            const bool nowServer = m_services.db && m_services.db->kind() == StoreKind::Server;
+            if (toServer != nowServer || toServer)
+                showStoreInTitle(toServer
+                        ? QStringLiteral("已改用诊所服务器，重新启动程序后生效；在那之前仍保存在这里")
+                        : QStringLiteral("已改用本机文件，重新启动程序后生效；在那之前仍保存在这里"));
+        });
+        return storage;
+    });
 }
 
 void MainWindow::openBackups()

@@ -37,6 +37,9 @@ public:
     void openAbout();
     // The window "数据存储": this computer's file or the practice's server.
     void openStorage();
+    // The title: the program's name and, on the practice's server, which server and database; pending says
+    // what waits for the next start.
+    void showStoreInTitle(const QString& pending = {});
     // The window "备份与恢复".
     void openBackups();
     // "从旧版数据库导入…": a file dialog on the Windows program's backups, then the import into the store in

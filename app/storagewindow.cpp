@@ -14,6 +14,8 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -236,10 +238,19 @@ void StorageWindow::migrate()
     });
     migrationProgress->setValue(1000);
     setEnabled(true);
+    // However long it took, the outcome is shown in front, not in a window the desk may have covered.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()); sub && sub->mdiArea())
+        sub->mdiArea()->setActiveSubWindow(sub);
+    window()->raise();
+    window()->activateWindow();
     if (!moved) {
         migrationProgress->hide();
-        statusLabel->setText(QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1")
-                                 .arg(moved.error));
+        const QString refusal
+            = QStringLiteral("迁移没有完成，服务器上的数据库没有改动，本机文件保持原样。\n%1")
+                  .arg(moved.error);
+        statusLabel->setText(refusal);
+        if (messages)
+            messages->inform(refusal, Messages::Icon::Warning);
         return;
     }
     statusLabel->setText(QStringLiteral("迁移完成，两边的行数和校验和一致：\n%1").arg(report.text()));

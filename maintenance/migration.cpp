@@ -281,20 +281,50 @@ Result migrateToServer(Database& file, Database& server, MigrationReport* report
                         .arg(report->text()));
             return c;
         };
+        // The answer to the server's commit lost with the connection: moved when the server now holds what
+        // the file holds, table by table.
+        const auto holdsTheCopy = [&](bool* stored) -> Result {
+            *stored = false;
+            Result present
+                = server.run(QStringLiteral("select to_regclass('\"qv_schema\"') is not null as p"));
+            if (!present || !present.rows.value(0).value(QStringLiteral("p")).toBool())
+                return present;
+            Result t = tallyStore(server, &report->server);
+            *stored = t && report->matches();
+            return t;
+        };
+        // The set-up's own transaction: an empty database filled with the file's rows must hold them; one of
+        // ours only had to reach this version.
+        bool creating = false;
+        const auto fillEmpty = [&](Database& empty) {
+            creating = true;
+            return copyAndCheck(empty);
+        };
+        const auto isReady = [&](bool* stored) -> Result {
+            if (creating)
+                return holdsTheCopy(stored);
+            Result version = server.run(QStringLiteral("select \"version\" from \"qv_schema\""));
+            *stored = version
+                && version.rows.value(0).value(QStringLiteral("version")).toInt() == kServerSchemaVersion;
+            return version;
+        };
         ServerPreparation prepared;
         // An empty database gets the schema and the file's rows in one transaction.
-        r = prepareServerDatabase(server, copyAndCheck, &prepared);
+        r = prepareServerDatabase(
+            server, fillEmpty, &prepared, serverUpgradeSteps(), kServerSchemaVersion, isReady);
         if (!r || prepared.created)
             return r;
         // A database of ours: filled only when it holds nothing but a new database's rows. Desks starting
         // now wait on the same lock as the set-up.
         report->server.clear();
-        return server.transaction([&]() -> Result {
-            Result s = holdStoreForFilling(server, true);
-            if (s)
-                s = refuseAnArchive(server);
-            return s ? copyAndCheck(server) : s;
-        });
+        return server.transaction(
+            [&]() -> Result {
+                Result s = holdStoreForFilling(server, true);
+                if (s)
+                    s = refuseAnArchive(server);
+                return s ? copyAndCheck(server) : s;
+            },
+            holdsTheCopy);
     });
 }
 

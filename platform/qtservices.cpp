@@ -62,21 +62,25 @@ Messages::Answer BoxMessages::askYesNoCancel(const QString& text, Icon icon)
     }
 }
 
+// Qt's own dialogs, which speak the program's Chinese: the desktop's native ones speak its language.
+constexpr auto kChineseDialog = QFileDialog::DontUseNativeDialog;
+
 QString QtFileDialogs::saveFileName(
     QWidget* parent, const QString& title, const QString& directory, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, title, directory, filter);
+    return QFileDialog::getSaveFileName(parent, title, directory, filter, nullptr, kChineseDialog);
 }
 
 QString QtFileDialogs::openFileName(
     QWidget* parent, const QString& title, const QString& directory, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, directory, filter);
+    return QFileDialog::getOpenFileName(parent, title, directory, filter, nullptr, kChineseDialog);
 }
 
 QString QtFileDialogs::existingFolder(QWidget* parent, const QString& title, const QString& directory)
 {
-    return QFileDialog::getExistingDirectory(parent, title, directory);
+    return QFileDialog::getExistingDirectory(
+        parent, title, directory, QFileDialog::ShowDirsOnly | kChineseDialog);
 }
 
 void QtClipboard::clear() { QApplication::clipboard()->clear(); }

@@ -168,7 +168,7 @@ Result Database::transaction(
     const std::function<Result()>& body, const std::function<Result(bool* stored)>& wasStored)
 {
     Result written = transaction(body);
-    if (written || !written.outcomeUnknown)
+    if (written || !written.outcomeUnknown || !wasStored)
         return written;
     const Result settled = m_engine->settleLostCommit();
     bool stored = false;

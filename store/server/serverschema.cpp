@@ -115,72 +115,77 @@ select current_user as "who",
 }
 
 Result prepareServerDatabase(Database& db, const std::function<Result(Database&)>& seed,
-    ServerPreparation* done, const QList<ServerUpgradeStep>& steps, int version)
+    ServerPreparation* done, const QList<ServerUpgradeStep>& steps, int version,
+    const std::function<Result(bool* stored)>& wasStored)
 {
     ServerPreparation preparation;
-    const Result result = db.transaction([&]() -> Result {
-        // Every desk that starts takes this lock first: one sets up an empty database, the others wait and
-        // then find it done.
-        Result r = takeSetUpLock(db);
-        if (!r)
-            return r;
-        const Result tables
-            = db.run(QStringLiteral("select table_name from information_schema.tables "
-                                    "where table_schema = current_schema() order by table_name"));
-        if (!tables)
-            return tables;
-        QStringList names;
-        for (const Row& row : tables.rows)
-            names << row.values().value(0).toString();
-        if (names.isEmpty()) {
-            r = checkOwnerStep(db, QStringLiteral("在空的数据库中建立档案"));
-            if (r)
-                r = db.script(serverSchemaScript());
-            if (r)
-                r = db.run(QStringLiteral("insert into \"qv_schema\" (\"version\", \"token\") "
-                                          "values (?, md5(random()::text || clock_timestamp()::text))"),
-                    { version });
-            if (r)
-                r = seed(db);
-            preparation.created = r.ok;
-            return r;
-        }
-        if (!names.contains(QStringLiteral("qv_schema")))
-            return refused(QStringLiteral("服务器上的这个数据库里已经有其他数据表（%1），不是本程序的数据库，"
-                                          "程序没有改动它。请在数据存储设置中换一个空的数据库。")
-                               .arg(names.mid(0, 3).join(QStringLiteral("、"))));
-        const Result stored = db.run(QStringLiteral("select \"version\" from \"qv_schema\""));
-        if (!stored)
-            return stored;
-        const int current = stored.rows.value(0).values().value(0).toInt();
-        if (stored.rows.size() != 1 || current < 1)
-            return refused(QStringLiteral("服务器上的这个数据库缺少版本记录，不像是本程序建立的数据库，"
-                                          "程序没有改动它。请告诉管理服务器的人。"));
-        if (current > version)
-            return refused(
-                QStringLiteral("服务器上的数据库由较新版本的本程序建立（数据库版本 %1，本程序只认识到"
-                               "版本 %2），程序没有改动它。请先把这台电脑上的程序升级到新版本。")
-                    .arg(current)
-                    .arg(version));
-        bool ownerChecked = false;
-        for (const ServerUpgradeStep& step : steps) {
-            if (step.version <= current || step.version > version)
-                continue;
-            if (!ownerChecked) {
-                r = checkOwnerStep(db, QStringLiteral("升级服务器上的数据库（本程序的新版本第一次使用它）"));
-                if (!r)
-                    return r;
-                ownerChecked = true;
-            }
-            r = db.script(step.sql);
-            if (r)
-                r = db.run(QStringLiteral("update \"qv_schema\" set \"version\" = ?"), { step.version });
+    const Result result = db.transaction(
+        [&]() -> Result {
+            // Every desk that starts takes this lock first: one sets up an empty database, the others wait
+            // and then find it done.
+            Result r = takeSetUpLock(db);
             if (!r)
                 return r;
-            preparation.applied << step.version;
-        }
-        return r;
-    });
+            const Result tables
+                = db.run(QStringLiteral("select table_name from information_schema.tables "
+                                        "where table_schema = current_schema() order by table_name"));
+            if (!tables)
+                return tables;
+            QStringList names;
+            for (const Row& row : tables.rows)
+                names << row.values().value(0).toString();
+            if (names.isEmpty()) {
+                r = checkOwnerStep(db, QStringLiteral("在空的数据库中建立档案"));
+                if (r)
+                    r = db.script(serverSchemaScript());
+                if (r)
+                    r = db.run(QStringLiteral("insert into \"qv_schema\" (\"version\", \"token\") "
+                                              "values (?, md5(random()::text || clock_timestamp()::text))"),
+                        { version });
+                if (r)
+                    r = seed(db);
+                preparation.created = r.ok;
+                return r;
+            }
+            if (!names.contains(QStringLiteral("qv_schema")))
+                return refused(
+                    QStringLiteral("服务器上的这个数据库里已经有其他数据表（%1），不是本程序的数据库，"
+                                   "程序没有改动它。请在数据存储设置中换一个空的数据库。")
+                        .arg(names.mid(0, 3).join(QStringLiteral("、"))));
+            const Result stored = db.run(QStringLiteral("select \"version\" from \"qv_schema\""));
+            if (!stored)
+                return stored;
+            const int current = stored.rows.value(0).values().value(0).toInt();
+            if (stored.rows.size() != 1 || current < 1)
+                return refused(QStringLiteral("服务器上的这个数据库缺少版本记录，不像是本程序建立的数据库，"
+                                              "程序没有改动它。请告诉管理服务器的人。"));
+            if (current > version)
+                return refused(
+                    QStringLiteral("服务器上的数据库由较新版本的本程序建立（数据库版本 %1，本程序只认识到"
+                                   "版本 %2），程序没有改动它。请先把这台电脑上的程序升级到新版本。")
+                        .arg(current)
+                        .arg(version));
+            bool ownerChecked = false;
+            for (const ServerUpgradeStep& step : steps) {
+                if (step.version <= current || step.version > version)
+                    continue;
+                if (!ownerChecked) {
+                    r = checkOwnerStep(
+                        db, QStringLiteral("升级服务器上的数据库（本程序的新版本第一次使用它）"));
+                    if (!r)
+                        return r;
+                    ownerChecked = true;
+                }
+                r = db.script(step.sql);
+                if (r)
+                    r = db.run(QStringLiteral("update \"qv_schema\" set \"version\" = ?"), { step.version });
+                if (!r)
+                    return r;
+                preparation.applied << step.version;
+            }
+            return r;
+        },
+        wasStored);
     if (result && done)
         *done = preparation;
     return result;

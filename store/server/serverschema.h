@@ -49,8 +49,9 @@ struct ServerPreparation {
 // Makes the connected database ready, in one transaction under a lock, so two desks starting at once do it
 // once: an empty database gets the schema and seed(db) fills it; a database of ours gets its pending steps; a
 // database holding other tables or of a newer version is refused untouched, with a message that says so.
+// wasStored, when given, tells after a commit whose answer was lost whether it was stored (Database).
 Result prepareServerDatabase(Database& db, const std::function<Result(Database&)>& seed,
     ServerPreparation* done = nullptr, const QList<ServerUpgradeStep>& steps = serverUpgradeSteps(),
-    int version = kServerSchemaVersion);
+    int version = kServerSchemaVersion, const std::function<Result(bool* stored)>& wasStored = {});
 
 } // namespace qv

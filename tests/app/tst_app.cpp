@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -288,6 +289,9 @@ private slots:
                     shown << button->text();
                 if (const auto* frame = qobject_cast<const QGroupBox*>(w))
                     shown << frame->title();
+                if (const auto* list = qobject_cast<const QComboBox*>(w))
+                    for (int i = 0; i < list->count(); ++i)
+                        shown << list->itemText(i);
             }
             for (const QAction* action : top->findChildren<QAction*>())
                 shown << action->text();
@@ -297,10 +301,10 @@ private slots:
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QString text = QTextDocumentFragment::fromHtml(QString::fromUtf8(page.readAll())).toPlainText();
         // Names the page quotes that are not captions: folders the program makes, a printed sheet mark, typed
-        // values, a catalog row.
+        // values, a catalog row, the mark of a printer no longer installed.
         const QStringList notCaptions { backupRootFor(QStringLiteral("/")).section(QLatin1Char('/'), -1),
-            backupFolderName(QDate(2026, 12, 8)), sheetMark(1, 2), QStringLiteral("公"),
-            QStringLiteral("母") };
+            backupFolderName(QDate(2026, 12, 8)), sheetMark(1, 2), QStringLiteral("公"), QStringLiteral("母"),
+            QStringLiteral("（没有安装）") };
         QVERIFY(env.count(QStringLiteral("诊断"), QStringLiteral("\"名称\" = '肺炎'")) == 1);
         int quoted = 0;
         for (const QRegularExpressionMatch& m :

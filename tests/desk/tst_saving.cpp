@@ -4,6 +4,8 @@
 #include "catalogs/drugcatalog.h"
 #include "desk/archive.h"
 #include "desk/prescriptionrecord.h"
+#include "maintenance/migration.h"
+#include "store/template/templatedb.h"
 #include "tests/support/commitproxy.h"
 #include "tests/support/failingvfs.h"
 #include "tests/support/testenv.h"
@@ -197,6 +199,26 @@ private slots:
             1);
         db.close();
         dropServerDatabase(connection);
+
+        // Moving a file's archive onto the server: the copy is counted and checksummed there afresh.
+        QTemporaryDir files;
+        const QString path = files.filePath("数据库.dat");
+        Database file;
+        QVERIFY(writeTemplateDatabase(path, &error) && file.open(path, &error));
+        QVERIFY(file.run("insert into \"档案\" (\"0\", \"序号\") values ('王五', 'k1')").ok);
+        const QString target = newServerDatabase();
+        CommitProxy toTarget(target);
+        Database server;
+        QVERIFY2(server.openServer(toTarget.connection(), &error), qPrintable(error));
+        // The set-up's check of the database commits first; the copy's commit is the one cut.
+        toTarget.cutNextCommit(CommitProxy::Cut::AfterTheServerAnswers, 1);
+        MigrationReport report;
+        const Result moved = migrateToServer(file, server, &report);
+        QVERIFY(toTarget.cutDone());
+        QVERIFY2(moved, qPrintable(moved.error));
+        QVERIFY(report.matches());
+        server.close();
+        dropServerDatabase(target);
     }
 
     void loadingGivesTheStoredFieldsAndNullColumnsAsEmpty()

@@ -76,7 +76,7 @@ start_desk() { # name
     sleep 0.5
     xdotool type --delay 50 947
     xdotool key Return
-    window_of "$pid" '^Quorvela V2.0$' >/dev/null || fail "desk $1 shows no main window"
+    window_of "$pid" '^Quorvela V2.0( — |$)' >/dev/null || fail "desk $1 shows no main window"
     for _ in $(seq 1 300); do
         [ "$(archive_reads)" -gt "$reads" ] && break
         sleep 0.2
@@ -85,7 +85,7 @@ start_desk() { # name
     sleep 1 # and has drawn it
 }
 to_front() { # pid
-    xdotool windowactivate --sync "$(window_of "$1" '^Quorvela V2.0$')"
+    xdotool windowactivate --sync "$(window_of "$1" '^Quorvela V2.0( — |$)')"
     sleep 0.7
 }
 # Where the desk's controls are once the window manager has maximised the main window on this screen.

@@ -506,19 +506,21 @@ Session::Attempt Session::run(Operation op, const StoreModel& model, QRandomGene
     }
     case Operation::SettingsSave: {
         SettingsWindow* f = m_settings->window();
+        // A printer is chosen from the list: "系统默认打印机" (stored empty) or an installed one.
+        const auto pick = [&](QComboBox* list) {
+            list->setCurrentIndex(int(random.bounded(list->count())));
+            return list->currentData().toString();
+        };
         const QStringList values { QStringLiteral("动物医院") + stamp, QStringLiteral("兽医") + stamp,
             QStringLiteral("2026") + stamp, QStringLiteral("发药") + stamp,
             QString::number(random.bounded(5, 40)), QString::number(random.bounded(5, 40)),
-            QStringLiteral("打印机%1").arg(random.bounded(3)),
-            QStringLiteral("打印机%1").arg(random.bounded(3)) };
+            pick(f->prescriptionPrinter), pick(f->defaultPrinter) };
         f->practiceName->setText(values[0]);
         f->veterinarian->setText(values[1]);
         f->practisingNumber->setText(values[2]);
         f->dispenser->setText(values[3]);
         f->leftMargin->setText(values[4]);
         f->topMargin->setText(values[5]);
-        f->prescriptionPrinter->setEditText(values[6]);
-        f->defaultPrinter->setEditText(values[7]);
         f->saveSettings();
         TableModel& t = a.expected.tables[kSettings];
         const char* const columns[]

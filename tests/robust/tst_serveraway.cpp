@@ -184,10 +184,14 @@ private slots:
         QTRY_VERIFY(window.checksDone());
         QCOMPARE(window.copyList->topLevelItem(0)->text(5), QStringLiteral("完好"));
 
-        // Over the archive the desks work on, a copy is refused and nothing changes.
-        env.messages.setNextAnswers({ true });
+        // Over the archive the desks work on, a copy is refused before any question and nothing changes.
+        QVERIFY(!window.restoreButton->isEnabled());
+        env.messages.clear();
         QVERIFY(!window.restoreFrom(copies.first().path));
-        QVERIFY2(env.messages.last().startsWith(QStringLiteral("没有恢复，服务器上的数据没有任何改动。")),
+        QCOMPARE(env.messages.shown().size(), 1);
+        QVERIFY2(env.messages.last().startsWith(QStringLiteral("没有恢复，服务器上的数据没有任何改动。"))
+                && env.messages.last().contains(
+                    QStringLiteral("已经有档案（处方 %1 张）").arg(prescriptions)),
             qPrintable(env.messages.last()));
         QCOMPARE(env.count(QStringLiteral("档案")), prescriptions);
 

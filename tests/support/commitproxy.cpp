@@ -144,7 +144,7 @@ void CommitProxy::serve()
                 link.pending.remove(0, head + length);
                 link.started = true;
                 const Cut cut = m_cut;
-                if (cut != Cut::Nothing && isCommit(message)) {
+                if (cut != Cut::Nothing && isCommit(message) && m_passing-- <= 0) {
                     if (cut == Cut::AfterTheServerAnswers) {
                         sendAll(link.server, message.constData(), message.size());
                         pollfd answer { link.server, POLLIN, 0 };

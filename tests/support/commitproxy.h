@@ -24,8 +24,12 @@ public:
 
     // The same connection string, through the proxy.
     QString connection() const { return m_connection; }
-    // Breaks the connection that sends the next commit, once.
-    void cutNextCommit(Cut how) { m_cut = how; }
+    // Breaks the connection that sends the next commit (after passing `passing` commits on), once.
+    void cutNextCommit(Cut how, int passing = 0)
+    {
+        m_passing = passing;
+        m_cut = how;
+    }
     // Whether the armed cut has happened.
     bool cutDone() const { return m_cut == Cut::Nothing; }
 
@@ -37,6 +41,7 @@ private:
     QString m_connection;
     int m_listener = -1;
     std::atomic<Cut> m_cut { Cut::Nothing };
+    std::atomic<int> m_passing { 0 };
     std::atomic<bool> m_stop { false };
     std::thread m_thread;
 };
