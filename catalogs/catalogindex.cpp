@@ -179,11 +179,9 @@ bool CatalogIndex::startNotes(QString* error)
 void CatalogIndex::noteApplied(const QList<ChangeNote>& notes, qint64 latest)
 {
     for (const ChangeNote& note : notes) {
-        if (note.number <= m_notesSeen) {
-            m_late.remove(note.number);
-            continue;
-        }
         m_late.remove(note.number);
+        if (note.number <= m_notesSeen)
+            continue;
         m_applied.insert(note.number);
         m_gaps.remove(note.number);
         m_notesTop = std::max(m_notesTop, note.number);
