@@ -48,6 +48,10 @@
 using namespace qv;
 using namespace qv::test;
 
+// Copies are checked in the background (a Windows program's copy in a child process that reads it whole): on
+// a busy machine, under the sanitizers, far longer than QTRY's five seconds. A bound, not a retry.
+constexpr int kChecksWaitMs = 120000;
+
 namespace {
 
 bool setWritten(const QString& path, const QDateTime& when)
@@ -240,7 +244,7 @@ private slots:
         QTreeWidget* list = window.findChild<QTreeWidget*>(QStringLiteral("List1"));
         QVERIFY(list);
         QCOMPARE(list->topLevelItemCount(), 6); // the folder that is not a day is not a copy
-        QTRY_VERIFY(window.checksDone());
+        QTRY_VERIFY_WITH_TIMEOUT(window.checksDone(), kChecksWaitMs);
 
         // Newest written first, the folder without a copy last.
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("8日"));
@@ -277,7 +281,7 @@ private slots:
         TestEnv env;
         savePrescriptions(env.db, QStringLiteral("A"), 12, QStringLiteral("2026-12-08"));
         BackupWindow window(env.services);
-        QTRY_VERIFY(window.checksDone());
+        QTRY_VERIFY_WITH_TIMEOUT(window.checksDone(), kChecksWaitMs);
         QCOMPARE(window.copyList->topLevelItemCount(), 0);
 
         QTest::mouseClick(window.backUpNowButton, Qt::LeftButton);
@@ -285,7 +289,7 @@ private slots:
         QVERIFY2(
             env.messages.last().startsWith(QStringLiteral("已备份到：")), qPrintable(env.messages.last()));
         QCOMPARE(window.copyList->topLevelItemCount(), 1);
-        QTRY_VERIFY(window.checksDone());
+        QTRY_VERIFY_WITH_TIMEOUT(window.checksDone(), kChecksWaitMs);
         QCOMPARE(window.copyList->topLevelItem(0)->text(5), QStringLiteral("完好"));
 
         // Into a folder on a stick: a new file each time, never over one already there.
@@ -340,7 +344,7 @@ private slots:
         main.menuAction(QStringLiteral("备份与恢复…"))->trigger();
         auto* window = qobject_cast<BackupWindow*>(main.childWindow("backups"));
         QVERIFY(window);
-        QTRY_VERIFY(window->checksDone());
+        QTRY_VERIFY_WITH_TIMEOUT(window->checksDone(), kChecksWaitMs);
         chooseRow(window->copyList, QStringLiteral("7日"));
         env.messages.setNextAnswers({ true });
         QTest::mouseClick(window->restoreButton, Qt::LeftButton);
@@ -394,7 +398,7 @@ private slots:
         main.menuAction(QStringLiteral("备份与恢复…"))->trigger();
         auto* window = qobject_cast<BackupWindow*>(main.childWindow("backups"));
         QVERIFY(window);
-        QTRY_VERIFY(window->checksDone());
+        QTRY_VERIFY_WITH_TIMEOUT(window->checksDone(), kChecksWaitMs);
         QCOMPARE(rowText(window->copyList, "4日", 5), QStringLiteral("Windows 版程序的副本，可导入"));
         QCOMPARE(rowText(window->copyList, "4日", 3), QStringLiteral("2,000"));
         chooseRow(window->copyList, QStringLiteral("4日"));
@@ -762,7 +766,7 @@ private slots:
         env.messages.setNextAnswers({ true });
         BackupReminder reminder(env.services);
         reminder.start();
-        QTRY_VERIFY(reminder.finished());
+        QTRY_VERIFY_WITH_TIMEOUT(reminder.finished(), kChecksWaitMs);
         QVERIFY2(env.messages.texts().value(0).contains(QStringLiteral("12月1日 写入的，已经 9 天")),
             qPrintable(env.messages.texts().join(" | ")));
         QCOMPARE(prescriptionsIn(backupOf(env, 10)), env.count("档案"));
@@ -772,7 +776,7 @@ private slots:
         env.messages.clear();
         BackupReminder again(env.services);
         again.start();
-        QTRY_VERIFY(again.finished());
+        QTRY_VERIFY_WITH_TIMEOUT(again.finished(), kChecksWaitMs);
         QVERIFY(env.messages.shown().isEmpty());
     }
 };
