@@ -59,13 +59,6 @@ namespace {
         return count && count.rows.value(0).value(QStringLiteral("n")).toInt() > 0;
     }
 
-    Result refused(const QString& reason)
-    {
-        Result result;
-        result.error = reason;
-        return result;
-    }
-
 } // namespace
 
 QString storedDateText(const QString& stored)

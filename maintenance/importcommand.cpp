@@ -36,14 +36,6 @@ namespace {
         return 0;
     }
 
-    Result failed(const QString& why)
-    {
-        Result r;
-        r.failure = FailureKind::Stated;
-        r.error = why;
-        return r;
-    }
-
     // A new file left by an interrupted import, with its log.
     void removeStaged(const QString& path)
     {
@@ -69,7 +61,7 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     QString error;
     if (!serverConnection.isEmpty()) {
         if (!db.openServer(serverConnection, &error))
-            return finish(failed(error), report, serverConnection);
+            return finish(refused(error), report, serverConnection);
         // An empty database is set up first; its rows then come from the Jet file alone.
         Result r = prepareServerDatabase(db, [](Database&) { return Result { true }; });
         if (r)
@@ -81,8 +73,9 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     if (jetFormatOfFile(path) != JetFormat::None) {
         // The Windows program's file where the program keeps its own: replaced by its import, as at start.
         if (QFileInfo(path).canonicalFilePath() != QFileInfo(jetPath).canonicalFilePath())
-            return finish(failed(QStringLiteral("数据文件夹中的 %1 是 Windows 版程序的数据库，请导入它本身。")
-                                     .arg(QDir::toNativeSeparators(path))),
+            return finish(
+                refused(QStringLiteral("数据文件夹中的 %1 是 Windows 版程序的数据库，请导入它本身。")
+                            .arg(QDir::toNativeSeparators(path))),
                 report, path);
         const JetReplaceOutcome outcome = replaceJetDatabase(path, QDateTime::currentDateTime(), &report);
         if (outcome.result)
@@ -91,20 +84,20 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     }
     if (QFile::exists(path)) {
         if (!db.open(path, &error))
-            return finish(failed(error), report, path);
+            return finish(refused(error), report, path);
         return finish(importJetFile(jetPath, db, &report), report, path);
     }
     // No database yet: a new one is made beside, filled and proved, and only then put in place, so an
     // interrupted import leaves no half-filled file where the program looks for its database.
     PrivateCreation privately;
     if (!QDir().mkpath(dataFolder))
-        return finish(failed(QStringLiteral("无法建立数据文件夹 %1。").arg(dataFolder)), report, path);
+        return finish(refused(QStringLiteral("无法建立数据文件夹 %1。").arg(dataFolder)), report, path);
     keepFolderPrivate(dataFolder);
     const QString fresh = importStagingPath(path);
     Result r = importIntoNewFile(jetPath, fresh, &report);
     if (r && !QFile::rename(fresh, path)) {
         QFile::remove(fresh);
-        r = failed(QStringLiteral("无法把新的数据库放到 %1。").arg(path));
+        r = refused(QStringLiteral("无法把新的数据库放到 %1。").arg(path));
     }
     if (r)
         syncFolder(dataFolder);
@@ -121,7 +114,7 @@ Result importIntoNewFile(const QString& jetPath, const QString& freshPath, Impor
     QString error;
     if (!writeTemplateDatabase(freshPath, &error) || !db.open(freshPath, &error)) {
         removeStaged(freshPath);
-        return failed(
+        return refused(
             QStringLiteral("无法建立新的数据库 %1：%2").arg(QDir::toNativeSeparators(freshPath), error));
     }
     Result r = importJetFile(jetPath, db, report, progress, cancelled);
@@ -130,7 +123,7 @@ Result importIntoNewFile(const QString& jetPath, const QString& freshPath, Impor
         r = db.run(QStringLiteral("pragma journal_mode = delete"));
     db.close();
     if (r && !syncFile(freshPath))
-        r = failed(QStringLiteral("新的数据库未能写入磁盘：%1").arg(QDir::toNativeSeparators(freshPath)));
+        r = refused(QStringLiteral("新的数据库未能写入磁盘：%1").arg(QDir::toNativeSeparators(freshPath)));
     if (!r)
         removeStaged(freshPath);
     return r;
@@ -155,8 +148,9 @@ JetReplaceOutcome replaceJetDatabase(const QString& databasePath, const QDateTim
     if (!keepUnder(databasePath, kept) || !syncFolder(folder)) {
         QFile::remove(kept);
         removeStaged(fresh);
-        outcome.result = failed(QStringLiteral("无法在 %1 保留旧版数据库，导入没有完成，旧版数据库没有改动。")
-                                    .arg(QDir::toNativeSeparators(folder)));
+        outcome.result
+            = refused(QStringLiteral("无法在 %1 保留旧版数据库，导入没有完成，旧版数据库没有改动。")
+                          .arg(QDir::toNativeSeparators(folder)));
         return outcome;
     }
     // One rename puts the new file in place: before it the Jet file is there, after it the new one.
@@ -166,7 +160,7 @@ JetReplaceOutcome replaceJetDatabase(const QString& databasePath, const QDateTim
     if (ec) {
         QFile::remove(kept);
         removeStaged(fresh);
-        outcome.result = failed(
+        outcome.result = refused(
             QStringLiteral("无法把新的数据库放到 %1：%2")
                 .arg(QDir::toNativeSeparators(databasePath),
                     explainFileFailure(databasePath, QString::fromStdString(ec.message()), ec.value())));

@@ -10,14 +10,6 @@ namespace qv {
 
 namespace {
 
-    Result refused(const QString& why)
-    {
-        Result r;
-        r.failure = FailureKind::Stated;
-        r.error = why;
-        return r;
-    }
-
     // A Jet value as the store keeps it: texts, dates and amounts already come in the store's form.
     QVariant asStored(const QVariant& value)
     {

@@ -15,14 +15,6 @@ namespace {
     // Rows read per query while checksumming: a ten-year archive is never held in memory whole.
     constexpr int kPage = 20000;
 
-    Result refused(const QString& why)
-    {
-        Result r;
-        r.failure = FailureKind::Stated;
-        r.error = why;
-        return r;
-    }
-
     Result tallyTable(Database& db, const StoreTable& table, TableTally* tally, qint64& rowsSoFar,
         const std::function<void(qint64)>& progress)
     {

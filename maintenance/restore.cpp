@@ -24,7 +24,7 @@ namespace {
         return QFile::copy(from, to) && syncFile(to);
     }
 
-    RestoreOutcome refused(const QString& why)
+    RestoreOutcome notRestored(const QString& why)
     {
         RestoreOutcome outcome;
         outcome.error = why;
@@ -78,7 +78,7 @@ RestoreOutcome replaceDatabase(
     Database& db, const QString& databasePath, const RestoreSource& source, const QDateTime& now)
 {
     if (!source.facts().ok)
-        return refused(source.facts().error);
+        return notRestored(source.facts().error);
     const QString folder = QFileInfo(databasePath).absolutePath();
     const QString staging = databasePath + QStringLiteral(".恢复中");
 
@@ -88,12 +88,12 @@ RestoreOutcome replaceDatabase(
         Database copy;
         QString error;
         if (!copy.open(source.provenPath(), &error))
-            return refused(QStringLiteral("无法读取备份文件：%1").arg(error));
+            return notRestored(QStringLiteral("无法读取备份文件：%1").arg(error));
         const Result staged = copy.backupTo(staging);
         copy.close();
         if (!staged) {
             QFile::remove(staging);
-            return refused(QStringLiteral("无法把备份写入数据文件夹：%1\n%2")
+            return notRestored(QStringLiteral("无法把备份写入数据文件夹：%1\n%2")
                                .arg(QDir::toNativeSeparators(folder), staged.error));
         }
     }
@@ -110,7 +110,7 @@ RestoreOutcome replaceDatabase(
         const QVariantList state = folded ? folded.rows.value(0).values() : QVariantList();
         if (!folded || state.value(0).toInt() != 0 || state.value(1).toInt() != state.value(2).toInt()) {
             QFile::remove(staging);
-            return refused(folded
+            return notRestored(folded
                     ? QStringLiteral("数据库正被其他程序读取，暂时不能恢复。请关闭其他程序后再试。")
                     : folded.error);
         }
@@ -127,7 +127,7 @@ RestoreOutcome replaceDatabase(
     if (movedLog && !QFile::rename(log, asideLog)) {
         QFile::remove(staging);
         reopenCurrent();
-        return refused(QStringLiteral("无法移开当前数据库的日志文件：%1").arg(QDir::toNativeSeparators(log)));
+        return notRestored(QStringLiteral("无法移开当前数据库的日志文件：%1").arg(QDir::toNativeSeparators(log)));
     }
     std::error_code ec;
     std::filesystem::create_hard_link(fsPath(databasePath), fsPath(outcome.setAside), ec);
@@ -138,7 +138,7 @@ RestoreOutcome replaceDatabase(
             QFile::rename(asideLog, log);
         QFile::remove(staging);
         reopenCurrent();
-        return refused(QStringLiteral("无法保留当前数据库的副本：%1\n%2")
+        return notRestored(QStringLiteral("无法保留当前数据库的副本：%1\n%2")
                            .arg(QDir::toNativeSeparators(outcome.setAside),
                                explainFileFailure(outcome.setAside, QString(), savedErrno)));
     }
@@ -157,7 +157,7 @@ RestoreOutcome replaceDatabase(
         if (movedLog)
             QFile::rename(asideLog, log);
         reopenCurrent();
-        return refused(QStringLiteral("无法用备份替换数据库文件：%1\n%2")
+        return notRestored(QStringLiteral("无法用备份替换数据库文件：%1\n%2")
                            .arg(QDir::toNativeSeparators(databasePath), why));
     }
     syncFolder(folder);

@@ -29,12 +29,10 @@ namespace {
     Result refusedAmount(
         const StoreTable& table, const QString& column, const QString& row, const QString& value)
     {
-        Result r;
-        r.failure = FailureKind::Stated;
-        r.error = QStringLiteral("“%1”表中%2的“%3”不是一个金额（“%4”），服务器不能保存它。请先在本机改正这个"
-                                 "金额，再迁移。")
-                      .arg(table.name, row, column, value);
-        return r;
+        return refused(
+            QStringLiteral("“%1”表中%2的“%3”不是一个金额（“%4”），服务器不能保存它。请先在本机改正这个"
+                           "金额，再迁移。")
+                .arg(table.name, row, column, value));
     }
 
 } // namespace

@@ -49,6 +49,14 @@ Result StoreEngine::holdName(const QString&)
     return held;
 }
 
+Result refused(const QString& why)
+{
+    Result r;
+    r.failure = FailureKind::Stated;
+    r.error = why;
+    return r;
+}
+
 // Only the server's commits can lose their answer.
 Result StoreEngine::settleLostCommit() { return notOpen(); }
 

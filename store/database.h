@@ -52,6 +52,9 @@ struct Result {
     explicit operator bool() const { return ok; }
 };
 
+// A failure the program itself states: why says it in the user's words.
+Result refused(const QString& why);
+
 // The row a query is stepping through, read by column position. Valid only while the row is being visited.
 class Cursor {
 public:

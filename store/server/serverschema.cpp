@@ -45,14 +45,6 @@ create trigger "qv_catalog_changes" after insert or update or delete on "商品"
     for each row execute function "qv_note_catalog_change"();
 )";
 
-    Result refused(const QString& why)
-    {
-        Result r;
-        r.failure = FailureKind::Stated;
-        r.error = why;
-        return r;
-    }
-
 } // namespace
 
 const QList<ServerUpgradeStep>& serverUpgradeSteps()
