@@ -94,7 +94,7 @@ RestoreOutcome replaceDatabase(
         if (!staged) {
             QFile::remove(staging);
             return notRestored(QStringLiteral("无法把备份写入数据文件夹：%1\n%2")
-                               .arg(QDir::toNativeSeparators(folder), staged.error));
+                                   .arg(QDir::toNativeSeparators(folder), staged.error));
         }
     }
 
@@ -127,7 +127,8 @@ RestoreOutcome replaceDatabase(
     if (movedLog && !QFile::rename(log, asideLog)) {
         QFile::remove(staging);
         reopenCurrent();
-        return notRestored(QStringLiteral("无法移开当前数据库的日志文件：%1").arg(QDir::toNativeSeparators(log)));
+        return notRestored(
+            QStringLiteral("无法移开当前数据库的日志文件：%1").arg(QDir::toNativeSeparators(log)));
     }
     std::error_code ec;
     std::filesystem::create_hard_link(fsPath(databasePath), fsPath(outcome.setAside), ec);
@@ -139,8 +140,8 @@ RestoreOutcome replaceDatabase(
         QFile::remove(staging);
         reopenCurrent();
         return notRestored(QStringLiteral("无法保留当前数据库的副本：%1\n%2")
-                           .arg(QDir::toNativeSeparators(outcome.setAside),
-                               explainFileFailure(outcome.setAside, QString(), savedErrno)));
+                               .arg(QDir::toNativeSeparators(outcome.setAside),
+                                   explainFileFailure(outcome.setAside, QString(), savedErrno)));
     }
     syncFolder(folder);
     QFile::remove(databasePath + QStringLiteral("-wal"));
@@ -158,7 +159,7 @@ RestoreOutcome replaceDatabase(
             QFile::rename(asideLog, log);
         reopenCurrent();
         return notRestored(QStringLiteral("无法用备份替换数据库文件：%1\n%2")
-                           .arg(QDir::toNativeSeparators(databasePath), why));
+                               .arg(QDir::toNativeSeparators(databasePath), why));
     }
     syncFolder(folder);
 
