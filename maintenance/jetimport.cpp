@@ -10,6 +10,8 @@ namespace qv {
 
 namespace {
 
+    const QString kCancelled = QStringLiteral("导入已取消，数据库没有改动。");
+
     // A Jet value as the store keeps it: texts, dates and amounts already come in the store's form.
     QVariant asStored(const QVariant& value)
     {
@@ -84,9 +86,15 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
 {
     *report = ImportReport();
     QString error;
-    // libmdb trusts the file: a damaged one is read through once in a child before it is read here.
-    if (!checkJetFileApart(jetPath, jetCheckTimeoutMs(QFileInfo(jetPath).size()), &error))
-        return refused(error);
+    // libmdb trusts the file: a damaged one is read through once in a child before it is read here. The
+    // progress bar keeps answering meanwhile, and its cancel stops the child.
+    const auto keepWaiting = [&] {
+        if (progress)
+            progress(0, 0);
+        return !(cancelled && cancelled());
+    };
+    if (!checkJetFileApart(jetPath, jetCheckTimeoutMs(QFileInfo(jetPath).size()), &error, keepWaiting))
+        return refused(error.isEmpty() ? kCancelled : error);
     JetFile jet;
     if (!jet.open(jetPath, &error))
         return refused(error);
@@ -166,7 +174,7 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
                         },
                         &readError);
                     if (stopped)
-                        return refused(QStringLiteral("导入已取消，数据库没有改动。"));
+                        return refused(kCancelled);
                     if (!read && !refusedKey.isNull())
                         return Result { true };
                     if (!read)
@@ -196,7 +204,7 @@ Result importJetFile(const QString& jetPath, Database& target, ImportReport* rep
             return r;
         // A cancel during the count is honoured too: nothing is committed yet.
         if (cancelled && cancelled())
-            return refused(QStringLiteral("导入已取消，数据库没有改动。"));
+            return refused(kCancelled);
         if (!report->matches())
             return refused(QStringLiteral("导入后核对不一致，数据库已恢复原样，旧版数据库没有改动。\n%1")
                                .arg(report->text()));

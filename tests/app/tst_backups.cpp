@@ -392,15 +392,14 @@ private slots:
         MainWindow main(env.services, windows.factories());
         env.services.windows = &main;
         main.show();
+        // The drug window's catalog is read in a thread of its own while the copies are checked.
+        main.openDrugCatalog();
+        const QString templateName = env.services.settings->practiceName();
+        const QPointer<QWidget> drugsBefore = main.childWindow("drugs");
         main.menuAction(QStringLiteral("备份与恢复…"))->trigger();
         auto* window = qobject_cast<BackupWindow*>(main.childWindow("backups"));
         QVERIFY(window);
         QTRY_VERIFY_WITH_TIMEOUT(window->checksDone(), kChecksWaitMs);
-        // The drug window (whose catalog is read in a thread of its own) opens after the copies are checked:
-        // under the sanitizers a fork while another thread allocates can hang the checking child.
-        main.openDrugCatalog();
-        const QString templateName = env.services.settings->practiceName();
-        const QPointer<QWidget> drugsBefore = main.childWindow("drugs");
         QCOMPARE(rowText(window->copyList, "4日", 5), QStringLiteral("Windows 版程序的副本，可导入"));
         QCOMPARE(rowText(window->copyList, "4日", 3), QStringLiteral("2,000"));
         chooseRow(window->copyList, QStringLiteral("4日"));

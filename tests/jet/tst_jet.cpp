@@ -347,6 +347,10 @@ private slots:
         QVERIFY(!checkJetFileApart(looping, 3000, &apart));
         QVERIFY2(apart.contains(QStringLiteral("仍未结束")) && apart.contains(QStringLiteral("循环.dat")),
             qPrintable(apart));
+        // The one who waits can stop the reading long before its time is up: no sentence then.
+        int asked = 0;
+        QVERIFY(!checkJetFileApart(looping, 600000, &apart, [&] { return ++asked < 3; }));
+        QVERIFY2(apart.isEmpty() && asked == 3, qPrintable(apart));
     }
 
     void anUnreadableFileIsSaidSo()
