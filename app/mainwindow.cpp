@@ -215,6 +215,7 @@ bool MainWindow::closeForRestore()
     // Closed windows go now, not at the next turn of the event loop: the ones opened after the restore must
     // be new ones, reading the restored file.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_closedForRestore = true;
     return true;
 }
 
@@ -230,6 +231,7 @@ void MainWindow::reopenAfterRestore()
         { QStringLiteral("statistics"), [this] { openStatistics(); } },
         { QStringLiteral("log"), [this] { openLog(); } }, { QStringLiteral("about"), [this] { openAbout(); } }
     };
+    m_closedForRestore = false;
     const QStringList kinds = std::exchange(m_reopen, {});
     for (const QString& kind : kinds) {
         if (const auto opener = openers.value(kind))
@@ -244,6 +246,10 @@ void MainWindow::placeDesk()
 {
     QWidget* desk = m_children.value(QStringLiteral("desk"));
     if (!desk) {
+        // A resize while the bar of a restore or an import runs: a desk made now would read the store half
+        // way (on the server, in the middle of the import's copy, which that breaks).
+        if (m_closedForRestore)
+            return;
         desk = open(QStringLiteral("desk"), m_factories.desk);
         if (!desk)
             return;

@@ -75,6 +75,7 @@ private:
     bool closeForRestore();
     void reopenAfterRestore();
     QStringList m_reopen;
+    bool m_closedForRestore = false; // no window may open (the desk on a resize) until they open again
 
     Services& m_services;
     WindowFactories m_factories;

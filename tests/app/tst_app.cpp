@@ -1,13 +1,17 @@
-// Start-up, login, the main window and the exit backup.
+// Start-up, login, the main window and the exit backup; the Windows program's database imported through the
+// main window's menu, on both engines.
 
 #include "app/loginwindow.h"
 #include "app/mainwindow.h"
 #include "app/screenfit.h"
 #include "app/webpages.h"
 #include "app/windows.h"
+#include "catalogs/drugcatalogwindow.h"
 #include "desk/prescriptionprint.h"
+#include "maintenance/migration.h"
 #include "maintenance/startup.h"
 #include "platform/units.h"
+#include "store/jet/jetfile.h"
 #include "store/template/templatedb.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testenv.h"
@@ -24,6 +28,9 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -31,6 +38,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -51,6 +59,14 @@ void touch(const QString& path)
 {
     QFile f(path);
     f.open(QIODevice::WriteOnly);
+}
+
+QStringList shownDrugNames(const DrugCatalogWindow& w)
+{
+    QStringList names;
+    for (int j = 0; j < w.grid()->rowCount(); ++j)
+        names << w.grid()->cellText(j, 0);
+    return names;
 }
 
 } // namespace
@@ -316,6 +332,110 @@ private slots:
             QVERIFY2(shown.contains(name), qPrintable(QStringLiteral("the help page names “%1”").arg(name)));
         }
         QVERIFY(quoted > 30);
+    }
+
+    // "从旧版数据库导入…" into a store holding only the template's rows (the practice's server in the run on
+    // the server): asked, imported, proven, and the open windows opened again on the imported rows. Asked
+    // again, the store holds an archive now and is refused untouched before any window closes.
+    void menuImportsTheOldDatabaseOnlyIntoAStoreWithoutArchive()
+    {
+        TestEnv env;
+        QProcess xz;
+        xz.start(QStringLiteral("xz"), { QStringLiteral("-dc"), QStringLiteral(QV_JET_SAMPLE) });
+        QVERIFY2(xz.waitForFinished(60000) && xz.exitCode() == 0, "xz (./setup.sh --test installs it)");
+        const QString path = env.dir.filePath(QStringLiteral("旧版数据库.dat"));
+        {
+            QFile f(path);
+            const QByteArray jet = xz.readAllStandardOutput();
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(jet) == jet.size());
+        }
+        qint64 jetPrescriptions = 0, jetDrugs = 0;
+        {
+            JetFile jet;
+            QString error;
+            QVERIFY2(jet.open(path, &error), qPrintable(error));
+            QVERIFY(jet.table(QStringLiteral("档案")) && jet.table(QStringLiteral("商品")));
+            jetPrescriptions = jet.table(QStringLiteral("档案"))->rows;
+            jetDrugs = jet.table(QStringLiteral("商品"))->rows;
+        }
+        QVERIFY(jetPrescriptions > 0 && env.count(QStringLiteral("档案")) != jetPrescriptions);
+
+        ProgramWindows windows(env.services);
+        MainWindow main(env.services, windows.factories());
+        env.services.windows = &main;
+        main.show();
+        main.openDrugCatalog();
+        main.openDesk();
+        const QString templateName = env.services.settings->practiceName();
+        QPointer<QWidget> drugs = main.childWindow(QStringLiteral("drugs"));
+        QPointer<QWidget> desk = main.childWindow(QStringLiteral("desk"));
+        QVERIFY(drugs && desk);
+        const QStringList templateDrugs = shownDrugNames(*qobject_cast<DrugCatalogWindow*>(drugs.data()));
+
+        // The main window resized while the bar runs: no desk may open on the store half way.
+        bool resized = false;
+        QTimer resizer;
+        connect(&resizer, &QTimer::timeout, [&] {
+            if (main.findChild<QProgressDialog*>(QStringLiteral("ImportProgress")) && !resized) {
+                main.resize(main.size() + QSize(40, 30));
+                resized = true;
+            }
+        });
+        resizer.start(0);
+        env.fileDialogs.next = path;
+        env.messages.setNextAnswers({ true });
+        main.menuAction(QStringLiteral("从旧版数据库导入…"))->trigger();
+        resizer.stop();
+        QVERIFY(resized);
+        const QString where = env.db.location();
+        QVERIFY2(env.messages.shown().size() == 2, qPrintable(env.messages.texts().join(u'\n')));
+        QCOMPARE(env.messages.shown()[0].kind, QStringLiteral("yesno"));
+        QVERIFY2(env.messages.shown()[0].text.contains(QStringLiteral("导入到%1？").arg(where)),
+            qPrintable(env.messages.shown()[0].text));
+        QVERIFY2(
+            env.messages.last().startsWith(QStringLiteral("旧版数据库已导入到%1，核对一致。").arg(where)),
+            qPrintable(env.messages.last()));
+        QCOMPARE(env.count(QStringLiteral("档案")), int(jetPrescriptions));
+        QCOMPARE(env.count(QStringLiteral("商品")), int(jetDrugs));
+        QVERIFY(env.services.settings->practiceName() != templateName);
+
+        // The windows are new ones, and the drug window lists the imported catalog.
+        QVERIFY(drugs.isNull() && desk.isNull());
+        drugs = main.childWindow(QStringLiteral("drugs"));
+        desk = main.childWindow(QStringLiteral("desk"));
+        auto* catalog = qobject_cast<DrugCatalogWindow*>(drugs.data());
+        QVERIFY(catalog && desk);
+        QStringList stored;
+        for (const Row& row : env.rows(
+                 QStringLiteral("select \"名称\" from \"商品\" where \"分类\" = ? order by \"ID号\" desc"),
+                 { catalog->currentCategory() }))
+            stored << row.text(QStringLiteral("名称"));
+        QCOMPARE(catalog->grid()->recordCount(), stored.size());
+        QCOMPARE(shownDrugNames(*catalog), stored.mid(0, catalog->grid()->rowCount()));
+        QVERIFY(shownDrugNames(*catalog) != templateDrugs);
+
+        // Again: refused with the reason, nothing asked, no window closed, the store as it was.
+        QList<TableTally> before, after;
+        QVERIFY(tallyStore(env.db, &before));
+        env.messages.clear();
+        env.messages.setNextAnswers({ true });
+        env.fileDialogs.next = path;
+        main.menuAction(QStringLiteral("从旧版数据库导入…"))->trigger();
+        QVERIFY2(env.messages.shown().size() == 1, qPrintable(env.messages.texts().join(u'\n')));
+        QCOMPARE(env.messages.shown()[0].kind, QStringLiteral("inform"));
+        QVERIFY2(env.messages.last().startsWith(
+                     QStringLiteral("没有导入 %1。").arg(QDir::toNativeSeparators(path)))
+                && env.messages.last().contains(
+                    QStringLiteral("这个数据库里已经有档案（处方 %1 张），程序不会合并或覆盖，没有改动它。")
+                        .arg(jetPrescriptions)),
+            qPrintable(env.messages.last()));
+        QVERIFY(drugs && desk);
+        QCOMPARE(main.childWindow(QStringLiteral("drugs")), drugs.data());
+        QVERIFY(tallyStore(env.db, &after));
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < before.size(); ++i)
+            QVERIFY2(after[i].rows == before[i].rows && after[i].checksum == before[i].checksum,
+                qPrintable(before[i].table));
     }
 
     void deskIsCentredOnEveryResize()
