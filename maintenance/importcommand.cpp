@@ -1,5 +1,6 @@
 #include "maintenance/importcommand.h"
 #include "maintenance/jetimport.h"
+#include "maintenance/singleinstance.h"
 #include "platform/privatefile.h"
 #include "store/jet/jetformat.h"
 #include "store/server/serverschema.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTextStream>
 
 #include <filesystem>
@@ -43,6 +45,25 @@ namespace {
             QFile::remove(path + QLatin1String(suffix));
     }
 
+    // As the program's own start holds it: a lock whose program is gone is taken over, and so is one left
+    // unreadable by a power cut a while ago. False only while another program holds the folder.
+    bool holdFolder(QLockFile& lock)
+    {
+        lock.setStaleLockTime(0);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (lock.tryLock(0) || lock.error() != QLockFile::LockFailedError)
+                return true;
+            qint64 pid = 0;
+            QString host, application;
+            const QString path = lock.fileName();
+            if (lock.getLockInfo(&pid, &host, &application)
+                || QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) < 10)
+                return false;
+            lock.removeStaleLockFile();
+        }
+        return false;
+    }
+
     bool keepUnder(const QString& from, const QString& to)
     {
 #ifdef Q_OS_UNIX
@@ -70,6 +91,19 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     }
 
     const QString path = QDir(dataFolder).filePath(QStringLiteral("数据库.dat"));
+    PrivateCreation privately;
+    if (!QDir().mkpath(dataFolder))
+        return finish(refused(QStringLiteral("无法建立数据文件夹 %1。").arg(dataFolder)), report, path);
+    keepFolderPrivate(dataFolder);
+    // The folder is the running program's while it is open: an import beside it (or beside another import)
+    // would build into the same new file and put the other's half-written one in place.
+    QLockFile folderLock(SingleInstance::lockPath(dataFolder));
+    if (!holdFolder(folderLock))
+        return finish(refused(QStringLiteral("Quorvela 正在使用数据文件夹 %1（程序窗口开着，或者另一个导入"
+                                             "正在进行），没有导入，什么也没有改动。请关闭程序或等导入结束后"
+                                             "再导入。")
+                                  .arg(QDir::toNativeSeparators(dataFolder))),
+            report, path);
     if (jetFormatOfFile(path) != JetFormat::None) {
         // The Windows program's file where the program keeps its own: replaced by its import, as at start.
         if (QFileInfo(path).canonicalFilePath() != QFileInfo(jetPath).canonicalFilePath())
@@ -89,10 +123,6 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     }
     // No database yet: a new one is made beside, filled and proved, and only then put in place, so an
     // interrupted import leaves no half-filled file where the program looks for its database.
-    PrivateCreation privately;
-    if (!QDir().mkpath(dataFolder))
-        return finish(refused(QStringLiteral("无法建立数据文件夹 %1。").arg(dataFolder)), report, path);
-    keepFolderPrivate(dataFolder);
     const QString fresh = importStagingPath(path);
     Result r = importIntoNewFile(jetPath, fresh, &report);
     if (r && !QFile::rename(fresh, path)) {

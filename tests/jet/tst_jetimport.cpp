@@ -4,6 +4,7 @@
 
 #include "maintenance/importcommand.h"
 #include "maintenance/jetimport.h"
+#include "maintenance/singleinstance.h"
 #include "maintenance/startoffers.h"
 #include "maintenance/startup.h"
 #include "store/jet/jetfile.h"
@@ -14,6 +15,7 @@
 #include "tests/support/testserver.h"
 
 #include <QDir>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -197,6 +199,22 @@ private slots:
         QVERIFY2(left.last().startsWith(QStringLiteral("数据库.dat.旧版-")), qPrintable(left.join(u' ')));
         QCOMPARE(test::contentsOf(copied.filePath(left.last())), test::contentsOf(m_path));
         QVERIFY2(db.open(jetInFolder, &error), qPrintable(error));
+    }
+
+    // A program open on the data folder (or another import into it) holds the folder's lock: the import is
+    // refused and the folder stays as it was, the Jet file in its place and no new file begun beside it.
+    void commandLineLeavesAFolderInUseAlone()
+    {
+        QV_FILE_ENGINE_ONLY();
+        QTemporaryDir folder;
+        const QString jet = folder.filePath(QStringLiteral("数据库.dat"));
+        QVERIFY(QFile::copy(m_path, jet));
+        QLockFile running(SingleInstance::lockPath(folder.path()));
+        QVERIFY(running.tryLock(0));
+        QCOMPARE(importFromCommandLine(jet, {}, folder.path()), 1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
+            QStringList({ QStringLiteral("quorvela.lock"), QStringLiteral("数据库.dat") }));
+        QCOMPARE(test::contentsOf(jet), test::contentsOf(m_path));
     }
 
     // A row the store refuses stops the import, named by its table and key, and nothing of it stays. A Jet
