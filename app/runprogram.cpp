@@ -184,8 +184,10 @@ int runProgram(int argc, char** argv)
         }
         if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
             if (!instance.reachedFirst())
+                // Unreached: the program of another user, or an import without a window (quorvela --import).
                 messages.inform(
-                    QStringLiteral("Quorvela 已经在使用这个数据文件夹：\n%1\n请切换到已经打开的程序窗口。")
+                    QStringLiteral("Quorvela 已经在使用这个数据文件夹：\n%1\n请切换到已经打开的程序窗口；"
+                                   "如果正在用命令导入旧版数据库，请等导入结束后再启动。")
                         .arg(QDir::toNativeSeparators(dataFolder)),
                     Messages::Icon::Information);
             return 0;
