@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <chrono>
 #include <numeric>
 
 namespace qv {
@@ -350,7 +351,12 @@ bool CatalogIndex::ensureCurrent(QString* error)
 
 bool CatalogIndex::refresh(QString* error)
 {
-    if (!m_loaded || m_reading.valid())
+    // Nothing is read here before the first search asks, nor while the background read runs; once that is
+    // done it is taken over here. Rows let go after a failed read (a locked file, a server gone half way) are
+    // read again here too: otherwise the index would follow nothing until the next search.
+    const bool readDone
+        = m_reading.valid() && m_reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    if (m_reading.valid() ? !readDone : !m_loaded && m_loads == 0)
         return true;
     const bool current = ensureCurrent(error);
     if (current && m_changed && version() != m_versionTold) {
