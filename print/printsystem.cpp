@@ -50,6 +50,20 @@ namespace {
         return keyword;
     }
 
+    // The state messages the service sets itself when no reason was given: they restate the state, in
+    // English.
+    bool isServicesOwnMessage(const QString& message)
+    {
+        QString m = message.trimmed();
+        if (m.endsWith(QLatin1Char('.')))
+            m.chop(1);
+        for (const char* own : { "Rejecting Jobs", "Paused", "Reason Unknown" }) {
+            if (m.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    }
+
     QString withReason(const QString& statement, const PrinterStatus& status)
     {
         const QString reason = stateReasonText(status);
@@ -182,7 +196,7 @@ QString stoppedSentence(const QString& printer, const PrinterStatus& status)
 QString stateReasonText(const PrinterStatus& status)
 {
     QStringList parts;
-    if (!status.message.trimmed().isEmpty())
+    if (!status.message.trimmed().isEmpty() && !isServicesOwnMessage(status.message))
         parts << QStringLiteral("“%1”").arg(status.message.trimmed());
     for (const QString& reason : status.reasons) {
         const QString keyword = reasonKeyword(reason);

@@ -169,6 +169,20 @@ private slots:
         QVERIFY2(!m_server.waitForPdf(sent.jobId).isEmpty(), qPrintable(m_server.error()));
     }
 
+    // Without a reason the service puts its own English words in the state message ("Rejecting Jobs",
+    // "Paused"): they only restate the state and are not said.
+    void aStateWithoutAReasonIsSaidWithoutTheServicesWords()
+    {
+        QVERIFY2(m_server.run("cupsreject", { kQueue }), qPrintable(m_server.error()));
+        QVERIFY2(m_server.run("cupsdisable", { kQueue }), qPrintable(m_server.error()));
+        const PrinterStatus status = m_system->printerStatus(kQueue);
+        QVERIFY2(m_server.run("cupsaccept", { kQueue }), qPrintable(m_server.error()));
+        const QString stopped = checkPrinter(*m_system, {}).sentence;
+        QVERIFY2(m_server.run("cupsenable", { kQueue }), qPrintable(m_server.error()));
+        QCOMPARE(refusingSentence(kQueue, status), QString("打印机“QvPDF”拒绝接受打印任务。"));
+        QCOMPARE(stopped, QString("打印机“QvPDF”已停止。现在发送的打印任务要等打印机重新启动后才会打印。"));
+    }
+
     // With the scheduler down Qt sees no printer, as on a machine without one; the layer says the service is
     // not running. Once it runs again, the next print arrives without a restart of the program.
     void aServiceThatIsDownIsNotAMissingPrinter()
