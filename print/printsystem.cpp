@@ -71,6 +71,11 @@ namespace {
                                 : QStringLiteral("%1，原因：%2。").arg(statement, reason);
     }
 
+    QString serviceDownSentence(const PrinterListing& listing)
+    {
+        return listing.serviceStalled ? serviceNotAnsweringSentence() : serviceNotRunningSentence();
+    }
+
     PrinterCheck unavailable(PrinterProblem problem, const QString& sentence)
     {
         PrinterCheck check;
@@ -84,7 +89,7 @@ namespace {
     {
         const PrinterListing listing = system.printers();
         if (!listing.serviceRunning)
-            return serviceNotRunningSentence();
+            return serviceDownSentence(listing);
         const PrinterStatus status = system.printerStatus(printer);
         if (!status.installed)
             return chosenNotInstalledSentence(printer);
@@ -101,7 +106,7 @@ PrinterCheck checkPrinter(PrintSystem& system, const QString& chosenPrinter)
 {
     const PrinterListing listing = system.printers();
     if (!listing.serviceRunning)
-        return unavailable(PrinterProblem::ServiceNotRunning, serviceNotRunningSentence());
+        return unavailable(PrinterProblem::ServiceNotRunning, serviceDownSentence(listing));
     QString printer = chosenPrinter;
     if (printer.isEmpty()) {
         if (listing.printers.isEmpty())
@@ -172,6 +177,8 @@ QString logBookJobName(const QString& from, const QString& to)
 }
 
 QString serviceNotRunningSentence() { return QStringLiteral("打印服务（CUPS）没有运行，无法打印。"); }
+
+QString serviceNotAnsweringSentence() { return QStringLiteral("打印服务（CUPS）没有响应，无法打印。"); }
 
 QString noPrinterInstalledSentence() { return QStringLiteral("没有安装打印机。"); }
 

@@ -3,6 +3,7 @@
 // unreachable printer is named as what it is, and a job that did not arrive is never taken for printed.
 
 #include "pagecompare.h"
+#include "print/cupsprintsystem.h"
 #include "print/fonts.h"
 #include "print/printsystem.h"
 #include "print/qtprint.h"
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <signal.h>
 
 using namespace qv;
 using namespace qv::test;
@@ -196,6 +199,16 @@ private slots:
         QCOMPARE(checkPrinter(*m_system, kQueue).problem, PrinterProblem::ServiceNotRunning);
 
         QVERIFY2(m_server.resume(), qPrintable(m_server.error()));
+        // A scheduler that runs but hangs is not said to be not running.
+        QFile pidFile(m_server.folder() + "/cupsd.pid");
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const pid_t scheduler = pid_t(pidFile.readAll().trimmed().toInt());
+        QVERIFY(scheduler > 0 && ::kill(scheduler, SIGSTOP) == 0);
+        {
+            const auto wake = qScopeGuard([scheduler] { ::kill(scheduler, SIGCONT); });
+            CupsPrintSystem impatient(500);
+            QCOMPARE(checkPrinter(impatient, {}).sentence, QString("打印服务（CUPS）没有响应，无法打印。"));
+        }
         const PrinterCheck up = checkPrinter(*m_system, {});
         QCOMPARE(up.verdict, PrinterCheck::Verdict::Ready);
         const JobConfirmation sent = send(up, prescriptionJobName("李四", "2024-02-03"));
