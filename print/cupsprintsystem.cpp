@@ -96,9 +96,12 @@ PrinterListing CupsPrintSystem::printers()
         return listing;
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(http.get(), &dests);
-    // No printer answers "not found"; a server error means the service is not serving.
-    if (count == 0 && cupsLastError() >= IPP_STATUS_ERROR_INTERNAL)
+    // No printer answers "not found"; a server error means the service is not serving, though it took the
+    // connection (stopped, or hanging).
+    if (count == 0 && cupsLastError() >= IPP_STATUS_ERROR_INTERNAL) {
+        listing.serviceStalled = true;
         return listing;
+    }
     listing.serviceRunning = true;
     for (int i = 0; i < count; ++i) {
         // Instances are the user's saved option sets of a printer, not printers.

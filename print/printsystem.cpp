@@ -50,11 +50,30 @@ namespace {
         return keyword;
     }
 
+    // The state messages the service sets itself when no reason was given: they restate the state, in
+    // English.
+    bool isServicesOwnMessage(const QString& message)
+    {
+        QString m = message.trimmed();
+        if (m.endsWith(QLatin1Char('.')))
+            m.chop(1);
+        for (const char* own : { "Rejecting Jobs", "Paused", "Reason Unknown" }) {
+            if (m.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    }
+
     QString withReason(const QString& statement, const PrinterStatus& status)
     {
         const QString reason = stateReasonText(status);
         return reason.isEmpty() ? statement + QStringLiteral("。")
                                 : QStringLiteral("%1，原因：%2。").arg(statement, reason);
+    }
+
+    QString serviceDownSentence(const PrinterListing& listing)
+    {
+        return listing.serviceStalled ? serviceNotAnsweringSentence() : serviceNotRunningSentence();
     }
 
     PrinterCheck unavailable(PrinterProblem problem, const QString& sentence)
@@ -70,7 +89,7 @@ namespace {
     {
         const PrinterListing listing = system.printers();
         if (!listing.serviceRunning)
-            return serviceNotRunningSentence();
+            return serviceDownSentence(listing);
         const PrinterStatus status = system.printerStatus(printer);
         if (!status.installed)
             return chosenNotInstalledSentence(printer);
@@ -87,7 +106,7 @@ PrinterCheck checkPrinter(PrintSystem& system, const QString& chosenPrinter)
 {
     const PrinterListing listing = system.printers();
     if (!listing.serviceRunning)
-        return unavailable(PrinterProblem::ServiceNotRunning, serviceNotRunningSentence());
+        return unavailable(PrinterProblem::ServiceNotRunning, serviceDownSentence(listing));
     QString printer = chosenPrinter;
     if (printer.isEmpty()) {
         if (listing.printers.isEmpty())
@@ -159,6 +178,8 @@ QString logBookJobName(const QString& from, const QString& to)
 
 QString serviceNotRunningSentence() { return QStringLiteral("打印服务（CUPS）没有运行，无法打印。"); }
 
+QString serviceNotAnsweringSentence() { return QStringLiteral("打印服务（CUPS）没有响应，无法打印。"); }
+
 QString noPrinterInstalledSentence() { return QStringLiteral("没有安装打印机。"); }
 
 QString noDefaultPrinterSentence() { return QStringLiteral("没有设置默认打印机。"); }
@@ -182,7 +203,7 @@ QString stoppedSentence(const QString& printer, const PrinterStatus& status)
 QString stateReasonText(const PrinterStatus& status)
 {
     QStringList parts;
-    if (!status.message.trimmed().isEmpty())
+    if (!status.message.trimmed().isEmpty() && !isServicesOwnMessage(status.message))
         parts << QStringLiteral("“%1”").arg(status.message.trimmed());
     for (const QString& reason : status.reasons) {
         const QString keyword = reasonKeyword(reason);

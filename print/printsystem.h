@@ -14,6 +14,7 @@ struct PrinterListing {
     bool serviceRunning = false;
     QStringList printers; // in the service's order
     QString defaultPrinter; // empty when there is none
+    bool serviceStalled = false; // not serving: it took the connection but gave no answer in time
 };
 
 enum class PrinterActivity { Idle, Processing, Stopped };
@@ -103,6 +104,7 @@ QString logBookJobName(const QString& from, const QString& to);
 
 // The sentences, for the windows and the tests.
 QString serviceNotRunningSentence();
+QString serviceNotAnsweringSentence();
 QString noPrinterInstalledSentence();
 QString noDefaultPrinterSentence();
 QString chosenNotInstalledSentence(const QString& printer);

@@ -237,6 +237,16 @@ void SettingsWindow::fillPrinterLists()
     }
 }
 
+void SettingsWindow::refreshPrinterLists()
+{
+    // Printers may have been added or removed since the load; the choices stay, a removed one named so.
+    const QString slip = prescriptionPrinterChoice();
+    const QString report = defaultPrinterChoice();
+    fillPrinterLists();
+    choosePrinter(prescriptionPrinter, slip);
+    choosePrinter(defaultPrinter, report);
+}
+
 QString SettingsWindow::defaultPrinterChoice() const { return defaultPrinter->currentData().toString(); }
 
 QString SettingsWindow::prescriptionPrinterChoice() const
@@ -390,6 +400,7 @@ void SettingsWindow::showEvent(QShowEvent* event)
         // Loaded hidden at start for the readers, perhaps long ago: the shared values shown to be edited are
         // those stored now (another desk may have saved since).
         rereadSharedValues();
+        refreshPrinterLists();
         placeAsChildWindow(this);
         m_placed = true;
     }

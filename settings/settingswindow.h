@@ -99,6 +99,8 @@ private:
     // The practice's server, where some values are this computer's own.
     bool onServer() const;
     void fillPrinterLists();
+    // The lists anew from the printers installed now, keeping what is chosen in them.
+    void refreshPrinterLists();
     // Another desk saved the shared row since this window read it: asks what to keep.
     void settleConflict(const QString& why);
     // 单位名称, 左边距, 上边距 as the boxes hold them: on the server, the values every desk shares.

@@ -3,6 +3,7 @@
 // unreachable printer is named as what it is, and a job that did not arrive is never taken for printed.
 
 #include "pagecompare.h"
+#include "print/cupsprintsystem.h"
 #include "print/fonts.h"
 #include "print/printsystem.h"
 #include "print/qtprint.h"
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <signal.h>
 
 using namespace qv;
 using namespace qv::test;
@@ -169,6 +172,20 @@ private slots:
         QVERIFY2(!m_server.waitForPdf(sent.jobId).isEmpty(), qPrintable(m_server.error()));
     }
 
+    // Without a reason the service puts its own English words in the state message ("Rejecting Jobs",
+    // "Paused"): they only restate the state and are not said.
+    void aStateWithoutAReasonIsSaidWithoutTheServicesWords()
+    {
+        QVERIFY2(m_server.run("cupsreject", { kQueue }), qPrintable(m_server.error()));
+        QVERIFY2(m_server.run("cupsdisable", { kQueue }), qPrintable(m_server.error()));
+        const PrinterStatus status = m_system->printerStatus(kQueue);
+        QVERIFY2(m_server.run("cupsaccept", { kQueue }), qPrintable(m_server.error()));
+        const QString stopped = checkPrinter(*m_system, {}).sentence;
+        QVERIFY2(m_server.run("cupsenable", { kQueue }), qPrintable(m_server.error()));
+        QCOMPARE(refusingSentence(kQueue, status), QString("打印机“QvPDF”拒绝接受打印任务。"));
+        QCOMPARE(stopped, QString("打印机“QvPDF”已停止。现在发送的打印任务要等打印机重新启动后才会打印。"));
+    }
+
     // With the scheduler down Qt sees no printer, as on a machine without one; the layer says the service is
     // not running. Once it runs again, the next print arrives without a restart of the program.
     void aServiceThatIsDownIsNotAMissingPrinter()
@@ -182,6 +199,16 @@ private slots:
         QCOMPARE(checkPrinter(*m_system, kQueue).problem, PrinterProblem::ServiceNotRunning);
 
         QVERIFY2(m_server.resume(), qPrintable(m_server.error()));
+        // A scheduler that runs but hangs is not said to be not running.
+        QFile pidFile(m_server.folder() + "/cupsd.pid");
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const pid_t scheduler = pid_t(pidFile.readAll().trimmed().toInt());
+        QVERIFY(scheduler > 0 && ::kill(scheduler, SIGSTOP) == 0);
+        {
+            const auto wake = qScopeGuard([scheduler] { ::kill(scheduler, SIGCONT); });
+            CupsPrintSystem impatient(500);
+            QCOMPARE(checkPrinter(impatient, {}).sentence, QString("打印服务（CUPS）没有响应，无法打印。"));
+        }
         const PrinterCheck up = checkPrinter(*m_system, {});
         QCOMPARE(up.verdict, PrinterCheck::Verdict::Ready);
         const JobConfirmation sent = send(up, prescriptionJobName("李四", "2024-02-03"));

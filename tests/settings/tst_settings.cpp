@@ -485,6 +485,25 @@ void TestSettings::insideTheMainWindowItIsPlacedAndClosingUnloadsIt()
     settle();
     QVERIFY(!settings.isLoaded());
     QVERIFY(area.subWindowList().isEmpty());
+
+    // Printers added and removed while the window sat loaded: it lists those installed when it opens, and the
+    // chosen one that went is named so.
+    RecordingPrinterAccess printers;
+    printers.printers = { QStringLiteral("P1"), QStringLiteral("P2") };
+    env.services.printers = &printers;
+    QVERIFY(writeDeskValues(deskConfigPath(), { {}, {}, {}, QStringLiteral("P2"), QString() }, nullptr));
+    QCOMPARE(settings.prescriptionPrinter(), QStringLiteral("P2"));
+    printers.printers = { QStringLiteral("P1"), QStringLiteral("P3") };
+    QPointer<QMdiSubWindow> shown = open();
+    QStringList listed;
+    for (int i = 0; i < settings.window()->prescriptionPrinter->count(); ++i)
+        listed << settings.window()->prescriptionPrinter->itemText(i);
+    QCOMPARE(listed, QStringList({ "系统默认打印机", "P1", "P3", "P2（没有安装）" }));
+    QCOMPARE(settings.window()->prescriptionPrinter->currentText(), QStringLiteral("P2（没有安装）"));
+    QCOMPARE(settings.window()->defaultPrinter->currentText(), QStringLiteral("系统默认打印机"));
+    QCOMPARE(settings.prescriptionPrinter(), QStringLiteral("P2"));
+    shown->close();
+    settle();
 }
 
 // Two desks on one server database, each with its own configuration folder.
