@@ -274,6 +274,26 @@ private slots:
                 db.run("select \"T1\" from \"档案\" where \"序号\" = ?", { r.key }).rows.value(0).text("T1"),
                 QString("头孢 1盒"));
         }
+        // A new drug, as the catalog window saves it again: under the key the lost save wrote, not fresh.
+        for (const auto cut :
+            { CommitProxy::Cut::AfterTheServerAnswers, CommitProxy::Cut::BeforeTheServerHearsIt }) {
+            const QString name = cut == CommitProxy::Cut::AfterTheServerAnswers ? "新药甲" : "新药乙";
+            DrugEntry drug { name == "新药甲" ? "20261208093200" : "20261208093300", name, {}, "xy", "西药",
+                true, {} };
+            proxy.refuseNewConnections(true);
+            proxy.cutNextCommit(cut);
+            const SaveResult lost = saveDrug(db, drug, "西药");
+            proxy.refuseNewConnections(false);
+            QVERIFY(lost.outcome == SaveOutcome::Failed && lost.outcomeUnknown);
+            drug.key = lost.key;
+            drug.fresh = false;
+            QVERIFY(saveDrug(db, drug, "西药").outcome != SaveOutcome::Failed);
+            QCOMPARE(db.run("select count(*) as n from \"商品\" where \"名称\" = ?", { name })
+                         .rows.value(0)
+                         .value("n")
+                         .toInt(),
+                1);
+        }
         db.close();
         dropServerDatabase(connection);
     }
