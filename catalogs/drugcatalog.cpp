@@ -122,7 +122,9 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
     if (!written) {
         result.outcome = SaveOutcome::Failed;
         result.error = written.error;
-        result.key = entry.key;
+        result.outcomeUnknown = written.outcomeUnknown;
+        if (!result.outcomeUnknown)
+            result.key = entry.key;
     }
     return result;
 }

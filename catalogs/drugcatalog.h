@@ -50,6 +50,10 @@ struct SaveResult {
     QString error;
     RowConflict conflict = RowConflict::None; // Failed because another desk changed or deleted the row
     QString key; // the key the row is stored under
+    // Failed at the commit, and whether the server stored it could not be learned: key is the one the save
+    // wrote under, so that saving again under it (not as a fresh entry) changes that row or adds it, never
+    // a second one.
+    bool outcomeUnknown = false;
 };
 
 // The question the catalog window asks when its save met a conflict.

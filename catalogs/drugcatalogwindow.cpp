@@ -361,6 +361,15 @@ void DrugCatalogWindow::saveRecord()
         m_services.messages->inform(QStringLiteral("请输入药物名称！"));
         return;
     }
+    if (saved.outcome == SaveOutcome::Failed && saved.outcomeUnknown) {
+        // Perhaps stored: saving again writes under the same key whatever that row holds now, never a second
+        // row; the message says that it is not known.
+        keyLabel->setText(saved.key);
+        m_entryFresh = false;
+        m_entrySeen.clear();
+        m_services.messages->inform(saved.error, Messages::Icon::Warning);
+        return;
+    }
     if (saved.outcome == SaveOutcome::Failed) {
         // Nothing was stored; the fields keep what was typed.
         m_services.messages->inform(QStringLiteral("保存失败！\n") + saved.error, Messages::Icon::Warning);

@@ -161,6 +161,7 @@ void PrescriptionDesk::showEmptyPrescription(const QString& key)
     fieldEdits[kDateField]->setText(todayText(*m_services.clock));
     recordKeyLabel->setText(key);
     m_seen.clear();
+    m_unconfirmed.clear();
     body->clear();
     fieldEdits[0]->setFocus();
 }
@@ -222,6 +223,7 @@ void PrescriptionDesk::continuePrescription()
     fieldEdits[kDateField]->setText(todayText(*m_services.clock));
     recordKeyLabel->setText(m_keys.nextTagged(m_services.clock->now()));
     m_seen.clear();
+    m_unconfirmed.clear();
     body->clear();
     markSettled();
     searchBox->setFocus();
@@ -235,6 +237,7 @@ PrescriptionRecord PrescriptionDesk::currentRecord() const
     record.body = bodyText();
     record.key = recordKey();
     record.seen = m_seen;
+    record.unconfirmed = m_unconfirmed;
     return record;
 }
 
@@ -264,12 +267,18 @@ bool PrescriptionDesk::savePrescription()
             return false;
         record.key = m_keys.nextTagged(m_services.clock->now());
         record.seen.clear();
+        record.unconfirmed.clear();
         saved = saveRecordFromDesk(*m_services.db, record);
     }
     if (!saved.result) {
         const QString reason
             = saved.result.error.isEmpty() ? QStringLiteral("数据库未打开。") : saved.result.error;
-        // Whether a save whose connection broke at the last step was stored could not be learned: say so.
+        // Whether a save whose connection broke at the last step was stored could not be learned: say so,
+        // and keep what it sent, so that saving again changes that row or adds it, never a second one.
+        if (saved.result.outcomeUnknown) {
+            recordKeyLabel->setText(saved.key);
+            m_unconfirmed = saved.unconfirmed;
+        }
         m_services.messages->inform(
             saved.result.outcomeUnknown ? reason : notSavedMessage(reason), Messages::Icon::Warning);
         return false;
@@ -277,6 +286,7 @@ bool PrescriptionDesk::savePrescription()
     // A new prescription whose key another desk took meanwhile was stored under the next free one.
     recordKeyLabel->setText(saved.key);
     m_seen = saved.seen;
+    m_unconfirmed.clear();
     markSettled();
     runArchiveQuery();
     return true;
@@ -370,6 +380,7 @@ void PrescriptionDesk::showRecord(const PrescriptionRecord& record)
     setBodyText(record.body);
     recordKeyLabel->setText(record.key);
     m_seen = record.seen;
+    m_unconfirmed.clear();
     markSettled();
     hideCompletionLists();
 }

@@ -156,6 +156,7 @@ private:
     RecordKeys m_keys;
     PrescriptionRecord m_settled; // the prescription as last loaded, begun or saved
     QStringList m_seen; // its stored row as this desk loaded or saved it; empty while it was never stored
+    QStringList m_unconfirmed; // what a save sent whose outcome is unknown; empty otherwise
 
 public:
     // Controls, named by role. Each carries the design's name as its objectName, which tests and tools find

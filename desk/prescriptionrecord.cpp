@@ -125,27 +125,34 @@ DeskSave saveRecordFromDesk(Database& db, const PrescriptionRecord& record)
     }
     const QStringList columns = writtenColumns();
     const QVariantList values = writtenValues(record, *date);
+    const auto insert = [&]() -> Result {
+        QString key;
+        const Result claimed = claimFreeKey(db, QStringLiteral("档案"), kKeyColumn, record.key, &key);
+        if (!claimed)
+            return claimed;
+        QStringList marks;
+        for (int i = 0; i <= values.size(); ++i)
+            marks << QStringLiteral("?");
+        save.key = key;
+        return db.run(QStringLiteral("insert into \"档案\" (%1, \"序号\") values (%2)")
+                          .arg(quotedList(columns), marks.join(QStringLiteral(", "))),
+            QVariantList(values) << key);
+    };
     save.result = db.transaction(
         [&]() -> Result {
-            if (record.seen.isEmpty()) {
-                QString key;
-                const Result claimed = claimFreeKey(db, QStringLiteral("档案"), kKeyColumn, record.key, &key);
-                if (!claimed)
-                    return claimed;
-                QStringList marks;
-                for (int i = 0; i <= values.size(); ++i)
-                    marks << QStringLiteral("?");
-                save.key = key;
-                return db.run(QStringLiteral("insert into \"档案\" (%1, \"序号\") values (%2)")
-                                  .arg(quotedList(columns), marks.join(QStringLiteral(", "))),
-                    QVariantList(values) << key);
-            }
+            if (record.seen.isEmpty() && record.unconfirmed.isEmpty())
+                return insert();
             std::optional<QStringList> now;
             const Result read = readForChange(
                 db, QStringLiteral("档案"), columns, QStringLiteral("\"序号\" = ?"), { record.key }, &now);
             if (!read)
                 return read;
-            save.conflict = conflictOf(record.seen, now);
+            // A first save whose outcome was unknown did not store it after all.
+            if (!now && record.seen.isEmpty())
+                return insert();
+            // One whose outcome was unknown did store it.
+            const bool sentEarlier = now && !record.unconfirmed.isEmpty() && *now == record.unconfirmed;
+            save.conflict = sentEarlier ? RowConflict::None : conflictOf(record.seen, now);
             if (save.conflict != RowConflict::None)
                 return conflictRefusal(save.conflict, QStringLiteral("这张处方"));
             return db.run(QStringLiteral("update \"档案\" set %1 where \"序号\" = ?")
@@ -158,10 +165,14 @@ DeskSave saveRecordFromDesk(Database& db, const PrescriptionRecord& record)
             return rowHolds(db, QStringLiteral("档案"), columns, QStringLiteral("\"序号\" = ?"), { save.key },
                 textsOf(values), stored);
         });
-    if (save.result)
+    if (save.result) {
         save.seen = textsOf(values);
-    else if (save.conflict == RowConflict::None)
+    } else if (save.result.outcomeUnknown) {
+        save.seen = record.seen;
+        save.unconfirmed = textsOf(values);
+    } else if (save.conflict == RowConflict::None) {
         save.key = record.key;
+    }
     return save;
 }
 

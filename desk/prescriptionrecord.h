@@ -26,6 +26,9 @@ struct PrescriptionRecord {
     // The stored row as this desk loaded or last saved it (columns "0" to "12" and T1); empty for a
     // prescription never stored. A save compares it with the row stored now.
     QStringList seen;
+    // What a save sent whose answer was lost with the server: the row may hold it instead of seen (or, for a
+    // prescription never stored before, be missing). Empty otherwise.
+    QStringList unconfirmed;
 };
 
 // A stored date shown as "yyyy-mm-dd"; a stored text that is no date is shown as it is.
@@ -41,11 +44,15 @@ struct DeskSave {
     RowConflict conflict = RowConflict::None; // refused: another desk changed or deleted the prescription
     QString key; // the key the row is stored under: a new prescription takes the next free one
     QStringList seen; // the row as now stored, for the next save
+    // After a save whose outcome could not be learned (result.outcomeUnknown): what it sent under key, for
+    // the next save's unconfirmed, so that saving again neither doubles it nor calls it changed elsewhere.
+    QStringList unconfirmed;
 };
 
 // The desk's save. A prescription never stored (record.seen empty) is added under the first key from
 // record.key on that no row holds, even when another desk took record.key meanwhile. A stored one is written
-// only when its row is still as record.seen says; otherwise nothing is written and the conflict says why.
+// only when its row is still as record.seen (or record.unconfirmed) says; otherwise nothing is written and
+// the conflict says why.
 DeskSave saveRecordFromDesk(Database& db, const PrescriptionRecord& record);
 
 // The question the desk asks when its save met a conflict.

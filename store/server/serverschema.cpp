@@ -45,6 +45,21 @@ create trigger "qv_catalog_changes" after insert or update or delete on "商品"
     for each row execute function "qv_note_catalog_change"();
 )";
 
+    // The owner's default privileges give the desks' role every new table to write, this one too: only the
+    // owner may change the version record, or a desk could make the database unusable.
+    const char kVersionReadOnly[] = R"(
+do $$
+declare grantee text;
+begin
+    for grantee in select distinct a.grantee::regrole::text
+                   from pg_class c, aclexplode(c.relacl) a
+                   where c.oid = '"qv_schema"'::regclass and a.grantee not in (0, c.relowner) loop
+        execute format('revoke insert, update, delete, truncate on "qv_schema" from %s', grantee);
+    end loop;
+    revoke insert, update, delete, truncate on "qv_schema" from public;
+end $$;
+)";
+
 } // namespace
 
 const QList<ServerUpgradeStep>& serverUpgradeSteps()
@@ -68,8 +83,8 @@ create unique index "诊断.序号不分大小写" on "诊断" (lower("序号"))
 create unique index "动物种类.序号" on "动物种类" ("序号");
 create unique index "动物种类.序号不分大小写" on "动物种类" (lower("序号"));
 create table "qv_schema" ("version" integer not null, "token" text not null);
-)") + QString::fromUtf8(kNotingFunction)
-        + QString::fromUtf8(kCatalogNotes);
+)") + QString::fromUtf8(kVersionReadOnly)
+        + QString::fromUtf8(kNotingFunction) + QString::fromUtf8(kCatalogNotes);
 }
 
 Result takeSetUpLock(Database& db)

@@ -108,9 +108,13 @@ void CommitProxy::serve()
             watched.insert(watched.end(), { { l.program, POLLIN, 0 }, { l.server, POLLIN, 0 } });
         if (::poll(watched.data(), watched.size(), 50) <= 0)
             continue;
-        if (watched[0].revents & POLLIN)
-            links.push_back({ ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC),
-                unixSocket(m_serverSocket, false), {}, false });
+        if (watched[0].revents & POLLIN) {
+            const int program = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (m_refusing)
+                ::close(program);
+            else
+                links.push_back({ program, unixSocket(m_serverSocket, false), {}, false });
+        }
         for (size_t i = 0; i + 1 < watched.size() && i / 2 < links.size(); i += 2) {
             Link& link = links[i / 2];
             const pollfd& fromProgram = watched[i + 1];

@@ -32,6 +32,9 @@ public:
     }
     // Whether the armed cut has happened.
     bool cutDone() const { return m_cut == Cut::Nothing; }
+    // While set, a new connection is closed at once, as by a server that is not there (a connection already
+    // made passes on).
+    void refuseNewConnections(bool refuse) { m_refusing = refuse; }
 
 private:
     void serve();
@@ -43,6 +46,7 @@ private:
     std::atomic<Cut> m_cut { Cut::Nothing };
     std::atomic<int> m_passing { 0 };
     std::atomic<bool> m_stop { false };
+    std::atomic<bool> m_refusing { false };
     std::thread m_thread;
 };
 

@@ -163,6 +163,22 @@ check "the program opens the database as the desk role" [ "$(as quorvela_desk "$
 as_role quorvela Old-owner-pw-1 -c 'create table "later" (a int)' >/dev/null
 check "a table the owner makes later is the desk's to write" desk_sql -c 'insert into "later" values (1)'
 
+# The order the README gives: the script on a new, empty database, then the program sets it up as the owner.
+# The desks then read the version record but cannot change it.
+QUORVELA_CRON_FILE=$work/cron.d/fresh run "$work/fresh" --database fresh --network 10.9.9.0/24 --no-restart \
+    --backups "$dumps"
+check "the script sets up a second, empty database" [ $? -eq 0 ]
+as quorvela Old-owner-pw-1 "$prepare" "host=$work dbname=fresh user=quorvela" >/dev/null \
+    || fail "the program could not set up the empty database as the owner"
+fresh_sql() { PGPASSWORD=$desk_pw "$psql" -X -w -q -tA -U quorvela_desk -d fresh "$@" 2>&1; }
+check "the desk role reads the new database's version" [ "$(fresh_sql -c 'select "version" from "qv_schema"')" -ge 1 ]
+check "the desk role writes the new database's prescriptions" fresh_sql -v ON_ERROR_STOP=1 \
+    -c "insert into \"档案\" (\"序号\") values ('qv-test')"
+for refused in 'delete from "qv_schema"' 'update "qv_schema" set "version" = 99' 'truncate "qv_schema"'; do
+    out=$(fresh_sql -c "$refused")
+    check "the desk role may not, in the new database: $refused ($out)" grep -q 'permission denied' <<<"$out"
+done
+
 # With ssl off, --tls is refused before anything is changed (the server would refuse that pg_hba.conf).
 hba_before=$(cat "$hba")
 run "$work/refused" --network 10.9.8.0/24 --tls --no-restart --new-password
