@@ -128,7 +128,9 @@ TemplateSave saveTemplate(Database& db, const TemplateRecord& record)
     if (!written) {
         save.outcome = TemplateSave::Outcome::Failed;
         save.error = written.error;
-        save.key = record.key;
+        save.outcomeUnknown = written.outcomeUnknown;
+        if (!save.outcomeUnknown)
+            save.key = record.key;
     }
     return save;
 }

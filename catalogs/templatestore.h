@@ -55,6 +55,9 @@ struct TemplateSave {
     QString error; // the store's reason when Failed
     RowConflict conflict = RowConflict::None; // Failed because another desk changed or deleted the template
     QString key; // the key the template is stored under
+    // Failed at the commit, and whether the server stored it could not be learned: key is the one the save
+    // wrote under, so that saving again under it (not as a new template) changes that row or adds it.
+    bool outcomeUnknown = false;
 };
 
 // The question the templates window asks when its save met a conflict.

@@ -203,6 +203,16 @@ void TemplatesWindow::saveRecord()
         m_services.messages->inform(QStringLiteral("请输入药物名称！"));
         return;
     case TemplateSave::Outcome::Failed:
+        if (save.outcomeUnknown) {
+            // Perhaps stored: saving again writes under the same key, never a second template; the message
+            // says that it is not known.
+            keyLabel->setText(save.key);
+            m_fresh = false;
+            m_seen.clear();
+            m_seenCategory = record.category;
+            m_services.messages->inform(save.error, Messages::Icon::Warning);
+            return;
+        }
         // The fields stay as typed so nothing is lost; the user can try again.
         m_services.messages->inform(
             QStringLiteral("模板没有保存！\n%1").arg(save.error), Messages::Icon::Warning);

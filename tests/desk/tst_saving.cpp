@@ -2,6 +2,7 @@
 // stay unique, and the archive query whose lines carry their own keys.
 
 #include "catalogs/drugcatalog.h"
+#include "catalogs/templatestore.h"
 #include "desk/archive.h"
 #include "desk/prescriptionrecord.h"
 #include "maintenance/migration.h"
@@ -289,6 +290,21 @@ private slots:
             drug.fresh = false;
             QVERIFY(saveDrug(db, drug, "西药").outcome != SaveOutcome::Failed);
             QCOMPARE(db.run("select count(*) as n from \"商品\" where \"名称\" = ?", { name })
+                         .rows.value(0)
+                         .value("n")
+                         .toInt(),
+                1);
+            // A new template, as the templates window saves it again.
+            TemplateRecord set { drug.key, name, "xy", "内容", QStringLiteral("个人组套"), true, {} };
+            proxy.refuseNewConnections(true);
+            proxy.cutNextCommit(cut);
+            const TemplateSave lostSet = saveTemplate(db, set);
+            proxy.refuseNewConnections(false);
+            QVERIFY(lostSet.outcome == TemplateSave::Outcome::Failed && lostSet.outcomeUnknown);
+            set.key = lostSet.key;
+            set.fresh = false;
+            QVERIFY(saveTemplate(db, set).outcome != TemplateSave::Outcome::Failed);
+            QCOMPARE(db.run("select count(*) as n from \"个人模板\" where \"名称\" = ?", { name })
                          .rows.value(0)
                          .value("n")
                          .toInt(),
