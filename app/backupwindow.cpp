@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -279,10 +280,13 @@ void BackupWindow::backUpToFolder()
         = m_services.fileDialogs->existingFolder(this, QStringLiteral("备份到"), QDir::homePath());
     if (folder.isEmpty())
         return;
-    // A new name each time: a copy already on the stick is never replaced.
-    const QString target = QDir(folder).filePath(
-        QStringLiteral("数据库-%1.dat")
-            .arg(m_services.clock->now().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    // A new name each time: a copy already on the stick is never replaced, not even one of the same second
+    // (the copy is renamed into place, which would replace it).
+    const QString stem = QDir(folder).filePath(
+        QStringLiteral("数据库-%1").arg(m_services.clock->now().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    QString target = stem + QStringLiteral(".dat");
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = stem + QStringLiteral("-%1.dat").arg(n);
     QString error;
     {
         BackupProgress progress(this);
