@@ -1,4 +1,5 @@
 #include "maintenance/startup.h"
+#include "maintenance/importcommand.h"
 #include "platform/failures.h"
 #include "platform/filesync.h"
 #include "platform/privatefile.h"
@@ -91,6 +92,18 @@ namespace {
         return readHeldPassword(context, db, QStringLiteral("无法读取%1").arg(db.location()));
     }
 
+    // The new file of an import or a restore killed half way: never the only copy of anything (the database
+    // stays in place until the rename that ends them), only a full-size file nobody will use. The caller
+    // holds the folder, so no import or restore is under way.
+    void removeCutShortFiles(const QString& databasePath)
+    {
+        for (const QString& staged :
+            { importStagingPath(databasePath), databasePath + QStringLiteral(".恢复中") }) {
+            for (const char* suffix : { "", "-journal", "-wal", "-shm" })
+                QFile::remove(staged + QLatin1String(suffix));
+        }
+    }
+
 } // namespace
 
 StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& db)
@@ -115,6 +128,7 @@ StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& d
     QString error;
     if (!context.serverConnection.isEmpty())
         return startOnServer(context, db);
+    removeCutShortFiles(context.databasePath);
     if (!QFile::exists(context.databasePath) && !writeTemplateDatabase(context.databasePath, &error)) {
         result.error = QStringLiteral("无法创建数据库文件：%1\n%2").arg(shownPath, error);
         return result;

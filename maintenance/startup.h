@@ -28,7 +28,8 @@ struct StartupResult {
 };
 
 // Chooses the data folder, writes the template database if the file is missing, opens it and reads the held
-// password. A database that cannot be created or opened is reported, never papered over.
+// password. A database that cannot be created or opened is reported, never papered over. The caller holds the
+// data folder (its single-instance lock): files left by an import or restore cut short are removed.
 StartupResult startUp(const DriveRoots& drives, AppContext& context, Database& db);
 
 // What the user answers when the practice's server cannot be used at start.

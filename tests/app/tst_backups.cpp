@@ -303,11 +303,18 @@ private slots:
             (QStringList { QStringLiteral("数据库-20261208-093000.dat"),
                 QStringLiteral("数据库-20261208-093100.dat") }));
         QCOMPARE(prescriptionsIn(stick.filePath(written.first())), env.count("档案"));
+        // The same second again (a second click): the copy already there keeps its bytes.
+        const QString first = stick.filePath(written.last());
+        QFile::resize(first, 4096);
+        window.backUpToFolder();
+        QCOMPARE(QFileInfo(first).size(), 4096);
+        QCOMPARE(prescriptionsIn(stick.filePath(QStringLiteral("数据库-20261208-093100-2.dat"))),
+            env.count("档案"));
 
         // Cancelling the folder choice writes nothing.
         env.fileDialogs.next.clear();
         window.backUpToFolder();
-        QCOMPARE(filesIn(stick.path()).size(), 2);
+        QCOMPARE(filesIn(stick.path()).size(), 3);
     }
 
     void restoringPutsTheCopyInPlaceAndEveryWindowShowsIt()
@@ -703,8 +710,8 @@ private slots:
         };
         QVERIFY2(open().isEmpty(), qPrintable(open()));
         db.close();
-        for (const char* aside :
-            { "数据库.dat.恢复前-20261201090000", "数据库.dat.旧版", "数据库.dat.导入中" })
+        for (const char* aside : { "数据库.dat.恢复前-20261201090000", "数据库.dat.旧版", "数据库.dat.导入中",
+                 "数据库.dat.导入中-wal", "数据库.dat.恢复中" })
             writeMakingFolder(context.dataFolder + QLatin1Char('/') + QString::fromUtf8(aside), "x");
         for (const QString& folder : folders) {
             QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
@@ -713,6 +720,10 @@ private slots:
         }
         QVERIFY(startUp(drives, context, db).ok);
         QVERIFY2(open().isEmpty(), qPrintable(open()));
+        // What an import or restore killed half way left is gone; what was set aside stays.
+        QCOMPARE(filesIn(context.dataFolder).filter(QStringLiteral("数据库.dat.")),
+            (QStringList {
+                QStringLiteral("数据库.dat.恢复前-20261201090000"), QStringLiteral("数据库.dat.旧版") }));
     }
 
     void theBackupsBarIsGoneBeforeAnyMessageAboutTheBackup()
