@@ -32,6 +32,19 @@ CopyFacts countPrescriptions(Database& db)
     return facts;
 }
 
+namespace {
+
+    // The sentence for a damaged database tells to restore a backup: said of a copy, which is the backup,
+    // that is untrue. The copy is named instead, the technical reason kept.
+    QString damagedCopyText(const QString& explained)
+    {
+        const QString sentence = failureSentence(FailureKind::Damaged);
+        const QString reason = explained.startsWith(sentence) ? explained.mid(sentence.size()) : explained;
+        return QStringLiteral("这份副本已损坏，或者不是本程序的数据库，不能使用。") + reason;
+    }
+
+} // namespace
+
 CopyFacts proveDatabaseFile(const QString& path, const char* vfs)
 {
     CopyFacts facts;
@@ -40,6 +53,8 @@ CopyFacts proveDatabaseFile(const QString& path, const char* vfs)
         facts.failure = QFile::exists(path) ? failureKindOf(facts.error) : FailureKind::Stated;
         if (!QFile::exists(path))
             facts.error = QStringLiteral("找不到文件：%1").arg(QDir::toNativeSeparators(path));
+        else if (facts.failure == FailureKind::Damaged)
+            facts.error = damagedCopyText(facts.error);
         return facts;
     }
     // Every page, every index entry and every row's format: a copy that passes can take the place of the
@@ -51,14 +66,14 @@ CopyFacts proveDatabaseFile(const QString& path, const char* vfs)
         const bool disk = check.failure == FailureKind::DiskError || check.failure == FailureKind::Busy;
         facts.failure = disk ? check.failure : FailureKind::Damaged;
         facts.error = disk ? check.error
-                           : explainFailure(FailureKind::Damaged,
-                               QStringLiteral("完整性检查读不完全部数据页，错误码 %1").arg(check.code));
+                           : damagedCopyText(explainFailure(FailureKind::Damaged,
+                               QStringLiteral("完整性检查读不完全部数据页，错误码 %1").arg(check.code)));
         return facts;
     }
     const QString verdict = check.rows.value(0).values().value(0).toString();
     if (check.rows.size() != 1 || verdict != QStringLiteral("ok")) {
         facts.failure = FailureKind::Damaged;
-        facts.error = explainFailure(FailureKind::Damaged, verdict);
+        facts.error = damagedCopyText(explainFailure(FailureKind::Damaged, verdict));
         return facts;
     }
     return countPrescriptions(copy);
