@@ -289,7 +289,11 @@ bool CatalogIndex::ensureCurrent(QString* error)
         return load(error);
     // The practice's server went away: the rows read before serve the desk until it is back; the notes made
     // meanwhile are applied then.
-    const auto serverGone = [](const Result& r) { return !r && r.failure == FailureKind::ServerGone; };
+    m_serverAway = false;
+    const auto serverGone = [this](const Result& r) {
+        m_serverAway = !r && r.failure == FailureKind::ServerGone;
+        return m_serverAway;
+    };
     // No notes, notes of another session, or numbers gone back or dropped unread: read whole.
     ChangeNotesState state;
     const Result noted = m_db.catalogNotesState(&state);
@@ -377,7 +381,9 @@ void CatalogIndex::watch()
         // poll rests a while (searches still look at once).
         if (m_pollRest.isValid() && m_pollRest.elapsed() < kPollRestMs)
             return;
-        if (refresh())
+        // Rows served as they were while the server is away still count as a failed look: each look makes
+        // the connection again.
+        if (refresh() && !m_serverAway)
             m_pollRest.invalidate();
         else
             m_pollRest.start();
@@ -385,6 +391,8 @@ void CatalogIndex::watch()
     m_poll->start();
     m_listener = m_db.listenForCatalogChanges([this] { refresh(); });
 }
+
+bool CatalogIndex::pollResting() const { return m_pollRest.isValid() && m_pollRest.elapsed() < kPollRestMs; }
 
 void CatalogIndex::stopWatching()
 {

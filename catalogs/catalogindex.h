@@ -126,6 +126,8 @@ public:
     // applied the change.
     int version() const { return m_loads + m_rowsRefreshed; }
     int size() const { return int(m_c.byName.size()); }
+    // The watch's poll is resting after a failed look (for tests).
+    bool pollResting() const;
     // Reads the whole table now (the first search would otherwise). False with error when it cannot.
     bool load(QString* error);
     // Applies the changes noted since the last search (or reads the table whole when it must). Does nothing
@@ -194,6 +196,7 @@ private:
     std::unique_ptr<CatalogListener> m_listener;
     std::unique_ptr<QTimer> m_poll;
     QElapsedTimer m_pollRest; // running after a failed poll
+    bool m_serverAway = false; // the last look found the practice's server gone
     std::function<void()> m_changed;
     bool m_loaded = false;
     int m_loads = 0;

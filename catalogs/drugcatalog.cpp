@@ -34,9 +34,10 @@ QString tidyDrugName(const QString& name)
     return tidy;
 }
 
-QStringList drugSeen(const QString& name, const QString& usage, const QString& code)
+QStringList drugSeen(const QString& name, const QString& usage, const QString& code, const QString& category)
 {
-    return { name, usage, code };
+    // The category too: a save writes the category box, which would undo another desk's move unasked.
+    return { name, usage, code, category };
 }
 
 QString drugConflictQuestion(RowConflict conflict)
@@ -91,7 +92,8 @@ SaveResult saveDrug(Database& db, const DrugEntry& entry, const QString& current
             if (!entry.seen.isEmpty()) {
                 std::optional<QStringList> now;
                 const Result read = readForChange(db, QStringLiteral("商品"),
-                    { QStringLiteral("名称"), QStringLiteral("用法"), QStringLiteral("拼音") },
+                    { QStringLiteral("名称"), QStringLiteral("用法"), QStringLiteral("拼音"),
+                        QStringLiteral("分类") },
                     QStringLiteral("\"ID号\" = ?"), { entry.key }, &now);
                 if (!read)
                     return read;

@@ -30,13 +30,13 @@ struct DrugEntry {
     // A new entry (the panel's 添加): stored as a new row under the first key from `key` on that no row
     // holds, even when another desk took `key` meanwhile.
     bool fresh = false;
-    // The row as the panel showed it (名称, 用法, 拼音; see drugSeen): when given, the row of `key` is
+    // The row as the panel showed it (名称, 用法, 拼音, 分类; see drugSeen): when given, the row of `key` is
     // rewritten only while it is still so.
     QStringList seen;
 };
 
 // What the panel saw of a row, for DrugEntry::seen.
-QStringList drugSeen(const QString& name, const QString& usage, const QString& code);
+QStringList drugSeen(const QString& name, const QString& usage, const QString& code, const QString& category);
 
 enum class SaveOutcome {
     Inserted, // no row had the key in the current category: a new row was written

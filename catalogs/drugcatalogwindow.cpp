@@ -306,7 +306,8 @@ void DrugCatalogWindow::selectRow(int row)
     codeBox->setText(drug.code()); // after the name, whose edit computes a code of its own
     keyLabel->setText(drug.key());
     m_entryFresh = false;
-    m_entrySeen = drugSeen(drug.name(), drug.usage(), drug.code());
+    // Only rows of the window's category are listed.
+    m_entrySeen = drugSeen(drug.name(), drug.usage(), drug.code(), currentCategory());
     m_grid->highlightRow(row);
     m_selectedRow = row;
     deleteButton->setEnabled(true);
@@ -378,7 +379,7 @@ void DrugCatalogWindow::saveRecord()
     // A new entry whose key another desk took meanwhile was stored under the next free one.
     keyLabel->setText(saved.key);
     m_entryFresh = false;
-    m_entrySeen = drugSeen(entry.name, entry.usage, entry.code);
+    m_entrySeen = drugSeen(entry.name, entry.usage, entry.code, entry.category);
     search();
     if (saved.outcome == SaveOutcome::Updated) {
         m_grid->scrollTo(scroll);
@@ -394,7 +395,8 @@ void DrugCatalogWindow::saveRecord()
 void DrugCatalogWindow::showStoredDrug(const QString& key)
 {
     const Result stored = m_services.db->run(
-        QStringLiteral("select \"名称\", \"用法\", \"拼音\" from \"商品\" where \"ID号\" = ?"), { key });
+        QStringLiteral("select \"名称\", \"用法\", \"拼音\", \"分类\" from \"商品\" where \"ID号\" = ?"),
+        { key });
     if (!stored || stored.rows.isEmpty()) {
         addEntry();
         return;
@@ -403,9 +405,12 @@ void DrugCatalogWindow::showStoredDrug(const QString& key)
     nameBox->setText(row.text(QStringLiteral("名称")));
     usageBox->setText(row.text(QStringLiteral("用法")));
     codeBox->setText(row.text(QStringLiteral("拼音")));
+    // Where the other desk put it, so that saving again does not move it back.
+    categoryBox->setCurrentText(row.text(QStringLiteral("分类")));
     keyLabel->setText(key);
     m_entryFresh = false;
-    m_entrySeen = drugSeen(nameBox->text(), usageBox->text(), codeBox->text());
+    m_entrySeen
+        = drugSeen(nameBox->text(), usageBox->text(), codeBox->text(), row.text(QStringLiteral("分类")));
 }
 
 void DrugCatalogWindow::deleteRecord()

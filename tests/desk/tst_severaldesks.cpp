@@ -197,7 +197,8 @@ private slots:
         const QString key = "20170417174045";
         const QList<Row> drug = env.rows("select * from \"商品\" where \"ID号\" = ?", { key });
         QCOMPARE(drug.size(), 1);
-        const QStringList seen = drugSeen(drug[0].text("名称"), drug[0].text("用法"), drug[0].text("拼音"));
+        const QStringList seen
+            = drugSeen(drug[0].text("名称"), drug[0].text("用法"), drug[0].text("拼音"), "西药");
         DrugEntry there { key, "改名", drug[0].text("用法"), drug[0].text("拼音"), "西药", false, seen };
         QCOMPARE(saveDrug(*other, there, "西药").outcome, SaveOutcome::Updated);
         DrugEntry here { key, "本机", drug[0].text("用法"), drug[0].text("拼音"), "西药", false, seen };
@@ -206,8 +207,16 @@ private slots:
         QCOMPARE(refused.conflict, RowConflict::Changed);
         QCOMPARE(env.rows("select \"名称\" from \"商品\" where \"ID号\" = ?", { key }).first().text("名称"),
             QString("改名"));
+        // Moved to another category there: a rename here would move it back unasked.
+        const QStringList renamed = drugSeen("改名", drug[0].text("用法"), drug[0].text("拼音"), "西药");
+        DrugEntry moved { key, "改名", drug[0].text("用法"), drug[0].text("拼音"), "其他", false, renamed };
+        QCOMPARE(saveDrug(*other, moved, "西药").outcome, SaveOutcome::Updated);
+        here.seen = renamed;
+        QCOMPARE(saveDrug(env.db, here, "西药").conflict, RowConflict::Changed);
+        QCOMPARE(env.rows("select \"分类\" from \"商品\" where \"ID号\" = ?", { key }).first().text("分类"),
+            QString("其他"));
         QVERIFY(deleteDrug(*other, key).ok);
-        here.seen = drugSeen("改名", drug[0].text("用法"), drug[0].text("拼音"));
+        here.seen = drugSeen("改名", drug[0].text("用法"), drug[0].text("拼音"), "其他");
         refused = saveDrug(env.db, here, "西药");
         QCOMPARE(refused.conflict, RowConflict::Deleted);
         QCOMPARE(env.count("商品", "\"ID号\" = ?", { key }), 0);
@@ -258,7 +267,7 @@ private slots:
 
         // Renamed and then deleted here: gone there too, still without reading the whole table again.
         drug.fresh = false;
-        drug.seen = drugSeen("新药甲", {}, "xyj");
+        drug.seen = drugSeen("新药甲", {}, "xyj", "西药");
         drug.name = "新药乙";
         QCOMPARE(saveDrug(env.db, drug, "西药").outcome, SaveOutcome::Updated);
         QVERIFY(indexHolds(there, "新药乙"));

@@ -157,6 +157,27 @@ private slots:
         QVERIFY(queryLog(env.db, { QDate(2026, 1, 1), QDate(2026, 12, 31) }).ok);
     }
 
+    // While the server is away each look of the catalog's poll makes the connection again, which holds the
+    // window for the connect timeout when the server cannot be reached: the poll rests instead, and the
+    // listener still brings a change made once the server is back.
+    void theCatalogWatchRestsWhileTheServerIsAway()
+    {
+        TestEnv env;
+        CatalogIndex index(env.db);
+        QVERIFY(index.load(nullptr));
+        int woken = 0;
+        index.setChangedCallback([&] { ++woken; });
+        index.watch();
+        QVERIFY(server(QStringLiteral("halt")));
+        QTRY_VERIFY_WITH_TIMEOUT(index.pollResting(), 10000);
+        QVERIFY(server(QStringLiteral("resume")));
+        QVERIFY(env.db.run(
+            QStringLiteral("insert into \"商品\" (\"ID号\", \"名称\", \"用法\", \"拼音\", \"分类\", "
+                           "\"查询\") values ('90002', '歇后药', '口服', 'xhy', '西药', '歇后药xhy')")));
+        QTRY_VERIFY_WITH_TIMEOUT(woken > 0, 10000);
+        QVERIFY(index.pollResting());
+    }
+
     // The backups window on the server: a backup now is a file in today's folder that opens and counts
     // without the server; restoring it over the archive every desk works on is refused, nothing changed.
     void aBackupOfTheServerIsAFileThatOpensWithoutIt()
