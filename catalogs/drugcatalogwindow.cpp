@@ -101,8 +101,9 @@ DrugCatalogWindow::DrugCatalogWindow(Services& services, QWidget* parent)
 
 DrugCatalogWindow::~DrugCatalogWindow()
 {
+    // The program's index goes on following other desks for the desk's picker (this window's own, if it
+    // has one, stops with it).
     m_catalog->setChangedCallback({});
-    m_catalog->stopWatching();
 }
 
 void DrugCatalogWindow::buildEntryPanel()

@@ -229,6 +229,20 @@ private slots:
         QCOMPARE(w.usageBox->text(), QStringLiteral("口服"));
     }
 
+    void closingTheWindowLeavesTheProgramsWatchRunning()
+    {
+        TestEnv env;
+        env.catalog.watch(); // as the program's start does
+        delete new DrugCatalogWindow(env.services);
+        int woken = 0;
+        env.catalog.setChangedCallback([&] { ++woken; });
+        QVERIFY(env.db
+                    .run("insert into \"商品\" (\"ID号\", \"名称\", \"分类\", \"查询\") "
+                         "values ('90000000000001', '新药丁', '西药', '新药丁xyd')")
+                    .ok);
+        QTRY_VERIFY_WITH_TIMEOUT(woken > 0, 10000);
+    }
+
     void aRowMovesToAnotherCategoryThroughTheComboBox()
     {
         TestEnv env;
