@@ -7,6 +7,7 @@
 #include "print/printeraccess.h"
 #include "print/printoutcome.h"
 #include "print/printsystem.h"
+#include "reports/biff8.h"
 #include "reports/busycursor.h"
 #include "reports/logexport.h"
 #include "reports/logprint.h"
@@ -133,6 +134,19 @@ void OutpatientLogWindow::exportLog()
     const auto range = parseDateRange(fromDate->text(), toDate->text());
     if (!range) {
         m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
+        return;
+    }
+    // A sheet holds 65,536 rows, two of them the title and the headings. Counting first (the date index
+    // alone) refuses ten years at once instead of after reading and laying out every row. A refused count
+    // goes on to the query, which says why.
+    const int count = countPrescriptions(*m_services.db, *range);
+    if (count > kLogExportLimit) {
+        recordCount->setText(QStringLiteral("计录数：%1").arg(count));
+        m_services.messages->inform(
+            QStringLiteral("记录数 %1 超过 .xls 工作表的上限 %2 条，无法导出！\n请缩短查询时间范围。")
+                .arg(count)
+                .arg(kLogExportLimit),
+            Messages::Icon::Warning);
         return;
     }
     QString failure;
