@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace qv {
@@ -202,7 +203,17 @@ void OutpatientLogWindow::printLog()
     // Each job gets a surface of its own, so the landscape page does not stay on the printer.
     printDocument(
         m_services, request,
-        [&](PrintSurface& surface) { return printLogBook(surface, result.records, left, top); }, this);
+        [&](PrintSurface& surface) {
+            // A year is thousands of pages: the window shows how far the book is instead of standing still.
+            QProgressDialog shown(QStringLiteral("正在打印门诊日志……"), QString(), 0,
+                int((result.records.size() + kLogRecordsPerPage - 1) / kLogRecordsPerPage), this);
+            shown.setWindowTitle(QStringLiteral("提示"));
+            shown.setWindowModality(Qt::WindowModal);
+            shown.setMinimumDuration(500);
+            return printLogBook(
+                surface, result.records, left, top, [&](int page, int) { shown.setValue(page); });
+        },
+        this);
 }
 
 void OutpatientLogWindow::loadMargins()
