@@ -1,6 +1,7 @@
 #pragma once
 // The outpatient log as a spreadsheet: one worksheet with the title, the headings and one row per record.
 
+#include "reports/biff8.h"
 #include "reports/xlswriter.h"
 
 #include <QString>
@@ -15,6 +16,9 @@ namespace qv {
 struct LogRow {
     std::array<QString, 9> texts;
 };
+
+// The most records one sheet takes below its title and headings.
+inline constexpr int kLogExportLimit = kBiff8Rows - 2;
 
 // The date of a record as the log shows it: "yyyy-mm-dd", without any time part the stored value has.
 QString logDateText(const QString& stored);

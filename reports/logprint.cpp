@@ -59,7 +59,8 @@ namespace {
 
 } // namespace
 
-bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftMm, double topMm)
+bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftMm, double topMm,
+    const LogPrintProgress& progress)
 {
     if (records.empty())
         return true;
@@ -68,6 +69,7 @@ bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftM
     surface.setScaleTop(10 - topMm);
     surface.setOrientation(Orientation::Landscape);
 
+    const int pages = int((records.size() + kLogRecordsPerPage - 1) / kLogRecordsPerPage);
     int page = 1;
     drawPageFrame(surface, page);
     int rowsOnPage = 0;
@@ -75,6 +77,8 @@ bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftM
     for (const LogRecord& record : records) {
         if (++rowsOnPage > kLogRecordsPerPage) {
             rowsOnPage = 1;
+            if (progress)
+                progress(page, pages);
             surface.newPage();
             drawPageFrame(surface, ++page);
             y = 28;
@@ -87,6 +91,8 @@ bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftM
         }
         y += 10;
     }
+    if (progress)
+        progress(page, pages);
     const bool printed = surface.endDocument();
     surface.setScaleMode(ScaleMode::Twips);
     return printed && surface.ok();

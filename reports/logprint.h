@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace qv {
@@ -19,7 +20,11 @@ inline constexpr int kLogRecordsPerPage = 14;
 // Draws the whole book on the surface as one landscape job, shifted right by leftMm and down by topMm - 10,
 // and ends the job. Nothing is drawn for no records. False when the surface failed (its errorText() says
 // why).
-bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftMm, double topMm);
+// progress, when given, hears of every page drawn (its number and the page count), so that a window can keep
+// answering through a book of thousands of pages.
+using LogPrintProgress = std::function<void(int page, int pages)>;
+bool printLogBook(PrintSurface& surface, const LogRecords& records, double leftMm, double topMm,
+    const LogPrintProgress& progress = {});
 
 // The stored margins as texts; a value the row does not hold (no row, null) stays empty.
 struct LogMarginTexts {

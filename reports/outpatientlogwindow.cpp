@@ -7,6 +7,7 @@
 #include "print/printeraccess.h"
 #include "print/printoutcome.h"
 #include "print/printsystem.h"
+#include "reports/biff8.h"
 #include "reports/busycursor.h"
 #include "reports/logexport.h"
 #include "reports/logprint.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace qv {
@@ -135,6 +137,19 @@ void OutpatientLogWindow::exportLog()
         m_services.messages->inform(dateFormatMessage(), Messages::Icon::Warning);
         return;
     }
+    // A sheet holds 65,536 rows, two of them the title and the headings. Counting first (the date index
+    // alone) refuses ten years at once instead of after reading and laying out every row. A refused count
+    // goes on to the query, which says why.
+    const int count = countPrescriptions(*m_services.db, *range);
+    if (count > kLogExportLimit) {
+        recordCount->setText(QStringLiteral("计录数：%1").arg(count));
+        m_services.messages->inform(
+            QStringLiteral("记录数 %1 超过 .xls 工作表的上限 %2 条，无法导出！\n请缩短查询时间范围。")
+                .arg(count)
+                .arg(kLogExportLimit),
+            Messages::Icon::Warning);
+        return;
+    }
     QString failure;
     bool written = false;
     {
@@ -188,7 +203,17 @@ void OutpatientLogWindow::printLog()
     // Each job gets a surface of its own, so the landscape page does not stay on the printer.
     printDocument(
         m_services, request,
-        [&](PrintSurface& surface) { return printLogBook(surface, result.records, left, top); }, this);
+        [&](PrintSurface& surface) {
+            // A year is thousands of pages: the window shows how far the book is instead of standing still.
+            QProgressDialog shown(QStringLiteral("正在打印门诊日志……"), QString(), 0,
+                int((result.records.size() + kLogRecordsPerPage - 1) / kLogRecordsPerPage), this);
+            shown.setWindowTitle(QStringLiteral("提示"));
+            shown.setWindowModality(Qt::WindowModal);
+            shown.setMinimumDuration(500);
+            return printLogBook(
+                surface, result.records, left, top, [&](int page, int) { shown.setValue(page); });
+        },
+        this);
 }
 
 void OutpatientLogWindow::loadMargins()

@@ -2,6 +2,7 @@
 // the user is told.
 
 #include "archiverows.h"
+#include "reports/logexport.h"
 #include "reports/outpatientlogwindow.h"
 #include "tests/support/testenv.h"
 #include "xlsreadback.h"
@@ -174,6 +175,24 @@ private slots:
         QVERIFY2(xls.ok(), qPrintable(xls.error()));
         QCOMPARE(xls.rowCount(), 33002);
         QCOMPARE(xls.text(33001, 0), QStringLiteral("OWNER033000"));
+    }
+
+    // One sheet takes 65,534 records under its title and headings: one more is refused with the count,
+    // before any row is read, and no file is left.
+    void moreRecordsThanASheetHoldsAreRefusedWithTheirCount()
+    {
+        TestEnv env;
+        insertPrescriptions(env.db, kLogExportLimit + 1, "2020-07-01");
+        OutpatientLogWindow w(env.services);
+        w.fromDate->setText("2020-07-01");
+        w.toDate->setText("2020-07-01");
+        env.fileDialogs.next = env.dir.filePath("big");
+        w.exportLog();
+        QCOMPARE(env.messages.texts(),
+            QStringList { QStringLiteral(
+                "记录数 65535 超过 .xls 工作表的上限 65534 条，无法导出！\n请缩短查询时间范围。") });
+        QCOMPARE(w.recordCount->text(), QStringLiteral("计录数：65535"));
+        QVERIFY(!QFileInfo::exists(env.dir.filePath("big.xls")));
     }
 };
 

@@ -127,6 +127,20 @@ private slots:
         QVERIFY(near(textItem(texts, "OWNER14")->at, onPaper(2, 158, 0, 10)));
     }
 
+    // A long book tells of every page once it is drawn, so the window can show how far it is.
+    void everyDrawnPageIsReportedWithThePageCount()
+    {
+        RecordingPrintSurface surface;
+        QList<QPair<int, int>> heard;
+        QList<int> lastRecordPage;
+        QVERIFY(printLogBook(surface, records(29), 0, 10, [&](int page, int pages) {
+            heard << qMakePair(page, pages);
+            lastRecordPage << surface.recording().texts().last().page;
+        }));
+        QCOMPARE(heard, (QList<QPair<int, int>> { { 1, 3 }, { 2, 3 }, { 3, 3 } }));
+        QCOMPARE(lastRecordPage, (QList<int> { 1, 2, 3 }));
+    }
+
     void recordValuesStandInTheirBands()
     {
         RecordingPrintSurface surface;
