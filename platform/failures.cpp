@@ -60,8 +60,8 @@ QString failureSentence(FailureKind kind)
                               "磁盘可能有故障，请尽快备份数据。");
     case FailureKind::Damaged:
         return QStringLiteral(
-            "数据库文件已损坏，或者不是本程序的数据库。请用“数据维护(D)”菜单中的“备份与恢复…”"
-            "选一份完好的备份恢复；程序启动时也会提出用最近一份完好的备份恢复。");
+            "数据库文件已损坏，或者不是本程序的数据库。有完好的备份时可以用它恢复：程序启动时会提出用最近一份"
+            "完好的备份恢复，程序运行时也可以在“数据维护(D)”菜单的“备份与恢复…”中选一份。");
     case FailureKind::KeyTaken:
         return QStringLiteral(
             "已经存在一条相同的记录（名称或编号重复），所以没有再保存一次。请修改名称后再保存，"

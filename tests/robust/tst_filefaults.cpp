@@ -107,9 +107,9 @@ private slots:
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains(QDir::toNativeSeparators(drive.databasePath)), qPrintable(r.error));
         // Told what it means and how to get the data back, before the store's own words.
-        QVERIFY2(r.error.contains(
-                     QStringLiteral("\n数据库文件已损坏，或者不是本程序的数据库。请用“数据维护(D)”菜单中的"
-                                    "“备份与恢复…”选一份完好的备份恢复")),
+        QVERIFY2(r.error.contains(QStringLiteral(
+                     "\n数据库文件已损坏，或者不是本程序的数据库。有完好的备份时可以用它恢复：程序"
+                     "启动时会提出用最近一份完好的备份恢复")),
             qPrintable(r.error));
         // The damaged file is what the user may still rescue: never replaced by the template, never changed.
         QCOMPARE(contentsOf(drive.databasePath), bytes);
