@@ -45,25 +45,6 @@ namespace {
             QFile::remove(path + QLatin1String(suffix));
     }
 
-    // As the program's own start holds it: a lock whose program is gone is taken over, and so is one left
-    // unreadable by a power cut a while ago. False only while another program holds the folder.
-    bool holdFolder(QLockFile& lock)
-    {
-        lock.setStaleLockTime(0);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (lock.tryLock(0) || lock.error() != QLockFile::LockFailedError)
-                return true;
-            qint64 pid = 0;
-            QString host, application;
-            const QString path = lock.fileName();
-            if (lock.getLockInfo(&pid, &host, &application)
-                || QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) < 10)
-                return false;
-            lock.removeStaleLockFile();
-        }
-        return false;
-    }
-
     bool keepUnder(const QString& from, const QString& to)
     {
 #ifdef Q_OS_UNIX
@@ -98,7 +79,7 @@ int importFromCommandLine(const QString& jetPath, const QString& serverConnectio
     // The folder is the running program's while it is open: an import beside it (or beside another import)
     // would build into the same new file and put the other's half-written one in place.
     QLockFile folderLock(SingleInstance::lockPath(dataFolder));
-    if (!holdFolder(folderLock))
+    if (SingleInstance::takeLock(folderLock) == SingleInstance::LockTaking::HeldByAnother)
         return finish(refused(QStringLiteral("Quorvela 正在使用数据文件夹 %1（程序窗口开着，或者另一个导入"
                                              "正在进行），没有导入，什么也没有改动。请关闭程序或等导入结束后"
                                              "再导入。")

@@ -45,28 +45,37 @@ QString SingleInstance::serverName(const QString& dataFolder)
     return QStringLiteral("quorvela-") + QString::fromLatin1(hash.left(20));
 }
 
-SingleInstance::Claim SingleInstance::claim()
+SingleInstance::LockTaking SingleInstance::takeLock(QLockFile& lock)
 {
-    const QString path = lockPath(m_folder);
-    m_lock = std::make_unique<QLockFile>(path);
-    // A running program's lock never grows stale by its age, however long the program runs; one whose
-    // program is gone is taken over at once.
-    m_lock->setStaleLockTime(0);
+    lock.setStaleLockTime(0);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (m_lock->tryLock(0)) {
-            listen();
-            return Claim::First;
-        }
-        if (m_lock->error() != QLockFile::LockFailedError)
-            return Claim::Unchecked;
+        if (lock.tryLock(0))
+            return LockTaking::Taken;
+        if (lock.error() != QLockFile::LockFailedError)
+            return LockTaking::Unlockable;
         qint64 pid = 0;
         QString host, application;
-        if (m_lock->getLockInfo(&pid, &host, &application))
+        if (lock.getLockInfo(&pid, &host, &application))
             break;
-        const QDateTime written = QFileInfo(path).lastModified();
+        const QDateTime written = QFileInfo(lock.fileName()).lastModified();
         if (written.isValid() && qAbs(written.secsTo(QDateTime::currentDateTime())) < kUnreadableLockSeconds)
             break;
-        m_lock->removeStaleLockFile();
+        lock.removeStaleLockFile();
+    }
+    return LockTaking::HeldByAnother;
+}
+
+SingleInstance::Claim SingleInstance::claim()
+{
+    m_lock = std::make_unique<QLockFile>(lockPath(m_folder));
+    switch (takeLock(*m_lock)) {
+    case LockTaking::Taken:
+        listen();
+        return Claim::First;
+    case LockTaking::Unlockable:
+        return Claim::Unchecked;
+    case LockTaking::HeldByAnother:
+        break;
     }
     m_lock.reset();
     m_raised = askFirstToRaise();

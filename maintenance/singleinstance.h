@@ -31,6 +31,11 @@ public:
 
     // The lock file in the data folder.
     static QString lockPath(const QString& dataFolder);
+    enum class LockTaking { Taken, Unlockable, HeldByAnother };
+    // Takes a folder's lock file as every start does: a running program's lock never grows stale by its age,
+    // one whose program is gone is taken over at once, one left unreadable a while ago too. Unlockable: the
+    // file cannot be made (a folder that cannot be written).
+    static LockTaking takeLock(QLockFile& lock);
     // The name the first program listens under: the same for the same folder, another for another.
     static QString serverName(const QString& dataFolder);
 

@@ -205,13 +205,14 @@ void OutpatientLogWindow::printLog()
         m_services, request,
         [&](PrintSurface& surface) {
             // A year is thousands of pages: the window shows how far the book is instead of standing still.
-            QProgressDialog shown(QStringLiteral("正在打印门诊日志……"), QString(), 0,
-                int((result.records.size() + kLogRecordsPerPage - 1) / kLogRecordsPerPage), this);
+            QProgressDialog shown(QStringLiteral("正在打印门诊日志……"), QString(), 0, 1, this);
             shown.setWindowTitle(QStringLiteral("提示"));
             shown.setWindowModality(Qt::WindowModal);
             shown.setMinimumDuration(500);
-            return printLogBook(
-                surface, result.records, left, top, [&](int page, int) { shown.setValue(page); });
+            return printLogBook(surface, result.records, left, top, [&](int page, int pages) {
+                shown.setMaximum(pages);
+                shown.setValue(page);
+            });
         },
         this);
 }
